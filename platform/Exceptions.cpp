@@ -1,0 +1,8 @@
+// Out-of-line parts of the exception classes.
+#include "platform/Exceptions.h"
+
+namespace zarv {
+
+EZarvError::EZarvError(const QString& message) : fMessage(message), fUtf8(message.toUtf8()) {}
+
+} // namespace zarv

@@ -1,0 +1,39 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the build, the tests and the demo need.
+# Quick when everything is present: it asks dpkg first and only calls apt-get
+# for what is missing. Works as root; uses sudo otherwise.
+set -euo pipefail
+
+PACKAGES=(
+  cmake ninja-build g++ pkg-config
+  qt6-base-dev qt6-tools-dev qt6-tools-dev-tools libqt6opengl6-dev
+  libxkbcommon-dev libgl-dev
+  libgtest-dev libgmock-dev libbenchmark-dev
+  fonts-dejavu-core
+  xvfb xauth
+)
+# Extra packages for the sanitizer and fuzz builds are requested by callers:
+#   scripts/setup-deps.sh --fuzz
+if [[ "${1:-}" == "--fuzz" ]]; then
+  PACKAGES+=(clang libclang-rt-14-dev)
+fi
+
+missing=()
+for p in "${PACKAGES[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+
+if [[ ${#missing[@]} -eq 0 ]]; then
+  exit 0
+fi
+
+SUDO=""
+if [[ $(id -u) -ne 0 ]]; then
+  SUDO="sudo"
+fi
+echo "setup-deps: installing ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update -qq
+$SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

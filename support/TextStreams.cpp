@@ -177,11 +177,14 @@ void TTextLoader::scan() {
     if (i > runStart)
       fPrev = 0;
     if (i >= fFill) {
-      if (fRemaining > 0 && changeBuffer()) {
-        i -= fP; // the unfinished paragraph moved to the buffer start
-        fP = 0;
+      if (fRemaining == 0)
+        break;
+      // The unfinished paragraph moves to the start of the new buffer.
+      const int32_t shift = fP;
+      const bool more = changeBuffer();
+      i -= shift;
+      if (more)
         continue;
-      }
       break;
     }
     const char16_t c = fBuf[i];
@@ -255,6 +258,7 @@ bool TTextLoader::changeBuffer() {
   fConsumed += fP;
   fFirstPar = L.Count();
   fBuf = nb;
+  fP = 0;
   const int32_t want = static_cast<int32_t>(std::min<int64_t>(cap - 1 - c, fRemaining));
   const int32_t got = fReader.read(nb + c, want);
   fRemaining = fReader.error() ? 0 : fRemaining - got;

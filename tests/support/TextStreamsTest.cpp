@@ -823,6 +823,32 @@ TEST(TextStreams, DeviceFailingMidwayRaisesAndLeavesTheTextReadSoFar) {
   }
 }
 
+// The device fails just as the loader asks for the next buffer, after a
+// buffer that ended with a complete paragraph or inside one.
+TEST(TextStreams, DeviceFailingAtABufferChangeKeepsTheCompletedParagraphs) {
+  const int32_t B = kLoadBufferChars;
+  struct Case {
+    const char* name;
+    Pars pars;
+    Pars kept;
+  };
+  const Case cases[] = {
+      {"break ends the buffer", {Pattern(B - 1), u"more"}, {Pattern(B - 1), u""}},
+      {"pair ends the buffer", {Pattern(B - 2), u"more"}, {Pattern(B - 2), u""}},
+      {"paragraph open at the buffer end", {Pattern(100), Pattern(B), u"more"}, {Pattern(100), Pattern(B - 102)}},
+  };
+  for (bool ansi : {false, true}) {
+    for (const Case& c : cases) {
+      SCOPED_TRACE(std::string(ansi ? "8-bit: " : "UTF-16: ") + c.name);
+      FailingReadDevice dev(Encode(Join(c.pars, zsbCRLF), ansi), qint64(B) * (ansi ? 1 : 2));
+      auto store = std::make_unique<TParagraphsList>();
+      TzvsLineBreak lb = zsbLF;
+      EXPECT_THROW(store->LoadFromStream(dev, ansi, 0, false, lb), EStreamError);
+      ExpectParagraphs(*store, c.kept);
+    }
+  }
+}
+
 TEST(TextStreams, DeviceLargerThanTheOffsetRangeIsRefusedWithoutReading) {
   struct Case {
     bool ansi;
@@ -834,7 +860,7 @@ TEST(TextStreams, DeviceLargerThanTheOffsetRangeIsRefusedWithoutReading) {
       {true, G + 1, true},  {true, qint64(1) << 40, true}, {false, 2 * G + 2, true}, {false, qint64(1) << 40, true},
       // Half the range in UTF-16 bytes is a quarter of it in characters: allowed,
       // so the load starts reading and meets the device's failure instead.
-      {false, G + 2, false}, {true, G - 1, false},
+      {false, G + 2, false}, {true, G - 1024, false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE((c.ansi ? "8-bit, " : "UTF-16, ") + std::to_string(c.bytes) + " bytes");

@@ -12,6 +12,9 @@
 #include "support/ParagraphsList.h"
 
 #include <QIODevice>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 #include <cstring>
 #include <limits>
 #include <optional>
@@ -27,6 +30,26 @@ constexpr int32_t kLoadBufferChars = 65500;
 constexpr int32_t kCompactBelow = 57313;
 
 bool isBlank(char16_t c) { return c == u' ' || c == u'\t'; }
+
+// Index of the first character below 26 (a break, a NUL, a style code or
+// another control character) at or after i, or `end`.
+int32_t skipOrdinary(const char16_t* buf, int32_t i, int32_t end) {
+#if defined(__SSE2__)
+  const __m128i limit = _mm_set1_epi16(25);
+  const __m128i zero = _mm_setzero_si128();
+  while (i + 8 <= end) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(buf + i));
+    // Unsigned saturation: lanes holding 0..25 become 0.
+    const int mask = _mm_movemask_epi8(_mm_cmpeq_epi16(_mm_subs_epu16(v, limit), zero));
+    if (mask)
+      return i + __builtin_ctz(static_cast<unsigned>(mask)) / 2;
+    i += 8;
+  }
+#endif
+  while (i < end && buf[i] >= 26)
+    ++i;
+  return i;
+}
 
 // Reads text characters from the device, widening bytes in 8-bit mode. A
 // device failure is remembered rather than thrown, so that the loader can
@@ -172,8 +195,7 @@ void TTextLoader::scan() {
   for (;;) {
     // Ordinary characters are the bulk of any text: skip them in a tight loop.
     const int32_t runStart = i;
-    while (i < fFill && fBuf[i] >= 26)
-      ++i;
+    i = skipOrdinary(fBuf, i, fFill);
     if (i > runStart)
       fPrev = 0;
     if (i >= fFill) {

@@ -30,7 +30,7 @@ namespace zarv::bench {
 inline constexpr int64_t KB = int64_t{1} << 10;
 inline constexpr int64_t MB = int64_t{1} << 20;
 
-// splitmix64: tiny, fast, fully specified by its few lines.
+// splitmix64: tiny, fast, and defined entirely by the few lines of Next().
 class TCorpusRandom {
 public:
   explicit TCorpusRandom(uint64_t seed) : fState(seed) {}

@@ -360,10 +360,13 @@ void TInsertBufOp::editOneParagraph() {
     t[newLen] = 0;
   }
   par.ParText = t;
+  // A compact paragraph that grows past the compact limit becomes extended
+  // with its one line already spanning the new length.
+  const bool hadLines = par.ParState & zvpHasExtra;
   SetParLength(par, newLen);
   par.ParState &= static_cast<TParStates>(~zvpFormatted);
 
-  if (par.ParState & zvpHasExtra) {
+  if (hadLines) {
     ParExtraInfo& x = *par.ParExtra;
     const int32_t oldLines = 1 + static_cast<int32_t>(x.Lines.size());
     if (fDynsChanged) {

@@ -1,33 +1,61 @@
-// Text positions: locating a paragraph from an absolute offset by
-// interpolation, and the cached paragraph, code and line indexes.
+// Text positions: construction and registration, locating the paragraph of
+// an offset, cached code and line indexes, lines, columns and content.
+// Code and word moves are in NavigatorMoves.cpp, pixel coordinates in
+// NavigatorDisplay.cpp.
 #include "support/Navigator.h"
 
+#include "platform/Exceptions.h"
+#include "support/MemoHost.h"
 #include "support/ParagraphsList.h"
 
+#include <QObject>
 #include <algorithm>
 
 namespace zarv {
 
+TZarvNavigator::TZarvNavigator() = default;
+
 TZarvNavigator::TZarvNavigator(TParagraphsList* list) : fList(list) {}
 
+TZarvNavigator::TZarvNavigator(QObject* AMemo) {
+  if (!AMemo)
+    return;
+  auto* memo = dynamic_cast<TZarvMemoHost*>(AMemo);
+  if (!memo)
+    throw EZarvError(QString::fromLatin1(SNotAZarvMemo));
+  fZvMemo = memo;
+  fList = &memo->Paragraphs();
+  memo->RegisterNavigator(this);
+  fRegistered = true;
+}
+
 TZarvNavigator::~TZarvNavigator() {
+  if (fRegistered && fZvMemo)
+    fZvMemo->UnregisterNavigator(this);
   if (fOnFree)
     fOnFree(*this);
 }
 
-void TZarvNavigator::SetList(TParagraphsList* list) {
-  fList = list;
+void TZarvNavigator::AttachMemo(TZarvMemoHost* memo) {
+  Q_ASSERT(!fRegistered);
+  fZvMemo = memo;
+  fList = memo ? &memo->Paragraphs() : nullptr;
   Invalidate();
 }
 
 void TZarvNavigator::Assign(const TZarvNavigator& other) {
-  fList = other.fList;
   fPos = other.fPos;
-  fPar = other.fPar;
-  fParNb = other.fParNb;
-  fOffset = other.fOffset;
-  fDynNb = other.fDynNb;
-  fParLine = other.fParLine;
+  if (other.fList == fList) {
+    fPar = other.fPar;
+    fParNb = other.fParNb;
+    fOffset = other.fOffset;
+    fDynNb = other.fDynNb;
+    fParLine = other.fParLine;
+  } else {
+    Invalidate();
+  }
+  if (fNavLines)
+    fNavLines->SetPar(fPar);
 }
 
 void TZarvNavigator::Invalidate() {
@@ -38,33 +66,40 @@ void TZarvNavigator::Invalidate() {
   fParLine = -1;
 }
 
+const LineInfo& TZarvNavigator::lineInfo(int32_t line) {
+  if (fPar->ParState & zvpHasExtra)
+    return line == 0 ? fPar->ParExtra->FirstLine : fPar->ParExtra->Lines[static_cast<size_t>(line - 1)];
+  fScratchLine = GetFirstLine(*fPar);
+  return fScratchLine;
+}
+
+// Moves inside the cached paragraph: a forward move advances the cached
+// code and line indexes, a backward move forgets them.
+void TZarvNavigator::setWithinPar(int32_t newOffset) {
+  if (newOffset >= fOffset) {
+    if (fDynNb >= 0) {
+      const auto& codes = GetDynArray(*fPar);
+      while (fDynNb < static_cast<int32_t>(codes.size()) && codes[static_cast<size_t>(fDynNb)].DynOffset < newOffset)
+        ++fDynNb;
+    }
+    if (fParLine >= 0) {
+      const int32_t last = GetLineCount(*fPar) - 1;
+      while (fParLine < last && newOffset >= lineInfo(fParLine).Stop)
+        ++fParLine;
+    }
+  } else {
+    fDynNb = -1;
+    fParLine = -1;
+  }
+  fOffset = newOffset;
+  fPos = fPar->StartOffset + newOffset;
+}
+
 void TZarvNavigator::SetPos(int32_t P) {
   if (fPar) {
     const int32_t start = fPar->StartOffset;
     if (P >= start && P <= start + GetParLength(*fPar) + 1) {
-      const int32_t newOffset = P - start;
-      if (newOffset >= fOffset) {
-        if (fDynNb >= 0) {
-          const auto& codes = GetDynArray(*fPar);
-          while (fDynNb < static_cast<int32_t>(codes.size()) && codes[static_cast<size_t>(fDynNb)].DynOffset < newOffset)
-            ++fDynNb;
-        }
-        if (fParLine >= 0 && (fPar->ParState & zvpHasExtra)) {
-          const auto& lines = fPar->ParExtra->Lines;
-          // The line of an offset is the first line whose Stop exceeds it.
-          while (fParLine < static_cast<int32_t>(lines.size())) {
-            const LineInfo& cur = fParLine == 0 ? fPar->ParExtra->FirstLine : lines[static_cast<size_t>(fParLine - 1)];
-            if (newOffset < cur.Stop)
-              break;
-            ++fParLine;
-          }
-        }
-      } else {
-        fDynNb = -1;
-        fParLine = -1;
-      }
-      fOffset = newOffset;
-      fPos = P;
+      setWithinPar(P - start);
       return;
     }
   }
@@ -110,72 +145,147 @@ void TZarvNavigator::setParNb(int32_t N) {
 
 void TZarvNavigator::setParOffset(int32_t O) {
   GetPar();
-  O = std::min(O, GetParLength(*fPar));
-  if (O < 0)
-    O = 0;
+  O = std::clamp(O, 0, GetParLength(*fPar));
   fOffset = O;
   fPos = fPar->StartOffset + O;
-  if (fPar->ParState & zvpHasExtra) {
-    if (fDynNb >= 0)
-      fDynNb = -1, GetDynNb();
-    if (fParLine >= 0) {
-      // At a wrap point the position belongs to the end of the upper line.
+  if (fDynNb >= 0) {
+    fDynNb = -1;
+    GetDynNb();
+  }
+  if (fParLine >= 0) {
+    // At a wrap point the position belongs to the end of the upper line.
+    int32_t line = 0;
+    if (fPar->ParState & zvpHasExtra) {
       const auto& lines = fPar->ParExtra->Lines;
-      fParLine = static_cast<int32_t>(std::count_if(lines.begin(), lines.end(), [O](const LineInfo& l) { return l.Start < O; }));
+      line = static_cast<int32_t>(std::count_if(lines.begin(), lines.end(), [O](const LineInfo& l) { return l.Start < O; }));
     }
-  } else {
-    fDynNb = fDynNb >= 0 ? 0 : -1;
-    fParLine = fParLine >= 0 ? 0 : -1;
+    fParLine = line;
   }
 }
 
-int32_t TZarvNavigator::GetDynNb() {
-  GetPar();
-  if (fDynNb < 0) {
-    const auto& codes = GetDynArray(*fPar);
-    const int32_t off = fOffset;
-    fDynNb = static_cast<int32_t>(
-        std::lower_bound(codes.begin(), codes.end(), off, [](const DynInfoRec& d, int32_t o) { return d.DynOffset < o; }) -
-        codes.begin());
-  }
-  return fDynNb;
-}
+// ---- Lines and columns --------------------------------------------------------------
 
 int32_t TZarvNavigator::GetParLine() {
   GetPar();
   if (fParLine < 0) {
-    fParLine = 0;
-    if (fPar->ParState & zvpHasExtra) {
-      const ParExtraInfo& x = *fPar->ParExtra;
-      const int32_t n = 1 + static_cast<int32_t>(x.Lines.size());
-      // The first line whose Stop lies beyond the offset, else the last line:
-      // a position at a wrap point starts the lower line.
-      int32_t i = 0;
-      while (i < n - 1) {
-        const LineInfo& l = i == 0 ? x.FirstLine : x.Lines[static_cast<size_t>(i - 1)];
-        if (fOffset < l.Stop)
-          break;
-        ++i;
-      }
-      fParLine = i;
-    }
+    // The first line whose Stop lies beyond the offset, else the last line:
+    // a position at a wrap point starts the lower line.
+    const int32_t last = GetLineCount(*fPar) - 1;
+    int32_t i = 0;
+    while (i < last && fOffset >= lineInfo(i).Stop)
+      ++i;
+    fParLine = i;
   }
   return fParLine;
 }
 
 void TZarvNavigator::SetParLine(int32_t L) {
   GetPar();
-  const int32_t n = GetLineCount(*fPar);
-  if (L >= n)
-    L = n - 1;
-  if (L < 0)
-    L = 0;
-  const int32_t start = L == 0 ? GetFirstLine(*fPar).Start : fPar->ParExtra->Lines[static_cast<size_t>(L - 1)].Start;
-  fOffset = start;
-  fPos = fPar->StartOffset + start;
+  L = std::clamp(L, 0, GetLineCount(*fPar) - 1);
+  fOffset = lineInfo(L).Start;
+  fPos = fPar->StartOffset + fOffset;
   fDynNb = -1;
   fParLine = L;
 }
+
+int32_t TZarvNavigator::GetLineNb() {
+  if (fZvMemo && fZvMemo->fWordWrap)
+    return GetPar()->StartLine + GetParLine();
+  return GetParNb();
+}
+
+namespace {
+// Estimate of the index of `value` in a sorted range [lo, hi] with known end
+// values, computed in 64 bits.
+int32_t interpolate(int32_t lo, int32_t hi, int64_t loVal, int64_t hiVal, int64_t value) {
+  if (hiVal <= loVal)
+    return lo;
+  const int64_t n = lo + (static_cast<int64_t>(hi - lo) * (value - loVal)) / (hiVal - loVal);
+  return static_cast<int32_t>(std::clamp<int64_t>(n, lo, hi));
+}
+} // namespace
+
+void TZarvNavigator::SetLineNb(int32_t N) {
+  const int32_t count = fList->Count();
+  if (!fZvMemo || (!fZvMemo->fWordWrap && fZvMemo->fAlignment == taLeftJustify)) {
+    setParNb(std::clamp(N, 0, count - 1));
+    return;
+  }
+  N = std::clamp(N, 0, std::max(0, fList->fTrueLineCount - 1));
+  int32_t p = interpolate(0, count - 1, 0, fList->fTrueLineCount, N);
+  while (p > 0 && fList->Par(p)->StartLine > N)
+    --p;
+  while (p < count - 1 && fList->Par(p)->StartLine + GetLineCount(*fList->Par(p)) <= N)
+    ++p;
+  setParNb(p);
+  const int32_t line = std::clamp(N - fPar->StartLine, 0, GetLineCount(*fPar) - 1);
+  const LineInfo& li = lineInfo(line);
+  fParLine = line;
+  fOffset = li.Start;
+  fPos = fPar->StartOffset + fOffset;
+  fDynNb = static_cast<int32_t>(li.StartDynNb);
+}
+
+int32_t TZarvNavigator::getVisibleLineNumber() {
+  GetPar();
+  if (fPar->ParState & zvpHidden)
+    return fPar->StartLine;
+  return fPar->StartLine + GetParLine();
+}
+
+void TZarvNavigator::setVisibleLineNumber(int32_t N) {
+  const int32_t count = fList->Count();
+  const bool linesArePars = !fZvMemo || (!fZvMemo->fWordWrap && fZvMemo->fAlignment == taLeftJustify);
+  if (linesArePars && N >= 0 && N < count) {
+    const ParInfo& p = *fList->Par(N);
+    if (!(p.ParState & zvpHidden) && p.StartLine == N) {
+      setParNb(N);
+      return;
+    }
+  }
+  N = std::clamp(N, 0, std::max(0, fList->fVisibleLineCount - 1));
+  // Interpolate from the current position towards the target over what
+  // lies between them.
+  const int32_t p0 = GetParNb();
+  const int32_t v0 = getVisibleLineNumber();
+  int32_t p = N >= v0 ? interpolate(p0, count - 1, v0, fList->fVisibleLineCount, N) : interpolate(0, p0, 0, v0, N);
+  while (p < count - 1 && fList->Par(p + 1)->StartLine <= N)
+    ++p;
+  while (p > 0 && fList->Par(p)->StartLine > N)
+    --p;
+  // Hidden paragraphs share the next visible paragraph's line number.
+  while (p < count - 1 && (fList->Par(p)->ParState & zvpHidden) && fList->Par(p + 1)->StartLine <= N)
+    ++p;
+  setParNb(p);
+  const int32_t line = std::clamp(N - fPar->StartLine, 0, GetLineCount(*fPar) - 1);
+  if (line > 0)
+    SetParLine(line);
+}
+
+bool TZarvNavigator::getIsVisible() { return !(GetPar()->ParState & zvpHidden); }
+
+int32_t TZarvNavigator::GetColNb() {
+  const int32_t line = GetParLine();
+  return fOffset - lineInfo(line).Start;
+}
+
+void TZarvNavigator::SetColNb(int32_t C) {
+  const int32_t line = GetParLine();
+  const LineInfo& li = lineInfo(line);
+  C = std::clamp(C, 0, li.Stop - li.Start);
+  fOffset = li.Start + C;
+  fPos = fPar->StartOffset + fOffset;
+  fDynNb = -1;
+}
+
+TLinesList& TZarvNavigator::NavLines() {
+  if (!fNavLines)
+    fNavLines = std::make_unique<TLinesList>();
+  fNavLines->SetPar(GetPar());
+  return *fNavLines;
+}
+
+// ---- Content ------------------------------------------------------------------------------
 
 char16_t TZarvNavigator::GetText() {
   GetPar();
@@ -183,6 +293,87 @@ char16_t TZarvNavigator::GetText() {
   if (fOffset < len)
     return fPar->ParText[fOffset];
   return fOffset == len ? u'\r' : u'\n';
+}
+
+const TCharSet& TZarvNavigator::delimiters() const {
+  static const TCharSet defaults = DefaultDelimiters();
+  return fZvMemo ? fZvMemo->fDelimiters : defaults;
+}
+
+QString TZarvNavigator::GetWord() {
+  GetPar();
+  const TCharSet& delims = delimiters();
+  const int32_t len = GetParLength(*fPar);
+  const char16_t* t = fPar->ParText;
+  int32_t end = std::min(fOffset, len);
+  while (end < len && !delims.test(zvChar(t[end])))
+    ++end;
+  int32_t start = end;
+  while (start > 0 && !delims.test(zvChar(t[start - 1])))
+    --start;
+  return start < end ? QString(reinterpret_cast<const QChar*>(t + start), end - start) : QString();
+}
+
+QString TZarvNavigator::GetLine() {
+  const LineInfo& li = lineInfo(GetParLine());
+  if (li.Stop <= li.Start)
+    return {};
+  return QString(reinterpret_cast<const QChar*>(fPar->ParText + li.Start), li.Stop - li.Start);
+}
+
+int32_t TZarvNavigator::GetTextBuf(char16_t* Buf, int32_t N) {
+  GetPar();
+  int32_t done = 0;
+  int32_t parNb = fParNb;
+  int32_t off = fOffset;
+  const int32_t count = fList->Count();
+  while (done < N && parNb < count) {
+    const ParInfo& p = *fList->Par(parNb);
+    const int32_t len = GetParLength(p);
+    if (off < len) {
+      const int32_t n = std::min(N - done, len - off);
+      std::copy(p.ParText + off, p.ParText + off + n, Buf + done);
+      done += n;
+      off += n;
+      continue;
+    }
+    if (parNb == count - 1)
+      break;
+    if (off == len && done < N) {
+      Buf[done++] = u'\r';
+      ++off;
+    }
+    if (off == len + 1 && done < N) {
+      Buf[done++] = u'\n';
+      ++parNb;
+      off = 0;
+    }
+  }
+  Buf[done] = 0;
+  return done;
+}
+
+TZarvFontStyles TZarvNavigator::GetStyle() {
+  if (!fList->fStaticFormat)
+    return 0;
+  const LineInfo& li = lineInfo(GetParLine());
+  TZarvFontStyles style = li.StartAttrib;
+  const int32_t stop = std::min(fOffset, GetParLength(*fPar));
+  for (int32_t i = li.Start; i < stop; ++i)
+    XORStyleCode(style, fPar->ParText[i]);
+  return style;
+}
+
+DynInfoRec* TZarvNavigator::GetpDynInfo() {
+  const int32_t d = GetDynNb();
+  if (d > 0)
+    return &fPar->ParExtra->DynCodes[static_cast<size_t>(d - 1)];
+  return GetStartDynAttrib(*fPar);
+}
+
+int32_t TZarvNavigator::GetContext() {
+  const DynInfoRec* d = GetpDynInfo();
+  return d->DynStyle != 0 ? d->Context : 0;
 }
 
 void TZarvNavigator::SetLocated(int32_t parNb, int32_t offset, int32_t dynNb, int32_t parLine) {

@@ -1,57 +1,125 @@
-// A position in the text of one paragraph store.
+// A position in the text of one editor control (or of a bare store).
 //
-// A navigator is an absolute character offset (breaks count two). Its
-// paragraph, offset in the paragraph, dynamic-code index and display-line
-// index are derived lazily from that offset and cached until it moves or
-// the text changes. This is the part the store itself needs; the control's
-// coordinates (columns, pixels, words) build on it.
+// A navigator is an absolute character offset in which every paragraph break
+// counts two characters. Everything else it reports (paragraph, offset in the
+// paragraph, display line, column, the style run in force, pixel
+// coordinates) is derived lazily from that offset and cached until the
+// navigator moves or the text changes. Navigators created on a control are
+// registered in its navigator list; the control moves them after every edit
+// (AdjustNavigators) and frees those still registered when it goes.
 #pragma once
 
+#include "platform/Sets.h"
+#include "support/LinesList.h"
 #include "support/ParRecords.h"
 
+#include <QPoint>
+#include <QString>
 #include <cstdint>
 #include <functional>
+#include <memory>
+#include <vector>
+
+class QObject;
 
 namespace zarv {
 
 class TParagraphsList;
 class TZarvNavigator;
+class TZarvMemoHost;
+struct TEditRange;
 
 using TNavigatorEvent = std::function<void(TZarvNavigator& Sender)>;
 
-// Invariants: fPos is always valid; when fPar is set, fParNb is its number
-// and fOffset = fPos - StartOffset, 0 <= fOffset <= length + 1; fDynNb and
-// fParLine are -1 or correct for fOffset.
+inline constexpr const char* SInternalError = "Internal ZarvMemo error";
+inline constexpr const char* SNotAZarvMemo = "Internal error: component is not a TZarvMemo";
+
+// Invariants: fPos is always set; when fPar is set, fParNb is its number and
+// fOffset = fPos - its StartOffset, 0 <= fOffset <= length + 1; fDynNb and
+// fParLine are -1 (not computed) or correct for fOffset.
 class TZarvNavigator {
 public:
-  // A navigator on a store (nil: not attached yet).
-  explicit TZarvNavigator(TParagraphsList* list = nullptr);
+  // A free-standing navigator, attached to nothing.
+  TZarvNavigator();
+  // A navigator on a bare store (not registered anywhere).
+  explicit TZarvNavigator(TParagraphsList* list);
+  // A navigator on a control: AMemo must be a TZarvMemo (or nil); it is
+  // registered in the control's navigator list.
+  explicit TZarvNavigator(QObject* AMemo);
   ~TZarvNavigator();
-  // Registered by identity with its owner: not copyable; use Assign.
+  // Registered by identity with its control: not copyable; use Assign.
   TZarvNavigator(const TZarvNavigator&) = delete;
   TZarvNavigator& operator=(const TZarvNavigator&) = delete;
 
   TParagraphsList* List() const { return fList; }
-  void SetList(TParagraphsList* list);
+  TZarvMemoHost* Memo() const { return fZvMemo; }
+  // Attaches a free-standing navigator to a control without registering it
+  // (private scratch navigators of the highlighting and folding passes).
+  void AttachMemo(TZarvMemoHost* memo);
 
   void Assign(const TZarvNavigator& other);
-  // Forgets everything but the position.
   void Invalidate();
 
+  // ---- Position by offset -----------------------------------------------------
   int32_t GetPos() const { return fPos; }
   void SetPos(int32_t P);
-
   int32_t GetParNb();
   ParInfo* GetPar();
   int32_t GetOffset();
   void setParNb(int32_t N);
   void setParOffset(int32_t O);
-  int32_t GetDynNb();
+
+  // ---- Lines and columns --------------------------------------------------------
   int32_t GetParLine();
   void SetParLine(int32_t L);
+  int32_t GetLineNb();
+  void SetLineNb(int32_t N);
+  int32_t getVisibleLineNumber();
+  void setVisibleLineNumber(int32_t N);
+  bool getIsVisible();
+  int32_t GetColNb();
+  void SetColNb(int32_t C);
+  TLinesList& NavLines();
 
-  // The character at the position: #13 and #10 for the two halves of a break.
+  // ---- Content at the position ----------------------------------------------------
   char16_t GetText();
+  unsigned char GetAnsiText() { return zvChar(GetText()); }
+  QString GetWord();
+  QString GetLine();
+  // Copies N characters from the position (breaks as CR LF) and a NUL;
+  // returns the characters copied.
+  int32_t GetTextBuf(char16_t* Buf, int32_t N);
+  TZarvFontStyles GetStyle();
+  DynInfoRec* GetpDynInfo();
+  DynInfoRec GetDynInfo() { return *GetpDynInfo(); }
+  int32_t GetContext();
+
+  // ---- Dynamic codes -----------------------------------------------------------------
+  int32_t GetDynNb();
+  void setDynNb(int32_t D);
+  void RightOfDyn();
+  bool AdvanceDyn();
+  void AddDyn(const DynInfoRec& D);
+  void RemoveDyn();
+  bool NextDyn();
+  bool PreviousDyn();
+  bool ForwardToDyn(int32_t Limit);
+  bool BackToDyn(int32_t Limit);
+
+  // ---- Words -----------------------------------------------------------------------------
+  void ToNextWord(const TCharSet& Delims);
+  void ToPreviousWord(const TCharSet& Delims);
+  void ToEndOfWord(const TCharSet& Delims);
+  void ToStartOfWord(const TCharSet& Delims);
+
+  // ---- Display coordinates (need a control) ----------------------------------------
+  int32_t GetDisplayY();
+  void setDisplayY(int32_t Y);
+  int32_t GetDisplayX();
+  void SetDisplayX(int32_t X);
+  QPoint GetDisplayPos() { return QPoint(GetDisplayX(), GetDisplayY()); }
+  void SetDisplayPos(const QPoint& Pt);
+  int32_t getDisplayWidth();
 
   // Places the navigator with every cached value known (used by the store
   // after an edit). dynNb and parLine may be -1.
@@ -68,7 +136,15 @@ public:
   TNavigatorEvent fOnFree;
 
 private:
+  friend void AdjustNavigators(TParagraphsList&, const std::vector<TZarvNavigator*>&, const TEditRange&,
+                               std::vector<TZarvNavigator*>&);
   void locate();
+  const LineInfo& lineInfo(int32_t line);
+  void setWithinPar(int32_t offset);
+  const TCharSet& delimiters() const;
+
+  TZarvMemoHost* fZvMemo = nullptr;
+  bool fRegistered = false;
   TParagraphsList* fList = nullptr;
   int32_t fPos = 0;
   ParInfo* fPar = nullptr;
@@ -76,6 +152,8 @@ private:
   int32_t fOffset = 0;
   int32_t fDynNb = -1;
   int32_t fParLine = -1;
+  std::unique_ptr<TLinesList> fNavLines;
+  LineInfo fScratchLine;
 };
 
 } // namespace zarv

@@ -150,27 +150,34 @@ QString TParagraphsList::Text(TzvsLineBreak lb) const {
   return s;
 }
 
-// Estimates the paragraph by interpolating the position over the text, then
-// walks to the paragraph that holds it. The products are scaled by 32 768 so
-// that they stay within 32 bits for any text up to 2^31 characters.
+// Interpolation search: estimate the paragraph from the position's share of
+// the text (64-bit products, so no scaling is needed and nothing overflows),
+// narrow the bracket around it and re-estimate, then walk the last steps.
+// Text whose paragraph lengths vary smoothly needs one or two estimates.
 int32_t TParagraphsList::LocatePar(int32_t pos) const {
-  if (fCount <= 1 || fTextLen <= 0)
+  if (fCount <= 1 || fTextLen <= 0 || pos <= 0)
     return 0;
-  int32_t n;
-  if (pos >= 32768 || fCount - 1 >= 32768) {
-    const int32_t a = (fCount - 1) / 32768 + 1;
-    const int32_t p = pos < 0 ? 0 : pos;
-    const int32_t b = p / 32768 + 1;
-    n = (fCount - 2) / a * (p / b) / fTextLen * b * a;
-  } else {
-    n = (fCount - 2) * std::max(pos, 0) / fTextLen;
+  int32_t lo = 0, hi = fCount - 1;
+  if (pos >= Par(hi)->StartOffset)
+    return hi;
+  // Invariant: StartOffset(lo) <= pos < StartOffset(hi).
+  int64_t loOff = 0, hiOff = Par(hi)->StartOffset;
+  for (int round = 0; hi - lo > 32; ++round) {
+    // Bisect instead when the estimates keep missing (very uneven text).
+    int64_t n = round < 4 ? lo + (static_cast<int64_t>(hi - lo) * (pos - loOff)) / (hiOff - loOff) : lo + (hi - lo) / 2;
+    n = std::clamp<int64_t>(n, lo + 1, hi - 1);
+    const int32_t off = Par(static_cast<int32_t>(n))->StartOffset;
+    if (off <= pos) {
+      lo = static_cast<int32_t>(n);
+      loOff = off;
+    } else {
+      hi = static_cast<int32_t>(n);
+      hiOff = off;
+    }
   }
-  n = std::clamp(n, 0, fCount - 1);
-  const ParInfo* p = Par(n);
-  while (n < fCount - 1 && pos > p->StartOffset + GetParLength(*p) + 1)
-    p = Par(++n);
-  while (n > 0 && pos < p->StartOffset)
-    p = Par(--n);
+  int32_t n = lo;
+  while (n + 1 < hi && Par(n + 1)->StartOffset <= pos)
+    ++n;
   return n;
 }
 

@@ -143,10 +143,8 @@ TEST(ParRecords, SetFirstLineExtendsOnlyWhenTheLineDoesNotFitTheCompactForm) {
     EXPECT_EQ(back.Stop, c.stop) << c.what;
     EXPECT_EQ(back.LineWidth, c.width) << c.what;
     EXPECT_EQ(back.StartAttrib, c.attrib) << c.what;
-    if (c.extended)
-      EXPECT_EQ(back.TotalWidth, c.width + 3) << c.what << ": an extended record keeps the whole line";
-    else
-      EXPECT_EQ(back.TotalWidth, c.width) << c.what << ": a compact record keeps only the width";
+    const int32_t kept = c.extended ? c.width + 3 : c.width; // a compact record keeps only the width
+    EXPECT_EQ(back.TotalWidth, kept) << c.what;
   }
 }
 

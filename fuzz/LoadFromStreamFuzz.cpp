@@ -1,0 +1,412 @@
+// Fuzz target for loading text into the paragraph store and saving it back.
+//
+// Input layout:
+//   byte 0  bit 0    8-bit text (else UTF-16LE)
+//           bits 1-2 NUL replacement: none, space, tab, 'Z'
+//           bit 3    discard trailing blanks (on load and on save)
+//           bit 4    static format
+//           bit 5    strip stray style codes on save
+//           bit 6    report progress at every chance (interval 0)
+//           bit 7    the text starts after a three-byte header
+//   byte 1  bits 0-1 break style to save with
+//           bits 2-3 stretching: 0 none; 1 repeat the text past the first
+//                    load buffer; 2 put a long filler paragraph in its
+//                    middle; 3 both
+//           bits 4-7 filler length step
+//   byte 2  k: when not 0 the device fails every read after k x 500
+//           characters (so k = 131 fails right at the end of the first
+//           load buffer)
+//   rest    the text
+//
+// Stretching lets short inputs reach the buffer changes of large loads. Each
+// run loads the bytes, checks the store's invariants, compares the paragraphs
+// with a plain whole-text reading of the same rules, saves, compares the
+// bytes written with the expected ones, and reloads them. A failing device
+// must raise EStreamError and leave a consistent store holding a prefix of
+// what the same reading gives for the delivered characters.
+#include "platform/Exceptions.h"
+#include "support/ParagraphsList.h"
+
+#include <QBuffer>
+#include <QByteArray>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+using namespace zarv;
+
+namespace {
+
+using Pars = std::vector<std::u16string>;
+
+// The helpers that restate the rules run on every character of large texts;
+// coverage tracing there would only slow the search down without guiding it
+// into the library, so they are left uninstrumented.
+#define ZARV_PLAIN __attribute__((no_sanitize("coverage")))
+
+[[noreturn]] void Fail(const char* what, const std::string& detail = {}) {
+  std::fprintf(stderr, "LoadFromStreamFuzz: %s %s\n", what, detail.c_str());
+  std::abort();
+}
+
+void CheckStore(const TParagraphsList& store, const char* when) {
+  const QString e = store.CheckIntegrity();
+  if (!e.isEmpty())
+    Fail(when, e.toStdString());
+}
+
+ZARV_PLAIN std::u16string Decode(const QByteArray& b, bool ansi) {
+  std::u16string s;
+  s.reserve(static_cast<size_t>(b.size()));
+  if (ansi) {
+    for (char c : b)
+      s += static_cast<char16_t>(static_cast<unsigned char>(c));
+  } else {
+    for (qsizetype i = 0; i + 1 < b.size(); i += 2)
+      s += static_cast<char16_t>(static_cast<unsigned char>(b[i]) | (static_cast<unsigned char>(b[i + 1]) << 8));
+  }
+  return s;
+}
+
+ZARV_PLAIN QByteArray Encode(const std::u16string& s, bool ansi) {
+  QByteArray b(static_cast<qsizetype>(s.size()) * (ansi ? 1 : 2), Qt::Uninitialized);
+  char* d = b.data();
+  for (char16_t c : s) {
+    *d++ = static_cast<char>(c & 0xFF);
+    if (!ansi)
+      *d++ = static_cast<char>(c >> 8);
+  }
+  return b;
+}
+
+ZARV_PLAIN bool IsCode(char16_t c) { return (c >= 1 && c <= 4) || c == 21; }
+
+ZARV_PLAIN uint8_t StyleBit(char16_t code) {
+  switch (code) {
+  case 1: return fsItalic;
+  case 2: return fsBold;
+  case 3: return fsHighlight;
+  case 4: return fsAltFont;
+  case 21: return fsUnderline;
+  default: return 0;
+  }
+}
+
+ZARV_PLAIN void DropTrailingBlanks(std::u16string& s) {
+  while (!s.empty() && (s.back() == u' ' || s.back() == u'\t'))
+    s.pop_back();
+}
+
+// The whole text read in one piece, without any buffering.
+struct Expected {
+  Pars pars;
+  std::vector<uint8_t> startStyles;
+  int lineBreak = -1;      // -1: no break seen
+  int64_t stoppedAt = -1;  // index of the NUL that ended the text
+};
+
+ZARV_PLAIN Expected ReadWhole(const std::u16string& text, char16_t nullRepl, bool discard, bool staticFormat) {
+  Expected x;
+  std::u16string cur;
+  char16_t prev = 0;
+  uint8_t style = 0, styleAtStart = 0;
+  auto close = [&] {
+    if (discard)
+      DropTrailingBlanks(cur);
+    x.pars.push_back(cur);
+    x.startStyles.push_back(styleAtStart);
+    cur.clear();
+  };
+  for (size_t i = 0; i < text.size(); ++i) {
+    char16_t c = text[i];
+    if (c == 0) {
+      if (nullRepl == 0) {
+        x.stoppedAt = static_cast<int64_t>(i);
+        break;
+      }
+      cur += nullRepl;
+      prev = 0;
+    } else if (c == u'\r' || c == u'\n') {
+      const bool pairs = cur.empty() && prev != 0 && prev != c;
+      if (pairs) {
+        x.lineBreak = c == u'\n' ? zsbCRLF : zsbLFCR;
+        prev = 0;
+      } else {
+        x.lineBreak = c == u'\n' ? zsbLF : zsbCR;
+        close();
+        styleAtStart = style;
+        prev = c;
+      }
+    } else {
+      if (IsCode(c)) {
+        if (staticFormat)
+          style ^= StyleBit(c);
+      } else {
+        prev = 0;
+      }
+      cur += c;
+    }
+  }
+  close();
+  return x;
+}
+
+// Removes pairs of one style code that only other codes separate.
+ZARV_PLAIN std::u16string StripPairs(std::u16string s) {
+  for (size_t i = 0; i < s.size();) {
+    if (!IsCode(s[i])) {
+      ++i;
+      continue;
+    }
+    size_t j = i + 1;
+    while (j < s.size() && IsCode(s[j]) && s[j] != s[i])
+      ++j;
+    if (j < s.size() && s[j] == s[i]) {
+      s.erase(j, 1);
+      s.erase(i, 1);
+    } else {
+      ++i;
+    }
+  }
+  return s;
+}
+
+ZARV_PLAIN bool SamePars(const Pars& a, const Pars& b) {
+  if (a.size() != b.size())
+    return false;
+  for (size_t i = 0; i < a.size(); ++i)
+    if (a[i].size() != b[i].size() || std::memcmp(a[i].data(), b[i].data(), a[i].size() * 2) != 0)
+      return false;
+  return true;
+}
+
+ZARV_PLAIN Pars ReadPars(const TParagraphsList& store) {
+  Pars out;
+  for (int32_t i = 0; i < store.Count(); ++i)
+    out.push_back(store.ParString(i).toStdU16String());
+  return out;
+}
+
+std::string Describe(const Pars& a, const Pars& b) {
+  std::string s = std::to_string(a.size()) + " paragraphs, expected " + std::to_string(b.size());
+  for (size_t i = 0; i < a.size() && i < b.size(); ++i)
+    if (a[i] != b[i])
+      return s + "; first difference in paragraph " + std::to_string(i) + " (length " +
+             std::to_string(a[i].size()) + ", expected " + std::to_string(b[i].size()) + ")";
+  return s;
+}
+
+// A buffer whose reads fail once a given number of bytes was delivered.
+class FailingBuffer : public QBuffer {
+public:
+  FailingBuffer(QByteArray* bytes, qint64 failAfter) : QBuffer(bytes), fFailAfter(failAfter) {}
+
+protected:
+  qint64 readData(char* data, qint64 maxSize) override {
+    const qint64 room = fFailAfter - pos();
+    if (room <= 0)
+      return -1;
+    return QBuffer::readData(data, std::min(maxSize, room));
+  }
+
+private:
+  qint64 fFailAfter;
+};
+
+struct Options {
+  bool ansi, discard, staticFormat, strip, progress, header;
+  char16_t nullRepl;
+  TzvsLineBreak saveBreak;
+  int stretch;
+  int fillerStep;
+  int failStep;
+};
+
+Options Parse(uint8_t a, uint8_t b, uint8_t c) {
+  static constexpr char16_t kRepl[] = {0, u' ', u'\t', u'Z'};
+  Options o{};
+  o.ansi = a & 1;
+  o.nullRepl = kRepl[(a >> 1) & 3];
+  o.discard = a & 8;
+  o.staticFormat = a & 16;
+  o.strip = a & 32;
+  o.progress = a & 64;
+  o.header = a & 128;
+  o.saveBreak = static_cast<TzvsLineBreak>(b & 3);
+  o.stretch = (b >> 2) & 3;
+  o.fillerStep = b >> 4;
+  o.failStep = c;
+  return o;
+}
+
+// Makes a short text long enough to cross the loader's buffers.
+ZARV_PLAIN std::u16string Stretch(const std::u16string& text, const Options& o) {
+  if (o.stretch == 0 || text.empty())
+    return text;
+  std::u16string out = text;
+  if (o.stretch & 2) {
+    // Around the 57 313-character compaction threshold and the 65 500-character buffer.
+    const std::u16string filler(static_cast<size_t>(57000 + o.fillerStep * 1024), u'x');
+    out = text.substr(0, text.size() / 2) + filler + text.substr(text.size() / 2);
+  }
+  if (o.stretch & 1) {
+    const std::u16string unit = out;
+    while (out.size() < 65500 + unit.size() + 1)
+      out += unit;
+  }
+  return out;
+}
+
+void LoadFromFailingDevice(const Options& o, const std::u16string& text) {
+  const int width = o.ansi ? 1 : 2;
+  QByteArray bytes = Encode(text, o.ansi);
+  const qint64 failAfter = qint64(o.failStep) * 500 * width;
+  if (failAfter >= bytes.size())
+    return;
+  FailingBuffer in(&bytes, failAfter);
+  in.open(QIODevice::ReadOnly | QIODevice::Unbuffered);
+  TParagraphsList store;
+  store.fStaticFormat = o.staticFormat;
+  TzvsLineBreak lb = zsbCRLF;
+  try {
+    store.LoadFromStream(in, o.ansi, o.nullRepl, o.discard, lb);
+    // A NUL before the failure point ends the text without a read error.
+    if (text.substr(0, static_cast<size_t>(failAfter / width)).find(u'\0') == std::u16string::npos || o.nullRepl)
+      Fail("a failing device loaded without error");
+  } catch (const EStreamError&) {
+  }
+  CheckStore(store, "after a failed read:");
+  const Expected x = ReadWhole(text.substr(0, static_cast<size_t>(failAfter / width)), o.nullRepl, o.discard,
+                               o.staticFormat);
+  const Pars got = ReadPars(store);
+  if (got.empty() || got.size() > x.pars.size())
+    Fail("failed read:", Describe(got, x.pars));
+  const Pars whole(x.pars.begin(), x.pars.begin() + static_cast<std::ptrdiff_t>(got.size() - 1));
+  const std::u16string& last = got.back();
+  const std::u16string& model = x.pars[got.size() - 1];
+  if (!SamePars(Pars(got.begin(), got.end() - 1), whole) || last.size() > model.size() ||
+      std::memcmp(last.data(), model.data(), last.size() * 2) != 0)
+    Fail("failed read kept text that was not read:", Describe(got, x.pars));
+}
+
+void LoadSaveReload(const Options& o, const std::u16string& text) {
+  const int width = o.ansi ? 1 : 2;
+  QByteArray bytes = (o.header ? QByteArray("HDR") : QByteArray()) + Encode(text, o.ansi);
+  const qint64 start = o.header ? 3 : 0;
+
+  TParagraphsList store;
+  store.fStaticFormat = o.staticFormat;
+  QBuffer in(&bytes);
+  in.open(QIODevice::ReadOnly);
+  in.seek(start);
+  const TzvsLineBreak preset = static_cast<TzvsLineBreak>(3 - o.saveBreak);
+  TzvsLineBreak lb = preset;
+  int32_t lastPos = -1;
+  TProgressEvent onProgress;
+  if (o.progress)
+    onProgress = [&](TParagraphsList& sender) {
+      if (&sender != &store || sender.fLoadPosition < lastPos || sender.fLoadPosition > bytes.size())
+        Fail("bad load progress");
+      lastPos = sender.fLoadPosition;
+    };
+  store.LoadFromStream(in, o.ansi, o.nullRepl, o.discard, lb, onProgress, 0);
+  CheckStore(store, "after load:");
+
+  const Expected x = ReadWhole(text, o.nullRepl, o.discard, o.staticFormat);
+  const Pars got = ReadPars(store);
+  if (!SamePars(got, x.pars))
+    Fail("loaded paragraphs differ:", Describe(got, x.pars));
+  if (lb != (x.lineBreak < 0 ? preset : x.lineBreak))
+    Fail("wrong break style", std::to_string(lb) + " expected " + std::to_string(x.lineBreak));
+  const qint64 endPos = x.stoppedAt < 0 ? bytes.size() : start + x.stoppedAt * width;
+  if (in.pos() != endPos)
+    Fail("stream left at", std::to_string(in.pos()) + " expected " + std::to_string(endPos));
+  if (o.staticFormat)
+    for (int32_t i = 0; i < store.Count(); ++i)
+      if (GetStartAttrib(*store.Par(i)) != x.startStyles[static_cast<size_t>(i)])
+        Fail("wrong start style in paragraph", std::to_string(i));
+
+  // Saving: per paragraph strip, then drop blanks, joined by the chosen break.
+  Pars written = got;
+  for (auto& p : written) {
+    if (o.staticFormat && o.strip)
+      p = StripPairs(p);
+    if (o.discard)
+      DropTrailingBlanks(p);
+  }
+  std::u16string joined;
+  for (size_t i = 0; i < written.size(); ++i)
+    joined += (i ? std::u16string(LineBreakChars(o.saveBreak)) : std::u16string()) + written[i];
+  QByteArray saved;
+  QBuffer out(&saved);
+  out.open(QIODevice::WriteOnly);
+  int32_t lastSaved = -1;
+  TProgressEvent onSaveProgress;
+  if (o.progress)
+    onSaveProgress = [&](TParagraphsList& sender) {
+      if (&sender != &store || sender.fSavePosition < lastSaved || sender.fSavePosition > store.Count())
+        Fail("bad save progress");
+      lastSaved = sender.fSavePosition;
+    };
+  store.SaveToStream(out, o.ansi, o.strip, o.discard, o.saveBreak, onSaveProgress, 0);
+  if (o.progress && lastSaved != store.Count())
+    Fail("save progress did not end at the paragraph count");
+  if (saved != Encode(joined, o.ansi))
+    Fail("saved bytes differ from the paragraphs joined");
+  if (!SamePars(ReadPars(store), got))
+    Fail("saving changed the store");
+
+  // What was saved reads back as the same paragraphs and break style.
+  TParagraphsList again;
+  again.fStaticFormat = o.staticFormat;
+  QBuffer back(&saved);
+  back.open(QIODevice::ReadOnly);
+  TzvsLineBreak lb2 = preset;
+  again.LoadFromStream(back, o.ansi, 0, false, lb2);
+  CheckStore(again, "after reload:");
+  const Pars reread = ReadPars(again);
+  if (!SamePars(reread, written))
+    Fail("reloaded paragraphs differ:", Describe(reread, written));
+  if (written.size() > 1 && lb2 != o.saveBreak)
+    Fail("reload found another break style");
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  if (size < 3)
+    return 0;
+  const Options o = Parse(data[0], data[1], data[2]);
+  const QByteArray payload(reinterpret_cast<const char*>(data + 3), static_cast<qsizetype>(size - 3));
+  try {
+    if (!o.ansi && (payload.size() & 1)) {
+      // An odd UTF-16 byte count is refused, leaving a consistent empty text.
+      QByteArray copy = payload;
+      QBuffer in(&copy);
+      in.open(QIODevice::ReadOnly);
+      TParagraphsList store;
+      TzvsLineBreak lb = zsbCRLF;
+      try {
+        store.LoadFromStream(in, false, o.nullRepl, o.discard, lb);
+        Fail("odd UTF-16 byte count accepted");
+      } catch (const EStreamError&) {
+      }
+      CheckStore(store, "after refusing odd bytes:");
+      if (store.Count() != 1 || store.fTextLen != 0 || in.pos() != 0)
+        Fail("odd byte count: not an empty text");
+      return 0;
+    }
+    const std::u16string text = Stretch(Decode(payload, o.ansi), o);
+    if (o.failStep)
+      LoadFromFailingDevice(o, text);
+    else
+      LoadSaveReload(o, text);
+  } catch (const std::exception& e) {
+    Fail("unexpected exception:", e.what());
+  }
+  return 0;
+}

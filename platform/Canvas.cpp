@@ -1,0 +1,117 @@
+// Measuring and drawing text runs with one selected font.
+#include "platform/Canvas.h"
+
+#include <QPainter>
+#include <QString>
+#include <algorithm>
+
+namespace zarv {
+
+TZarvCanvas::TZarvCanvas(const QFont& font, QPainter* painter) : fFont(font), fMetrics(std::in_place, font), fPainter(painter) {
+  if (fPainter)
+    fPainter->setFont(fFont);
+}
+
+void TZarvCanvas::SetFont(const QFont& font) {
+  if (font == fFont)
+    return;
+  fFont = font;
+  fMetrics.emplace(fFont);
+  if (fPainter)
+    fPainter->setFont(fFont);
+}
+
+void TZarvCanvas::SetPainter(QPainter* painter) {
+  fPainter = painter;
+  if (fPainter)
+    fPainter->setFont(fFont);
+}
+
+int32_t TZarvCanvas::GetTextWidth(const char16_t* text, int32_t len, int32_t maxChunk) const {
+  if (len < 1 || !text)
+    return 0;
+  if (maxChunk < 1)
+    maxChunk = len;
+  int32_t w = 0;
+  for (int32_t i = 0; i < len; i += maxChunk) {
+    const int32_t n = std::min(maxChunk, len - i);
+    ++fMeasureCalls;
+    w += fMetrics->horizontalAdvance(QString::fromRawData(reinterpret_cast<const QChar*>(text + i), n));
+  }
+  return w;
+}
+
+int32_t TZarvCanvas::CharWidth(char16_t c) const {
+  ++fMeasureCalls;
+  return fMetrics->horizontalAdvance(QChar(c));
+}
+
+void TZarvCanvas::PutText(QPoint& pt, const char16_t* text, int32_t len, int32_t maxChunk, int32_t clipRight,
+                          bool showSpaces, int32_t spaceWidth, bool upperCase) {
+  if (len < 1 || !text)
+    return;
+  if (maxChunk < 1)
+    maxChunk = len;
+  QString upper;
+  if (upperCase) {
+    upper = QString::fromUtf16(text, len);
+    for (QChar& c : upper)
+      if (c >= u'a' && c <= u'z')
+        c = QChar(c.unicode() - 32);
+    text = reinterpret_cast<const char16_t*>(upper.constData());
+  }
+  int32_t i = 0;
+  while (i < len && pt.x() <= -16384) {
+    const int32_t n = std::min(maxChunk, len - i);
+    pt.rx() += GetTextWidth(text + i, n, maxChunk);
+    i += n;
+  }
+  while (i < len && pt.x() < clipRight) {
+    int32_t n = std::min(maxChunk, len - i);
+    if (showSpaces) {
+      const char16_t* sp = std::find(text + i, text + i + n, u' ');
+      n = static_cast<int32_t>(sp - (text + i));
+    }
+    if (n > 0) {
+      const QString chunk = QString::fromRawData(reinterpret_cast<const QChar*>(text + i), n);
+      if (fPainter)
+        fPainter->drawText(pt, chunk);
+      ++fMeasureCalls;
+      pt.rx() += fMetrics->horizontalAdvance(chunk);
+      i += n;
+    }
+    if (showSpaces && i < len && text[i] == u' ') {
+      if (fPainter)
+        fPainter->drawText(pt, QString(QChar(0x00B7)));
+      pt.rx() += spaceWidth;
+      ++i;
+    }
+  }
+}
+
+void TZarvCanvas::WavyLine(int32_t x1, int32_t x2, int32_t y, int32_t amplitude) {
+  if (!fPainter || amplitude < 1)
+    return;
+  x1 = std::max(x1, -32768);
+  x2 = std::min(x2, 32767);
+  if (x2 <= x1)
+    return;
+  QPoint prev(x1, y + amplitude);
+  bool low = true;
+  for (int32_t x = x1 + amplitude; ; x += amplitude) {
+    low = !low;
+    if (x >= x2) {
+      // The last segment ends exactly at x2, at the interpolated height.
+      const int32_t dx = x2 - (x - amplitude);
+      const int32_t yNext = low ? y + amplitude : y;
+      const int32_t yEnd = prev.y() + (yNext - prev.y()) * dx / amplitude;
+      fPainter->drawLine(prev, QPoint(x2, yEnd));
+      break;
+    }
+    const QPoint next(x, low ? y + amplitude : y);
+    fPainter->drawLine(prev, next);
+    prev = next;
+  }
+}
+
+} // namespace zarv

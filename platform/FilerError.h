@@ -1,0 +1,20 @@
+// Errors of the value filer.
+//
+// Reading a value stream fails in two ways: the bytes run out before a value
+// is complete, or a value of another type than the one asked for comes next
+// (a garbled or foreign stream). Both raise EReadError, a stream error, so
+// callers that already handle EStreamError for text loading handle these too.
+#pragma once
+
+#include "platform/Exceptions.h"
+
+namespace zarv {
+
+inline constexpr const char* SInvalidPropertyValue = "Invalid property value";
+
+class EReadError : public EStreamError {
+public:
+  using EStreamError::EStreamError;
+};
+
+} // namespace zarv

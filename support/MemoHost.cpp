@@ -1,0 +1,92 @@
+// The control fields and font operations that the store layer reads.
+#include "support/MemoHost.h"
+
+#include "support/Navigator.h"
+#include "support/ParagraphsList.h"
+
+#include <QFontInfo>
+#include <algorithm>
+#include <limits>
+
+namespace zarv {
+
+TCharSet DefaultDelimiters() { return MakeCharSet(std::string_view("\t\n\r $%&,./:;<=>", 16)); }
+
+TZarvMemoHost::TZarvMemoHost()
+    : fDelimiters(DefaultDelimiters()), fParagraphs(std::make_unique<TParagraphsList>()),
+      fCanvas(std::make_unique<TZarvCanvas>()) {
+  fParagraphs->EnsureOneParagraph();
+}
+
+TZarvMemoHost::~TZarvMemoHost() { FreeNavigators(); }
+
+void TZarvMemoHost::RegisterNavigator(TZarvNavigator* nav) { fNavigators.push_back(nav); }
+
+void TZarvMemoHost::UnregisterNavigator(TZarvNavigator* nav) {
+  // Recently created navigators are the ones most often freed again.
+  auto it = std::find(fNavigators.rbegin(), fNavigators.rend(), nav);
+  if (it != fNavigators.rend())
+    fNavigators.erase(std::next(it).base());
+}
+
+void TZarvMemoHost::FreeNavigators() {
+  while (!fNavigators.empty()) {
+    // The destructor unregisters the navigator.
+    std::unique_ptr<TZarvNavigator> nav(fNavigators.back());
+  }
+}
+
+uint8_t TZarvMemoHost::AttrToExtFontStyles(TZarvFontStyles styles, uint8_t dynStyle) const {
+  if (!(dynStyle & dsHasAttrib)) {
+    const QFont f = BaseFont();
+    uint8_t own = 0;
+    if (f.bold()) own |= fsBold;
+    if (f.italic()) own |= fsItalic;
+    if (f.underline()) own |= fsUnderline;
+    if (f.strikeOut()) own |= fsStrikeOut;
+    return static_cast<uint8_t>(styles ^ own);
+  }
+  // Strike-out together with highlight marks the special (wavy) underline.
+  if ((dynStyle & (fsStrikeOut | fsHighlight)) == (fsStrikeOut | fsHighlight))
+    return static_cast<uint8_t>(dynStyle & ~(fsStrikeOut | fsHighlight | dsHasLevel));
+  return static_cast<uint8_t>(dynStyle & ~(dsHasLevel | dsHasAttrib));
+}
+
+void TZarvMemoHost::SetupFont(QFont& target, uint8_t styles) const {
+  target = (styles & fsAltFont) ? fAltFont : BaseFont();
+  target.setBold(styles & fsBold);
+  target.setItalic(styles & fsItalic);
+  target.setUnderline(styles & fsUnderline);
+  target.setStrikeOut(styles & fsStrikeOut);
+}
+
+void TZarvMemoHost::SelectFont(uint8_t styles) const {
+  QFont f;
+  SetupFont(f, static_cast<uint8_t>(styles & ~fsHighlight));
+  fCanvas->SetFont(f);
+}
+
+void TZarvMemoHost::UpdateFontDependantFields() {
+  fCanvas->SetFont(BaseFont());
+  const QFontMetrics& m = fCanvas->Metrics();
+  const int32_t H = m.height();
+  const int32_t D = m.descent();
+  const int32_t IL = std::max(0, H - QFontInfo(fCanvas->Font()).pixelSize());
+  const int32_t MW = m.maxWidth();
+  if (fAutoLineHeight)
+    fLineHeight = H + 1;
+  const int32_t visible = fParagraphs->fVisibleLineCount;
+  if (visible > 65535)
+    fLineHeight = std::min(std::numeric_limits<int32_t>::max() / visible + 1, fLineHeight);
+  fLineBase = fLineHeight - D - (fLineHeight - H + 1) / 2;
+  if (fLineBase < H - IL - D) {
+    fLineBase = fLineHeight - IL;
+    if (fLineBase < H - D - IL)
+      fLineBase = fLineHeight;
+  }
+  fLineDescent = fLineBase + D;
+  fSpaceWidth = std::max(1, fCanvas->CharWidth(u' '));
+  fMaxOneShotChars = MW >= 1 ? 16384 / MW : 256;
+}
+
+} // namespace zarv

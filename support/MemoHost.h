@@ -1,0 +1,89 @@
+// What the text-store layer reads of the editor control.
+//
+// Navigators, line formatting and the highlighting pass need a handful of the
+// control's fields (wrapping, alignment, margins, metrics, delimiters, the
+// navigator list) and its font operations. They are gathered in this base of
+// the control so that the store layer depends on nothing above it: the
+// control derives from it and keeps these fields current.
+#pragma once
+
+#include "platform/Canvas.h"
+#include "platform/Sets.h"
+#include "support/ParRecords.h"
+
+#include <QFont>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+namespace zarv {
+
+class TParagraphsList;
+class TZarvNavigator;
+
+enum TAlignment : uint8_t { taLeftJustify, taRightJustify, taCenter };
+
+// The separators a new control starts with.
+TCharSet DefaultDelimiters();
+
+class TZarvMemoHost {
+public:
+  TZarvMemoHost();
+  virtual ~TZarvMemoHost();
+  TZarvMemoHost(const TZarvMemoHost&) = delete;
+  TZarvMemoHost& operator=(const TZarvMemoHost&) = delete;
+
+  TParagraphsList& Paragraphs() const { return *fParagraphs; }
+
+  // ---- Navigator list ------------------------------------------------------
+  void RegisterNavigator(TZarvNavigator* nav);
+  void UnregisterNavigator(TZarvNavigator* nav);
+  const std::vector<TZarvNavigator*>& Navigators() const { return fNavigators; }
+
+  // ---- Font operations -----------------------------------------------------
+  // The effective style of a run from the static-code styles and the style
+  // byte of the style record in force.
+  uint8_t AttrToExtFontStyles(TZarvFontStyles styles, uint8_t dynStyle) const;
+  // Gives `target` the control's font (or the alternative font for bit 5)
+  // with the font styles of bits 0..3.
+  virtual void SetupFont(QFont& target, uint8_t styles) const;
+  // The measuring canvas (its font is whatever was selected last).
+  TZarvCanvas& Canvas() const { return *fCanvas; }
+  // Selects on the canvas the font of a style set, ignoring the highlight
+  // bit, which changes no widths; nothing when the set is the selected one.
+  void SelectFont(uint8_t styles) const;
+  // Width of the text area in pixels.
+  virtual int32_t ClientWidth() const = 0;
+  // The control's base font.
+  virtual QFont BaseFont() const = 0;
+  // Re-measures the font-dependent fields (space width, line height, ...).
+  void UpdateFontDependantFields();
+
+  // ---- Fields read by the store layer ------------------------------------------
+  bool fWordWrap = true;
+  TAlignment fAlignment = taLeftJustify;
+  bool fJustified = false;
+  TCharSet fDelimiters;
+  int32_t fLineHeight = 16;
+  bool fAutoLineHeight = true;
+  int32_t fLineBase = 12;
+  int32_t fLineDescent = 16;
+  int32_t fTopOrigin = 0;
+  int32_t fDisplayLeft = 0;
+  int32_t fLeftMargin = 8;
+  int32_t fRightMargin = 8;
+  int32_t fTabStops = 8;
+  int32_t fColumnWrap = 0;
+  int32_t fSpaceWidth = 1;
+  int32_t fMaxOneShotChars = 4096;
+  QFont fAltFont;
+
+protected:
+  std::unique_ptr<TParagraphsList> fParagraphs;
+  std::vector<TZarvNavigator*> fNavigators;
+  std::unique_ptr<TZarvCanvas> fCanvas;
+  // Navigators still registered when the control goes; they are freed then.
+  void FreeNavigators();
+};
+
+} // namespace zarv

@@ -7,18 +7,49 @@
 
 namespace zarv {
 
-TZarvCanvas::TZarvCanvas(const QFont& font, QPainter* painter) : fFont(font), fMetrics(std::in_place, font), fPainter(painter) {
+QFont TZarvCanvas::PrepareFont(const QFont& font) {
+  QFont f = font;
+  f.setStyleStrategy(QFont::PreferNoShaping);
+  f.setHintingPreference(QFont::PreferFullHinting);
+  f.setKerning(false);
+  return f;
+}
+
+TZarvCanvas::TZarvCanvas(const QFont& font, QPainter* painter) : fFont(PrepareFont(font)), fPainter(painter) {
+  fMetrics.emplace(fFont);
+  auto& table = fTables[fFont.key()];
+  table = std::make_unique<TWidthTable>(kTableLimit, int16_t(-1));
+  fTable = table.get();
   if (fPainter)
     fPainter->setFont(fFont);
 }
 
 void TZarvCanvas::SetFont(const QFont& font) {
-  if (font == fFont)
+  const QFont prepared = PrepareFont(font);
+  if (prepared == fFont)
     return;
-  fFont = font;
+  fFont = prepared;
   fMetrics.emplace(fFont);
+  auto& table = fTables[fFont.key()];
+  if (!table)
+    table = std::make_unique<TWidthTable>(kTableLimit, int16_t(-1));
+  fTable = table.get();
   if (fPainter)
     fPainter->setFont(fFont);
+}
+
+int32_t TZarvCanvas::tableWidth(char16_t c) const {
+  int16_t& w = (*fTable)[c];
+  if (w < 0) {
+    ++fMeasureCalls;
+    w = static_cast<int16_t>(std::clamp(fMetrics->horizontalAdvance(QChar(c)), 0, 32767));
+  }
+  return w;
+}
+
+int32_t TZarvCanvas::measureRun(const char16_t* text, int32_t len) const {
+  ++fMeasureCalls;
+  return fMetrics->horizontalAdvance(QString::fromRawData(reinterpret_cast<const QChar*>(text), len));
 }
 
 void TZarvCanvas::SetPainter(QPainter* painter) {
@@ -33,18 +64,24 @@ int32_t TZarvCanvas::GetTextWidth(const char16_t* text, int32_t len, int32_t max
   if (maxChunk < 1)
     maxChunk = len;
   int32_t w = 0;
-  for (int32_t i = 0; i < len; i += maxChunk) {
-    const int32_t n = std::min(maxChunk, len - i);
-    ++fMeasureCalls;
-    w += fMetrics->horizontalAdvance(QString::fromRawData(reinterpret_cast<const QChar*>(text + i), n));
+  int32_t i = 0;
+  while (i < len) {
+    if (text[i] < kTableLimit) {
+      w += tableWidth(text[i]);
+      ++i;
+      continue;
+    }
+    // A run of characters that may need shaping, measured as a whole.
+    int32_t j = i + 1;
+    while (j < len && j - i < maxChunk && text[j] >= kTableLimit)
+      ++j;
+    w += measureRun(text + i, j - i);
+    i = j;
   }
   return w;
 }
 
-int32_t TZarvCanvas::CharWidth(char16_t c) const {
-  ++fMeasureCalls;
-  return fMetrics->horizontalAdvance(QChar(c));
-}
+int32_t TZarvCanvas::CharWidth(char16_t c) const { return c < kTableLimit ? tableWidth(c) : measureRun(&c, 1); }
 
 void TZarvCanvas::PutText(QPoint& pt, const char16_t* text, int32_t len, int32_t maxChunk, int32_t clipRight,
                           bool showSpaces, int32_t spaceWidth, bool upperCase) {
@@ -76,8 +113,7 @@ void TZarvCanvas::PutText(QPoint& pt, const char16_t* text, int32_t len, int32_t
       const QString chunk = QString::fromRawData(reinterpret_cast<const QChar*>(text + i), n);
       if (fPainter)
         fPainter->drawText(pt, chunk);
-      ++fMeasureCalls;
-      pt.rx() += fMetrics->horizontalAdvance(chunk);
+      pt.rx() += GetTextWidth(text + i, n, maxChunk);
       i += n;
     }
     if (showSpaces && i < len && text[i] == u' ') {

@@ -1,17 +1,24 @@
 // A thin drawing and measuring surface over QPainter and QFontMetrics.
 //
 // Formatting, hit-testing and painting must agree on every pixel, so all of
-// them measure through this class: one font is selected at a time, text is
-// measured in runs (never summed per character) and the metrics object is
-// rebuilt only when the selected font really changes. A canvas without a
-// painter measures only; with a painter it also draws.
+// them measure through this class. Fonts prepared with PrepareFont are drawn
+// without shaping and with full hinting: every glyph advance is a whole
+// number of pixels and a run is exactly as wide as the sum of its
+// characters. That lets the canvas keep a width table per font for the
+// scripts that need no shaping (everything below U+0590) and measure any run
+// by table lookups; characters of other scripts are measured through
+// QFontMetrics in runs. A canvas without a painter measures only; with a
+// painter it also draws.
 #pragma once
 
 #include <QFont>
 #include <QFontMetrics>
 #include <QPoint>
 #include <cstdint>
+#include <memory>
 #include <optional>
+#include <unordered_map>
+#include <vector>
 
 class QPainter;
 
@@ -23,6 +30,9 @@ public:
   // Refers to a painter it does not own; copying would share it silently.
   TZarvCanvas(const TZarvCanvas&) = delete;
   TZarvCanvas& operator=(const TZarvCanvas&) = delete;
+
+  // The font with the rendering options that make widths additive.
+  static QFont PrepareFont(const QFont& font);
 
   // Selects a font; nothing happens when it equals the selected one.
   void SetFont(const QFont& font);
@@ -50,9 +60,18 @@ public:
   // Number of platform measuring calls made so far (for tests and benchmarks).
   int64_t MeasureCalls() const { return fMeasureCalls; }
 
+  // Characters below this code are measured from the width table.
+  static constexpr char16_t kTableLimit = 0x0590;
+
 private:
+  using TWidthTable = std::vector<int16_t>; // -1 = not measured yet
+  int32_t tableWidth(char16_t c) const;
+  int32_t measureRun(const char16_t* text, int32_t len) const;
+
   QFont fFont;
   std::optional<QFontMetrics> fMetrics;
+  TWidthTable* fTable = nullptr;
+  std::unordered_map<QString, std::unique_ptr<TWidthTable>> fTables;
   QPainter* fPainter = nullptr;
   mutable int64_t fMeasureCalls = 0;
 };

@@ -53,7 +53,7 @@ uint8_t TZarvMemoHost::AttrToExtFontStyles(TZarvFontStyles styles, uint8_t dynSt
 }
 
 void TZarvMemoHost::SetupFont(QFont& target, uint8_t styles) const {
-  target = (styles & fsAltFont) ? fAltFont : BaseFont();
+  target = TZarvCanvas::PrepareFont((styles & fsAltFont) ? fAltFont : BaseFont());
   target.setBold(styles & fsBold);
   target.setItalic(styles & fsItalic);
   target.setUnderline(styles & fsUnderline);

@@ -12,6 +12,7 @@
 #include "support/ParRecords.h"
 
 #include <QFont>
+#include <QString>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -77,6 +78,21 @@ public:
   int32_t fSpaceWidth = 1;
   int32_t fMaxOneShotChars = 4096;
   QFont fAltFont;
+  QString fWWChars; // extra word-wrap characters: a line may break after them
+  bool fApplyKeyWords = true;
+  // Written by line formatting: the widest line seen and the StartLine of
+  // its paragraph (-1 = not known), and the space width and overhang of the
+  // font selected last.
+  int32_t fMaxLineWidth = 0;
+  int32_t fMaxLineNumber = -1;
+  int32_t fRunningSpaceWidth = 1;
+  int32_t fSpaceKern = 0;
+
+  // Keyword highlighting of one whole paragraph, run by line formatting for
+  // paragraphs that lack it so that widths are measured in their final
+  // styles. The control provides it once keyword lists can be applied.
+  virtual bool NeedsKeywordPass() const { return false; }
+  virtual void ApplyKeywordsToParagraph(int32_t /*parNb*/) {}
 
 protected:
   std::unique_ptr<TParagraphsList> fParagraphs;

@@ -547,7 +547,9 @@ TEST(TextStreams, NulReplacementStandsInForEveryNul) {
       {std::u16string(u"ab\0cd", 5), u' ', {u"ab cd"}},
       {std::u16string(u"\0a\0\r\n\0", 6), u'?', {u"?a?", u"?"}},
       {std::u16string(u"\0\0", 2), u'\u263A', {u"\u263A\u263A"}},
-      {Pattern(kLoadBufferChars - 1) + std::u16string(u"\0\0\nz", 4), u'.', {Pattern(kLoadBufferChars - 1) + u"..", u"z"}},
+      // The first NUL ends the first load buffer, the second opens the next.
+      {Pattern(kLoadBufferChars - 1) + std::u16string(u"\0\0\nz", 4), u'.',
+       {Pattern(kLoadBufferChars - 1) + u"..", u"z"}},
   };
   for (bool ansi : {false, true}) {
     for (const Case& c : cases) {
@@ -666,10 +668,10 @@ TEST(TextStreams, SavingWritesTheChosenBreakBetweenParagraphsOnly) {
   for (bool ansi : {false, true}) {
     for (TzvsLineBreak lb : kAllBreaks) {
       SCOPED_TRACE((ansi ? "8-bit " : "UTF-16 ") + std::string(BreakName(lb)));
-      Loaded l = LoadText(u"a\r\nb", {.ansi = ansi});
-      EXPECT_EQ(SaveBytes(*l.store, {.ansi = ansi, .lb = lb}), Encode(u"a" + std::u16string(LineBreakChars(lb)) + u"b", ansi));
-      Loaded trailing = LoadText(u"a\n\nb\n", {.ansi = ansi});
       const std::u16string br(LineBreakChars(lb));
+      Loaded l = LoadText(u"a\r\nb", {.ansi = ansi});
+      EXPECT_EQ(SaveBytes(*l.store, {.ansi = ansi, .lb = lb}), Encode(u"a" + br + u"b", ansi));
+      Loaded trailing = LoadText(u"a\n\nb\n", {.ansi = ansi});
       EXPECT_EQ(SaveBytes(*trailing.store, {.ansi = ansi, .lb = lb}), Encode(u"a" + br + br + u"b" + br, ansi));
     }
   }

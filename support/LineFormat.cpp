@@ -1,0 +1,495 @@
+// Word wrapping of one paragraph.
+//
+// The formatter walks the paragraph alternately over separator runs (blanks
+// and tabs) and words, keeping the static style, the style run in force and
+// the selected font. A word that passes the wrap width starts a new line; a
+// word wider than a line is broken by characters. Lines are collected in a
+// local vector and stored once at the end, so that an early stop leaves the
+// unchanged old lines in place.
+#include "support/LineFormat.h"
+
+#include "platform/Canvas.h"
+#include "support/MemoHost.h"
+#include "support/ParagraphsList.h"
+
+#include <algorithm>
+#include <limits>
+#include <vector>
+
+namespace zarv {
+
+namespace {
+
+constexpr int32_t kNoWrap = std::numeric_limits<int32_t>::max();
+
+class TParFormatter {
+public:
+  TParFormatter(TZarvMemoHost& memo, TZarvCanvas& canvas, ParInfo& par, int32_t parNb)
+      : M(memo), C(canvas), P(par), fParNb(parNb), fLen(GetParLength(par)), T(par.ParText),
+        fCodes(GetDynArray(par)), fStatic(memo.Paragraphs().fStaticFormat) {
+    fOld.reserve(static_cast<size_t>(GetLineCount(par)));
+    fOld.push_back(GetFirstLine(par));
+    if (par.ParState & zvpHasExtra)
+      fOld.insert(fOld.end(), par.ParExtra->Lines.begin(), par.ParExtra->Lines.end());
+  }
+
+  void Run(bool initFont, int32_t width, int32_t& startLine, int32_t& stopLine, bool full, int32_t& spaceWidth,
+           int32_t& overhang, int32_t& linesDelta, int32_t& newLineCount);
+
+private:
+  // ---- Style and font ----
+  void applyCodesAt(int32_t p) {
+    while (fNextCode < fCodes.size() && fCodes[fNextCode].DynOffset <= p) {
+      fDyn = &fCodes[fNextCode++];
+      updateFont();
+    }
+  }
+  void updateFont() {
+    const int styles = M.AttrToExtFontStyles(fStyle, fDyn->DynStyle) & ~fsHighlight;
+    if (styles == fSelected)
+      return;
+    fSelected = styles;
+    if (fColumns)
+      return;
+    QFont f;
+    M.SetupFont(f, static_cast<uint8_t>(styles));
+    C.SetFont(f);
+    measureSpace();
+  }
+  void measureSpace() {
+    const char16_t two[2] = {u' ', u' '};
+    const int32_t w1 = C.GetTextWidth(two, 1, 2), w2 = C.GetTextWidth(two, 2, 2);
+    fOverhang = 2 * w1 - w2;
+    fSpace = w1 - fOverhang;
+    if (w1 <= 0) {
+      fSpace = 1;
+      fOverhang = 0;
+    }
+  }
+  int32_t codeIndexAt(int32_t p) const {
+    return static_cast<int32_t>(std::lower_bound(fCodes.begin(), fCodes.end(), p,
+                                                 [](const DynInfoRec& d, int32_t o) { return d.DynOffset < o; }) -
+                                fCodes.begin());
+  }
+  int32_t tabStop(int32_t x) const {
+    if (fColumns)
+      return M.fTabStops > 0 ? (x / M.fTabStops + 1) * M.fTabStops : x + 1;
+    const int32_t t = M.fTabStops > 0 ? M.fTabStops * fSpace : (M.fTabStops < 0 ? -M.fTabStops : 0);
+    return t > 0 ? (x / t + 1) * t : x;
+  }
+  int32_t charWidth(char16_t c) const { return fColumns ? 1 : C.CharWidth(c); }
+  bool isWrapChar(char16_t c) const { return !M.fWWChars.isEmpty() && M.fWWChars.contains(QChar(c)); }
+
+  // ---- Steps ----
+  void separatorRun();
+  bool pullBack();
+  int32_t measureWord(int32_t from, int32_t& end);
+  void breakWord();
+  void closeLine(int32_t stop, int32_t lineWidth, int32_t totalWidth, int32_t spaces, int32_t justifyStart);
+  bool earlyStop();
+  void beginLine(int32_t at, int32_t x);
+  void store(int32_t& startLine, int32_t& stopLine, int32_t& linesDelta, int32_t& newLineCount);
+
+  TZarvMemoHost& M;
+  TZarvCanvas& C;
+  ParInfo& P;
+  int32_t fParNb;
+  int32_t fLen;
+  const char16_t* T;
+  const TDynInfoArray& fCodes;
+  bool fStatic;
+  bool fColumns = false;
+  bool fFull = true;
+  int32_t fWrap = kNoWrap;
+
+  std::vector<LineInfo> fOld;
+  std::vector<LineInfo> fNew;
+  int32_t fL = 0;           // first old line re-wrapped
+  int32_t fStopLine = 0;    // last old line replaced so far
+  bool fStopped = false;    // the early stop met the old layout
+  bool fMovedBack = false;  // text moved onto line fL - 1
+
+  // Running state.
+  int32_t p = 0;
+  TZarvFontStyles fStyle = 0;
+  const DynInfoRec* fDyn = nullptr;
+  size_t fNextCode = 0;
+  int fSelected = -1;
+  int32_t fSpace = 1, fOverhang = 0;
+
+  // The line being built.
+  int32_t fLineStart = 0;
+  TZarvFontStyles fLineStyle = 0;
+  int32_t fLineDynNb = 0;
+  int32_t x = 0;
+  int32_t fSpaces = 0;       // justifiable blanks so far
+  int32_t fPending = 0;      // blanks of the last separator run
+  int32_t fJustifyStart = 0;
+  int32_t fWordEnd = 0;      // width at the end of the last word
+  int32_t fRunStart = 0;     // where the last separator run began
+  bool fFirstWordOfCall = true;
+};
+
+void TParFormatter::beginLine(int32_t at, int32_t startX) {
+  fLineStart = at;
+  fLineStyle = fStyle;
+  fLineDynNb = codeIndexAt(at);
+  x = startX;
+  fSpaces = 0;
+  fPending = 0;
+  fJustifyStart = at;
+  fWordEnd = startX;
+}
+
+// Blanks and tabs up to the next word.
+void TParFormatter::separatorRun() {
+  fWordEnd = x;
+  fRunStart = p;
+  fPending = 0;
+  while (p < fLen) {
+    applyCodesAt(p);
+    const char16_t c = T[p];
+    if (fStatic && IsStyleCode(c)) {
+      XORStyleCode(fStyle, c);
+      updateFont();
+    } else if (c == u'\t') {
+      x = tabStop(x);
+      fJustifyStart = p;
+      fSpaces = 0;
+      fPending = 0;
+    } else if (c == u' ') {
+      x += fColumns ? 1 : fSpace;
+      ++fPending;
+    } else {
+      break;
+    }
+    ++p;
+  }
+  fSpaces += fPending;
+}
+
+// Moves blanks or a word that start the first re-wrapped line back onto
+// the line before it when they belong there.
+bool TParFormatter::pullBack() {
+  if (fRunStart != fLineStart)
+    return false;
+  const bool firstOfCall = fNew.empty();
+  if (firstOfCall && fL == 0)
+    return false; // the paragraph's first line
+  LineInfo& prev = firstOfCall ? fOld[static_cast<size_t>(fL - 1)] : fNew.back();
+  if (p > fLineStart) {
+    // Separators at a line start end the line before instead.
+    prev.Stop = p;
+    prev.TotalWidth += x;
+    beginLine(p, 0);
+    fMovedBack |= firstOfCall;
+    return true;
+  }
+  if (!firstOfCall || !fFirstWordOfCall || p >= fLen)
+    return false;
+  const TZarvFontStyles styleBefore = fStyle;
+  const DynInfoRec* dynBefore = fDyn;
+  const size_t codeBefore = fNextCode;
+  int32_t end = p;
+  const int32_t w = measureWord(p, end);
+  if (prev.TotalWidth + w <= fWrap) {
+    int32_t trailing = 0;
+    for (int32_t i = prev.Stop - 1; i >= prev.Start && T[i] == u' '; --i)
+      ++trailing;
+    prev.Spaces += trailing;
+    prev.Stop = end;
+    prev.TotalWidth += w;
+    prev.LineWidth = prev.TotalWidth;
+    p = end;
+    beginLine(p, 0);
+    fMovedBack = true;
+    return true;
+  }
+  // Not taken: it is measured again as the first word of its line.
+  fStyle = styleBefore;
+  fDyn = dynBefore;
+  fNextCode = codeBefore;
+  updateFont();
+  return false;
+}
+
+// Width of the word starting at `from`; `end` receives its end. Code
+// characters and style runs split it into runs measured separately.
+int32_t TParFormatter::measureWord(int32_t from, int32_t& end) {
+  int32_t q = from;
+  int32_t w = 0;
+  bool any = false;
+  while (q < fLen) {
+    applyCodesAt(q);
+    const char16_t c = T[q];
+    if (c == u' ' || c == u'\t')
+      break;
+    if (fStatic && IsStyleCode(c)) {
+      XORStyleCode(fStyle, c);
+      updateFont();
+      ++q;
+      continue;
+    }
+    // One run: up to a blank, a code character, the next style run or just
+    // after a word-wrap character.
+    const int32_t runStop = fNextCode < fCodes.size() ? std::min(fLen, fCodes[fNextCode].DynOffset) : fLen;
+    int32_t r = q;
+    bool wrapAfter = false;
+    while (r < runStop) {
+      const char16_t d = T[r];
+      if (d == u' ' || d == u'\t' || (fStatic && IsStyleCode(d)))
+        break;
+      ++r;
+      if (isWrapChar(d)) {
+        wrapAfter = true;
+        break;
+      }
+    }
+    if (r == q) { // a style run starts exactly here
+      applyCodesAt(q);
+      continue;
+    }
+    w += fColumns ? r - q : C.GetTextWidth(T + q, r - q, M.fMaxOneShotChars);
+    any = true;
+    q = r;
+    if (wrapAfter)
+      break;
+  }
+  end = q;
+  if (any && !fColumns)
+    w -= fOverhang;
+  return w;
+}
+
+void TParFormatter::closeLine(int32_t stop, int32_t lineWidth, int32_t totalWidth, int32_t spaces,
+                              int32_t justifyStart) {
+  LineInfo li;
+  li.Start = fLineStart;
+  li.Stop = stop;
+  li.LineWidth = lineWidth;
+  li.TotalWidth = totalWidth;
+  li.TotalColumns = 0;
+  li.Spaces = spaces;
+  li.JustifyStart = justifyStart;
+  li.StartAttrib = fLineStyle;
+  li.StartDynNb = static_cast<uint32_t>(fLineDynNb);
+  li.Hidden = false;
+  fNew.push_back(li);
+  if (lineWidth > M.fMaxLineWidth) {
+    M.fMaxLineWidth = lineWidth;
+    if (!M.fWordWrap || M.fColumnWrap > 0)
+      M.fMaxLineNumber = P.StartLine;
+  }
+}
+
+// After a line closed: skip the old lines it covers; stop when the next old
+// line starts where the new one ends, in the same style.
+bool TParFormatter::earlyStop() {
+  if (fFull)
+    return false;
+  const int32_t end = fNew.back().Stop;
+  const int32_t last = static_cast<int32_t>(fOld.size()) - 1;
+  while (fStopLine < last && fOld[static_cast<size_t>(fStopLine)].Stop < end)
+    ++fStopLine;
+  const LineInfo& old = fOld[static_cast<size_t>(fStopLine)];
+  if (old.Stop == end && fStopLine < last && fOld[static_cast<size_t>(fStopLine + 1)].StartAttrib == fLineStyle) {
+    fStopped = true;
+    return true;
+  }
+  return false;
+}
+
+// A word alone wider than the line: break it between characters.
+void TParFormatter::breakWord() {
+  int32_t taken = 0;
+  int32_t lastW = 0;
+  bool lastWasCode = false;
+  x = 0;
+  while (p < fLen) {
+    applyCodesAt(p);
+    const char16_t c = T[p];
+    if (c == u' ')
+      break;
+    int32_t w;
+    lastWasCode = false;
+    if (fStatic && IsStyleCode(c)) {
+      XORStyleCode(fStyle, c);
+      updateFont();
+      w = 0;
+      lastWasCode = true;
+    } else if (c == u'\t') {
+      w = tabStop(x) - x;
+    } else {
+      w = charWidth(c);
+    }
+    x += w;
+    ++p;
+    ++taken;
+    lastW = w;
+    if (x > fWrap)
+      break;
+  }
+  // Give back the character that passed the width, unless it is all the
+  // line has, is a code character, or a style run starts after it.
+  const bool beforeCode = fNextCode > 0 && fCodes[fNextCode - 1].DynOffset == p - 1 && p - 1 > fLineStart;
+  if (x > fWrap && taken > 1 && !lastWasCode && !beforeCode) {
+    --p;
+    x -= lastW;
+    // Style runs applied at the returned character are applied again later.
+    fNextCode = static_cast<size_t>(codeIndexAt(p));
+    fDyn = fNextCode > 0 ? &fCodes[fNextCode - 1] : GetStartDynAttrib(P);
+    updateFont();
+  }
+  closeLine(p, x, x, 0, p);
+  beginLine(p, 0);
+}
+
+void TParFormatter::Run(bool initFont, int32_t width, int32_t& startLine, int32_t& stopLine, bool full,
+                        int32_t& spaceWidth, int32_t& overhang, int32_t& linesDelta, int32_t& newLineCount) {
+  fFull = full;
+  fL = std::clamp(startLine, 0, static_cast<int32_t>(fOld.size()) - 1);
+  fStopLine = fL;
+  const LineInfo& first = fOld[static_cast<size_t>(fL)];
+  p = first.Start;
+  fStyle = first.StartAttrib;
+  fNextCode = static_cast<size_t>(std::min<uint32_t>(first.StartDynNb, static_cast<uint32_t>(fCodes.size())));
+  fDyn = fNextCode > 0 ? &fCodes[fNextCode - 1] : GetStartDynAttrib(P);
+
+  // Wrap width and measuring mode.
+  if (P.ParState & zvpNoWrap)
+    fWrap = kNoWrap;
+  else if (!M.fWordWrap && M.fAlignment == taLeftJustify)
+    fWrap = kNoWrap - M.fRightMargin;
+  else if (M.fColumnWrap > 0)
+    fWrap = M.fColumnWrap, fColumns = true;
+  else if (M.fColumnWrap < 0)
+    fWrap = -M.fColumnWrap;
+  else
+    fWrap = width - M.fLeftMargin - M.fRightMargin;
+  fWrap = std::max(fWrap, 1);
+
+  if (initFont || fColumns) {
+    updateFont();
+  } else {
+    fSelected = M.AttrToExtFontStyles(fStyle, fDyn->DynStyle) & ~fsHighlight;
+    fSpace = spaceWidth;
+    fOverhang = overhang;
+  }
+  beginLine(p, 0);
+  fLineDynNb = static_cast<int32_t>(fNextCode);
+
+  while (true) {
+    separatorRun();
+    if (pullBack())
+      continue;
+    if (p >= fLen)
+      break;
+    const int32_t wordStart = p;
+    const TZarvFontStyles styleAtWord = fStyle;
+    const size_t codeAtWord = fNextCode;
+    const DynInfoRec* dynAtWord = fDyn;
+    int32_t end = p;
+    const int32_t w = measureWord(p, end);
+    fFirstWordOfCall = false;
+    if (x + w > fWrap) {
+      if (wordStart > fLineStart) {
+        const int32_t before = x;
+        closeLine(wordStart, fWordEnd, before, fSpaces - fPending, fJustifyStart);
+        // The next line starts with the word, in the style at its start.
+        const TZarvFontStyles styleAfter = fStyle;
+        fStyle = styleAtWord;
+        beginLine(wordStart, w);
+        fStyle = styleAfter;
+        if (earlyStop())
+          break;
+        if (w > fWrap) {
+          // Too wide even alone: measure it again character by character.
+          p = wordStart;
+          fStyle = styleAtWord;
+          fNextCode = codeAtWord;
+          fDyn = dynAtWord;
+          updateFont();
+          breakWord();
+          if (earlyStop())
+            break;
+          continue;
+        }
+        p = end;
+        continue;
+      }
+      p = wordStart;
+      fStyle = styleAtWord;
+      fNextCode = codeAtWord;
+      fDyn = dynAtWord;
+      updateFont();
+      breakWord();
+      if (earlyStop())
+        break;
+      continue;
+    }
+    x += w;
+    p = end;
+  }
+  if (!fStopped && (fLineStart < fLen || (fNew.empty() && fL == 0)))
+    closeLine(fLen, x, x, 0, fLen); // the last line is never justified
+  spaceWidth = fSpace;
+  overhang = fOverhang;
+  M.fRunningSpaceWidth = fSpace;
+  M.fSpaceKern = fOverhang;
+  store(startLine, stopLine, linesDelta, newLineCount);
+}
+
+void TParFormatter::store(int32_t& startLine, int32_t& stopLine, int32_t& linesDelta, int32_t& newLineCount) {
+  const int32_t oldCount = static_cast<int32_t>(fOld.size());
+  if (!fStopped)
+    fStopLine = oldCount - 1;
+  linesDelta = static_cast<int32_t>(fNew.size()) - (fStopLine - fL + 1);
+  std::vector<LineInfo> all;
+  all.reserve(static_cast<size_t>(oldCount + linesDelta));
+  all.insert(all.end(), fOld.begin(), fOld.begin() + fL);
+  all.insert(all.end(), fNew.begin(), fNew.end());
+  all.insert(all.end(), fOld.begin() + fStopLine + 1, fOld.end());
+  if (all.size() == 1 && !(P.ParState & zvpHasExtra)) {
+    SetFirstLine(P, all.front());
+  } else {
+    SetParExtras(P);
+    P.ParExtra->FirstLine = all.front();
+    P.ParExtra->Lines.assign(all.begin() + 1, all.end());
+  }
+  stopLine = fStopLine + linesDelta;
+  newLineCount = oldCount + linesDelta;
+  startLine = fMovedBack ? fL - 1 : fL;
+}
+
+} // namespace
+
+void ReformatParP(TZarvMemoHost& Memo, TZarvCanvas* Canvas, bool InitFont, int32_t Width, ParInfo* Par,
+                  int32_t ParNb, int32_t& StartLine, int32_t& StopLine, bool FullReformat, uint64_t& FontState,
+                  int32_t& SpaceWidth, int32_t& Overhang, int32_t& LinesDelta, int32_t& NewLineCount) {
+  (void)FontState;
+  TParagraphsList& list = Memo.Paragraphs();
+  if (!Par)
+    Par = list.getParPointers(ParNb);
+  if (!(Par->ParState & zvpKeywDone) && Memo.NeedsKeywordPass())
+    Memo.ApplyKeywordsToParagraph(ParNb);
+  Par->ParState |= zvpFormatted | zvpKeywDone;
+
+  const int32_t oldCount = GetLineCount(*Par);
+  if (!Canvas) {
+    if (Par->ParState & zvpHasExtra) {
+      LineInfo& first = Par->ParExtra->FirstLine;
+      first = LineInfo{};
+      first.Stop = GetParLength(*Par);
+      first.StartAttrib = GetStartAttrib(*Par);
+      Par->ParExtra->Lines.clear();
+    }
+    LinesDelta = -(oldCount - 1);
+    StopLine = 0;
+    NewLineCount = 1;
+    return;
+  }
+  TParFormatter f(Memo, *Canvas, *Par, ParNb);
+  f.Run(InitFont, Width, StartLine, StopLine, FullReformat, SpaceWidth, Overhang, LinesDelta, NewLineCount);
+}
+
+} // namespace zarv

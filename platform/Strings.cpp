@@ -174,11 +174,15 @@ void TStrings::LoadFromStream(QIODevice& stream, std::optional<QStringConverter:
 void TStrings::SaveToStream(QIODevice& stream) const { SaveToStream(stream, fEncoding, fHadBOM); }
 
 void TStrings::SaveToStream(QIODevice& stream, QStringConverter::Encoding encoding, bool writeBOM) const {
-  QStringConverter::Flags flags = QStringConverter::Flag::Stateless;
-  if (writeBOM)
-    flags |= QStringConverter::Flag::WriteBom;
-  QStringEncoder encoder(encoding, flags);
-  const QByteArray bytes = encoder.encode(GetTextStr());
+  // The mark is encoded as a leading U+FEFF: a stateless encoder writes none
+  // of its own. 8-bit encodings have no mark.
+  const bool unicode = BomLength(encoding) > 0 || encoding == QStringConverter::Utf16 ||
+                       encoding == QStringConverter::Utf32;
+  QString text = GetTextStr();
+  if (writeBOM && unicode)
+    text.prepend(QChar(QChar::ByteOrderMark));
+  QStringEncoder encoder(encoding, QStringConverter::Flag::Stateless);
+  const QByteArray bytes = encoder.encode(text);
   if (stream.write(bytes) != bytes.size())
     throw EStreamError(QString::fromLatin1(SStreamWriteError));
 }

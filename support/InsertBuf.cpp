@@ -376,13 +376,14 @@ void TInsertBufOp::editOneParagraph() {
       if (!(par.ParState & zvpHidden))
         fVisDelta = fLineDelta;
     } else {
-      if (lE > lS) {
-        lineAt(x, lS).Stop = s + insLen;
-        for (int32_t i = lS + 1; i < lE; ++i)
-          lineAt(x, i).Start = lineAt(x, i).Stop = s + insLen;
-        lineAt(x, lE).Start = s + insLen;
-      }
-      lineAt(x, lE).Stop += fOffsetDelta;
+      // The line holding the start takes the whole changed text, up to the
+      // end of the line holding the stop; the lines between become empty.
+      // An incremental re-wrap from the start line then cannot take an old
+      // line whose text changed for an unchanged one.
+      const int32_t end = lineAt(x, lE).Stop + fOffsetDelta;
+      lineAt(x, lS).Stop = end;
+      for (int32_t i = lS + 1; i <= lE; ++i)
+        lineAt(x, i).Start = lineAt(x, i).Stop = end;
       for (int32_t i = lE + 1; i < oldLines; ++i) {
         LineInfo& li = lineAt(x, i);
         li.Start += fOffsetDelta;

@@ -74,7 +74,10 @@ private:
   int32_t tabStop(int32_t x) const {
     if (fColumns)
       return M.fTabStops > 0 ? (x / M.fTabStops + 1) * M.fTabStops : x + 1;
-    const int32_t t = M.fTabStops > 0 ? M.fTabStops * fSpace : (M.fTabStops < 0 ? -M.fTabStops : 0);
+    // Tab stops form one grid for the whole control, measured in spaces of
+    // its font, so that tabs line up whatever style the text around them
+    // has; display and painting use the same grid.
+    const int32_t t = M.fTabStops > 0 ? M.fTabStops * M.fSpaceWidth : (M.fTabStops < 0 ? -M.fTabStops : 0);
     return t > 0 ? (x / t + 1) * t : x;
   }
   int32_t charWidth(char16_t c) const { return fColumns ? 1 : C.CharWidth(c); }
@@ -127,6 +130,7 @@ private:
   int32_t fJustifyStart = 0;
   int32_t fWordEnd = 0;      // width at the end of the last word
   int32_t fRunStart = 0;     // where the last separator run began
+  std::vector<int32_t> fRunWidths; // per character of that run: blank width, 0 for codes, -1 for tabs
   bool fFirstWordOfCall = true;
 };
 
@@ -146,20 +150,25 @@ void TParFormatter::separatorRun() {
   fWordEnd = x;
   fRunStart = p;
   fPending = 0;
+  fRunWidths.clear();
   while (p < fLen) {
     applyCodesAt(p);
     const char16_t c = T[p];
     if (fStatic && IsStyleCode(c)) {
       XORStyleCode(fStyle, c);
       updateFont();
+      fRunWidths.push_back(0);
     } else if (c == u'\t') {
       x = tabStop(x);
       fJustifyStart = p;
       fSpaces = 0;
       fPending = 0;
+      fRunWidths.push_back(-1);
     } else if (c == u' ') {
-      x += fColumns ? 1 : fSpace;
+      const int32_t w = fColumns ? 1 : fSpace;
+      x += w;
       ++fPending;
+      fRunWidths.push_back(w);
     } else {
       break;
     }
@@ -178,9 +187,22 @@ bool TParFormatter::pullBack() {
     return false; // the paragraph's first line
   LineInfo& prev = firstOfCall ? fOld[static_cast<size_t>(fL - 1)] : fNew.back();
   if (p > fLineStart) {
-    // Separators at a line start end the line before instead.
+    // Separators at a line start end the line before instead, measured
+    // where they now stand: tabs go to the stops of that line and leave only
+    // the blanks after them justifiable; trailing blanks never are.
+    int32_t w = prev.TotalWidth;
+    for (int32_t i = fLineStart; i < p; ++i) {
+      const int32_t bw = fRunWidths[static_cast<size_t>(i - fLineStart)];
+      if (bw < 0) {
+        w = tabStop(w);
+        prev.JustifyStart = i;
+        prev.Spaces = 0;
+      } else {
+        w += bw;
+      }
+    }
     prev.Stop = p;
-    prev.TotalWidth += x;
+    prev.TotalWidth = w;
     beginLine(p, 0);
     fMovedBack |= firstOfCall;
     return true;
@@ -290,6 +312,10 @@ bool TParFormatter::earlyStop() {
   const int32_t end = fNew.back().Stop;
   const int32_t last = static_cast<int32_t>(fOld.size()) - 1;
   while (fStopLine < last && fOld[static_cast<size_t>(fStopLine)].Stop < end)
+    ++fStopLine;
+  // Lines emptied by an edit are replaced along with the line before them.
+  while (fStopLine < last && fOld[static_cast<size_t>(fStopLine)].Stop == end &&
+         fOld[static_cast<size_t>(fStopLine + 1)].Start == fOld[static_cast<size_t>(fStopLine + 1)].Stop)
     ++fStopLine;
   const LineInfo& old = fOld[static_cast<size_t>(fStopLine)];
   if (old.Stop == end && fStopLine < last && fOld[static_cast<size_t>(fStopLine + 1)].StartAttrib == fLineStyle) {

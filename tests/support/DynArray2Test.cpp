@@ -41,14 +41,6 @@ void ExpectRangeError(const TDynArray2& a, int32_t i) {
   }
 }
 
-TEST(DynArray2, ElementsPerBufferComeFromTheReservedSpace) {
-  TDynArray2 a(kSize, kSpace);
-  EXPECT_EQ(a.ElementsPerBuffer(), 32768 / 24);
-  EXPECT_EQ(a.ElementSpace(), 24);
-  TDynArray2 b(16, 16);
-  EXPECT_EQ(b.ElementsPerBuffer(), 2048);
-}
-
 TEST(DynArray2, AddAppendsCopiesAndReturnsTheirIndexes) {
   TDynArray2 a(kSize, kSpace);
   for (int32_t i = 0; i < 3000; ++i) {

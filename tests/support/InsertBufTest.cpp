@@ -249,6 +249,8 @@ TEST(InsertBuf, DiscardTrailingSpacesDropsBlanksOnlyWhereAParagraphEnds) {
       {"text after blanks at the end", u"A  ", 3, 3, u" x\t", u"A   x", 3, 5},
       {"replacement up to the end", u"ab \r\ncd", 2, 7, u"Q \t", u"abQ", 2, 3},
       {"blank piece in the middle", u"ab", 2, 2, u"\r\n  \r\nc", u"ab\r\n\r\nc", 2, 7},
+      {"deleting the last word after blanks", u"ab  x", 4, 5, u"", u"ab", 2, 2},
+      {"deleting inside keeps blanks", u"ab  xy", 4, 5, u"", u"ab  y", 4, 4},
   };
   for (const Case& c : cases) {
     auto store = MakeStore(c.text);
@@ -259,13 +261,6 @@ TEST(InsertBuf, DiscardTrailingSpacesDropsBlanksOnlyWhereAParagraphEnds) {
     EXPECT_EQ(r.OffsetDelta, static_cast<int32_t>(c.result.size() - c.text.size())) << c.what;
     EXPECT_STORE_OK(*store);
   }
-}
-
-TEST(InsertBuf, WithoutDiscardTrailingSpacesBlanksAreKept) {
-  auto store = MakeStore(u"ab  ");
-  Replace(*store, 4, 4, u" \r\nc ", false);
-  EXPECT_EQ(StoreText(*store), u"ab   \r\nc ");
-  EXPECT_STORE_OK(*store);
 }
 
 // ---- Static format ------------------------------------------------------------------
@@ -505,8 +500,11 @@ TEST(InsertBuf, EditInsideAWrappedParagraphMovesItsDisplayLines) {
   const Case cases[] = {
       {"insert inside a line", 7, 7, u"XY", {{0, 5}, {5, 12}, {12, 17}, {17, 21}}, 19},
       {"insert at a wrap point", 5, 5, u"Q", {{0, 5}, {5, 11}, {11, 16}, {16, 20}}, 18},
-      {"delete across lines", 3, 12, u"", {{0, 3}, {3, 3}, {3, 6}, {6, 10}}, 8},
-      {"replace across lines", 3, 12, u"1234", {{0, 7}, {7, 7}, {7, 10}, {10, 14}}, 12},
+      // Across lines, the start line takes all the changed text up to the
+      // stop line's end and the lines between become empty, so that an
+      // incremental re-wrap from the start line never keeps a changed line.
+      {"delete across lines", 3, 12, u"", {{0, 6}, {6, 6}, {6, 6}, {6, 10}}, 8},
+      {"replace across lines", 3, 12, u"1234", {{0, 10}, {10, 10}, {10, 10}, {10, 14}}, 12},
   };
   for (const Case& c : cases) {
     auto store = MakeStore(u"aaaa bbbb cccc dddd\r\nnext");
@@ -764,15 +762,6 @@ TEST(InsertBuf, TheFormattingRangeFollowsTheParagraphs) {
     EXPECT_EQ(store->fUpdateStartPar, c.start) << c.what;
     EXPECT_EQ(store->fUpdateStopPar, c.stop) << c.what;
   }
-}
-
-TEST(InsertBuf, EditsInsideOneParagraphLeaveTheFormattingRangeAlone) {
-  auto store = MakeStore(NumberedText(10));
-  store->fUpdateStartPar = 6;
-  store->fUpdateStopPar = 7;
-  Replace(*store, store->getParPointers(3)->StartOffset, store->getParPointers(3)->StartOffset + 1, u"abc");
-  EXPECT_EQ(store->fUpdateStartPar, 6);
-  EXPECT_EQ(store->fUpdateStopPar, 7);
 }
 
 // ---- Buffers -----------------------------------------------------------------------------

@@ -295,25 +295,6 @@ TEST(ParRecords, RemoveRefFreesAHeapRecordAtZeroAndNeverTouchesTheDefault) {
   EXPECT_EQ(def->Context, 0);
 }
 
-TEST(ParRecords, DerivedReadingsOfACodeDependOnItsFlagBits) {
-  struct Case {
-    uint8_t style;
-    int level, collapse;
-    int32_t context;
-  };
-  for (const Case c : {Case{0, -1, 0, 0}, Case{dsHasLevel, -1, 0, 0}, Case{dsHasAttrib, -1, 3, 11},
-                       Case{dsHasAttrib | dsHasLevel, 6, 3, 11}}) {
-    DynInfoRec d;
-    d.DynStyle = c.style | fsItalic;
-    d.Level = 6;
-    d.CollpsLevel = 3;
-    d.Context = 11;
-    EXPECT_EQ(DynToLevel(d), c.level) << int(c.style);
-    EXPECT_EQ(DynToCollapseLevel(d), c.collapse) << int(c.style);
-    EXPECT_EQ(DynToContext(d), c.context) << int(c.style);
-  }
-}
-
 // ---- Static format helpers ------------------------------------------------------
 
 TEST(ParRecords, XorStyleCodeTogglesTheBitOfEachCodeCharacter) {

@@ -155,24 +155,31 @@ ZARV_PLAIN Expected ReadWhole(const std::u16string& text, char16_t nullRepl, boo
   return x;
 }
 
-// Removes pairs of one style code that only other codes separate.
-ZARV_PLAIN std::u16string StripPairs(std::u16string s) {
+// Removes pairs of one style code that only other codes separate. Stated
+// another way than the save rule, which deletes pair after pair: inside a run
+// of code characters each code cancels in twos, and an odd one out survives
+// at its last place in the run.
+ZARV_PLAIN std::u16string StripPairs(const std::u16string& s) {
+  std::u16string out;
   for (size_t i = 0; i < s.size();) {
     if (!IsCode(s[i])) {
-      ++i;
+      out += s[i++];
       continue;
     }
-    size_t j = i + 1;
-    while (j < s.size() && IsCode(s[j]) && s[j] != s[i])
-      ++j;
-    if (j < s.size() && s[j] == s[i]) {
-      s.erase(j, 1);
-      s.erase(i, 1);
-    } else {
-      ++i;
+    size_t end = i;
+    while (end < s.size() && IsCode(s[end]))
+      ++end;
+    size_t count[22] = {}, last[22] = {};
+    for (size_t k = i; k < end; ++k) {
+      ++count[s[k]];
+      last[s[k]] = k;
     }
+    for (size_t k = i; k < end; ++k)
+      if (count[s[k]] % 2 == 1 && last[s[k]] == k)
+        out += s[k];
+    i = end;
   }
-  return s;
+  return out;
 }
 
 ZARV_PLAIN bool SamePars(const Pars& a, const Pars& b) {

@@ -58,8 +58,9 @@ public:
   virtual void Assign(const TStrings& source);
   // First item equal to s ignoring case, or -1.
   virtual int32_t IndexOf(const QString& s) const;
-  void Move(int32_t from, int32_t to);
-  void Exchange(int32_t a, int32_t b);
+  // Both keep each item's object with its string.
+  virtual void Move(int32_t from, int32_t to);
+  virtual void Exchange(int32_t a, int32_t b);
 
   int32_t Count() const { return GetCount(); }
   QString operator[](int32_t index) const { return Get(index); }

@@ -52,6 +52,22 @@ void TKeywordList::Clear() {
 
 void TKeywordList::Put(int32_t index, const QString& s) { setKeywords(index, s); }
 
+void TKeywordList::Move(int32_t from, int32_t to) {
+  CheckIndex(from);
+  CheckIndex(to);
+  auto e = std::move(fKeyList[static_cast<size_t>(from)]);
+  fKeyList.erase(fKeyList.begin() + from);
+  fKeyList.insert(fKeyList.begin() + to, std::move(e));
+  Changed();
+}
+
+void TKeywordList::Exchange(int32_t a, int32_t b) {
+  CheckIndex(a);
+  CheckIndex(b);
+  std::swap(fKeyList[static_cast<size_t>(a)], fKeyList[static_cast<size_t>(b)]);
+  Changed();
+}
+
 void TKeywordList::Assign(const TStrings& source) {
   if (&source == this)
     return;

@@ -90,6 +90,9 @@ public:
   void Clear() override;
   // Renames the keyword and keeps its attributes (setKeywords).
   void Put(int32_t index, const QString& s) override;
+  // Whole entries move, attributes included.
+  void Move(int32_t from, int32_t to) override;
+  void Exchange(int32_t a, int32_t b) override;
   // From another keyword list: every entry with all its fields. From any
   // other list: the strings, with default attributes.
   void Assign(const TStrings& source) override;

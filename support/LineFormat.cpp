@@ -24,8 +24,8 @@ constexpr int32_t kNoWrap = std::numeric_limits<int32_t>::max();
 
 class TParFormatter {
 public:
-  TParFormatter(TZarvMemoHost& memo, TZarvCanvas& canvas, ParInfo& par, int32_t parNb)
-      : M(memo), C(canvas), P(par), fParNb(parNb), fLen(GetParLength(par)), T(par.ParText),
+  TParFormatter(TZarvMemoHost& memo, TZarvCanvas& canvas, ParInfo& par)
+      : M(memo), C(canvas), P(par), fLen(GetParLength(par)), T(par.ParText),
         fCodes(GetDynArray(par)), fStatic(memo.Paragraphs().fStaticFormat) {
     fOld.reserve(static_cast<size_t>(GetLineCount(par)));
     fOld.push_back(GetFirstLine(par));
@@ -96,7 +96,6 @@ private:
   TZarvMemoHost& M;
   TZarvCanvas& C;
   ParInfo& P;
-  int32_t fParNb;
   int32_t fLen;
   const char16_t* T;
   const TDynInfoArray& fCodes;
@@ -514,7 +513,7 @@ void ReformatParP(TZarvMemoHost& Memo, TZarvCanvas* Canvas, bool InitFont, int32
     NewLineCount = 1;
     return;
   }
-  TParFormatter f(Memo, *Canvas, *Par, ParNb);
+  TParFormatter f(Memo, *Canvas, *Par);
   f.Run(InitFont, Width, StartLine, StopLine, FullReformat, SpaceWidth, Overhang, LinesDelta, NewLineCount);
 }
 

@@ -1,6 +1,8 @@
 // The control fields and font operations that the store layer reads.
 #include "support/MemoHost.h"
 
+#include "support/HighlightPass.h"
+#include "support/Highlighter.h"
 #include "support/Navigator.h"
 #include "support/ParagraphsList.h"
 
@@ -13,12 +15,67 @@ namespace zarv {
 TCharSet DefaultDelimiters() { return MakeCharSet(std::string_view("\t\n\r $%&,./:;<=>", 16)); }
 
 TZarvMemoHost::TZarvMemoHost()
-    : fDelimiters(DefaultDelimiters()), fParagraphs(std::make_unique<TParagraphsList>()),
+    : fDelimiters(DefaultDelimiters()), fKeywords(std::make_unique<TKeywordList>()),
+      fStartStopKeys(std::make_unique<TStartStopKeyList>()), fParagraphs(std::make_unique<TParagraphsList>()),
       fCanvas(std::make_unique<TZarvCanvas>()) {
   fParagraphs->EnsureOneParagraph();
 }
 
-TZarvMemoHost::~TZarvMemoHost() { FreeNavigators(); }
+TZarvMemoHost::~TZarvMemoHost() {
+  setHighlighter(nullptr);
+  FreeNavigators();
+}
+
+void TZarvMemoHost::setHighlighter(TZarvHighlighter* h) {
+  if (h == fHighlighter)
+    return;
+  if (fHighlighter) {
+    auto& list = fHighlighter->MemoList;
+    list.erase(std::remove(list.begin(), list.end(), this), list.end());
+  }
+  fHighlighter = h;
+  if (h)
+    h->MemoList.push_back(this);
+}
+
+void TZarvMemoHost::setUpperCaseType(TzvUpperCase t) {
+  fUpperCaseType = t;
+  fKeywords->setUpperCaseType(t);
+  fStartStopKeys->setUpperCaseType(t);
+  DropUpText();
+}
+
+void TZarvMemoHost::setDelimiters(const TCharSet& set) {
+  fDelimiters = set;
+  fDelimiters.set('\r');
+  fDelimiters.set('\n');
+  fStartStopKeys->fDelChecked = false;
+}
+
+const char16_t* TZarvMemoHost::GetUpText(int32_t parNb) {
+  if (parNb != fUpParNb) {
+    const ParInfo& p = *fParagraphs->getParPointers(parNb);
+    const int32_t len = GetParLength(p);
+    fUpText.assign(p.ParText ? p.ParText : u"", static_cast<size_t>(len));
+    zvUpperCaseBuf(fUpperCaseType, fUpText.data(), len);
+    fUpParNb = parNb;
+  }
+  return fUpText.c_str();
+}
+
+bool TZarvMemoHost::NeedsKeywordPass() const {
+  return fHighlighter || (fApplyKeyWords && fKeywords->GetCount() > 0);
+}
+
+void TZarvMemoHost::ApplyKeywordsToParagraph(int32_t parNb) {
+  TZarvNavigator a(fParagraphs.get()), b(fParagraphs.get());
+  a.AttachMemo(this);
+  b.AttachMemo(this);
+  a.setParNb(parNb);
+  b.setParNb(parNb);
+  b.setParOffset(GetParLength(*b.GetPar()));
+  ApplyKeywordsListP(a, b);
+}
 
 void TZarvMemoHost::RegisterNavigator(TZarvNavigator* nav) { fNavigators.push_back(nav); }
 

@@ -9,7 +9,10 @@
 
 #include "platform/Canvas.h"
 #include "platform/Sets.h"
+#include "support/KeywordList.h"
 #include "support/ParRecords.h"
+#include "support/StartStopKeyList.h"
+#include "support/UpperCase.h"
 
 #include <QFont>
 #include <QString>
@@ -21,6 +24,7 @@ namespace zarv {
 
 class TParagraphsList;
 class TZarvNavigator;
+class TZarvHighlighter;
 
 enum TAlignment : uint8_t { taLeftJustify, taRightJustify, taCenter };
 
@@ -90,11 +94,36 @@ public:
 
   // Keyword highlighting of one whole paragraph, run by line formatting for
   // paragraphs that lack it so that widths are measured in their final
-  // styles. The control provides it once keyword lists can be applied.
-  virtual bool NeedsKeywordPass() const { return false; }
-  virtual void ApplyKeywordsToParagraph(int32_t /*parNb*/) {}
+  // styles.
+  virtual bool NeedsKeywordPass() const;
+  virtual void ApplyKeywordsToParagraph(int32_t parNb);
+
+  // ---- Highlighting ------------------------------------------------------------
+  TKeywordList& Keywords() const { return *fKeywords; }
+  TStartStopKeyList& StartStopKeys() const { return *fStartStopKeys; }
+  TZarvHighlighter* Highlighter() const { return fHighlighter; }
+  // Leaves the old highlighter's control list and joins the new one's.
+  void setHighlighter(TZarvHighlighter* h);
+  TzvUpperCase getUpperCaseType() const { return fUpperCaseType; }
+  // Passed on to both key lists.
+  void setUpperCaseType(TzvUpperCase t);
+  // Word separators; CR and LF always belong to them. Changing them makes
+  // the start-stop list recompute its delimiter checks.
+  void setDelimiters(const TCharSet& set);
+  // The upper-cased text of paragraph parNb (cached for the last paragraph
+  // asked, until the text changes: DropUpText).
+  const char16_t* GetUpText(int32_t parNb);
+  void DropUpText() { fUpParNb = -1; }
+
+  bool fApplyStartStopKeys = true;
 
 protected:
+  std::unique_ptr<TKeywordList> fKeywords;
+  std::unique_ptr<TStartStopKeyList> fStartStopKeys;
+  TZarvHighlighter* fHighlighter = nullptr;
+  TzvUpperCase fUpperCaseType = zvuAscii;
+  std::u16string fUpText;
+  int32_t fUpParNb = -1;
   std::unique_ptr<TParagraphsList> fParagraphs;
   std::vector<TZarvNavigator*> fNavigators;
   std::unique_ptr<TZarvCanvas> fCanvas;

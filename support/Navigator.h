@@ -121,6 +121,19 @@ public:
   void SetDisplayPos(const QPoint& Pt);
   int32_t getDisplayWidth();
 
+  // Goes to offset `offset` of paragraph `parNb` (clamped to its length).
+  void SetParPos(int32_t parNb, int32_t offset) {
+    setParNb(parNb);
+    setParOffset(offset);
+  }
+  bool IsLocated() const { return fPar != nullptr; }
+  // Forgets the cached code and line indexes (after codes or lines of its
+  // paragraph changed).
+  void ForgetIndexes() {
+    fDynNb = -1;
+    fParLine = -1;
+  }
+
   // Places the navigator with every cached value known (used by the store
   // after an edit). dynNb and parLine may be -1.
   void SetLocated(int32_t parNb, int32_t offset, int32_t dynNb, int32_t parLine);

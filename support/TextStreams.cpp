@@ -357,25 +357,32 @@ void TParagraphsList::LoadFromStream(QIODevice& Stream, bool Ansi, char16_t Null
 namespace {
 
 // Deletes pairs of the same style code separated only by other codes: they
-// switch a style on and straight off again.
+// switch a style on and straight off again. Inside a run of consecutive code
+// characters each code therefore cancels in twos, and of a code that occurs
+// an odd number of times only its last occurrence stays; one pass per run
+// keeps this linear.
 void stripStrayCodes(std::u16string& t) {
+  std::u16string out;
+  out.reserve(t.size());
   size_t i = 0;
   while (i < t.size()) {
-    const char16_t c = t[i];
-    if (!IsStyleCode(c)) {
-      ++i;
+    if (!IsStyleCode(t[i])) {
+      out.push_back(t[i++]);
       continue;
     }
-    size_t j = i + 1;
-    while (j < t.size() && IsStyleCode(t[j]) && t[j] != c)
-      ++j;
-    if (j < t.size() && t[j] == c) {
-      t.erase(j, 1);
-      t.erase(i, 1);
-    } else {
-      ++i;
+    size_t j = i;
+    int count[32] = {};
+    while (j < t.size() && IsStyleCode(t[j]))
+      ++count[t[j++]];
+    int seen[32] = {};
+    for (size_t k = i; k < j; ++k) {
+      const char16_t c = t[k];
+      if (++seen[c] == count[c] && (count[c] & 1))
+        out.push_back(c);
     }
+    i = j;
   }
+  t.swap(out);
 }
 
 // Collects output and hands it to the device in large writes.

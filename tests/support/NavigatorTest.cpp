@@ -124,15 +124,10 @@ TEST(NavigatorPosition, BothHalvesOfABreakBelongToTheParagraphBeforeIt) {
     EXPECT_EQ(At(walker), it->where) << "walking back to " << it->pos;
     EXPECT_EQ(walker.GetPos(), it->pos);
   }
-}
-
-TEST(NavigatorPosition, AnEmptyTextIsParagraphZero) {
-  auto store = MakeStore(u"");
-  TZarvNavigator nav(store.get());
-  EXPECT_EQ(At(nav), (Where{0, 0}));
+  auto empty = MakeStore(u"");
+  TZarvNavigator nav(empty.get());
+  EXPECT_EQ(At(nav), (Where{0, 0})) << "an empty text is paragraph 0";
   EXPECT_EQ(nav.GetText(), u'\r');
-  EXPECT_EQ(nav.GetWord(), QString());
-  EXPECT_EQ(nav.GetLine(), QString());
 }
 
 TEST(NavigatorPosition, SetParOffsetStaysInsideTheParagraphText) {
@@ -146,79 +141,23 @@ TEST(NavigatorPosition, SetParOffsetStaysInsideTheParagraphText) {
   }
 }
 
-TEST(NavigatorPosition, SetParNbGoesToTheParagraphStartWithEveryIndexKnown) {
-  auto store = MakeStore(u"ab\r\ncdef\r\ng");
-  SetCodes(*store, 1, {{0, 1}, {2, 2}});
-  TZarvNavigator nav(store.get());
-  nav.SetPos(9);
-  nav.setParNb(1);
-  EXPECT_EQ(nav.GetPos(), 4);
-  EXPECT_EQ(At(nav), (Where{1, 0}));
-  EXPECT_EQ(nav.GetDynNb(), 0) << "the code at the start is not yet passed";
-  EXPECT_EQ(nav.GetParLine(), 0);
-  EXPECT_THROW(nav.setParNb(3), ERangeError);
-}
-
-TEST(NavigatorPosition, AssignCopiesThePositionAndRelocatesOnAnotherStore) {
-  auto store = MakeStore(u"ab\r\ncd\r\nef");
-  auto other = MakeStore(u"abcdef\r\nxy");
-  TZarvNavigator src(store.get());
-  src.SetPos(9);
-  src.GetDynNb();
-  TZarvNavigator same(store.get()), elsewhere(other.get());
-  same.Assign(src);
-  elsewhere.Assign(src);
-  EXPECT_EQ(same.GetPos(), 9);
-  EXPECT_EQ(At(same), (Where{2, 1}));
-  EXPECT_EQ(elsewhere.GetPos(), 9);
-  EXPECT_EQ(At(elsewhere), (Where{1, 1}));
-}
-
-TEST(NavigatorPosition, InvalidateRelocatesFromThePositionAfterTheTextChanged) {
-  auto store = MakeStore(u"ab\r\ncd\r\nef");
-  TZarvNavigator nav(store.get());
-  nav.SetPos(9);
-  ASSERT_EQ(At(nav), (Where{2, 1}));
-  ASSERT_EQ(nav.GetText(), u'f');
-  Replace(*store, 0, 0, u"z"); // "zab cd ef": paragraph 2 now starts at 9
-  nav.Invalidate();
-  EXPECT_EQ(nav.GetPos(), 9);
-  EXPECT_EQ(At(nav), (Where{2, 0}));
-  EXPECT_EQ(nav.GetText(), u'e');
-}
-
 // ---- Display lines and columns -------------------------------------------------------------------
 
-class NavigatorWrapped : public ::testing::Test {
-protected:
-  // One paragraph of 25 characters wrapped at offsets 10 and 20, behind a
-  // short paragraph so that absolute and paragraph offsets differ.
-  void SetUp() override {
-    store = MakeStore(u"xy\r\n0123456789abcdefghijABCDE");
-    WrapParagraph(*store, 1, {10, 20});
-    ASSERT_STORE_OK(*store);
-  }
-  static constexpr int32_t kStart = 4;
-  std::unique_ptr<TParagraphsList> store;
-};
-
-TEST_F(NavigatorWrapped, SetPosAtAWrapPointStartsTheLowerLine) {
+TEST(NavigatorLines, AWrapPointStartsTheLowerLineUnlessSetParOffsetKnowsTheLine) {
+  // A paragraph of 25 characters wrapped at 10 and 20, behind a short one.
+  auto store = MakeStore(u"xy\r\n0123456789abcdefghijABCDE");
+  WrapParagraph(*store, 1, {10, 20});
+  ASSERT_STORE_OK(*store);
   struct Case {
     int32_t offset, line, col;
   };
   for (const Case& c : {Case{0, 0, 0}, Case{9, 0, 9}, Case{10, 1, 0}, Case{19, 1, 9}, Case{20, 2, 0}, Case{25, 2, 5}}) {
     TZarvNavigator nav(store.get());
-    nav.SetPos(kStart + c.offset);
-    EXPECT_EQ(nav.GetParLine(), c.line) << "offset " << c.offset;
-    EXPECT_EQ(nav.GetColNb(), c.col) << "offset " << c.offset;
+    nav.SetPos(4 + c.offset);
+    EXPECT_EQ(nav.GetParLine(), c.line) << "SetPos to offset " << c.offset;
+    EXPECT_EQ(nav.GetColNb(), c.col) << "SetPos to offset " << c.offset;
   }
-}
-
-TEST_F(NavigatorWrapped, SetParOffsetAtAWrapPointEndsTheUpperLineWhenTheLineIsKnown) {
-  struct Case {
-    int32_t offset, line, col;
-  };
-  for (const Case& c : {Case{10, 0, 10}, Case{11, 1, 1}, Case{20, 1, 10}, Case{25, 2, 5}, Case{0, 0, 0}}) {
+  for (const Case& c : {Case{10, 0, 10}, Case{11, 1, 1}, Case{20, 1, 10}, Case{25, 2, 5}}) {
     TZarvNavigator nav(store.get());
     nav.setParNb(1); // every index known
     nav.setParOffset(c.offset);
@@ -227,39 +166,9 @@ TEST_F(NavigatorWrapped, SetParOffsetAtAWrapPointEndsTheUpperLineWhenTheLineIsKn
   }
   // With the line not yet known the lazy rule decides.
   TZarvNavigator lazy(store.get());
-  lazy.SetPos(kStart + 3);
+  lazy.SetPos(4 + 3);
   lazy.setParOffset(10);
   EXPECT_EQ(lazy.GetParLine(), 1);
-}
-
-TEST_F(NavigatorWrapped, ForwardMovesAdvanceTheKnownLineAndBackwardMovesRecomputeIt) {
-  TZarvNavigator nav(store.get());
-  nav.setParNb(1);
-  const std::pair<int32_t, int32_t> steps[] = {{5, 0}, {10, 1}, {22, 2}, {25, 2}, {12, 1}, {3, 0}, {20, 2}};
-  for (const auto& [offset, line] : steps) {
-    nav.SetPos(kStart + offset);
-    EXPECT_EQ(nav.GetParLine(), line) << "moved to offset " << offset;
-  }
-}
-
-TEST_F(NavigatorWrapped, SetParLineAndSetColNbStayOnTheirLine) {
-  TZarvNavigator nav(store.get());
-  nav.SetPos(kStart + 13);
-  nav.SetParLine(2);
-  EXPECT_EQ(nav.GetOffset(), 20);
-  nav.SetParLine(7);
-  EXPECT_EQ(nav.GetOffset(), 20) << "clamped to the last line";
-  nav.SetParLine(1);
-  EXPECT_EQ(nav.GetOffset(), 10);
-  EXPECT_EQ(nav.GetLine(), QStringLiteral("abcdefghij"));
-  nav.SetColNb(4);
-  EXPECT_EQ(nav.GetOffset(), 14);
-  nav.SetColNb(50);
-  EXPECT_EQ(nav.GetOffset(), 20) << "the column is clamped to the line, which keeps the navigator on it";
-  EXPECT_EQ(nav.GetParLine(), 1);
-  EXPECT_EQ(nav.GetColNb(), 10);
-  nav.SetColNb(-2);
-  EXPECT_EQ(nav.GetOffset(), 10);
 }
 
 TEST(NavigatorLineView, CompactParagraphsShowOneRebuiltLineAndRangesAreChecked) {
@@ -344,19 +253,6 @@ TEST_F(NavigatorLineNumbers, WithoutWordWrapLineNumbersAreParagraphsOnlyForLeftA
   memo.setAlignment(taRightJustify);
   nav->SetLineNb(2);
   EXPECT_EQ(At(*nav), (Where{1, 10}));
-}
-
-TEST_F(NavigatorLineNumbers, WithoutHiddenTextVisibleLineNumbersAreLineNumbers) {
-  memo.setWordWrap(true);
-  auto nav = std::make_unique<TZarvNavigator>(&memo);
-  const int32_t len = memo.Paragraphs().fTextLen;
-  for (int32_t line = 0; line < 7; ++line) {
-    nav->SetLineNb(line);
-    const Where byLine = At(*nav);
-    nav->SetPos(line % 2 ? 0 : len);
-    nav->setVisibleLineNumber(line);
-    EXPECT_EQ(At(*nav), byLine) << "line " << line;
-  }
 }
 
 // Word wrap on: P0 (line 0), P1 (lines 1, 2), P2 and P3 hidden (their three
@@ -451,18 +347,6 @@ TEST(NavigatorContent, GetTextBufWritesBreaksAsCrLfAndStopsAtTheEnd) {
     EXPECT_EQ(buf[c.text.size()], u'\0') << "terminated after the copy";
     EXPECT_EQ(buf[c.text.size() + 1], u'#') << "nothing written past the terminator";
     EXPECT_EQ(nav.GetPos(), c.pos) << "copying does not move the navigator";
-  }
-}
-
-TEST(NavigatorContent, GetWordTakesTheWordAtOrJustLeftOfThePosition) {
-  auto store = MakeStore(u"alpha beta,,gamma\r\n\r\n x");
-  const std::pair<int32_t, const char*> cases[] = {
-      {0, "alpha"}, {3, "alpha"}, {5, "alpha"}, {6, "beta"}, {10, "beta"},
-      {11, ""},     {12, "gamma"}, {17, "gamma"}, {18, "gamma"}, {19, ""}, {21, ""}, {22, "x"}};
-  for (const auto& [pos, word] : cases) {
-    TZarvNavigator nav(store.get());
-    nav.SetPos(pos);
-    EXPECT_EQ(Utf8(nav.GetWord()), word) << "position " << pos;
   }
 }
 
@@ -741,25 +625,6 @@ TEST(NavigatorWords, ToPreviousWordStepsBackToWordStartsAcrossBreaks) {
   nav.SetPos(7);
   nav.ToPreviousWord(delims);
   EXPECT_EQ(nav.GetPos(), 5) << "from inside a word to its start";
-}
-
-TEST(NavigatorWords, ToEndOfWordAndToStartOfWordStayInTheParagraph) {
-  auto store = MakeStore(u"ab  cd.ef\r\ngh");
-  const TCharSet delims = DefaultDelimiters();
-  struct Case {
-    int32_t pos, end, start;
-  };
-  const Case cases[] = {{0, 2, 0}, {1, 2, 0}, {2, 2, 0}, {3, 3, 0}, {4, 6, 4},
-                        {5, 6, 4}, {6, 6, 4}, {8, 9, 7}, {9, 9, 7}, {11, 13, 11}, {13, 13, 11}};
-  for (const Case& c : cases) {
-    TZarvNavigator nav(store.get());
-    nav.SetPos(c.pos);
-    nav.ToEndOfWord(delims);
-    EXPECT_EQ(nav.GetPos(), c.end) << "end of word from " << c.pos;
-    nav.SetPos(c.pos);
-    nav.ToStartOfWord(delims);
-    EXPECT_EQ(nav.GetPos(), c.start) << "start of word from " << c.pos;
-  }
 }
 
 // ---- Locating paragraphs in large texts ---------------------------------------------------------

@@ -1,0 +1,7 @@
+# Fuzz targets of the value filer and the key lists' persisted forms
+# (binary form through the value reader, and the ini-strings forms).
+zarv_add_fuzzer(ValueReaderFuzz value-reader)
+zarv_add_fuzzer(KeywordListFuzz keyword-list)
+zarv_add_fuzzer(StartStopKeyListFuzz start-stop-list)
+zarv_add_fuzzer(KeywordIniFuzz keyword-ini)
+zarv_add_fuzzer(StartStopIniFuzz start-stop-ini)

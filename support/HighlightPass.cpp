@@ -347,7 +347,7 @@ bool FindTextP(TZarvMemoHost& Memo, const QString& Text, bool Down, bool MatchCa
     off = Down ? 0 : GetParLength(*L.Par(par));
   } else {
     TZarvNavigator nav(&L);
-    nav.SetPos(SelLength < 0 ? SelStart + SelLength : SelStart);
+    nav.SetPos(SelStart); // the caret
     par = nav.GetParNb();
     off = std::min(nav.GetOffset(), GetParLength(*nav.GetPar()));
   }

@@ -304,9 +304,16 @@ int32_t TStartStopPass::parseParagraph(int32_t p, int32_t aOff, int32_t bOff) {
   const int32_t len = GetParLength(par);
   endState(p, bOff);
   bool found;
+  // The first round starts left of the codes at aOff: they came from the
+  // previous parse of the text being parsed again. Later rounds start right
+  // of the codes just written.
+  bool firstRound = true;
   do {
+    const bool rightOfCodes = !firstRound;
+    firstRound = false;
     A.SetParPos(p, aOff);
-    A.RightOfDyn();
+    if (rightOfCodes)
+      A.RightOfDyn();
     // Skip text left alone.
     while (isLeaveAlone(*A.GetpDynInfo())) {
       const TDynInfoArray& codes = GetDynArray(par);
@@ -326,12 +333,14 @@ int32_t TStartStopPass::parseParagraph(int32_t p, int32_t aOff, int32_t bOff) {
     int32_t cOff = bOff;
     if (par.ParState & zvpHasExtra) {
       TDynInfoArray& codes = par.ParExtra->DynCodes;
+      // Codes at the paragraph end belong to this paragraph's parse too.
+      const int32_t limit = bOff >= len ? len + 1 : bOff;
       size_t i = static_cast<size_t>(A.GetDynNb());
       size_t j = i;
-      while (j < codes.size() && codes[j].DynOffset < bOff && !isLeaveAlone(codes[j]))
+      while (j < codes.size() && codes[j].DynOffset < limit && !isLeaveAlone(codes[j]))
         ++j;
-      if (j < codes.size() && codes[j].DynOffset < bOff)
-        cOff = codes[j].DynOffset;
+      if (j < codes.size() && codes[j].DynOffset < limit)
+        cOff = std::min(codes[j].DynOffset, bOff);
       if (j > i) {
         codes.erase(codes.begin() + static_cast<ptrdiff_t>(i), codes.begin() + static_cast<ptrdiff_t>(j));
         fChanged = true;
@@ -339,7 +348,8 @@ int32_t TStartStopPass::parseParagraph(int32_t p, int32_t aOff, int32_t bOff) {
     }
     A.ForgetIndexes();
     A.SetParPos(p, aOff);
-    A.RightOfDyn();
+    if (rightOfCodes)
+      A.RightOfDyn();
     C.SetParPos(p, cOff);
     const bool stopped = FindStop(A, C);
     const bool started = FindStart(A, C);

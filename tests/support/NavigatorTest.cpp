@@ -299,6 +299,24 @@ TEST_F(NavigatorHiddenLines, HiddenParagraphsReportTheNextVisibleLine) {
   }
 }
 
+TEST_F(NavigatorHiddenLines, WithWordWrapSetLineNbReportsTheLineNumberItWasGiven) {
+  // Line numbers follow StartLine, which a hidden paragraph shares with the
+  // next visible line; lines before the folded paragraphs are unambiguous.
+  const std::pair<int32_t, Where> cases[] = {{0, {0, 0}}, {1, {1, 0}}, {2, {1, 7}}};
+  for (const auto& [line, where] : cases) {
+    auto nav = std::make_unique<TZarvNavigator>(&memo);
+    nav->SetPos(memo.Paragraphs().fTextLen);
+    nav->SetLineNb(line);
+    EXPECT_EQ(At(*nav), where) << "SetLineNb(" << line << ")";
+  }
+  for (int32_t line = 0; line < memo.Paragraphs().fVisibleLineCount; ++line) {
+    auto nav = std::make_unique<TZarvNavigator>(&memo);
+    nav->SetLineNb(line);
+    EXPECT_EQ(nav->GetLineNb(), line);
+    EXPECT_EQ(nav->GetColNb(), 0);
+  }
+}
+
 TEST_F(NavigatorHiddenLines, WithoutWordWrapAHiddenParagraphIsNeverTakenDirectly) {
   memo.setWordWrap(false);
   TParagraphsList& s = memo.Paragraphs();

@@ -37,9 +37,7 @@ void TZarvMemo::setSeparators(const QString& s) {
   TCharSet set;
   for (QChar c : s)
     set.set(zvChar(c.unicode()));
-  set.set('\r');
-  set.set('\n');
-  fDelimiters = set;
+  setDelimiters(set);
 }
 
 void TZarvMemo::setLineHeight(int32_t v) {
@@ -60,6 +58,7 @@ void TZarvMemo::SetTextBuf(const QString& text) {
   bool dc = false;
   const std::u16string buf = text.toStdU16String();
   fParagraphs->InsertBuf(buf.c_str(), a, b, false, false, od, ld, dc);
+  DropUpText();
   for (TZarvNavigator* nav : fNavigators)
     nav->Invalidate(), nav->SetPos(0);
 }

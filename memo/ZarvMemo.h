@@ -24,6 +24,9 @@ class TZarvMemo : public QAbstractScrollArea, public TZarvMemoHost {
   Q_PROPERTY(int RightMargin READ getRightMargin WRITE setRightMargin)
   Q_PROPERTY(int TabStops READ getTabStops WRITE setTabStops)
   Q_PROPERTY(QString Separators READ getSeparators WRITE setSeparators)
+  Q_PROPERTY(bool ApplyKeyWords READ getApplyKeyWords WRITE setApplyKeyWords)
+  Q_PROPERTY(bool ApplyStartStopKeys READ getApplyStartStopKeys WRITE setApplyStartStopKeys)
+  Q_PROPERTY(bool StaticFormat READ getStaticFormat WRITE setStaticFormat)
 
 public:
   explicit TZarvMemo(QWidget* parent = nullptr);
@@ -50,6 +53,10 @@ public:
   // Reading returns the set in ascending code order.
   QString getSeparators() const;
   void setSeparators(const QString& s);
+  bool getApplyKeyWords() const { return fApplyKeyWords; }
+  void setApplyKeyWords(bool v) { fApplyKeyWords = v; }
+  bool getApplyStartStopKeys() const { return fApplyStartStopKeys; }
+  void setApplyStartStopKeys(bool v) { fApplyStartStopKeys = v; }
   // A fixed line height (>= 1, at most 65 535) or automatic (< 1).
   void setLineHeight(int32_t v);
   void setAltFont(const QFont& f) { fAltFont = f; }

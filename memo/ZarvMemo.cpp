@@ -23,7 +23,11 @@ TZarvMemo::TZarvMemo(QWidget* parent) : QAbstractScrollArea(parent) {
 
 TZarvMemo::~TZarvMemo() { FreeNavigators(); }
 
-int32_t TZarvMemo::ClientWidth() const { return viewport()->width(); }
+// A hidden control has not laid out its viewport yet; its width is then
+// what the viewport will get.
+int32_t TZarvMemo::ClientWidth() const {
+  return isVisible() ? viewport()->width() : maximumViewportSize().width();
+}
 
 QString TZarvMemo::getSeparators() const {
   QString s;

@@ -164,7 +164,8 @@ void TStrings::LoadFromStream(QIODevice& stream, std::optional<QStringConverter:
   // decides, and text without a mark is UTF-8.
   QStringConverter::Encoding enc = encoding.value_or(fromBom.value_or(QStringConverter::Utf8));
   const qsizetype skip = fromBom && *fromBom == enc ? BomLength(enc) : 0;
-  QStringDecoder decoder(enc, QStringConverter::Flag::Stateless);
+  // The mark was dealt with above; a U+FEFF after it is text.
+  QStringDecoder decoder(enc, QStringConverter::Flag::Stateless | QStringConverter::Flag::ConvertInitialBom);
   const QString text = decoder.decode(QByteArrayView(bytes).sliced(skip));
   SetTextStr(text);
   fEncoding = enc;

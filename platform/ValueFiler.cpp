@@ -7,6 +7,7 @@
 #include "platform/Stream.h"
 
 #include <QIODevice>
+#include <QStringDecoder>
 #include <QtEndian>
 
 #include <array>
@@ -274,7 +275,12 @@ QString TReader::ReadString() {
   switch (tag) {
   case vaString: return readAnsi(readByte());
   case vaLString: return readAnsi(readLength());
-  case vaUTF8String: return QString::fromUtf8(readBytes(readLength()));
+  case vaUTF8String: {
+    // A leading U+FEFF is part of the string, not a mark to drop.
+    QStringDecoder utf8(QStringConverter::Utf8,
+                        QStringConverter::Flag::Stateless | QStringConverter::Flag::ConvertInitialBom);
+    return utf8.decode(readBytes(readLength()));
+  }
   case vaWString: {
     const qint64 units = readLength();
     const QByteArray b = readBytes(units * 2);

@@ -107,6 +107,7 @@ TEST(ValueFiler, StringsGoAsUtf8WhenShorterElseAsUtf16) {
       {QString(QChar(0xE4)), Bytes({18, 1, 0, 0, 0, 0xE4, 0})},       // 2 bytes either way
       {QString(QChar(0x20AC)), Bytes({18, 1, 0, 0, 0, 0xAC, 0x20})},  // 3 UTF-8 bytes lose
       {QString::fromUtf8("ab\xC3\xA4"), Bytes({20, 4, 0, 0, 0, 'a', 'b', 0xC3, 0xA4})},
+      {QChar(0xFEFF) + QStringLiteral("ab"), Bytes({20, 5, 0, 0, 0, 0xEF, 0xBB, 0xBF, 'a', 'b'})}, // not a mark here
       // UTF-8 would be shorter but cannot carry an unpaired surrogate.
       {QString::fromUtf16(u"abc\xD800xy"), Bytes({18, 6, 0, 0, 0, 'a', 0, 'b', 0, 'c', 0, 0, 0xD8, 'x', 0, 'y', 0})},
   };

@@ -1,0 +1,328 @@
+// zarv_bench_highlight: speed of the highlighting pass.
+//
+//   zarv_bench_highlight [--quick]
+//
+// Prints one `name: value unit` line per figure:
+// - throughput highlighting the 100 MB C++ corpus from scratch (HighlightAll)
+//   with a C++-like key set: about 90 whole-word, match-case keywords and
+//   types, line comments, block comments, string and character literals;
+// - milliseconds to re-highlight after one character typed in the middle of
+//   a highlighted 10 MB text (the edit itself not timed), averaged over many
+//   repetitions;
+// - opening a block comment ("/*" typed at the start of a paragraph in the
+//   middle of that text) and removing it again: the paragraphs re-parsed and
+//   the milliseconds each of the two re-highlightings took.
+// It ends with the target the pass is built to meet and whether it is.
+// --quick uses 10 MB for the first figure and 1 MB for the others.
+//
+// MB means 2^20 bytes; the throughput counts the 8-bit corpus bytes.
+#include "bench/CorpusGen.h"
+#include "memo/ZarvMemo.h"
+#include "support/HighlightPass.h"
+#include "support/Navigator.h"
+#include "support/ParagraphsList.h"
+
+#include <QApplication>
+#include <QBuffer>
+#include <QByteArray>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <exception>
+#include <string>
+#include <string_view>
+
+namespace {
+
+using namespace zarv;
+using namespace zarv::bench;
+using Clock = std::chrono::steady_clock;
+
+struct TConfig {
+  int64_t ScratchBytes = 100 * MB;
+  int64_t EditBytes = 10 * MB;
+  int TypeReps = 200;
+  int CommentReps = 3;
+};
+
+double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
+
+void Report(const std::string& name, double value, const char* unit, int decimals = 2) {
+  std::printf("%s: %.*f %s\n", name.c_str(), decimals, value, unit);
+  std::fflush(stdout);
+}
+
+void Note(const std::string& text) {
+  std::printf("# %s\n", text.c_str());
+  std::fflush(stdout);
+}
+
+bool gFailed = false;
+
+void Fail(const std::string& what) {
+  std::printf("# FAILED: %s\n", what.c_str());
+  std::fflush(stdout);
+  gFailed = true;
+}
+
+std::string SizeTag(int64_t bytes) { return std::to_string(bytes / MB) + "MB"; }
+
+// Context numbers the control would report for the runs.
+constexpr int32_t kKeywordContext = 1;
+constexpr int32_t kTypeContext = 2;
+constexpr int32_t kLineCommentContext = 3;
+constexpr int32_t kBlockCommentContext = 4;
+constexpr int32_t kStringContext = 5;
+constexpr int32_t kCharContext = 6;
+
+constexpr std::string_view kKeywords[] = {
+    "alignas", "alignof", "asm", "break", "case", "catch", "class", "co_await", "co_return", "co_yield",
+    "concept", "const", "consteval", "constexpr", "constinit", "const_cast", "continue", "decltype", "default",
+    "delete", "do", "dynamic_cast", "else", "enum", "explicit", "export", "extern", "false", "for", "friend",
+    "goto", "if", "inline", "mutable", "namespace", "new", "noexcept", "nullptr", "operator", "private",
+    "protected", "public", "register", "reinterpret_cast", "requires", "return", "sizeof", "static",
+    "static_assert", "static_cast", "struct", "switch", "template", "this", "thread_local", "throw", "true",
+    "try", "typedef", "typeid", "typename", "union", "using", "virtual", "volatile", "while", "override",
+    "final", "include", "define", "ifdef", "ifndef", "endif", "pragma"};
+
+constexpr std::string_view kTypes[] = {"auto",     "bool",     "char",     "char16_t", "char32_t", "double",
+                                       "float",    "int",      "long",     "short",    "signed",   "unsigned",
+                                       "void",     "wchar_t",  "size_t",   "int8_t",   "int16_t",  "int32_t",
+                                       "int64_t",  "uint8_t",  "uint16_t", "uint32_t", "uint64_t", "QString",
+                                       "string",   "vector"};
+
+int32_t SetUpKeys(TZarvMemo& memo) {
+  TKeywordList& kw = memo.Keywords();
+  {
+    const TStrings::UpdateLock batch(kw);
+      for (std::string_view k : kKeywords)
+      kw.AddKeyWord(QString::fromLatin1(k.data(), qsizetype(k.size())), woMatchCase | woWholeWordsOnly, fsBold,
+                    kKeywordContext, 0, clNone, 0x00800000);
+    for (std::string_view k : kTypes)
+      kw.AddKeyWord(QString::fromLatin1(k.data(), qsizetype(k.size())), woMatchCase | woWholeWordsOnly, fsBold,
+                    kTypeContext, 0, clNone, 0x00808000);
+  }
+  TStartStopKeyList& ss = memo.StartStopKeys();
+  ss.AddStartStopKey(QStringLiteral("//"), QString(), woMatchCase, fsItalic, kLineCommentContext, 0, clNone,
+                     0x00008000, true);
+  ss.AddStartStopKey(QStringLiteral("/*"), QStringLiteral("*/"), woMatchCase, fsItalic, kBlockCommentContext, 0,
+                     clNone, 0x00008000, false);
+  // Literals end with their line when unterminated, as in C++.
+  ss.AddStartStopKey(QStringLiteral("\""), QStringLiteral("\""), woMatchCase, 0, kStringContext, 0, clNone,
+                     0x00000080, true);
+  ss.AddStartStopKey(QStringLiteral("'"), QStringLiteral("'"), woMatchCase, 0, kCharContext, 0, clNone,
+                     0x00000080, true);
+  return kw.GetCount();
+}
+
+void Load(TZarvMemo& memo, const std::string& text) {
+  QBuffer device;
+  device.setData(QByteArray::fromRawData(text.data(), static_cast<qsizetype>(text.size())));
+  device.open(QIODevice::ReadOnly);
+  TzvsLineBreak lb = zsbCRLF;
+  memo.Paragraphs().CleanUp(); // the loader fills an empty store
+  memo.Paragraphs().LoadFromStream(device, true, u' ', false, lb);
+  memo.DropUpText();
+}
+
+std::string Corpus(int64_t bytes) {
+  TCorpusOptions options;
+  options.Kind = TCorpusKind::Cpp;
+  options.Bytes = bytes;
+  return GenerateCorpus(options);
+}
+
+struct TCounts {
+  int64_t Codes = 0;
+  int64_t Keywords = 0;
+  int64_t Comments = 0;
+};
+
+TCounts CountRuns(const TParagraphsList& list) {
+  TCounts c;
+  for (int32_t p = 0; p < list.Count(); ++p)
+    for (const DynInfoRec& d : GetDynArray(*list.Par(p))) {
+      ++c.Codes;
+      const int32_t ctx = DynToContext(d);
+      c.Keywords += ctx == kKeywordContext || ctx == kTypeContext;
+      c.Comments += (ctx == kLineCommentContext || ctx == kBlockCommentContext) && d.Level == 0;
+    }
+  return c;
+}
+
+// ---- From scratch -------------------------------------------------------------------
+
+double BenchScratch(const TConfig& cfg) {
+  const std::string corpus = Corpus(cfg.ScratchBytes);
+  TZarvMemo memo;
+  const int32_t keywords = SetUpKeys(memo);
+  Load(memo, corpus);
+  Note("corpus: C++-like source, " + SizeTag(cfg.ScratchBytes) + ", " + std::to_string(memo.Paragraphs().Count()) +
+       " paragraphs; " + std::to_string(keywords) + " keywords, " +
+       std::to_string(memo.StartStopKeys().Count()) + " start-stop entries");
+  const auto t0 = Clock::now();
+  HighlightAll(memo);
+  const double secs = Seconds(Clock::now() - t0);
+  const double mbps = static_cast<double>(corpus.size()) / static_cast<double>(MB) / secs;
+  Report("highlight_scratch_" + SizeTag(cfg.ScratchBytes), mbps, "MB/s", 1);
+  const TCounts c = CountRuns(memo.Paragraphs());
+  Report("codes_per_paragraph", static_cast<double>(c.Codes) / memo.Paragraphs().Count(), "codes");
+  Note(std::to_string(c.Keywords) + " keyword runs, " + std::to_string(c.Comments) + " comment runs");
+  if (c.Keywords == 0 || c.Comments == 0)
+    Fail("the corpus got no keyword or no comment runs");
+  const QString problem = memo.Paragraphs().CheckIntegrity();
+  if (!problem.isEmpty())
+    Fail("store inconsistent after highlighting: " + problem.toStdString());
+  return mbps;
+}
+
+// ---- After edits ----------------------------------------------------------------------
+
+// Replaces text the way the control does, then re-highlights the touched
+// paragraphs; returns the milliseconds of the re-highlighting alone and the
+// last paragraph it parsed.
+class TEditor {
+public:
+  explicit TEditor(TZarvMemo& memo) : fMemo(memo), fStart(&memo.Paragraphs()), fStop(&memo.Paragraphs()) {}
+
+  double Replace(int32_t from, int32_t to, const char16_t* text, int32_t* lastParsed = nullptr) {
+    fStart.SetPos(from);
+    fStop.SetPos(to);
+    int32_t od = 0, ld = 0;
+    bool dc = false;
+    fMemo.Paragraphs().InsertBuf(text, fStart, fStop, false, true, od, ld, dc);
+    fMemo.DropUpText();
+    const int32_t first = fStart.GetParNb(), last = fStop.GetParNb();
+    const auto t0 = Clock::now();
+    const int32_t parsed = HighlightParagraphs(fMemo, first, last);
+    const double ms = Seconds(Clock::now() - t0) * 1e3;
+    if (lastParsed)
+      *lastParsed = parsed;
+    return ms;
+  }
+
+private:
+  TZarvMemo& fMemo;
+  TZarvNavigator fStart;
+  TZarvNavigator fStop;
+};
+
+// A paragraph near the middle that is code, not comment, and long enough to
+// type into.
+int32_t MiddleCodeParagraph(TZarvMemo& memo, int32_t minLength) {
+  TParagraphsList& list = memo.Paragraphs();
+  for (int32_t p = list.Count() / 2; p < list.Count(); ++p) {
+    const ParInfo& par = *list.Par(p);
+    if (GetParLength(par) >= minLength && DynToContext(*GetStartDynAttrib(par)) == 0)
+      return p;
+  }
+  return list.Count() / 2;
+}
+
+void BenchEdits(const TConfig& cfg) {
+  const std::string corpus = Corpus(cfg.EditBytes);
+  TZarvMemo memo;
+  SetUpKeys(memo);
+  Load(memo, corpus);
+  HighlightAll(memo);
+  const std::string tag = SizeTag(cfg.EditBytes);
+  TEditor editor(memo);
+  TParagraphsList& list = memo.Paragraphs();
+
+  // One character typed in the middle of the text, then taken out again
+  // (both re-highlightings timed: they are the same kind of edit). The
+  // characters go inside one paragraph, never next to its break.
+  const int32_t typePar = MiddleCodeParagraph(memo, 48);
+  const int32_t middle = list.Par(typePar)->StartOffset + 4;
+  double typed = 0;
+  editor.Replace(middle, middle, u"x"); // warm-up: the paragraph leaves the shared load buffer
+  editor.Replace(middle, middle + 1, nullptr);
+  for (int r = 0; r < cfg.TypeReps; ++r) {
+    const int32_t at = middle + (r % 40);
+    typed += editor.Replace(at, at, u"x");
+    typed += editor.Replace(at, at + 1, nullptr);
+  }
+  Report("rehighlight_type_char_" + tag, typed / (2.0 * cfg.TypeReps), "ms", 4);
+
+  // A block comment opened at the start of a paragraph in the middle runs
+  // to the next */ and is closed again by removing it.
+  const int32_t p = MiddleCodeParagraph(memo, 20);
+  const int32_t at = list.Par(p)->StartOffset;
+  double open = 0, close = 0;
+  int32_t openLast = p, closeLast = p;
+  for (int r = 0; r < cfg.CommentReps; ++r) {
+    open += editor.Replace(at, at, u"/*", &openLast);
+    const TDynInfoArray& codes = GetDynArray(*list.Par(p));
+    if (codes.empty() || codes[0].DynOffset != 0 || DynToContext(codes[0]) != kBlockCommentContext)
+      Fail("typing /* did not open a block comment");
+    close += editor.Replace(at, at + 2, nullptr, &closeLast);
+  }
+  Report("open_block_comment_reparsed_" + tag, openLast - p + 1, "paragraphs", 0);
+  Report("open_block_comment_" + tag, open / cfg.CommentReps, "ms", 3);
+  Report("close_block_comment_reparsed_" + tag, closeLast - p + 1, "paragraphs", 0);
+  Report("close_block_comment_" + tag, close / cfg.CommentReps, "ms", 3);
+
+  // The text is back as it was: highlighting it from scratch must give the
+  // codes the edits left.
+  TZarvMemo scratch;
+  SetUpKeys(scratch);
+  Load(scratch, corpus);
+  HighlightAll(scratch);
+  const TParagraphsList& a = memo.Paragraphs();
+  const TParagraphsList& b = scratch.Paragraphs();
+  if (a.Count() != b.Count() || a.fTextLen != b.fTextLen) {
+    Fail("the edits did not restore the text");
+    return;
+  }
+  for (int32_t q = 0; q < a.Count(); ++q) {
+    const TDynInfoArray& ca = GetDynArray(*a.Par(q));
+    const TDynInfoArray& cb = GetDynArray(*b.Par(q));
+    bool same = ca.size() == cb.size();
+    for (size_t i = 0; same && i < ca.size(); ++i)
+      same = ca[i].DynOffset == cb[i].DynOffset && ca[i].DynStyle == cb[i].DynStyle && ca[i].Context == cb[i].Context;
+    if (!same) {
+      Fail("after the edits paragraph " + std::to_string(q) + " differs from highlighting from scratch");
+      return;
+    }
+  }
+}
+
+int Run(const TConfig& cfg) {
+#if !defined(NDEBUG)
+  Note("assertions are on: this is not an optimised build and the figures are not representative");
+#endif
+  const double mbps = BenchScratch(cfg);
+  BenchEdits(cfg);
+  std::printf("# targets\n");
+  std::printf("highlight_scratch >= 60 MB/s: %s (%.1f)\n", mbps >= 60 ? "met" : "MISSED", mbps);
+  return gFailed ? 1 : 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+  TConfig cfg;
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view arg = argv[i];
+    if (arg == "--quick") {
+      cfg.ScratchBytes = 10 * MB;
+      cfg.EditBytes = 1 * MB;
+      cfg.TypeReps = 50;
+      cfg.CommentReps = 1;
+    } else {
+      std::fprintf(stderr, "usage: zarv_bench_highlight [--quick]\n");
+      return arg == "--help" || arg == "-h" ? 0 : 2;
+    }
+  }
+  // The control is a widget.
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  try {
+    return Run(cfg);
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "zarv_bench_highlight: %s\n", e.what());
+    return 1;
+  }
+}

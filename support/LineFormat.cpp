@@ -110,6 +110,7 @@ private:
   int32_t fStopLine = 0;    // last old line replaced so far
   bool fStopped = false;    // the early stop met the old layout
   bool fMovedBack = false;  // text moved onto line fL - 1
+  int32_t fAskedL = 0;       // the first line the caller asked to re-wrap
 
   // Running state.
   int32_t p = 0;
@@ -214,9 +215,15 @@ bool TParFormatter::pullBack() {
   int32_t end = p;
   const int32_t w = measureWord(p, end);
   if (prev.TotalWidth + w <= fWrap) {
+    // The blanks ending the line before become justifiable (code characters
+    // among them take no part).
     int32_t trailing = 0;
-    for (int32_t i = prev.Stop - 1; i >= prev.Start && T[i] == u' '; --i)
-      ++trailing;
+    for (int32_t i = prev.Stop - 1; i >= prev.Start; --i) {
+      if (T[i] == u' ')
+        ++trailing;
+      else if (!(fStatic && IsStyleCode(T[i])))
+        break;
+    }
     prev.Spaces += trailing;
     prev.Stop = end;
     prev.TotalWidth += w;
@@ -309,6 +316,9 @@ bool TParFormatter::earlyStop() {
   if (fFull)
     return false;
   const int32_t end = fNew.back().Stop;
+  // The line asked for holds the change: never stop before it is redone.
+  if (fL + static_cast<int32_t>(fNew.size()) - 1 < fAskedL)
+    return false;
   const int32_t last = static_cast<int32_t>(fOld.size()) - 1;
   while (fStopLine < last && fOld[static_cast<size_t>(fStopLine)].Stop < end)
     ++fStopLine;
@@ -373,6 +383,21 @@ void TParFormatter::Run(bool initFont, int32_t width, int32_t& startLine, int32_
                         int32_t& spaceWidth, int32_t& overhang, int32_t& linesDelta, int32_t& newLineCount) {
   fFull = full;
   fL = std::clamp(startLine, 0, static_cast<int32_t>(fOld.size()) - 1);
+  fAskedL = fL;
+  // The line before is wrapped again too when its end depends on the text
+  // after it: a line that ends inside a word was broken by characters and
+  // breaks where the next character no longer fits; a line closed as the
+  // last one or broken by characters carries no justification data to
+  // extend when text moves back onto it.
+  if (fL > 0) {
+    const LineInfo& prev = fOld[static_cast<size_t>(fL - 1)];
+    const int32_t stop = prev.Stop;
+    const auto breaksHere = [&](char16_t c) { return c == u' ' || c == u'\t'; };
+    const bool midWord =
+        stop > 0 && stop < fLen && !breaksHere(T[stop - 1]) && !isWrapChar(T[stop - 1]) && !breaksHere(T[stop]);
+    if (midWord || prev.JustifyStart >= prev.Stop)
+      --fL;
+  }
   fStopLine = fL;
   const LineInfo& first = fOld[static_cast<size_t>(fL)];
   p = first.Start;
@@ -455,8 +480,18 @@ void TParFormatter::Run(bool initFont, int32_t width, int32_t& startLine, int32_
     x += w;
     p = end;
   }
-  if (!fStopped && (fLineStart < fLen || (fNew.empty() && fL == 0)))
-    closeLine(fLen, x, x, 0, fLen); // the last line is never justified
+  if (!fStopped) {
+    if (fLineStart < fLen || (fNew.empty() && fL == 0)) {
+      closeLine(fLen, x, x, 0, fLen); // the last line is never justified
+    } else {
+      // Everything left was pulled back: the line before now ends the
+      // paragraph, and the last line is never justified.
+      LineInfo& last = fNew.empty() ? fOld[static_cast<size_t>(fL - 1)] : fNew.back();
+      last.LineWidth = last.TotalWidth;
+      last.Spaces = 0;
+      last.JustifyStart = fLen;
+    }
+  }
   spaceWidth = fSpace;
   overhang = fOverhang;
   M.fRunningSpaceWidth = fSpace;

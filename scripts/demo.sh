@@ -6,14 +6,16 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup-deps.sh
 if [[ ! -f build/build.ninja ]]; then
-  cmake -S . -B build -G Ninja
+  cmake -S . -B build -G Ninja -DZARV_BUILD_BENCH=ON -DZARV_BUILD_DEMO=ON
+else
+  cmake -S . -B build -DZARV_BUILD_BENCH=ON -DZARV_BUILD_DEMO=ON >/dev/null
 fi
 cmake --build build --target zarvpad zarv_corpus
 file=${1:-}
 if [[ -z "$file" ]]; then
   file=$(mktemp --suffix=.cpp)
   trap 'rm -f "$file"' EXIT
-  build/bench/zarv_corpus --kind cpp --size 2MB --out "$file" >/dev/null
+  build/bench/zarv_corpus --kind cpp --size 2MB -o "$file" >/dev/null
   echo "(generated a 2 MB C++-like sample: $file)"
 fi
 build/demo/zarvpad "$file"

@@ -92,6 +92,7 @@ public:
 
 private:
   void locateEnds();
+  void expandFoldedEnds();
   void splitBuffer();
   void discardTrailingBlanks();
   void scanReplacedRange();
@@ -138,6 +139,7 @@ void TInsertBufOp::run(int32_t& OffsetDelta, int32_t& LineDelta, bool& DynsChang
   A.ExpandAllLevels();
   B.ExpandAllLevels();
   locateEnds();
+  expandFoldedEnds();
   splitBuffer();
   discardTrailingBlanks();
   scanReplacedRange();
@@ -196,6 +198,22 @@ void TInsertBufOp::locateEnds() {
       }
     }
   }
+}
+
+// Paragraph blocks folded around either end are opened first, so that no
+// edited text stays hidden and no folded block loses its first paragraph.
+void TInsertBufOp::expandFoldedEnds() {
+  for (int32_t p : {S, E}) {
+    if (!((L.Par(p)->ParState & zvpHidden) || L.IsCollapsedBlockStart(p)))
+      continue;
+    const int32_t lambda = zvsGetParLevel(*L.Par(p));
+    L.CollapseExpandPar(p, 1, lambda, false);
+    // A block that starts here is opened as well.
+    for (int32_t l = zvsGetParBlockStartLevel(*L.Par(p)) + 1; l <= lambda; ++l)
+      L.CollapseExpandBlock(p, l, false);
+  }
+  A.ForgetIndexes();
+  B.ForgetIndexes();
 }
 
 // Pieces between breaks; CR LF and LF CR are one break each.
@@ -409,11 +427,8 @@ void TInsertBufOp::replaceParagraphs() {
     if (!(p.ParState & zvpHidden))
       ++fVisDelta;
   for (int32_t i = S; i <= E; ++i) {
-    const ParInfo& p = *L.Par(i);
-    const int32_t n = GetLineCount(p);
-    fLineDelta -= n;
-    if (!(p.ParState & zvpHidden))
-      fVisDelta -= n;
+    fLineDelta -= GetLineCount(*L.Par(i));
+    fVisDelta -= L.VisibleLinesOf(i);
   }
   int64_t inserted = 2 * static_cast<int64_t>(k) + static_cast<int64_t>(Z.size()) + pieceTotal();
   fOffsetDelta = static_cast<int32_t>(inserted - (fStopPos - fStartPos));
@@ -542,8 +557,8 @@ void TInsertBufOp::foldBookkeeping(std::vector<ParInfo>& np) {
     SetParStartBlock(next, endLevel);
     fExtraStopPar = E + 1;
     if ((next.ParState & zvpHidden) && !IsParCollapsedDownTo(next, endLevel)) {
-      const int32_t n = GetLineCount(next);
       next.ParState &= static_cast<TParStates>(~zvpHidden);
+      const int32_t n = L.VisibleLinesOf(E + 1);
       next.StartLine -= n; // the shift below adds these lines back to it
       fVisDelta += n;
     }

@@ -259,8 +259,7 @@ QString TParagraphsList::CheckIntegrity() const {
     const int32_t lines = GetLineCount(p);
     offset += GetParLength(p) + 2;
     total += lines;
-    if (!(p.ParState & zvpHidden))
-      visible += lines;
+    visible += VisibleLinesOf(i);
     prevEndLevel = zvsGetParBlockEndLevel(p);
   }
   if (offset != static_cast<int64_t>(fTextLen) + 2)

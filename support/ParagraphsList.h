@@ -68,6 +68,23 @@ public:
   // Gives an empty store its one empty paragraph (an empty text).
   void EnsureOneParagraph();
 
+  // ---- Paragraph blocks (folding) ------------------------------------------------
+  // Makes paragraphs StartPar..StopPar a block one level deeper than
+  // StartPar; false when the range is empty or 31 levels are in use.
+  bool MakeCollapsibleBlock(int32_t StartPar, int32_t StopPar);
+  // Flattens the innermost block holding ParNb into the level around it.
+  void RemoveCollapsibleBlock(int32_t ParNb);
+  // Collapses or expands the block of `Level` that starts at ParNb; true
+  // when the display changed.
+  bool CollapseExpandBlock(int32_t ParNb, int32_t Level, bool Collapse);
+  // The same for levels FromLevel..ToLevel of the blocks holding ParNb.
+  bool CollapseExpandPar(int32_t ParNb, int32_t FromLevel, int32_t ToLevel, bool Collapse);
+  // Display lines paragraph i shows: none when hidden, one when it is the
+  // first paragraph of a collapsed block, else all of them.
+  int32_t VisibleLinesOf(int32_t i) const;
+  // Paragraph i opens a block that is collapsed.
+  bool IsCollapsedBlockStart(int32_t i) const;
+
   // ---- Streams --------------------------------------------------------------
   // Loads 8-bit (Ansi) or UTF-16LE text into the empty store. LineBreak
   // receives the style of the last break found. Throws EStreamError for an

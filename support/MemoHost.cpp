@@ -63,6 +63,16 @@ const char16_t* TZarvMemoHost::GetUpText(int32_t parNb) {
   return fUpText.c_str();
 }
 
+void TZarvMemoHost::DoDynParse(int32_t first, int32_t last, bool force) {
+  TParagraphsList& L = *fParagraphs;
+  last = std::min(last, L.Count() - 1);
+  for (int32_t p = std::max(first, 0); p <= last; ++p) {
+    const bool parsed = (L.Par(p)->ParState & zvpSSDone) && p <= L.fLastStartStopParsed;
+    if (force ? !(L.Par(p)->ParState & zvpSSDone) : !parsed)
+      p = HighlightParagraphs(*this, p, p);
+  }
+}
+
 bool TZarvMemoHost::NeedsKeywordPass() const {
   return fHighlighter || (fApplyKeyWords && fKeywords->GetCount() > 0);
 }

@@ -117,6 +117,10 @@ public:
 
   bool fApplyStartStopKeys = true;
 
+  // Brings highlighting of paragraphs first..last up to date: paragraphs
+  // whose start-stop pass has not run (or all of them with force) are parsed.
+  virtual void DoDynParse(int32_t first, int32_t last, bool force);
+
 protected:
   std::unique_ptr<TKeywordList> fKeywords;
   std::unique_ptr<TStartStopKeyList> fStartStopKeys;

@@ -138,10 +138,17 @@ public:
   // after an edit). dynNb and parLine may be -1.
   void SetLocated(int32_t parNb, int32_t offset, int32_t dynNb, int32_t parLine);
 
-  // Expands collapsed style-run blocks around the position. Run blocks are
-  // made by highlighters and folded through the control; a bare store never
-  // has any, so there is nothing to expand here yet.
-  bool ExpandAllLevels() { return false; }
+  // ---- Folding of style-run blocks (need a control without word wrap) -------
+  // The fold state of the navigator's display line; true when it shows a
+  // collapsed block.
+  bool GetCollapseLevels(int32_t& StartLevel, int32_t& EndLevel, int32_t& Levels);
+  // Folds the run block in force at the position (with Force, any run with a
+  // collapse level); false when refused.
+  bool Collapse(bool Force);
+  // Unfolds it; true when it was folded.
+  bool Expand(bool Force);
+  // Unfolds every run block around the position; true when any was folded.
+  bool ExpandAllLevels();
 
   bool fAdjustRight = false;
   bool fFreeOnDelete = false;

@@ -6,6 +6,7 @@
 #include "platform/Exceptions.h"
 
 #include <QChar>
+#include <algorithm>
 #include <atomic>
 #include <cstdlib>
 #include <cstring>
@@ -363,6 +364,42 @@ void zvsSetParBlocksCollapsed(ParInfo& par, uint32_t bits) {
     SetParExtras(par);
   }
   par.ParExtra->BlocksCollapsed = bits;
+}
+
+void zvsGetParLevels(const ParInfo& par, const LineInfo& line, int32_t& StartLevel, int32_t& EndLevel,
+                     int32_t& Levels, bool& Collapsed) {
+  const int lambda = zvsGetParLevel(par);
+  Collapsed = false;
+  if (lambda > 0) {
+    StartLevel = zvsGetParBlockStartLevel(par);
+    EndLevel = zvsGetParBlockEndLevel(par);
+    Levels = lambda;
+    for (int l = 1; l <= lambda; ++l)
+      if (zvsGetParCollapsed(par, l)) {
+        Levels = l;
+        Collapsed = true;
+        EndLevel = std::min<int32_t>(EndLevel, l);
+        break;
+      }
+    return;
+  }
+  // Run blocks: the levels of the style runs on the line.
+  const TDynInfoArray& codes = GetDynArray(par);
+  const size_t first = std::min<size_t>(line.StartDynNb, codes.size());
+  Levels = DynToCollapseLevel(first > 0 ? codes[first - 1] : *GetStartDynAttrib(par));
+  StartLevel = EndLevel = Levels;
+  for (size_t i = first; i < codes.size() && codes[i].DynOffset <= line.Stop; ++i) {
+    EndLevel = DynToCollapseLevel(codes[i]);
+    if (EndLevel > Levels) {
+      Levels = EndLevel;
+      if (codes[i].CollpsState & zvdCollapsed) {
+        Collapsed = true;
+        break;
+      }
+    }
+  }
+  if (EndLevel <= StartLevel)
+    Levels = StartLevel;
 }
 
 // ---- Static format ---------------------------------------------------------------

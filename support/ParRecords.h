@@ -222,6 +222,10 @@ bool IsParCollapsedDownTo(const ParInfo& par, int level);
 void SetParStartBlock(ParInfo& par, int level);
 void SetParEndBlock(ParInfo& par, int level);
 uint32_t zvsGetParBlocksCollapsed(const ParInfo& par);
+// The fold state of display line `line`: block start and end levels, the
+// levels shown and whether it shows a collapsed block.
+void zvsGetParLevels(const ParInfo& par, const LineInfo& line, int32_t& StartLevel, int32_t& EndLevel,
+                     int32_t& Levels, bool& Collapsed);
 void zvsSetParBlocksCollapsed(ParInfo& par, uint32_t bits);
 
 // Derived readings of a dynamic code.

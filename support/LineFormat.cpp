@@ -452,21 +452,12 @@ void TParFormatter::Run(bool initFont, int32_t width, int32_t& startLine, int32_
         fStyle = styleAfter;
         if (earlyStop())
           break;
-        if (w > fWrap) {
-          // Too wide even alone: measure it again character by character.
-          p = wordStart;
-          fStyle = styleAtWord;
-          fNextCode = codeAtWord;
-          fDyn = dynAtWord;
-          updateFont();
-          breakWord();
-          if (earlyStop())
-            break;
+        if (w <= fWrap) {
+          p = end;
           continue;
         }
-        p = end;
-        continue;
       }
+      // Too wide even alone: measure it again character by character.
       p = wordStart;
       fStyle = styleAtWord;
       fNextCode = codeAtWord;

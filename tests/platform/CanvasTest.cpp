@@ -1,0 +1,94 @@
+// The measuring canvas: run widths from its width table equal what Qt lays
+// out when it draws the same run, widths add up across any split, and
+// drawing advances the pen by the measured width.
+#include "platform/Canvas.h"
+
+#include <QFontMetrics>
+#include <QImage>
+#include <QPainter>
+#include <gtest/gtest.h>
+#include <random>
+
+using namespace zarv;
+
+namespace {
+
+std::u16string randomRun(std::mt19937& rng, int n) {
+  static const std::u16string alphabet =
+      u"abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789 .,;:'\"!?()[]{}<>-_=+*/\\|&%$#@~`"
+      u"\u00e9\u00e8\u00fc\u00f6\u00df\u00c9\u00e7\u00f1\u00bb\u00b7fiflffi";
+  std::u16string s;
+  for (int i = 0; i < n; ++i)
+    s += alphabet[rng() % alphabet.size()];
+  return s;
+}
+
+} // namespace
+
+TEST(Canvas, RunWidthsEqualWhatQtLaysOutForTheSameRun) {
+  std::mt19937 rng(11);
+  for (const char* family : {"DejaVu Sans", "DejaVu Serif", "DejaVu Sans Mono"}) {
+    for (int size : {8, 11, 15}) {
+      for (bool bold : {false, true}) {
+        QFont f(QString::fromLatin1(family), size);
+        f.setBold(bold);
+        TZarvCanvas canvas(f);
+        const QFontMetrics qt(canvas.Font());
+        for (int k = 0; k < 40; ++k) {
+          const std::u16string run = randomRun(rng, 1 + int(rng() % 120));
+          const int32_t measured = canvas.GetTextWidth(run.data(), int32_t(run.size()), 4096);
+          EXPECT_EQ(measured, qt.horizontalAdvance(QString::fromStdU16String(run)))
+              << family << " " << size << (bold ? " bold" : "");
+        }
+      }
+    }
+  }
+}
+
+TEST(Canvas, WidthsAddUpAcrossAnySplitAndChunkSize) {
+  std::mt19937 rng(12);
+  TZarvCanvas canvas(QFont(QStringLiteral("DejaVu Sans"), 10));
+  for (int k = 0; k < 200; ++k) {
+    const std::u16string run = randomRun(rng, 2 + int(rng() % 200));
+    const int32_t n = int32_t(run.size());
+    const int32_t cut = 1 + int32_t(rng() % (n - 1));
+    const int32_t whole = canvas.GetTextWidth(run.data(), n, 4096);
+    EXPECT_EQ(whole, canvas.GetTextWidth(run.data(), cut, 4096) + canvas.GetTextWidth(run.data() + cut, n - cut, 4096));
+    EXPECT_EQ(whole, canvas.GetTextWidth(run.data(), n, 1 + int32_t(rng() % 7)));
+  }
+  EXPECT_EQ(canvas.GetTextWidth(nullptr, 5, 10), 0);
+  EXPECT_EQ(canvas.GetTextWidth(u"abc", 0, 10), 0);
+}
+
+TEST(Canvas, DrawingAdvancesByTheMeasuredWidthAndInksWithinIt) {
+  QImage img(2000, 40, QImage::Format_ARGB32);
+  img.fill(Qt::white);
+  QPainter painter(&img);
+  painter.setPen(Qt::black);
+  TZarvCanvas canvas(QFont(QStringLiteral("DejaVu Sans"), 12), &painter);
+  const std::u16string text = u"The quick brown fox jumps over the lazy dog";
+  QPoint pt(10, 28);
+  canvas.PutText(pt, text.data(), int32_t(text.size()), 4096, 2000, false, 5, false);
+  painter.end();
+  const int32_t width = canvas.GetTextWidth(text.data(), int32_t(text.size()), 4096);
+  EXPECT_EQ(pt.x(), 10 + width);
+  int inkLeft = img.width(), inkRight = -1;
+  for (int y = 0; y < img.height(); ++y)
+    for (int x = 0; x < img.width(); ++x)
+      if (qGray(img.pixel(x, y)) < 128) {
+        inkLeft = std::min(inkLeft, x);
+        inkRight = std::max(inkRight, x);
+      }
+  ASSERT_GE(inkRight, 0) << "something was drawn";
+  EXPECT_GE(inkLeft, 10);
+  EXPECT_LE(inkRight, 10 + width + 2) << "the glyphs end where the measured run ends";
+  EXPECT_GE(inkRight, 10 + width - 12);
+}
+
+TEST(Canvas, ShownSpacesBecomeMiddleDotsOfTheSpaceWidth) {
+  TZarvCanvas canvas(QFont(QStringLiteral("DejaVu Sans"), 12));
+  QPoint pt(0, 20);
+  const std::u16string text = u"a b  c";
+  canvas.PutText(pt, text.data(), int32_t(text.size()), 4096, 1000, true, 7, false);
+  EXPECT_EQ(pt.x(), canvas.GetTextWidth(u"abc", 3, 10) + 3 * 7);
+}

@@ -70,7 +70,7 @@ int main(int argc, char** argv) {
 
   TZarvMemo memo;
   memo.setFont(QFont(QStringLiteral("DejaVu Sans"), 10));
-  memo.resize(800 + memo.fLeftMargin + memo.fRightMargin, 600);
+  memo.resize(800 + memo.fLeftMargin + memo.fRightMargin + 2 * memo.frameWidth(), 600);
   // The viewport width is what the memo wraps at; make it exactly 800 + margins.
   const int32_t width = memo.ClientWidth();
 

@@ -4,6 +4,7 @@
 #include "support/HighlightPass.h"
 
 #include "support/Highlighter.h"
+#include "support/KeywordMatcher.h"
 #include "support/MemoHost.h"
 #include "support/Navigator.h"
 #include "support/ParagraphsList.h"
@@ -117,10 +118,18 @@ bool keywordsAllowed(const DynInfoRec& d, bool resetKeywords) {
 }
 
 // Runs of the control's own keywords carry a level whose key is a keyword
-// index of its list.
-bool isOwnKeywordRun(const DynInfoRec& d, int32_t keywordCount) {
-  return (d.DynStyle & (dsHasLevel | dsHasAttrib)) == (dsHasLevel | dsHasAttrib) && d.Level >= 0 && d.Level < 16 &&
-         d.KeyIndex[d.Level] >= 0 && d.KeyIndex[d.Level] < keywordCount;
+// index of its list, and that keyword's look and length. Highlighters number
+// their own ranges from other counts, so the number alone does not tell.
+bool isOwnKeywordRun(const DynInfoRec& d, const TKeywordList& keywords) {
+  if ((d.DynStyle & (dsHasLevel | dsHasAttrib)) != (dsHasLevel | dsHasAttrib) || d.Level < 0 || d.Level >= 16)
+    return false;
+  const int32_t k = d.KeyIndex[d.Level];
+  if (k < 0 || k >= keywords.GetCount())
+    return false;
+  const TKeyInfoLen& e = keywords.KeyInfoLen(k);
+  return d.DynStyle == (e.BasicPart.Style | dsHasLevel | dsHasAttrib) && d.Context == e.BasicPart.ContextNumber &&
+         d.Backgnd == e.BasicPart.Backgnd && d.Foregnd == e.BasicPart.Foregnd && d.Cursor == e.BasicPart.Cursor &&
+         d.SS.StartKlen == e.KeyLen && d.SS.StopKLen == e.KeyLen;
 }
 
 // The same run apart from position and key lengths.
@@ -138,11 +147,10 @@ bool removeOwnKeywordRuns(ParInfo& par, int32_t from, int32_t to, const TKeyword
   if (!(par.ParState & zvpHasExtra))
     return false;
   TDynInfoArray& codes = par.ParExtra->DynCodes;
-  const int32_t count = keywords.GetCount();
   bool removed = false;
   for (size_t i = 0; i < codes.size();) {
     const DynInfoRec& k = codes[i];
-    const int32_t len = isOwnKeywordRun(k, count) ? keywords.KeyInfoLen(k.KeyIndex[k.Level]).KeyLen : -1;
+    const int32_t len = isOwnKeywordRun(k, keywords) ? keywords.KeyInfoLen(k.KeyIndex[k.Level]).KeyLen : -1;
     if (len < 0 || k.DynOffset + len < from || k.DynOffset >= to) {
       ++i;
       continue;
@@ -241,28 +249,31 @@ void TKeywordPass::paragraph(int32_t p, int32_t changeStart, int32_t changeEnd) 
   const int32_t from = reset ? 0 : changeStart - w0;
   const int32_t startLimit = reset ? w1 - w0 : changeEnd - w0;
   fBatchCount = 0;
-  for (int32_t k = 0; k < K.GetCount(); ++k) {
-    const TKeyInfoLen& e = K.KeyInfoLen(k);
-    if (e.BasicPart.ContextNumber == 0 || e.KeyLen == 0)
-      continue;
-    const bool matchCase = e.BasicPart.Options.testFlag(woMatchCase);
-    std::u16string& buf = matchCase ? T : U;
-    const std::u16string_view key(reinterpret_cast<const char16_t*>(e.KeywordTrans.utf16()),
-                                  static_cast<size_t>(e.KeywordTrans.size()));
-    const bool whole = e.BasicPart.Options.testFlag(woWholeWordsOnly);
-    size_t pos = buf.find(key, static_cast<size_t>(std::max(0, from - e.KeyLen)));
-    while (pos != std::u16string::npos && int32_t(pos) < startLimit) {
-      const int32_t at = w0 + int32_t(pos);
-      const bool ok = !whole || ((at == 0 || isDelimAt(at - 1)) && (at + e.KeyLen == len || isDelimAt(at + e.KeyLen)));
+  // Candidates from one scan, settled keyword by keyword in list order
+  // against the buffer as earlier keywords masked it.
+  TKeywordMatcher& matcher = M.KeywordMatcher();
+  matcher.Collect(T, allMatchCase ? T : U, from, startLimit, delims);
+  for (const int32_t number : matcher.Touched()) {
+    const TKeywordMatcher::TKey& key = matcher.Keys()[size_t(number)];
+    const std::u16string& buf = key.MatchCase ? T : U;
+    int32_t next = std::max(0, from - key.Len);
+    for (const int32_t pos : matcher.Candidates(number)) {
+      if (pos < next || pos >= startLimit)
+        continue;
+      if (buf.compare(size_t(pos), size_t(key.Len), key.Text) != 0)
+        continue; // an earlier keyword claimed some of these characters
+      const int32_t at = w0 + pos;
+      const bool ok =
+          !key.Whole || ((at == 0 || isDelimAt(at - 1)) && (at + key.Len == len || isDelimAt(at + key.Len)));
       if (ok) {
-        std::fill_n(T.begin() + static_cast<ptrdiff_t>(pos), e.KeyLen, kMask);
+        std::fill_n(T.begin() + pos, key.Len, kMask);
         if (!allMatchCase)
-          std::fill_n(U.begin() + static_cast<ptrdiff_t>(pos), e.KeyLen, kMask);
-        fBatch[size_t(fBatchCount++)] = {at, k, e.KeyLen};
+          std::fill_n(U.begin() + pos, key.Len, kMask);
+        fBatch[size_t(fBatchCount++)] = {at, key.Index, key.Len};
         if (fBatchCount == int(fBatch.size()))
           flush(p);
       }
-      pos = buf.find(key, pos + static_cast<size_t>(e.KeyLen));
+      next = pos + key.Len; // the search goes on after any occurrence
     }
   }
   flush(p);
@@ -270,19 +281,32 @@ void TKeywordPass::paragraph(int32_t p, int32_t changeStart, int32_t changeEnd) 
 }
 
 // Applies recorded occurrences as keyword runs.
+// Applies recorded occurrences as keyword runs. A run lies inside one
+// paragraph, so this does what SetDynStyleP does for such a range directly
+// on the paragraph's codes: the run replaces the codes inside it and the run
+// in force at its end comes back after it.
 void TKeywordPass::flush(int32_t p) {
-  TZarvNavigator a(&L), b(&L);
-  a.AttachMemo(&M);
-  b.AttachMemo(&M);
+  ParInfo& par = *L.Par(p);
   for (int i = 0; i < fBatchCount; ++i) {
     const TOccurrence& o = fBatch[size_t(i)];
     const TKeyInfoLen& e = K.KeyInfoLen(o.Index);
-    a.SetParPos(p, o.Pos);
-    a.RightOfDyn();
-    DynInfoRec* inForce = a.GetpDynInfo();
+    TDynInfoArray& codes = GetDynArrayForWrite(par);
+    const auto byOffset = [](const DynInfoRec& d, int32_t off) { return d.DynOffset < off; };
+    const int32_t end = o.Pos + o.Len;
+    // In force for the first character (codes at it included) and before the end.
+    const size_t atStart = static_cast<size_t>(std::lower_bound(codes.begin(), codes.end(), o.Pos, byOffset) - codes.begin());
+    size_t upToStart = atStart;
+    while (upToStart < codes.size() && codes[upToStart].DynOffset == o.Pos)
+      ++upToStart;
+    DynInfoRec* inForce = upToStart > 0 ? &codes[upToStart - 1] : GetStartDynAttrib(par);
     const int level = DynToLevel(*inForce);
     if (level >= 15)
       continue; // no level left for the run
+    if (level >= 0)
+      inForce->SS.StopKLen = 0; // the enclosing range has a run inside it
+    const size_t beforeEnd = static_cast<size_t>(std::lower_bound(codes.begin(), codes.end(), end, byOffset) - codes.begin());
+    DynInfoRec restore = beforeEnd > 0 ? codes[beforeEnd - 1] : *GetStartDynAttrib(par);
+    const int32_t restoreFrom = beforeEnd > 0 ? restore.DynOffset : 0;
     DynInfoRec run = *inForce;
     run.DynStyle = static_cast<uint8_t>(e.BasicPart.Style | dsHasLevel | dsHasAttrib);
     run.Level = static_cast<int8_t>(level + 1);
@@ -293,17 +317,23 @@ void TKeywordPass::flush(int32_t p) {
     run.Foregnd = e.BasicPart.Foregnd;
     run.Cursor = e.BasicPart.Cursor;
     run.Context = e.BasicPart.ContextNumber;
-    run.CollpsLevel = 0;
+    run.CollpsLevel = static_cast<int8_t>(DynToCollapseLevel(*inForce));
     run.CollpsState = 0;
     run.SS.StartKlen = run.SS.StopKLen = static_cast<uint16_t>(o.Len);
-    if (level >= 0)
-      inForce->SS.StopKLen = 0; // the enclosing range has a run inside it
-    b.SetParPos(p, o.Pos + o.Len);
-    SetDynStyleP(L, a, b, run, true, false);
-    if (a.GetPos() < fStart.GetPos())
-      fStart.SetPos(a.GetPos());
-    if (b.GetPos() > fStop.GetPos())
-      fStop.SetPos(b.GetPos());
+    run.DynOffset = o.Pos;
+    // The run replaces the codes inside it.
+    codes.erase(codes.begin() + static_cast<ptrdiff_t>(atStart), codes.begin() + static_cast<ptrdiff_t>(beforeEnd));
+    codes.insert(codes.begin() + static_cast<ptrdiff_t>(atStart), run);
+    if (par.StartOffset + end < L.fTextLen) {
+      restore.SS.StartKlen = static_cast<uint16_t>(std::max<int32_t>(0, int32_t(restore.SS.StartKlen) - (end - restoreFrom)));
+      restore.DynOffset = end;
+      codes.insert(codes.begin() + static_cast<ptrdiff_t>(atStart + 1), restore);
+    }
+    par.ParState &= static_cast<TParStates>(~zvpFormatted);
+    if (par.StartOffset + o.Pos < fStart.GetPos())
+      fStart.SetPos(par.StartOffset + o.Pos);
+    if (par.StartOffset + end > fStop.GetPos())
+      fStop.SetPos(par.StartOffset + end);
   }
   fBatchCount = 0;
 }
@@ -317,7 +347,10 @@ void ApplyKeywordsListP(TZarvNavigator& StartNav, TZarvNavigator& StopNav) {
     h->ApplyKeywordsList(StartNav, StopNav, M.fApplyKeyWords ? K.GetCount() : 0);
   if (!M.fApplyKeyWords || K.GetCount() == 0)
     return;
+  const int32_t from = StartNav.GetPar()->StartOffset;
   TKeywordPass(M, StartNav, StopNav).Run();
+  // Codes of these paragraphs changed under the control's navigators.
+  InvalidateNavs(M.Navigators(), from, StopNav.GetParNb());
 }
 
 // ---- Plain-text search --------------------------------------------------------------

@@ -125,6 +125,7 @@ void TKeywordList::SetUpdateState(bool updating) {
 }
 
 void TKeywordList::rebuild() {
+  ++fGeneration;
   fGWOptions = woMatchCase;
   fLongestKeyword = 0;
   for (const auto& e : fKeyList) {

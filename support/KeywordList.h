@@ -117,6 +117,9 @@ public:
   // woFirstNonBlank when any keyword has them.
   TWordOptions GWOptions() const { return fGWOptions; }
   int32_t LongestKeyword() const { return fLongestKeyword; }
+  // Changes every time the entries are rebuilt, so that users can tell
+  // whether what they derived from the list is still current.
+  uint64_t Generation() const { return fGeneration; }
   bool Updating() const { return fUpdating; }
 
   // The keyword pass searches every keyword over its whole window instead of
@@ -159,6 +162,7 @@ private:
   bool fUpdating = false;
   TzvUpperCase fUpperCaseType = zvuAscii;
   int32_t fLongestKeyword = 0;
+  uint64_t fGeneration = 0;
 };
 
 } // namespace zarv

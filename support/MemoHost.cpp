@@ -3,6 +3,7 @@
 
 #include "support/HighlightPass.h"
 #include "support/Highlighter.h"
+#include "support/KeywordMatcher.h"
 #include "support/Navigator.h"
 #include "support/ParagraphsList.h"
 
@@ -24,6 +25,13 @@ TZarvMemoHost::TZarvMemoHost()
 TZarvMemoHost::~TZarvMemoHost() {
   setHighlighter(nullptr);
   FreeNavigators();
+}
+
+TKeywordMatcher& TZarvMemoHost::KeywordMatcher() {
+  if (!fKeywordMatcher)
+    fKeywordMatcher = std::make_unique<TKeywordMatcher>();
+  fKeywordMatcher->Update(*fKeywords);
+  return *fKeywordMatcher;
 }
 
 void TZarvMemoHost::setHighlighter(TZarvHighlighter* h) {

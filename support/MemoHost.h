@@ -25,6 +25,7 @@ namespace zarv {
 class TParagraphsList;
 class TZarvNavigator;
 class TZarvHighlighter;
+class TKeywordMatcher;
 
 enum TAlignment : uint8_t { taLeftJustify, taRightJustify, taCenter };
 
@@ -114,6 +115,8 @@ public:
   // asked, until the text changes: DropUpText).
   const char16_t* GetUpText(int32_t parNb);
   void DropUpText() { fUpParNb = -1; }
+  // The keyword pass's lookup tables for the control's keyword list.
+  TKeywordMatcher& KeywordMatcher();
 
   bool fApplyStartStopKeys = true;
 
@@ -126,6 +129,7 @@ protected:
   std::unique_ptr<TStartStopKeyList> fStartStopKeys;
   TZarvHighlighter* fHighlighter = nullptr;
   TzvUpperCase fUpperCaseType = zvuAscii;
+  std::unique_ptr<TKeywordMatcher> fKeywordMatcher;
   std::u16string fUpText;
   int32_t fUpParNb = -1;
   std::unique_ptr<TParagraphsList> fParagraphs;

@@ -189,6 +189,9 @@ const TDynInfoArray& GetDynArray(const ParInfo& par) {
 
 TDynInfoArray& GetDynArrayForWrite(ParInfo& par) {
   SetParExtras(par);
+  // A highlighted line usually gets a few codes: one allocation for them.
+  if (par.ParExtra->DynCodes.capacity() == 0)
+    par.ParExtra->DynCodes.reserve(4);
   return par.ParExtra->DynCodes;
 }
 

@@ -92,6 +92,10 @@ public:
   StartStopInfo& Entry(int32_t i) { return *static_cast<StartStopInfo*>(GetPointer(i)); }
   const StartStopInfo& Entry(int32_t i) const { return *static_cast<const StartStopInfo*>(GetPointer(i)); }
   // Sets or clears ssoParStop, keeping fLongestStopKey >= 2 for it.
+  // Entry i without the range check (0 <= i < Count()).
+  const StartStopInfo& EntryUnchecked(int32_t i) const {
+    return *static_cast<const StartStopInfo*>(PointerUnchecked(i));
+  }
   void setParStop(int32_t i, bool parStop);
 
   TzvUpperCase getUpperCaseType() const { return fUpperCaseType; }
@@ -141,7 +145,7 @@ private:
   void destroyEntries();
 
   TzvUpperCase fUpperCaseType = zvuAscii;
-  TWordOptions fGWOpt;
+  TWordOptions fGWOpt = woMatchCase;
   int32_t fLongestStartKey = 0;
   int32_t fLongestStopKey = 0;
 };

@@ -9,6 +9,8 @@
 #include "support/ParagraphsList.h"
 
 #include <algorithm>
+#include <bitset>
+#include <vector>
 
 namespace zarv {
 
@@ -98,6 +100,23 @@ bool FindStart(TZarvNavigator& A, TZarvNavigator& C) {
     const char16_t* text = par.ParText;
     const char16_t* upper = list.GWOpt().testFlag(woMatchCase) ? text : M.GetUpText(p);
     const TCharSet& delims = M.fDelimiters;
+    // First characters of the start keys, to pass over positions where no
+    // key can start without trying every entry there.
+    std::bitset<256> firstExact, firstUpper;
+    bool highFirst = false;
+    const int32_t entryCount = list.Count();
+    for (int32_t i = 0; i < entryCount; ++i) {
+      const StartStopInfo& e = list.EntryUnchecked(i);
+      if (e.StartLen == 0)
+        continue;
+      const char16_t c = e.StartKey.front();
+      if (c >= 256)
+        highFirst = true;
+      else if (e.Attributes.Options.testFlag(woMatchCase))
+        firstExact.set(c);
+      else
+        firstUpper.set(c);
+    }
     const TDynInfoArray& codes = GetDynArray(par);
     size_t next = static_cast<size_t>(std::upper_bound(codes.begin(), codes.end(), ws, [](int32_t o, const DynInfoRec& d) {
                                         return o < d.DynOffset;
@@ -113,12 +132,17 @@ bool FindStart(TZarvNavigator& A, TZarvNavigator& C) {
         pos = codes[next].DynOffset - 1;
         continue;
       }
-      for (int32_t i = 0; i < list.Count(); ++i) {
-        const StartStopInfo& e = list.Entry(i);
+      if (!highFirst && !(text[pos] < 256 && firstExact.test(text[pos])) &&
+          !(upper[pos] < 256 && firstUpper.test(upper[pos])))
+        continue;
+      for (int32_t i = 0; i < entryCount; ++i) {
+        const StartStopInfo& e = list.EntryUnchecked(i);
         const int32_t n = e.StartLen;
         if (n == 0 || pos + n > len || pos + n <= aOff)
           continue;
         const char16_t* src = e.Attributes.Options.testFlag(woMatchCase) ? text : upper;
+        if (src[pos] != e.StartKey.front())
+          continue;
         if (!std::equal(e.StartKey.begin(), e.StartKey.end(), src + pos))
           continue;
         if (e.StartLeftCheck && pos > 0 && !isDelim(delims, text[pos - 1]))
@@ -187,8 +211,9 @@ bool FindStop(TZarvNavigator& A, TZarvNavigator& C) {
   const bool ownCode = dynAt > 0; // the code in force is one of this paragraph's codes
 
   int32_t ws = std::max(0, aOff - n - (e.StopLeftCheck ? 1 : 0));
-  // Not into the start key while the position is still inside it.
-  if (ownCode && d->SS.StartKlen > 0 && aOff < d->DynOffset + e.StartLen)
+  // Never into the start key: a stop key equal to the start key (quotes)
+  // must not close the range on its own opening characters.
+  if (ownCode && d->SS.StartKlen > 0)
     ws = std::max(ws, d->DynOffset + e.StartLen);
   const int32_t searchEnd = std::min(len, cOff + n);
   const char16_t* text = par.ParText;

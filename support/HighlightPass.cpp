@@ -184,6 +184,7 @@ public:
 private:
   void paragraph(int32_t p, int32_t changeStart, int32_t changeEnd);
   void flush(int32_t p);
+  void maskForbidden(const ParInfo& par, int32_t w0, int32_t w1, bool allMatchCase);
 
   TZarvMemoHost& M;
   TParagraphsList& L;
@@ -223,24 +224,11 @@ void TKeywordPass::paragraph(int32_t p, int32_t changeStart, int32_t changeEnd) 
     U = T;
     zvUpperCaseBuf(M.getUpperCaseType(), U.data(), static_cast<int32_t>(U.size()));
   }
-  // Mask what the runs in force forbid.
+  // Mask what the runs in force forbid (nothing when no run does).
   const TDynInfoArray& codes = GetDynArray(par);
-  size_t next = static_cast<size_t>(std::upper_bound(codes.begin(), codes.end(), w0, [](int32_t o, const DynInfoRec& d) {
-                                      return o < d.DynOffset;
-                                    }) - codes.begin());
-  const DynInfoRec* inForce = next > 0 ? &codes[next - 1] : GetStartDynAttrib(par);
-  bool allowed = keywordsAllowed(*inForce, reset);
-  for (int32_t i = w0; i < w1; ++i) {
-    while (next < codes.size() && codes[next].DynOffset <= i) {
-      inForce = &codes[next++];
-      allowed = keywordsAllowed(*inForce, reset);
-    }
-    if (!allowed) {
-      T[size_t(i - w0)] = kMask;
-      if (!allMatchCase)
-        U[size_t(i - w0)] = kMask;
-    }
-  }
+  if (!codes.empty() || !keywordsAllowed(*GetStartDynAttrib(par), reset))
+    maskForbidden(par, w0, w1, allMatchCase);
+
   const TCharSet& delims = M.fDelimiters;
   auto isDelimAt = [&](int32_t i) { // i in paragraph offsets
     const char16_t c = (i >= w0 && i < w1) ? T[size_t(i - w0)] : text[i];
@@ -280,7 +268,27 @@ void TKeywordPass::paragraph(int32_t p, int32_t changeStart, int32_t changeEnd) 
   par.ParState |= zvpKeywDone;
 }
 
-// Applies recorded occurrences as keyword runs.
+void TKeywordPass::maskForbidden(const ParInfo& par, int32_t w0, int32_t w1, bool allMatchCase) {
+  const bool reset = K.fResetKeywords;
+  const TDynInfoArray& codes = GetDynArray(par);
+  size_t next = static_cast<size_t>(std::upper_bound(codes.begin(), codes.end(), w0, [](int32_t o, const DynInfoRec& d) {
+                                      return o < d.DynOffset;
+                                    }) - codes.begin());
+  const DynInfoRec* inForce = next > 0 ? &codes[next - 1] : GetStartDynAttrib(par);
+  bool allowed = keywordsAllowed(*inForce, reset);
+  for (int32_t i = w0; i < w1; ++i) {
+    while (next < codes.size() && codes[next].DynOffset <= i) {
+      inForce = &codes[next++];
+      allowed = keywordsAllowed(*inForce, reset);
+    }
+    if (!allowed) {
+      T[size_t(i - w0)] = kMask;
+      if (!allMatchCase)
+        U[size_t(i - w0)] = kMask;
+    }
+  }
+}
+
 // Applies recorded occurrences as keyword runs. A run lies inside one
 // paragraph, so this does what SetDynStyleP does for such a range directly
 // on the paragraph's codes: the run replaces the codes inside it and the run

@@ -14,6 +14,7 @@ void TKeywordMatcher::Update(const TKeywordList& list) {
   fGeneration = list.Generation();
   fKeys.clear();
   fAnyIgnoringCase = false;
+  fAllWhole = true;
   fLongest = 0;
   for (int m = 0; m < 2; ++m) {
     for (TBucket& b : fLow[m])
@@ -31,6 +32,7 @@ void TKeywordMatcher::Update(const TKeywordList& list) {
     k.MatchCase = e.BasicPart.Options.testFlag(woMatchCase);
     k.Whole = e.BasicPart.Options.testFlag(woWholeWordsOnly);
     fAnyIgnoringCase |= !k.MatchCase;
+    fAllWhole &= k.Whole;
     fLongest = std::max(fLongest, k.Len);
     const int32_t number = static_cast<int32_t>(fKeys.size());
     const char16_t c = k.Text.front();
@@ -51,11 +53,14 @@ void TKeywordMatcher::scan(const std::u16string& buf, const std::u16string& t, b
   const int32_t size = static_cast<int32_t>(buf.size());
   const bool leftFilter = !delimiters.test(5);
   const char16_t* data = buf.data();
+  const bool wordStartsOnly = fAllWhole && leftFilter;
   for (int32_t pos = start; pos < limit && pos < size; ++pos) {
+    const bool afterDelimiter = pos == 0 || !leftFilter || delimiters.test(zvChar(t[size_t(pos - 1)]));
+    if (wordStartsOnly && !afterDelimiter)
+      continue; // inside a word no whole-word key can begin
     const TBucket* b = bucket(matchCase, data[pos]);
     if (!b)
       continue;
-    const bool afterDelimiter = pos == 0 || !leftFilter || delimiters.test(zvChar(t[size_t(pos - 1)]));
     for (int32_t number : *b) {
       const TKey& k = fKeys[size_t(number)];
       if ((k.Whole && !afterDelimiter) || pos < from - k.Len || pos + k.Len > size)

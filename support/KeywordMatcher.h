@@ -65,6 +65,7 @@ private:
   uint64_t fGeneration = ~uint64_t(0);
   std::vector<TKey> fKeys;
   bool fAnyIgnoringCase = false;
+  bool fAllWhole = true; // every key is whole-word only
   int32_t fLongest = 0;
   std::array<TBucket, 256> fLow[2];
   std::unordered_map<char16_t, TBucket> fHigh[2];

@@ -302,6 +302,7 @@ public:
 private:
   void endState(int32_t p, int32_t bOff);
   int32_t parseParagraph(int32_t p, int32_t aOff, int32_t bOff);
+  bool nothingToParse(const ParInfo& par, int32_t aOff, int32_t bOff) const;
   void handOnStart(int32_t p, int32_t to);
 
   TZarvMemoHost& M;
@@ -324,10 +325,62 @@ void TStartStopPass::endState(int32_t p, int32_t bOff) {
 
 // Parses (p, aOff)..(p, bOff); returns the end of the region parsed, which
 // may pass bOff when a key reached beyond it.
+// A paragraph without codes in which no key of the control's list can
+// begin (no start key outside a range; no stop key and no paragraph stop
+// inside one) parses to nothing; most lines of program text are such.
+bool TStartStopPass::nothingToParse(const ParInfo& par, int32_t aOff, int32_t bOff) const {
+  if (M.Highlighter() || GetDynCount(par) > 0)
+    return false;
+  TStartStopKeyList& list = M.StartStopKeys();
+  const int32_t len = GetParLength(par);
+  const DynInfoRec& start = *GetStartDynAttrib(par);
+  const int level = DynToLevel(start);
+  const char16_t* text = par.ParText;
+  const int32_t from = std::max(0, aOff - list.LongestStartKey() - 1);
+  const int32_t to = std::min(len, bOff + std::max(list.LongestStartKey(), list.LongestStopKey()) + 1);
+  auto anyOf = [&](auto&& isFirst) {
+    for (int32_t i = from; i < to; ++i)
+      if (isFirst(text[i]))
+        return true;
+    return false;
+  };
+  if (level >= 0 && level < 16 && isOwnKey(start.KeyIndex[level])) {
+    // Inside one of the control's ranges: only its stop key matters.
+    if (ownIndex(start.KeyIndex[level]) >= list.Count())
+      return false;
+    const StartStopInfo& e = list.EntryUnchecked(ownIndex(start.KeyIndex[level]));
+    if (e.ssOptions.testFlag(ssoParStop) && bOff >= len)
+      return false;
+    if (e.StopLen == 0)
+      return true;
+    if (!e.Attributes.Options.testFlag(woMatchCase))
+      return false; // folding makes a first-character test unsafe
+    const char16_t first = e.StopKey.front();
+    return !anyOf([first](char16_t c) { return c == first; });
+  }
+  if (level >= 15 || !M.fApplyStartStopKeys || list.Count() == 0)
+    return true;
+  for (int32_t i = 0; i < list.Count(); ++i) {
+    const StartStopInfo& e = list.EntryUnchecked(i);
+    if (e.StartLen == 0)
+      continue;
+    if (!e.Attributes.Options.testFlag(woMatchCase))
+      return false;
+    const char16_t first = e.StartKey.front();
+    if (anyOf([first](char16_t c) { return c == first; }))
+      return false;
+  }
+  return true;
+}
+
 int32_t TStartStopPass::parseParagraph(int32_t p, int32_t aOff, int32_t bOff) {
   ParInfo& par = *L.Par(p);
   const int32_t len = GetParLength(par);
   endState(p, bOff);
+  if (aOff == 0 && nothingToParse(par, aOff, bOff)) {
+    par.ParState |= zvpSSDone;
+    return bOff;
+  }
   bool found;
   // The first round starts left of the codes at aOff: they came from the
   // previous parse of the text being parsed again. Later rounds start right

@@ -92,3 +92,28 @@ TEST(Canvas, ShownSpacesBecomeMiddleDotsOfTheSpaceWidth) {
   canvas.PutText(pt, text.data(), int32_t(text.size()), 4096, 1000, true, 7, false);
   EXPECT_EQ(pt.x(), canvas.GetTextWidth(u"abc", 3, 10) + 3 * 7);
 }
+
+TEST(Canvas, AWavyLineZigzagsBetweenItsEndsWithinItsAmplitude) {
+  QImage img(200, 40, QImage::Format_ARGB32);
+  img.fill(Qt::white);
+  QPainter painter(&img);
+  painter.setPen(Qt::black);
+  TZarvCanvas canvas(QFont(QStringLiteral("DejaVu Sans"), 10), &painter);
+  canvas.WavyLine(20, 117, 10, 3);
+  painter.end();
+  int left = img.width(), right = -1, top = img.height(), bottom = -1;
+  int rowsHit[40] = {};
+  for (int y = 0; y < img.height(); ++y)
+    for (int x = 0; x < img.width(); ++x)
+      if (qGray(img.pixel(x, y)) < 128) {
+        left = std::min(left, x), right = std::max(right, x);
+        top = std::min(top, y), bottom = std::max(bottom, y);
+        ++rowsHit[y];
+      }
+  EXPECT_EQ(left, 20);
+  EXPECT_EQ(right, 117) << "the last segment ends exactly at the right end";
+  EXPECT_GE(top, 10);
+  EXPECT_LE(bottom, 13);
+  EXPECT_GT(rowsHit[10], 5) << "it reaches its upper vertices";
+  EXPECT_GT(rowsHit[13], 5) << "and its lower ones";
+}

@@ -145,7 +145,7 @@ private:
   void destroyEntries();
 
   TzvUpperCase fUpperCaseType = zvuAscii;
-  TWordOptions fGWOpt = woMatchCase;
+  TWordOptions fGWOpt;
   int32_t fLongestStartKey = 0;
   int32_t fLongestStopKey = 0;
 };

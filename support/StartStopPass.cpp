@@ -98,25 +98,28 @@ bool FindStart(TZarvNavigator& A, TZarvNavigator& C) {
     const int32_t longest = list.LongestStartKey();
     const int32_t ws = aOff - std::min(aOff, longest + 1);
     const char16_t* text = par.ParText;
-    const char16_t* upper = list.GWOpt().testFlag(woMatchCase) ? text : M.GetUpText(p);
     const TCharSet& delims = M.fDelimiters;
     // First characters of the start keys, to pass over positions where no
     // key can start without trying every entry there.
     std::bitset<256> firstExact, firstUpper;
-    bool highFirst = false;
+    bool highFirst = false, anyFolded = false;
     const int32_t entryCount = list.Count();
     for (int32_t i = 0; i < entryCount; ++i) {
       const StartStopInfo& e = list.EntryUnchecked(i);
       if (e.StartLen == 0)
         continue;
+      const bool matchCase = e.Attributes.Options.testFlag(woMatchCase);
+      anyFolded |= !matchCase;
       const char16_t c = e.StartKey.front();
       if (c >= 256)
         highFirst = true;
-      else if (e.Attributes.Options.testFlag(woMatchCase))
+      else if (matchCase)
         firstExact.set(c);
       else
         firstUpper.set(c);
     }
+    // The upper-cased text is made only when an entry ignores case.
+    const char16_t* upper = anyFolded ? M.GetUpText(p) : text;
     const TDynInfoArray& codes = GetDynArray(par);
     size_t next = static_cast<size_t>(std::upper_bound(codes.begin(), codes.end(), ws, [](int32_t o, const DynInfoRec& d) {
                                         return o < d.DynOffset;

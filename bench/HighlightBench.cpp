@@ -169,14 +169,31 @@ double BenchScratch(const TConfig& cfg) {
   Note("corpus: C++-like source, " + SizeTag(cfg.ScratchBytes) + ", " + std::to_string(memo.Paragraphs().Count()) +
        " paragraphs; " + std::to_string(keywords) + " keywords, " +
        std::to_string(memo.StartStopKeys().Count()) + " start-stop entries");
-  const auto t0 = Clock::now();
-  const double cpu0 = CpuSeconds();
-  HighlightAll(memo);
-  const double cpu = CpuSeconds() - cpu0;
-  const double secs = Seconds(Clock::now() - t0);
+  // Best of three runs, each on a freshly loaded store: a single run varies
+  // with how quickly the system hands out the memory the codes need.
+  double secs = 0, cpu = 0, firstSecs = 0;
+  for (int run = 0; run < 3; ++run) {
+    if (run > 0) {
+      memo.Paragraphs().CleanUp();
+      Load(memo, corpus);
+    }
+    const auto t0 = Clock::now();
+    const double cpu0 = CpuSeconds();
+    HighlightAll(memo);
+    const double runCpu = CpuSeconds() - cpu0;
+    const double runSecs = Seconds(Clock::now() - t0);
+    if (run == 0)
+      firstSecs = runSecs;
+    if (run == 0 || runSecs < secs)
+      secs = runSecs;
+    if (run == 0 || runCpu < cpu)
+      cpu = runCpu;
+  }
   const double mb = static_cast<double>(corpus.size()) / static_cast<double>(MB);
   const double mbps = mb / secs;
   Report("highlight_scratch_" + SizeTag(cfg.ScratchBytes), mbps, "MB/s", 1);
+  // The first run also pays for the pages the new codes occupy.
+  Report("highlight_scratch_first_run_" + SizeTag(cfg.ScratchBytes), mb / firstSecs, "MB/s", 1);
   // On a busy machine the wall clock also counts other programs' time.
   Report("highlight_scratch_cpu_" + SizeTag(cfg.ScratchBytes), mb / cpu, "MB/s", 1);
   const TCounts c = CountRuns(memo.Paragraphs());

@@ -191,7 +191,7 @@ TDynInfoArray& GetDynArrayForWrite(ParInfo& par) {
   SetParExtras(par);
   // A highlighted line usually gets a few codes: one allocation for them.
   if (par.ParExtra->DynCodes.capacity() == 0)
-    par.ParExtra->DynCodes.reserve(4);
+    par.ParExtra->DynCodes.reserve(2);
   return par.ParExtra->DynCodes;
 }
 

@@ -237,33 +237,17 @@ void TKeywordPass::paragraph(int32_t p, int32_t changeStart, int32_t changeEnd) 
   const int32_t from = reset ? 0 : changeStart - w0;
   const int32_t startLimit = reset ? w1 - w0 : changeEnd - w0;
   fBatchCount = 0;
-  // Candidates from one scan, settled keyword by keyword in list order
-  // against the buffer as earlier keywords masked it.
-  TKeywordMatcher& matcher = M.KeywordMatcher();
-  matcher.Collect(T, allMatchCase ? T : U, from, startLimit, delims);
-  for (const int32_t number : matcher.Touched()) {
-    const TKeywordMatcher::TKey& key = matcher.Keys()[size_t(number)];
-    const std::u16string& buf = key.MatchCase ? T : U;
-    int32_t next = std::max(0, from - key.Len);
-    for (const int32_t pos : matcher.Candidates(number)) {
-      if (pos < next || pos >= startLimit)
-        continue;
-      if (buf.compare(size_t(pos), size_t(key.Len), key.Text) != 0)
-        continue; // an earlier keyword claimed some of these characters
-      const int32_t at = w0 + pos;
-      const bool ok =
-          !key.Whole || ((at == 0 || isDelimAt(at - 1)) && (at + key.Len == len || isDelimAt(at + key.Len)));
-      if (ok) {
-        std::fill_n(T.begin() + pos, key.Len, kMask);
-        if (!allMatchCase)
-          std::fill_n(U.begin() + pos, key.Len, kMask);
-        fBatch[size_t(fBatchCount++)] = {at, key.Index, key.Len};
+  M.KeywordMatcher().Find(
+      T, U, !allMatchCase, from, startLimit, delims, kMask,
+      [&](int32_t pos, const TKeywordMatcher::TKey& key) {
+        const int32_t at = w0 + pos;
+        return !key.Whole || ((at == 0 || isDelimAt(at - 1)) && (at + key.Len == len || isDelimAt(at + key.Len)));
+      },
+      [&](int32_t pos, const TKeywordMatcher::TKey& key) {
+        fBatch[size_t(fBatchCount++)] = {w0 + pos, key.Index, key.Len};
         if (fBatchCount == int(fBatch.size()))
           flush(p);
-      }
-      next = pos + key.Len; // the search goes on after any occurrence
-    }
-  }
+      });
   flush(p);
   par.ParState |= zvpKeywDone;
 }

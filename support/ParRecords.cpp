@@ -24,13 +24,24 @@ namespace zarv {
 
 namespace {
 constexpr size_t kHeader = 8;
+constexpr int32_t kInBlock = 0x424C4B31; // marks a buffer inside a block
 
 char16_t* fromBase(void* base, int32_t capacity) {
-  *static_cast<int32_t*>(base) = capacity;
+  static_cast<int32_t*>(base)[0] = capacity;
+  static_cast<int32_t*>(base)[1] = 0;
   return reinterpret_cast<char16_t*>(static_cast<char*>(base) + kHeader);
 }
 void* toBase(const char16_t* p) { return const_cast<char*>(reinterpret_cast<const char*>(p)) - kHeader; }
+bool inBlock(const char16_t* p) { return static_cast<const int32_t*>(toBase(p))[1] == kInBlock; }
 } // namespace
+
+bool zvStrBufInBlock(const char16_t* p) { return p && inBlock(p); }
+
+char16_t* zvPlaceStrBuf(void* base, int32_t capacity, bool inBlockFlag) {
+  char16_t* p = fromBase(base, capacity);
+  static_cast<int32_t*>(base)[1] = inBlockFlag ? kInBlock : 0;
+  return p;
+}
 
 char16_t* zvAllocStrBuf(int32_t capacity) {
   if (capacity <= 0)
@@ -44,6 +55,12 @@ char16_t* zvAllocStrBuf(int32_t capacity) {
 char16_t* zvReallocStrBuf(char16_t* p, int32_t capacity) {
   if (!p)
     return zvAllocStrBuf(capacity);
+  if (inBlock(p)) {
+    // Blocks are freed as a whole: move to a buffer of its own.
+    char16_t* own = zvAllocStrBuf(capacity);
+    std::memcpy(own, p, size_t(std::min(capacity, zvStrBufSize(p))) * sizeof(char16_t));
+    return own;
+  }
   if (capacity <= 0) {
     zvFreeStrBuf(p);
     return nullptr;
@@ -55,7 +72,7 @@ char16_t* zvReallocStrBuf(char16_t* p, int32_t capacity) {
 }
 
 void zvFreeStrBuf(char16_t* p) {
-  if (p)
+  if (p && !inBlock(p))
     std::free(toBase(p));
 }
 

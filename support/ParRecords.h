@@ -164,6 +164,11 @@ char16_t* zvAllocStrBuf(int32_t capacity);
 char16_t* zvReallocStrBuf(char16_t* p, int32_t capacity);
 void zvFreeStrBuf(char16_t* p);
 int32_t zvStrBufSize(const char16_t* p);
+// Puts a buffer header at `base` (8 bytes, then the characters). A buffer
+// placed in a larger block (inBlock) is never freed by zvFreeStrBuf.
+char16_t* zvPlaceStrBuf(void* base, int32_t capacity, bool inBlock);
+// The buffer lies inside a larger block (see zvPlaceStrBuf).
+bool zvStrBufInBlock(const char16_t* p);
 
 // The slack capacity used for own paragraph buffers: L + L div 64 + 1.
 // Throws ETextTooLong when that does not fit a 32-bit signed integer.

@@ -35,6 +35,7 @@ void TParagraphsList::freeSharedBuffers() {
   for (TBufferRecord& b : fBufferList)
     zvFreeStrBuf(b.Buf);
   fBufferList.clear();
+  fArena.Clear();
 }
 
 void TParagraphsList::CleanUp() {

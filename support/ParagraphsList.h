@@ -24,6 +24,7 @@
 #include "support/DynArray2.h"
 #include "support/LineBreak.h"
 #include "support/ParRecords.h"
+#include "support/TextArena.h"
 
 #include <QString>
 #include <functional>
@@ -131,6 +132,7 @@ public:
   int32_t fSavePosition = 0;
 
 private:
+  TTextArena fArena; // the blocks of the shared buffers of the last load
   friend class TInsertBufOp;
   friend class TTextLoader;
   void releaseParagraph(ParInfo& par);

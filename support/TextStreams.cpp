@@ -181,7 +181,7 @@ void TTextLoader::run() {
 
 void TTextLoader::startBuffer(int64_t remaining) {
   fRemaining = remaining;
-  fBuf = zvAllocStrBuf(kLoadBufferChars + 1);
+  fBuf = L.fArena.Alloc(kLoadBufferChars + 1);
   L.fBufferList.push_back(TBufferRecord{fBuf, 0, 0});
   const int32_t want = static_cast<int32_t>(std::min<int64_t>(kLoadBufferChars, fRemaining));
   fFill = fReader.read(fBuf, want);
@@ -256,12 +256,15 @@ void TTextLoader::scan() {
 bool TTextLoader::changeBuffer() {
   const int32_t c = fFill - fP;
   const int32_t cap = static_cast<int32_t>(c + std::min<int64_t>(kLoadBufferChars, fRemaining) + 1);
-  char16_t* nb = zvAllocStrBuf(cap);
+  // Buffers that hold finished paragraphs stay until the store is emptied
+  // and come from the arena; a paragraph too long for one buffer grows
+  // through buffers of its own, which are freed as it outgrows them.
+  char16_t* nb = fP > 0 ? L.fArena.Alloc(cap) : zvAllocStrBuf(cap);
   if (c > 0)
     std::memcpy(nb, fBuf + fP, static_cast<size_t>(c) * sizeof(char16_t));
   if (fP > 0) {
     L.fBufferList.push_back(TBufferRecord{nb, 0, 0});
-    if (fP < kCompactBelow) {
+    if (fP < kCompactBelow && !zvStrBufInBlock(fBuf)) {
       // Keep only the completed part, exactly sized.
       char16_t* exact = zvAllocStrBuf(fP);
       std::memcpy(exact, fBuf, static_cast<size_t>(fP) * sizeof(char16_t));

@@ -16,6 +16,7 @@
 // --quick uses 10 MB for the first figure and 1 MB for the others.
 //
 // MB means 2^20 bytes; the throughput counts the 8-bit corpus bytes.
+#include "bench/BenchReport.h"
 #include "bench/CorpusGen.h"
 #include "memo/ZarvMemo.h"
 #include "support/HighlightPass.h"
@@ -38,7 +39,6 @@ namespace {
 
 using namespace zarv;
 using namespace zarv::bench;
-using Clock = std::chrono::steady_clock;
 
 struct TConfig {
   int64_t ScratchBytes = 100 * MB;
@@ -46,33 +46,6 @@ struct TConfig {
   int TypeReps = 200;
   int CommentReps = 3;
 };
-
-double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
-
-// Processor time of this (single-threaded) process.
-double CpuSeconds() {
-  timespec ts{};
-  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
-  return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
-}
-
-void Report(const std::string& name, double value, const char* unit, int decimals = 2) {
-  std::printf("%s: %.*f %s\n", name.c_str(), decimals, value, unit);
-  std::fflush(stdout);
-}
-
-void Note(const std::string& text) {
-  std::printf("# %s\n", text.c_str());
-  std::fflush(stdout);
-}
-
-bool gFailed = false;
-
-void Fail(const std::string& what) {
-  std::printf("# FAILED: %s\n", what.c_str());
-  std::fflush(stdout);
-  gFailed = true;
-}
 
 std::string SizeTag(int64_t bytes) { return std::to_string(bytes / MB) + "MB"; }
 
@@ -197,7 +170,7 @@ double BenchScratch(const TConfig& cfg) {
   // On a busy machine the wall clock also counts other programs' time.
   Report("highlight_scratch_cpu_" + SizeTag(cfg.ScratchBytes), mb / cpu, "MB/s", 1);
   const TCounts c = CountRuns(memo.Paragraphs());
-  Report("codes_per_paragraph", static_cast<double>(c.Codes) / memo.Paragraphs().Count(), "codes");
+  Report("codes_per_paragraph", static_cast<double>(c.Codes) / memo.Paragraphs().Count(), "codes", 2);
   Note(std::to_string(c.Keywords) + " keyword runs, " + std::to_string(c.Comments) + " comment runs");
   if (c.Keywords == 0 || c.Comments == 0)
     Fail("the corpus got no keyword or no comment runs");
@@ -278,7 +251,7 @@ void BenchEdits(const TConfig& cfg) {
     parsed += last - typePar + 1;
   }
   Report("rehighlight_type_char_" + tag, typed / (2.0 * cfg.TypeReps), "ms", 4);
-  Report("rehighlight_type_char_reparsed_" + tag, static_cast<double>(parsed) / (2.0 * cfg.TypeReps), "paragraphs");
+  Report("rehighlight_type_char_reparsed_" + tag, static_cast<double>(parsed) / (2.0 * cfg.TypeReps), "paragraphs", 2);
 
   // A block comment opened at the start of a paragraph in the middle runs
   // to the next */ and is closed again by removing it.

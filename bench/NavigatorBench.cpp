@@ -17,6 +17,7 @@
 //
 // Qt needs an application object to measure fonts; without a display the
 // program runs on the offscreen platform.
+#include "bench/BenchReport.h"
 #include "bench/CorpusGen.h"
 #include "memo/ZarvMemo.h"
 #include "support/Navigator.h"
@@ -41,7 +42,6 @@ namespace {
 
 using namespace zarv;
 using namespace zarv::bench;
-using Clock = std::chrono::steady_clock;
 
 struct TConfig {
   int32_t Paragraphs = 2'000'000;
@@ -51,28 +51,6 @@ struct TConfig {
   std::string ParTag = "2Mpar";
   std::string ProseTag = "100MB";
 };
-
-double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
-
-void Report(const std::string& name, double value, const char* unit, int decimals = 1) {
-  std::printf("%s: %.*f %s\n", name.c_str(), decimals, value, unit);
-  std::fflush(stdout);
-}
-
-void Note(const std::string& text) {
-  std::printf("# %s\n", text.c_str());
-  std::fflush(stdout);
-}
-
-bool gFailed = false;
-
-// A benchmark that measured wrong answers measured nothing: say so loudly
-// and make the exit status show it.
-void Fail(const std::string& what) {
-  std::printf("# FAILED: %s\n", what.c_str());
-  std::fflush(stdout);
-  gFailed = true;
-}
 
 struct TTarget {
   std::string Text;

@@ -15,6 +15,7 @@
 //
 // MB means 2^20 bytes; throughput counts stream bytes, so a UTF-16 stream of
 // the same corpus is twice as many bytes as the 8-bit one.
+#include "bench/BenchReport.h"
 #include "bench/CorpusGen.h"
 #include "support/Navigator.h"
 #include "support/ParagraphsList.h"
@@ -41,7 +42,6 @@ namespace {
 
 using namespace zarv;
 using namespace zarv::bench;
-using Clock = std::chrono::steady_clock;
 
 struct TConfig {
   int64_t CorpusBytes = 100 * MB;
@@ -52,28 +52,6 @@ struct TConfig {
   std::string SizeTag = "100MB";
   std::string ParTag = "2Mpar";
 };
-
-double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
-
-void Report(const std::string& name, double value, const char* unit, int decimals = 1) {
-  std::printf("%s: %.*f %s\n", name.c_str(), decimals, value, unit);
-  std::fflush(stdout);
-}
-
-void Note(const std::string& text) {
-  std::printf("# %s\n", text.c_str());
-  std::fflush(stdout);
-}
-
-bool gFailed = false;
-
-// A benchmark that measured a broken store measured nothing: say so loudly
-// and make the exit status show it.
-void Fail(const std::string& what) {
-  std::printf("# FAILED: %s\n", what.c_str());
-  std::fflush(stdout);
-  gFailed = true;
-}
 
 void CheckStore(const TParagraphsList& store, const char* after) {
   const QString problem = store.CheckIntegrity();

@@ -47,4 +47,15 @@ int32_t TKeyIniValues::Next() {
   return zvStrToInt(QStringView(fLine).sliced(start, end - start));
 }
 
+TKeyIniAttributes ReadKeyIniAttributes(TKeyIniValues& values) {
+  TKeyIniAttributes a{};
+  a.Options = values.Next();
+  a.Style = values.Next();
+  a.Context = values.Next();
+  a.Cursor = values.Next();
+  a.Backgnd = values.Next();
+  a.Foregnd = values.Next();
+  return a;
+}
+
 } // namespace zarv

@@ -33,6 +33,12 @@ private:
   qsizetype fPos;
 };
 
+// The six attribute values both list forms begin with, in their order.
+struct TKeyIniAttributes {
+  int32_t Options, Style, Context, Cursor, Backgnd, Foregnd;
+};
+TKeyIniAttributes ReadKeyIniAttributes(TKeyIniValues& values);
+
 // A decimal integer: optional leading blanks, an optional sign, digits.
 // Raises EConvertError for anything else.
 int32_t zvStrToInt(QStringView s);

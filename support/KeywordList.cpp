@@ -232,14 +232,9 @@ void TKeywordList::LoadFromIniStrings(const TStrings& strings) {
     if (sep < 0)
       continue;
     TKeyIniValues v(line, sep);
-    const int32_t options = v.Next();
-    const int32_t style = v.Next();
-    const int32_t context = v.Next();
-    const int32_t cursor = v.Next();
-    const int32_t backgnd = v.Next();
-    const int32_t foregnd = v.Next();
-    AddKeyWord(line.left(sep), OptionsFromInt(options), static_cast<TZarvFontStyles>(style), context,
-               static_cast<int16_t>(cursor), backgnd, foregnd);
+    const TKeyIniAttributes a = ReadKeyIniAttributes(v);
+    AddKeyWord(line.left(sep), OptionsFromInt(a.Options), static_cast<TZarvFontStyles>(a.Style), a.Context,
+               static_cast<int16_t>(a.Cursor), a.Backgnd, a.Foregnd);
   }
 }
 

@@ -248,20 +248,15 @@ void TStartStopKeyList::LoadFromIniStrings(const TStrings& strings) {
     if (sep < 0)
       continue;
     TKeyIniValues v(line, sep);
-    const int32_t options = v.Next();
-    const int32_t style = v.Next();
-    const int32_t context = v.Next();
-    const int32_t cursor = v.Next();
-    const int32_t backgnd = v.Next();
-    const int32_t foregnd = v.Next();
+    const TKeyIniAttributes a = ReadKeyIniAttributes(v);
     const int32_t rangeOptions = v.Next();
     // Without "|" the whole key part is the start key.
     const QString keys = line.left(sep);
     const qsizetype bar = keys.indexOf(u'|');
     const QString start = bar < 0 ? keys : keys.left(bar);
     const QString stop = bar < 0 ? QString() : keys.mid(bar + 1);
-    AddStartStopKey(start, stop, OptionsFromInt(options), static_cast<TZarvFontStyles>(style), context,
-                    static_cast<int16_t>(cursor), backgnd, foregnd, (rangeOptions & ssoParStop) != 0);
+    AddStartStopKey(start, stop, OptionsFromInt(a.Options), static_cast<TZarvFontStyles>(a.Style), a.Context,
+                    static_cast<int16_t>(a.Cursor), a.Backgnd, a.Foregnd, (rangeOptions & ssoParStop) != 0);
   }
 }
 

@@ -96,7 +96,7 @@ void SetDynStyleP(TParagraphsList& Pars, TZarvNavigator& Nav1, TZarvNavigator& N
   if (e->GetPos() < Pars.fTextLen && (Apply || (remembered.DynStyle & dsHasAttrib))) {
     DynInfoRec r = remembered;
     const int32_t dist = e->GetPos() - rememberedPos;
-    r.SS.StartKlen = static_cast<uint16_t>(std::max<int32_t>(0, int32_t(r.SS.StartKlen) - dist));
+    r.SS.StartKlen = KlenOf(int64_t(r.SS.StartKlen) - dist);
     e->SetParPos(endPar, endOff);
     e->AddDyn(r);
   }
@@ -129,7 +129,7 @@ bool isOwnKeywordRun(const DynInfoRec& d, const TKeywordList& keywords) {
   const TKeyInfoLen& e = keywords.KeyInfoLen(k);
   return d.DynStyle == (e.BasicPart.Style | dsHasLevel | dsHasAttrib) && d.Context == e.BasicPart.ContextNumber &&
          d.Backgnd == e.BasicPart.Backgnd && d.Foregnd == e.BasicPart.Foregnd && d.Cursor == e.BasicPart.Cursor &&
-         d.SS.StartKlen == e.KeyLen && d.SS.StopKLen == e.KeyLen;
+         d.SS.StartKlen == KlenOf(e.KeyLen) && d.SS.StopKLen == KlenOf(e.KeyLen);
 }
 
 // The same run apart from position and key lengths.
@@ -311,13 +311,13 @@ void TKeywordPass::flush(int32_t p) {
     run.Context = e.BasicPart.ContextNumber;
     run.CollpsLevel = static_cast<int8_t>(DynToCollapseLevel(*inForce));
     run.CollpsState = 0;
-    run.SS.StartKlen = run.SS.StopKLen = static_cast<uint16_t>(o.Len);
+    run.SS.StartKlen = run.SS.StopKLen = KlenOf(o.Len);
     run.DynOffset = o.Pos;
     // The run replaces the codes inside it.
     codes.erase(codes.begin() + static_cast<ptrdiff_t>(atStart), codes.begin() + static_cast<ptrdiff_t>(beforeEnd));
     codes.insert(codes.begin() + static_cast<ptrdiff_t>(atStart), run);
     if (par.StartOffset + end < L.fTextLen) {
-      restore.SS.StartKlen = static_cast<uint16_t>(std::max<int32_t>(0, int32_t(restore.SS.StartKlen) - (end - restoreFrom)));
+      restore.SS.StartKlen = KlenOf(int64_t(restore.SS.StartKlen) - (end - restoreFrom));
       restore.DynOffset = end;
       codes.insert(codes.begin() + static_cast<ptrdiff_t>(atStart + 1), restore);
     }

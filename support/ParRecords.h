@@ -87,6 +87,11 @@ struct LineInfo {
   bool Hidden = false;     // reserved
 };
 
+// Key lengths in a code are 16-bit. Longer keys saturate at kMaxKlen, which
+// readers take as "at least the whole key", never as a short or empty key.
+constexpr int32_t kMaxKlen = 0xFFFF;
+constexpr uint16_t KlenOf(int64_t n) { return static_cast<uint16_t>(n <= 0 ? 0 : n >= kMaxKlen ? kMaxKlen : n); }
+
 // One dynamic code: a style run starting at DynOffset and lasting until the
 // next code of the paragraph.
 struct DynInfoRec {

@@ -168,8 +168,8 @@ bool FindStart(TZarvNavigator& A, TZarvNavigator& C) {
         run.KeyIndex[run.Level] = static_cast<int16_t>(i | kOwnKeyBit);
         for (int l = run.Level + 1; l < 16; ++l)
           run.KeyIndex[l] = 0;
-        run.SS.StartKlen = static_cast<uint16_t>(e.StartCheckLen + (e.StartRightCheck ? 1 : 0));
-        run.SS.StopKLen = static_cast<uint16_t>(e.StopLen);
+        run.SS.StartKlen = KlenOf(int64_t(e.StartCheckLen) + (e.StartRightCheck ? 1 : 0));
+        run.SS.StopKLen = KlenOf(e.StopLen);
         // The key's own characters keep no other code.
         const size_t end = firstCodeAtOrAfter(w, pos + n);
         w.erase(w.begin() + static_cast<ptrdiff_t>(at), w.begin() + static_cast<ptrdiff_t>(end));
@@ -214,10 +214,16 @@ bool FindStop(TZarvNavigator& A, TZarvNavigator& C) {
   const bool ownCode = dynAt > 0; // the code in force is one of this paragraph's codes
 
   int32_t ws = std::max(0, aOff - n - (e.StopLeftCheck ? 1 : 0));
-  // Never into the start key: a stop key equal to the start key (quotes)
-  // must not close the range on its own opening characters.
-  if (ownCode && d->SS.StartKlen > 0)
-    ws = std::max(ws, d->DynOffset + e.StartLen);
+  // Never before the run began, and never into the start key: a stop key
+  // equal to the start key (quotes) must not close the range on its own
+  // opening characters, nor a continuation run on the key that ended the
+  // run before it. StartKlen tells how much of the key the code still
+  // covers (0 for continuation runs, less after a keyword split the run;
+  // the saturated value stands for the whole key).
+  if (ownCode) {
+    const int32_t keyLeft = d->SS.StartKlen >= kMaxKlen ? e.StartLen : std::min<int32_t>(d->SS.StartKlen, e.StartLen);
+    ws = std::max(ws, d->DynOffset + keyLeft);
+  }
   const int32_t searchEnd = std::min(len, cOff + n);
   const char16_t* text = par.ParText;
   const char16_t* src = e.Attributes.Options.testFlag(woMatchCase) ? text : M.GetUpText(p);
@@ -229,6 +235,12 @@ bool FindStop(TZarvNavigator& A, TZarvNavigator& C) {
     size_t q = hay.find(std::u16string_view(e.StopKey), size_t(ws));
     while (q != std::u16string_view::npos) {
       const int32_t at = int32_t(q);
+      // A key that ends before A was already seen by the parse that led
+      // here; taking it would move C behind A.
+      if (at + n < aOff) {
+        q = hay.find(std::u16string_view(e.StopKey), q + 1);
+        continue;
+      }
       const bool leftOk = !e.StopLeftCheck || at == 0 || isDelim(delims, text[at - 1]);
       const bool rightOk = !e.StopRightCheck || at + n >= len || isDelim(delims, text[at + n]);
       if (leftOk && rightOk) {
@@ -257,7 +269,7 @@ bool FindStop(TZarvNavigator& A, TZarvNavigator& C) {
     // Set on the range's own code; start records are shared copies.
     DynInfoRec& opening = w[size_t(std::min<int32_t>(dynAt, int32_t(w.size())) - 1)];
     if (DynToLevel(opening) == level)
-      opening.SS.StopKLen = static_cast<uint16_t>(n + (e.StopLeftCheck ? 1 : 0));
+      opening.SS.StopKLen = KlenOf(int64_t(n) + (e.StopLeftCheck ? 1 : 0));
   }
   // A later entry that continues this one starts its run here; otherwise the
   // run in force before the range comes back.
@@ -274,13 +286,20 @@ bool FindStop(TZarvNavigator& A, TZarvNavigator& C) {
     setLook(next, c);
     next.KeyIndex[level] = static_cast<int16_t>(cont | kOwnKeyBit);
     next.SS.StartKlen = 0;
-    next.SS.StopKLen = static_cast<uint16_t>(c.StopLen);
+    next.SS.StopKLen = KlenOf(c.StopLen);
   } else {
     next = codeBeforeRange(L, p, std::min<int32_t>(A.GetDynNb(), int32_t(w.size())), level);
     next.SS.StartKlen = 0;
   }
   next.DynOffset = stopEnd;
-  w.insert(w.begin() + static_cast<ptrdiff_t>(firstCodeAtOrAfter(w, stopEnd)), next);
+  // The new code follows the code in force at A: when the range ends where
+  // A stands (a paragraph stop reached again at the paragraph end), writing
+  // it before that code would leave the same range open and the walk would
+  // close it for ever.
+  size_t insertAt = firstCodeAtOrAfter(w, stopEnd);
+  if (stopEnd == aOff && ownCode)
+    insertAt = std::max(insertAt, std::min(size_t(dynAt), w.size()));
+  w.insert(w.begin() + static_cast<ptrdiff_t>(insertAt), next);
   A.ForgetIndexes();
   C.ForgetIndexes();
   C.SetParPos(p, stopEnd);

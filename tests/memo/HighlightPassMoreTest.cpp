@@ -723,3 +723,47 @@ TEST(KeywordFormatting, FormattingAParagraphLackingItsKeywordPassRunsItAndMeasur
     }
   }
 }
+
+// Entries sharing a start key chain: a stop key (or the paragraph end, for
+// entries with ssoParStop) of one starts the run of the next. Chains that
+// meet a paragraph end used to spin for ever.
+TEST(HighlightPassChains, Issue10ChainsMeetingAParagraphEndCloseAsExpected) {
+  struct Entry {
+    const char16_t* start;
+    const char16_t* stop;
+    bool parStop;
+  };
+  struct Case {
+    std::vector<Entry> entries;
+    const char16_t* text;
+    std::vector<std::string> runs; // per paragraph: 'A' first entry, 'B' second, '.' plain
+  };
+  const Case cases[] = {
+      {{{u"rem", u"", true}, {u"rem", u"", true}}, u"x rem y\r\nz", {"..AAAAA", "."}},
+      {{{u"<", u" ", true}, {u"<", u">", true}}, u"x<ab\r\nz <a b> q", {".AAA", "..AAABB.."}},
+      {{{u"\"", u"\"", false}, {u"\"", u"\"", true}}, u"a\"b\"c\r\nd", {".AAAB", "."}},
+      {{{u"<", u" ", false}, {u"<", u" ", false}}, u"<a b\r\nc d", {"AAAB", "BB."}},
+      // Every later entry names the first as Previous, so only the first
+      // continues; a chain also ends at the end of the text.
+      {{{u"<", u" ", true}, {u"<", u" ", true}, {u"<", u">", true}}, u"<a b c> d\r\n<x", {"AAABB....", "AA"}},
+      {{{u"[", u"", true}, {u"[", u"]", false}}, u"[a\r\nb]c\r\n[", {"AA", "BB.", "A"}},
+  };
+  for (const Case& c : cases) {
+    TZarvMemo memo;
+    int ctx = 1;
+    for (const Entry& e : c.entries)
+      memo.StartStopKeys().AddStartStopKey(QString::fromUtf16(e.start), QString::fromUtf16(e.stop), {}, 0, ctx++, 0,
+                                           clNone, clNone, e.parStop);
+    memo.SetTextBuf(QString::fromUtf16(c.text));
+    HighlightAll(memo);
+    ASSERT_TRUE(memo.Paragraphs().CheckIntegrity().isEmpty());
+    ASSERT_EQ(memo.Paragraphs().Count(), int32_t(c.runs.size()));
+    for (int32_t p = 0; p < memo.Paragraphs().Count(); ++p) {
+      std::string runs = Contexts(memo, p);
+      for (char& ch : runs)
+        if (ch != '.')
+          ch = char('A' + (ch - '1'));
+      EXPECT_EQ(runs, c.runs[size_t(p)]) << QString::fromUtf16(c.text).toStdString() << " paragraph " << p;
+    }
+  }
+}

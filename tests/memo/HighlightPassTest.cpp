@@ -58,6 +58,41 @@ protected:
   TZarvMemo memo;
 };
 
+// Empty when both controls hold the same codes and start records in every
+// paragraph (positions, looks, levels, keys, key lengths); otherwise the
+// first paragraph that differs, dumped.
+std::string CodesDiffer(TZarvMemo& memo, TZarvMemo& scratch) {
+  const TParagraphsList& a = memo.Paragraphs();
+  const TParagraphsList& b = scratch.Paragraphs();
+  if (a.Count() != b.Count())
+    return " paragraph counts " + std::to_string(a.Count()) + " and " + std::to_string(b.Count());
+  auto same = [](const DynInfoRec& x, const DynInfoRec& y, bool offsets) {
+    return (!offsets || x.DynOffset == y.DynOffset) && x.DynStyle == y.DynStyle && x.Level == y.Level &&
+           x.Context == y.Context && x.Backgnd == y.Backgnd && x.Foregnd == y.Foregnd &&
+           std::equal(x.KeyIndex, x.KeyIndex + 16, y.KeyIndex) && x.Klen == y.Klen;
+  };
+  auto dump = [](const DynInfoRec& s, const TDynInfoArray& c) {
+    std::string out = "start ctx " + std::to_string(s.Context) + " lvl " + std::to_string(s.Level) + ":";
+    for (const DynInfoRec& d : c)
+      out += " [" + std::to_string(d.DynOffset) + " s" + std::to_string(d.DynStyle) + " l" + std::to_string(d.Level) +
+             " c" + std::to_string(d.Context) + "]";
+    return out;
+  };
+  for (int32_t p = 0; p < a.Count(); ++p) {
+    const auto& ca = GetDynArray(*a.Par(p));
+    const auto& cb = GetDynArray(*b.Par(p));
+    const DynInfoRec& sa = *GetStartDynAttrib(*a.Par(p));
+    const DynInfoRec& sb = *GetStartDynAttrib(*b.Par(p));
+    bool equal = ca.size() == cb.size() && same(sa, sb, false);
+    for (size_t i = 0; equal && i < ca.size(); ++i)
+      equal = same(ca[i], cb[i], true);
+    if (!equal)
+      return " paragraph " + std::to_string(p) + " [" + a.ParString(p).toStdString() + "]\nincremental " +
+             dump(sa, ca) + "\nscratch     " + dump(sb, cb);
+  }
+  return {};
+}
+
 } // namespace
 
 TEST_F(HighlightPass, KeywordsInsideACommentStayUnmarked) {
@@ -211,38 +246,81 @@ TEST_F(HighlightPass, IncrementalHighlightingEqualsHighlightingFromScratch) {
 
       scratch.SetTextBuf(memo.GetTextContent());
       HighlightAll(scratch);
-      const TParagraphsList& a = memo.Paragraphs();
-      const TParagraphsList& b = scratch.Paragraphs();
-      ASSERT_EQ(a.Count(), b.Count());
-      for (int32_t p = 0; p < a.Count(); ++p) {
-        const auto& ca = GetDynArray(*a.Par(p));
-        const auto& cb = GetDynArray(*b.Par(p));
-        const DynInfoRec& sa = *GetStartDynAttrib(*a.Par(p));
-        const DynInfoRec& sb = *GetStartDynAttrib(*b.Par(p));
-        auto same = [](const DynInfoRec& x, const DynInfoRec& y, bool offsets) {
-          return (!offsets || x.DynOffset == y.DynOffset) && x.DynStyle == y.DynStyle && x.Level == y.Level &&
-                 x.Context == y.Context && x.Backgnd == y.Backgnd && x.Foregnd == y.Foregnd &&
-                 std::equal(x.KeyIndex, x.KeyIndex + 16, y.KeyIndex) && x.Klen == y.Klen;
-        };
-        bool equal = ca.size() == cb.size() && same(sa, sb, false);
-        for (size_t i = 0; equal && i < ca.size(); ++i)
-          equal = same(ca[i], cb[i], true);
-        if (!equal) {
-          auto dump = [](const DynInfoRec& s, const TDynInfoArray& c) {
-            std::string out = "start ctx " + std::to_string(s.Context) + " lvl " + std::to_string(s.Level) + ":";
-            for (const DynInfoRec& d : c)
-              out += " [" + std::to_string(d.DynOffset) + " s" + std::to_string(d.DynStyle) + " l" +
-                     std::to_string(d.Level) + " c" + std::to_string(d.Context) + "]";
-            return out;
-          };
-          ADD_FAILURE() << "round " << round << " step " << step << " paragraph " << p << " ["
-                        << a.ParString(p).toStdString() << "]\nincremental " << dump(sa, ca) << "\nscratch     "
-                        << dump(sb, cb) << "\nedit " << lastEdit;
-          return;
-        }
+      const std::string diff = CodesDiffer(memo, scratch);
+      if (!diff.empty()) {
+        ADD_FAILURE() << "round " << round << " step " << step << diff << "\nedit " << lastEdit;
+        return;
       }
       ++compared;
     }
   }
   EXPECT_EQ(compared, 60 * 40);
+}
+
+// Random start-stop and keyword lists (chained entries sharing a start key,
+// empty and repeated stop keys, paragraph stops, whole words, ignored case)
+// on random texts: highlighting from scratch ends, passes the store's
+// checks, and re-highlighting after random edits gives what highlighting
+// the edited text from scratch gives. A hang is stopped by the test
+// watchdog.
+TEST(HighlightPassRandomLists, Issue10RandomChainedListsEndAndAgreeWithHighlightingFromScratch) {
+  std::mt19937 rng(qEnvironmentVariableIsSet("ZARV_SEED") ? qEnvironmentVariableIntValue("ZARV_SEED") : 10);
+  const char16_t* starts[] = {u"<", u"<<", u"/*", u"\"", u"rem", u"[", u"x", u"ab"};
+  const char16_t* stops[] = {u"", u">", u" ", u"*/", u"\"", u"]", u"x", u"b"};
+  const char16_t* pieces[] = {u"<", u">", u"<<", u" ", u" ", u"/*", u"*/", u"\"", u"rem", u"[", u"]", u"x",
+                              u"X", u"ab", u"b", u"if", u"\r\n", u"\r\n", u"REM", u"y"};
+  auto randomText = [&](int n) {
+    QString s;
+    for (int i = 0; i < n; ++i)
+      s += QString::fromUtf16(pieces[rng() % std::size(pieces)]);
+    return s;
+  };
+  int compared = 0;
+  for (int round = 0; round < 40; ++round) {
+    TZarvMemo memo, scratch;
+    const int entries = 1 + int(rng() % 6);
+    std::string listText;
+    for (int i = 0; i < entries; ++i) {
+      // Reusing an earlier start key makes a chain.
+      const char16_t* start = starts[rng() % std::size(starts)];
+      const char16_t* stop = stops[rng() % std::size(stops)];
+      TWordOptions options;
+      if (rng() % 2)
+        options |= woMatchCase;
+      if (rng() % 3 == 0)
+        options |= woWholeWordsOnly;
+      const bool parStop = rng() % 2;
+      for (TZarvMemo* m : {&memo, &scratch})
+        m->StartStopKeys().AddStartStopKey(QString::fromUtf16(start), QString::fromUtf16(stop), options, 0, i + 1, 0,
+                                           clNone, clNone, parStop);
+      listText += QString::fromUtf16(start).toStdString() + "|" + QString::fromUtf16(stop).toStdString() +
+                  (parStop ? "(p)" : "") + " ";
+    }
+    for (TZarvMemo* m : {&memo, &scratch})
+      m->Keywords().AddKeyWord(QStringLiteral("if"), woWholeWordsOnly, fsBold, 9, 0, clNone, clNone);
+    memo.SetTextBuf(randomText(120));
+    HighlightAll(memo);
+    ASSERT_TRUE(memo.Paragraphs().CheckIntegrity().isEmpty()) << listText;
+    for (int step = 0; step < 25; ++step) {
+      const int32_t len = memo.Paragraphs().fTextLen;
+      int32_t from = int32_t(rng() % (len + 1));
+      int32_t to = std::min(len, from + int32_t(rng() % 5));
+      TZarvNavigator a(&memo.Paragraphs()), b(&memo.Paragraphs());
+      a.SetPos(from);
+      b.SetPos(to);
+      const std::u16string ins = randomText(int(rng() % 3)).toStdU16String();
+      int32_t od, ld;
+      bool dc;
+      memo.Paragraphs().InsertBuf(ins.empty() ? nullptr : ins.c_str(), a, b, false, false, od, ld, dc);
+      memo.DropUpText();
+      HighlightParagraphs(memo, a.GetParNb(), b.GetParNb());
+      ASSERT_TRUE(memo.Paragraphs().CheckIntegrity().isEmpty()) << listText;
+      scratch.SetTextBuf(memo.GetTextContent());
+      HighlightAll(scratch);
+      const std::string diff = CodesDiffer(memo, scratch);
+      ASSERT_TRUE(diff.empty()) << "round " << round << " step " << step << " list " << listText << diff;
+      ++compared;
+    }
+  }
+  EXPECT_EQ(compared, 40 * 25);
 }

@@ -169,6 +169,11 @@ void TParagraphsList::RemoveCollapsibleBlock(int32_t ParNb) {
   ExtendMods(first, 0, first);
   if (zvsGetParCollapsed(*Par(first), lambda))
     CollapseExpandBlock(first, lambda, false);
+  // Deeper blocks that start on the first paragraph are opened as well:
+  // once flattened, no block would be left that could show their text.
+  for (int l = lambda + 1; l <= zvsGetParLevel(*Par(first)); ++l)
+    if (zvsGetParCollapsed(*Par(first), l))
+      CollapseExpandBlock(first, l, false);
 
   ParInfo& fp = *Par(first);
   const int startLevel = zvsGetParBlockStartLevel(fp);

@@ -163,6 +163,28 @@ TEST(CollapsibleBlocks, TypingIntoTheVisibleLineOfAFoldedBlockOpensIt) {
   EXPECT_EQ(s->fVisibleLineCount, s->Count());
 }
 
+// Removing an outer block flattens an inner collapsed block that shares its
+// first paragraph; its text must be shown again.
+TEST(CollapsibleBlocks, Issue10RemovingABlockOpensACollapsedInnerBlockOnItsFirstParagraph) {
+  auto s = Lines(10);
+  ASSERT_TRUE(s->MakeCollapsibleBlock(2, 8));
+  ASSERT_TRUE(s->MakeCollapsibleBlock(2, 5));
+  ASSERT_TRUE(s->CollapseExpandBlock(2, 2, true));
+  s->RemoveCollapsibleBlock(7);
+  EXPECT_STORE_OK(*s);
+  for (int32_t p = 0; p < s->Count(); ++p)
+    EXPECT_FALSE(s->Par(p)->ParState & zvpHidden) << p;
+  EXPECT_EQ(s->fVisibleLineCount, s->Count());
+}
+
+// Paragraph blocks only: a hidden paragraph lies in a collapsed block.
+static std::string hiddenOutsideCollapsedBlock(TParagraphsList& s) {
+  for (int32_t p = 0; p < s.Count(); ++p)
+    if ((s.Par(p)->ParState & zvpHidden) && !IsParCollapsedDownTo(*s.Par(p), zvsGetParLevel(*s.Par(p))))
+      return "paragraph " + std::to_string(p) + " hidden outside any collapsed block";
+  return {};
+}
+
 // A seeded mix of block operations and text edits.
 TEST(CollapsibleBlocks, RandomBlockOperationsAndEditsKeepTheStoreConsistent) {
   std::mt19937 rng(qEnvironmentVariableIsSet("ZARV_SEED") ? qEnvironmentVariableIntValue("ZARV_SEED") : 77);
@@ -171,8 +193,13 @@ TEST(CollapsibleBlocks, RandomBlockOperationsAndEditsKeepTheStoreConsistent) {
     auto s = Lines(60);
     for (int step = 0; step < 400; ++step) {
       const int32_t count = s->Count();
-      const int32_t p = int32_t(rng() % count);
+      int32_t p = int32_t(rng() % count);
       const int op = int(rng() % 10);
+      // Often start on the first paragraph of an existing block, so that
+      // blocks share their first paragraph.
+      if (op < 3 && rng() % 2)
+        while (p > 0 && zvsGetParLevel(*s->Par(p)) > 0 && zvsGetParBlockStartLevel(*s->Par(p)) >= 1)
+          --p;
       std::string what;
       if (op < 3) {
         // A block inside the innermost block holding p, outermost first.
@@ -221,6 +248,7 @@ TEST(CollapsibleBlocks, RandomBlockOperationsAndEditsKeepTheStoreConsistent) {
       ASSERT_TRUE(e.isEmpty()) << "round " << round << " step " << step << " after " << what << ": "
                                << e.toStdString();
       ASSERT_EQ(s->fVisibleLineCount, bruteVisible(*s)) << "round " << round << " step " << step << " " << what;
+      ASSERT_EQ(hiddenOutsideCollapsedBlock(*s), "") << "round " << round << " step " << step << " " << what;
       ++steps;
     }
   }

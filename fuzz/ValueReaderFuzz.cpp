@@ -5,7 +5,9 @@
 // reader refuses it. A refusal must be EReadError, never a crash or a read
 // past the end. Every value read is written back with TWriter and read again;
 // the second reading must give the same values, and writing them again must
-// give the same bytes (the writer's choices are deterministic).
+// give the same bytes (the writer's choices are deterministic). Identifiers
+// read from 8-bit bytes must write back without EWriteError: the writer's
+// 8-bit form is the reader's, inverted.
 #include "platform/FilerError.h"
 #include "platform/ValueFiler.h"
 
@@ -28,7 +30,19 @@ struct ListBegin {
 struct ListEnd {
   bool operator==(const ListEnd&) const = default;
 };
-using Value = std::variant<ListBegin, ListEnd, int64_t, bool, QString, QByteArray>;
+struct Ident {
+  QString name;
+  bool operator==(const Ident&) const = default;
+};
+using Value = std::variant<ListBegin, ListEnd, int64_t, bool, QString, QByteArray, Ident>;
+
+// Identifiers the writer turns into tags of their own.
+bool IsSpecialIdent(const QString& s) {
+  for (const char* special : {"False", "True", "nil", "Null"})
+    if (s.compare(QLatin1String(special), Qt::CaseInsensitive) == 0)
+      return true;
+  return false;
+}
 
 [[noreturn]] void Fail(const char* what) {
   std::fprintf(stderr, "ValueReaderFuzz: %s\n", what);
@@ -49,7 +63,10 @@ bool ReadValues(QByteArray bytes, std::vector<Value>& out) {
       case vaFalse: case vaTrue: out.emplace_back(r.ReadBoolean()); break;
       case vaString: case vaLString: case vaWString: case vaUTF8String: out.emplace_back(r.ReadString()); break;
       case vaBinary: out.emplace_back(r.ReadBinary()); break;
-      case vaIdent: (void)r.ReadIdent(); break; // the writer may turn an Ident into another tag
+      case vaIdent:
+        if (QString id = r.ReadIdent(); !IsSpecialIdent(id))
+          out.emplace_back(Ident{id});
+        break;
       default: r.SkipValue(); break;
       }
       if (buf.pos() > bytes.size())
@@ -79,6 +96,8 @@ QByteArray WriteValues(const std::vector<Value>& values) {
       w.WriteBoolean(*b);
     else if (auto* s = std::get_if<QString>(&v))
       w.WriteString(*s);
+    else if (auto* id = std::get_if<Ident>(&v))
+      w.WriteIdent(id->name);
     else
       w.WriteBinary(std::get<QByteArray>(v));
   }

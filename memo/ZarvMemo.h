@@ -42,11 +42,11 @@ public:
   bool getJustified() const { return fJustified; }
   void setJustified(bool v) { fJustified = v; }
   int getLeftMargin() const { return fLeftMargin; }
-  void setLeftMargin(int v) { fLeftMargin = v; }
+  void setLeftMargin(int v) { TZarvMemoHost::setLeftMargin(v); }
   int getRightMargin() const { return fRightMargin; }
-  void setRightMargin(int v) { fRightMargin = v; }
+  void setRightMargin(int v) { TZarvMemoHost::setRightMargin(v); }
   int getTabStops() const { return fTabStops; }
-  void setTabStops(int v) { fTabStops = v; }
+  void setTabStops(int v) { TZarvMemoHost::setTabStops(v); }
   bool getStaticFormat() const { return fParagraphs->fStaticFormat; }
   void setStaticFormat(bool v) { fParagraphs->fStaticFormat = v; }
   // Word separators as 8-bit characters; CR and LF are always separators.

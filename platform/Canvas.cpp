@@ -49,7 +49,9 @@ int32_t TZarvCanvas::tableWidth(char16_t c) const {
 
 int32_t TZarvCanvas::measureRun(const char16_t* text, int32_t len) const {
   ++fMeasureCalls;
-  return fMetrics->horizontalAdvance(QString::fromRawData(reinterpret_cast<const QChar*>(text), len));
+  // Qt's fixed-point layout can wrap for runs of huge glyphs; a width is
+  // never negative.
+  return std::max(0, fMetrics->horizontalAdvance(QString::fromRawData(reinterpret_cast<const QChar*>(text), len)));
 }
 
 void TZarvCanvas::SetPainter(QPainter* painter) {
@@ -63,9 +65,10 @@ int32_t TZarvCanvas::GetTextWidth(const char16_t* text, int32_t len, int32_t max
     return 0;
   if (maxChunk < 1)
     maxChunk = len;
-  int32_t w = 0;
+  // A long run of wide glyphs passes 32 bits: sum in 64 and saturate.
+  int64_t w = 0;
   int32_t i = 0;
-  while (i < len) {
+  while (i < len && w < kMaxPixelWidth) {
     if (text[i] < kTableLimit) {
       w += tableWidth(text[i]);
       ++i;
@@ -78,7 +81,7 @@ int32_t TZarvCanvas::GetTextWidth(const char16_t* text, int32_t len, int32_t max
     w += measureRun(text + i, j - i);
     i = j;
   }
-  return w;
+  return SaturatedWidth(w);
 }
 
 int32_t TZarvCanvas::CharWidth(char16_t c) const { return c < kTableLimit ? tableWidth(c) : measureRun(&c, 1); }
@@ -97,10 +100,14 @@ void TZarvCanvas::PutText(QPoint& pt, const char16_t* text, int32_t len, int32_t
         c = QChar(c.unicode() - 32);
     text = reinterpret_cast<const char16_t*>(upper.constData());
   }
+  // The pen position may start anywhere in the 32-bit range.
+  const auto advance = [&pt](int64_t w) {
+    pt.rx() = static_cast<int>(std::clamp<int64_t>(pt.x() + w, INT32_MIN, INT32_MAX));
+  };
   int32_t i = 0;
   while (i < len && pt.x() <= -16384) {
     const int32_t n = std::min(maxChunk, len - i);
-    pt.rx() += GetTextWidth(text + i, n, maxChunk);
+    advance(GetTextWidth(text + i, n, maxChunk));
     i += n;
   }
   while (i < len && pt.x() < clipRight) {
@@ -113,13 +120,13 @@ void TZarvCanvas::PutText(QPoint& pt, const char16_t* text, int32_t len, int32_t
       const QString chunk = QString::fromRawData(reinterpret_cast<const QChar*>(text + i), n);
       if (fPainter)
         fPainter->drawText(pt, chunk);
-      pt.rx() += GetTextWidth(text + i, n, maxChunk);
+      advance(GetTextWidth(text + i, n, maxChunk));
       i += n;
     }
     if (showSpaces && i < len && text[i] == u' ') {
       if (fPainter)
         fPainter->drawText(pt, QString(QChar(0x00B7)));
-      pt.rx() += spaceWidth;
+      advance(spaceWidth);
       ++i;
     }
   }
@@ -130,6 +137,8 @@ void TZarvCanvas::WavyLine(int32_t x1, int32_t x2, int32_t y, int32_t amplitude)
     return;
   x1 = std::max(x1, -32768);
   x2 = std::min(x2, 32767);
+  y = std::clamp(y, -32768, 32767);
+  amplitude = std::min(amplitude, 32767);
   if (x2 <= x1)
     return;
   QPoint prev(x1, y + amplitude);

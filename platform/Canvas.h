@@ -14,6 +14,7 @@
 #include <QFont>
 #include <QFontMetrics>
 #include <QPoint>
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -23,6 +24,18 @@
 class QPainter;
 
 namespace zarv {
+
+// The widest a measured width, an x position on a line or a tab distance
+// gets: sums of pixel widths saturate here instead of overflowing. It is a
+// quarter of the 32-bit range so that a few such values (a line width, a
+// scroll offset, margins, the client width) add up without overflow in the
+// places that combine them.
+inline constexpr int32_t kMaxPixelWidth = INT32_MAX / 4; // 536 870 911
+
+// A pixel sum brought into [-kMaxPixelWidth, kMaxPixelWidth].
+constexpr int32_t SaturatedWidth(int64_t w) {
+  return static_cast<int32_t>(std::clamp<int64_t>(w, -kMaxPixelWidth, kMaxPixelWidth));
+}
 
 class TZarvCanvas {
 public:
@@ -42,19 +55,22 @@ public:
   void SetPainter(QPainter* painter);
 
   // Width in pixels of len characters of the selected font, measured in
-  // chunks of at most maxChunk characters; 0 when len < 1.
+  // chunks of at most maxChunk characters; 0 when len < 1. Saturates at
+  // kMaxPixelWidth.
   int32_t GetTextWidth(const char16_t* text, int32_t len, int32_t maxChunk) const;
   // Width of one character in the selected font.
   int32_t CharWidth(char16_t c) const;
 
-  // Draws len characters at pt (pt.y is the baseline) and advances pt.x.
-  // Text at or left of -16 384 is only measured; drawing stops at clipRight.
+  // Draws len characters at pt (pt.y is the baseline) and advances pt.x
+  // (saturating at the 32-bit range). Text at or left of -16 384 is only
+  // measured; drawing stops at clipRight.
   // With showSpaces each space is drawn as a middle dot spaceWidth wide.
   // With upperCase the letters a..z are drawn as A..Z.
   void PutText(QPoint& pt, const char16_t* text, int32_t len, int32_t maxChunk, int32_t clipRight,
                bool showSpaces, int32_t spaceWidth, bool upperCase);
 
-  // A zigzag under text from x1 to x2 (clamped to 16-bit coordinates).
+  // A zigzag under text from x1 to x2 (clamped to 16-bit coordinates, as are
+  // y and the amplitude).
   void WavyLine(int32_t x1, int32_t x2, int32_t y, int32_t amplitude);
 
   // Number of platform measuring calls made so far (for tests and benchmarks).

@@ -15,6 +15,7 @@ inline constexpr const char* SListIndexError = "List index out of bounds";
 inline constexpr const char* STextTooLong = "Text too long";
 inline constexpr const char* SStreamReadError = "Stream read error";
 inline constexpr const char* SStreamWriteError = "Stream write error";
+inline constexpr const char* SListCapacityError = "List capacity out of bounds";
 
 // Base of every library exception. Holds the message as QString for the Qt
 // side and as UTF-8 for what().
@@ -33,6 +34,12 @@ private:
 class ERangeError : public EZarvError {
 public:
   ERangeError() : EZarvError(QString::fromLatin1(SListIndexError)) {}
+};
+
+// A list would grow past the 2^31 - 1 items its 32-bit indexes can reach.
+class EListError : public EZarvError {
+public:
+  EListError() : EZarvError(QString::fromLatin1(SListCapacityError)) {}
 };
 
 // A paragraph or a whole text would exceed the 32-bit signed length limit.

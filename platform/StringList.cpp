@@ -4,6 +4,7 @@
 namespace zarv {
 
 TStringList::TStringList(const QStringList& items) {
+  CheckGrowth(0, items.size());
   fItems.reserve(static_cast<size_t>(items.size()));
   for (const QString& s : items)
     fItems.push_back({s, nullptr});
@@ -40,6 +41,7 @@ QString TStringList::Get(int32_t index) const {
 
 void TStringList::Insert(int32_t index, const QString& s) {
   CheckIndex(index, true);
+  CheckGrowth(GetCount(), 1);
   changing();
   fItems.insert(fItems.begin() + index, Item{s, nullptr});
   changed();

@@ -13,6 +13,11 @@ namespace zarv {
 
 TStrings::~TStrings() = default;
 
+void TStrings::CheckGrowth(qint64 count, qint64 added) {
+  if (added > INT32_MAX - count)
+    throw EListError();
+}
+
 void TStrings::CheckIndex(int32_t index, bool allowEnd) const {
   const int32_t n = GetCount();
   if (index < 0 || index > n || (index == n && !allowEnd))
@@ -147,7 +152,9 @@ void TStrings::SetTextStr(const QString& text) {
 }
 
 namespace {
-qsizetype BomLength(QStringConverter::Encoding enc) {
+using Encoding = QStringConverter::Encoding;
+
+qsizetype BomLength(Encoding enc) {
   switch (enc) {
   case QStringConverter::Utf8: return 3;
   case QStringConverter::Utf16LE: case QStringConverter::Utf16BE: return 2;
@@ -155,15 +162,40 @@ qsizetype BomLength(QStringConverter::Encoding enc) {
   default: return 0;
   }
 }
+
+// The mark of a given encoding at the start of bytes, as the encoding with
+// its byte order; nothing when the bytes do not start with it. Marks of
+// other encodings are text: FF FE 00 00 is a UTF-16LE mark and U+0000 for
+// UTF-16LE, although it is also the UTF-32LE mark.
+std::optional<Encoding> OwnMark(QByteArrayView bytes, Encoding given) {
+  const auto startsWith = [&](const char* mark, qsizetype n) { return bytes.startsWith(QByteArrayView(mark, n)); };
+  const bool le16 = startsWith("\xFF\xFE", 2), be16 = startsWith("\xFE\xFF", 2);
+  const bool le32 = startsWith("\xFF\xFE\0\0", 4), be32 = startsWith("\0\0\xFE\xFF", 4);
+  switch (given) {
+  case QStringConverter::Utf8: if (startsWith("\xEF\xBB\xBF", 3)) return given; break;
+  case QStringConverter::Utf16LE: if (le16) return given; break;
+  case QStringConverter::Utf16BE: if (be16) return given; break;
+  case QStringConverter::Utf32LE: if (le32) return given; break;
+  case QStringConverter::Utf32BE: if (be32) return given; break;
+  case QStringConverter::Utf16:
+    if (le16 || be16) return le16 ? QStringConverter::Utf16LE : QStringConverter::Utf16BE;
+    break;
+  case QStringConverter::Utf32:
+    if (le32 || be32) return le32 ? QStringConverter::Utf32LE : QStringConverter::Utf32BE;
+    break;
+  default: break;
+  }
+  return std::nullopt;
+}
 } // namespace
 
 void TStrings::LoadFromStream(QIODevice& stream, std::optional<QStringConverter::Encoding> encoding) {
   const QByteArray bytes = stream.readAll();
-  const auto fromBom = QStringConverter::encodingForData(bytes);
-  // A given encoding wins; its own mark is skipped. Without one the mark
-  // decides, and text without a mark is UTF-8.
-  QStringConverter::Encoding enc = encoding.value_or(fromBom.value_or(QStringConverter::Utf8));
-  const qsizetype skip = fromBom && *fromBom == enc ? BomLength(enc) : 0;
+  // A given encoding wins; only its own mark is skipped. Without one the
+  // mark decides, and text without a mark is UTF-8.
+  const auto mark = encoding ? OwnMark(bytes, *encoding) : QStringConverter::encodingForData(bytes);
+  const QStringConverter::Encoding enc = mark.value_or(encoding.value_or(QStringConverter::Utf8));
+  const qsizetype skip = mark ? BomLength(enc) : 0;
   // The mark was dealt with above; a U+FEFF after it is text.
   QStringDecoder decoder(enc, QStringConverter::Flag::Stateless | QStringConverter::Flag::ConvertInitialBom);
   const QString text = decoder.decode(QByteArrayView(bytes).sliced(skip));

@@ -36,6 +36,11 @@ public:
   TStrings(const TStrings&) = delete;
   TStrings& operator=(const TStrings&) = delete;
 
+  // Indexes and counts are 32-bit: a list holds at most INT32_MAX items.
+  // Raises EListError when `count` items cannot take `added` more;
+  // descendants check before they grow.
+  static void CheckGrowth(qint64 count, qint64 added);
+
   // ---- Storage supplied by descendants ---------------------------------------
   virtual QString Get(int32_t index) const = 0;
   virtual int32_t GetCount() const = 0;
@@ -78,8 +83,11 @@ public:
 
   // ---- Streams and files ----------------------------------------------------------
   // Reads the rest of the device as text in `encoding`, or, when none is
-  // given, in the encoding of its byte-order mark (UTF-8 without one). The
-  // encoding and whether a mark was there are remembered for saving.
+  // given, in the encoding of its byte-order mark (UTF-8 without one). A
+  // given encoding looks only for its own mark (FF FE 00 00 is a UTF-16LE
+  // mark and U+0000 when UTF-16LE is given); Utf16 and Utf32 take their byte
+  // order from the mark. The encoding and whether a mark was there are
+  // remembered for saving.
   virtual void LoadFromStream(QIODevice& stream,
                               std::optional<QStringConverter::Encoding> encoding = std::nullopt);
   // Writes the text in the encoding the list was loaded with (UTF-8 for a

@@ -1,6 +1,8 @@
 // Reading and writing tagged values. The reader never allocates more than the
 // stream can deliver: lengths are checked against the bytes left on random-
-// access devices, and sequential devices are read in bounded chunks.
+// access devices, and sequential devices are read in bounded chunks. The
+// writer never writes a length its field cannot hold: it picks another form
+// or refuses the value before writing any of it.
 #include "platform/ValueFiler.h"
 
 #include "platform/FilerError.h"
@@ -10,6 +12,7 @@
 #include <QStringDecoder>
 #include <QtEndian>
 
+#include <algorithm>
 #include <array>
 
 namespace zarv {
@@ -24,19 +27,43 @@ constexpr std::array<char16_t, 32> kCp1252High = {
     0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
-bool HasUnpairedSurrogate(const QString& s) {
+// Bytes of the UTF-8 form of s, counted without converting; -1 when s holds
+// an unpaired surrogate, which UTF-8 cannot carry.
+qint64 Utf8Length(QStringView s) {
   const qsizetype n = s.size();
+  qint64 bytes = 0;
   for (qsizetype i = 0; i < n; ++i) {
-    const QChar c = s[i];
-    if (c.isHighSurrogate()) {
+    const char16_t c = s[i].unicode();
+    if (c < 0x80) {
+      bytes += 1;
+    } else if (c < 0x800) {
+      bytes += 2;
+    } else if (QChar::isHighSurrogate(c)) {
       if (i + 1 >= n || !s[i + 1].isLowSurrogate())
-        return true;
+        return -1;
+      bytes += 4;
       ++i;
-    } else if (c.isLowSurrogate()) {
-      return true;
+    } else if (QChar::isLowSurrogate(c)) {
+      return -1;
+    } else {
+      bytes += 3;
     }
   }
-  return false;
+  return bytes;
+}
+
+// The Windows-1252 byte of c, or -1 when that code page has none for it.
+int Cp1252Byte(char16_t c) {
+  if (c < 0x80 || (c >= 0xA0 && c <= 0xFF))
+    return c;
+  for (size_t i = 0; i < kCp1252High.size(); ++i)
+    if (kCp1252High[i] == c)
+      return static_cast<int>(0x80 + i);
+  return -1;
+}
+
+[[noreturn]] void WriteError(const QString& what) {
+  throw EWriteError(QString::fromLatin1(SStreamWriteError) + QLatin1String(": ") + what);
 }
 
 QString ReadErrorText() { return QString::fromLatin1(SStreamReadError); }
@@ -96,27 +123,36 @@ void TWriter::WriteInt64(int64_t value) {
   writeRaw(&le, 8);
 }
 
+TValueType TWriter::StringForm(qint64 units, qint64 utf8Bytes) {
+  if (utf8Bytes >= 0 && utf8Bytes < units * 2 && utf8Bytes <= INT32_MAX)
+    return vaUTF8String;
+  if (units <= INT32_MAX)
+    return vaWString;
+  WriteError(QStringLiteral("string too long"));
+}
+
 void TWriter::WriteString(const QString& value) {
   const qint64 units = value.size();
-  if (units > INT32_MAX)
-    throw EStreamError(QString::fromLatin1(SStreamWriteError) + QLatin1String(": string too long"));
-  if (!HasUnpairedSurrogate(value)) {
+  if (StringForm(units, Utf8Length(value)) == vaUTF8String) {
     const QByteArray utf8 = value.toUtf8();
-    if (utf8.size() < units * 2) {
-      WriteValue(vaUTF8String);
-      const auto len = qToLittleEndian(static_cast<int32_t>(utf8.size()));
-      writeRaw(&len, 4);
-      writeRaw(utf8.constData(), utf8.size());
-      return;
-    }
+    Q_ASSERT(utf8.size() <= INT32_MAX);
+    WriteValue(vaUTF8String);
+    const auto len = qToLittleEndian(static_cast<int32_t>(utf8.size()));
+    writeRaw(&len, 4);
+    writeRaw(utf8.constData(), utf8.size());
+    return;
   }
   WriteValue(vaWString);
   const auto len = qToLittleEndian(static_cast<int32_t>(units));
   writeRaw(&len, 4);
-  QByteArray bytes(units * 2, Qt::Uninitialized);
-  for (qsizetype i = 0; i < units; ++i)
-    qToLittleEndian(value[i].unicode(), bytes.data() + 2 * i);
-  writeRaw(bytes.constData(), bytes.size());
+  // In pieces: a string of a billion units needs no second copy.
+  QByteArray bytes(std::min(units, kChunk) * 2, Qt::Uninitialized);
+  for (qsizetype at = 0; at < units; at += kChunk) {
+    const qsizetype n = std::min(units - at, kChunk);
+    for (qsizetype i = 0; i < n; ++i)
+      qToLittleEndian(value[at + i].unicode(), bytes.data() + 2 * i);
+    writeRaw(bytes.constData(), n * 2);
+  }
 }
 
 void TWriter::WriteIdent(const QString& ident) {
@@ -128,16 +164,24 @@ void TWriter::WriteIdent(const QString& ident) {
     return WriteValue(vaNil);
   if (ident.compare(QLatin1String("Null"), Qt::CaseInsensitive) == 0)
     return WriteValue(vaNull);
-  const QByteArray latin = ident.toLatin1().left(255);
+  if (ident.size() > 255)
+    WriteError(QStringLiteral("identifier longer than 255 characters"));
+  QByteArray bytes(ident.size(), Qt::Uninitialized);
+  for (qsizetype i = 0; i < ident.size(); ++i) {
+    const int b = Cp1252Byte(ident[i].unicode());
+    if (b < 0)
+      WriteError(QStringLiteral("identifier \"%1\" holds a character without an 8-bit code").arg(ident));
+    bytes[i] = static_cast<char>(b);
+  }
   WriteValue(vaIdent);
-  const auto len = static_cast<uint8_t>(latin.size());
+  const auto len = static_cast<uint8_t>(bytes.size());
   writeRaw(&len, 1);
-  writeRaw(latin.constData(), latin.size());
+  writeRaw(bytes.constData(), bytes.size());
 }
 
 void TWriter::WriteBinary(const QByteArray& data) {
   if (data.size() > INT32_MAX)
-    throw EStreamError(QString::fromLatin1(SStreamWriteError) + QLatin1String(": binary value too long"));
+    WriteError(QStringLiteral("binary value too long"));
   WriteValue(vaBinary);
   const auto len = qToLittleEndian(static_cast<int32_t>(data.size()));
   writeRaw(&len, 4);
@@ -145,9 +189,12 @@ void TWriter::WriteBinary(const QByteArray& data) {
 }
 
 void TWriter::WritePropName(const QString& name) {
-  QByteArray utf8 = name.toUtf8();
-  Q_ASSERT(utf8.size() <= 255);
-  utf8.truncate(255);
+  const qint64 bytes = Utf8Length(name);
+  if (bytes < 0)
+    WriteError(QStringLiteral("property name \"%1\" holds an unpaired surrogate").arg(name.left(64)));
+  if (bytes > 255)
+    WriteError(QStringLiteral("property name \"%1...\" is longer than 255 UTF-8 bytes").arg(name.left(64)));
+  const QByteArray utf8 = name.toUtf8();
   const auto len = static_cast<uint8_t>(utf8.size());
   writeRaw(&len, 1);
   writeRaw(utf8.constData(), utf8.size());

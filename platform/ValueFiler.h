@@ -96,11 +96,23 @@ public:
   void WriteBoolean(bool value) { WriteValue(value ? vaTrue : vaFalse); }
   // UTF8String when that is shorter than UTF-16, else WString. A string with
   // an unpaired surrogate always goes as WString, which keeps it intact.
+  // EWriteError, before anything is written, for more than 2^31 - 1 units.
   void WriteString(const QString& value);
-  // An identifier (8-bit chars); False, True, nil and Null become their tags.
+  // The form WriteString gives a string of `units` UTF-16 units whose UTF-8
+  // form has `utf8Bytes` bytes (-1: it has none, for an unpaired
+  // surrogate): UTF8String when strictly shorter and its byte count fits the
+  // 32-bit length, else WString when the unit count fits; EWriteError when
+  // neither fits.
+  static TValueType StringForm(qint64 units, qint64 utf8Bytes);
+  // An identifier: False, True, nil and Null become their tags, anything
+  // else goes as at most 255 Windows-1252 characters, the 8-bit form the
+  // reader decodes. An identifier that form cannot hold raises EWriteError
+  // before anything is written, rather than arriving changed.
   void WriteIdent(const QString& ident);
   void WriteBinary(const QByteArray& data);
-  // A property name: a length byte and at most 255 UTF-8 bytes, no tag.
+  // A property name: a length byte and at most 255 UTF-8 bytes, no tag. A
+  // longer name (or one with an unpaired surrogate) raises EWriteError
+  // before anything is written: a shortened name would not be recognised.
   void WritePropName(const QString& name);
 
 private:

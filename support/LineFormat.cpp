@@ -6,6 +6,10 @@
 // word wider than a line is broken by characters. Lines are collected in a
 // local vector and stored once at the end, so that an early stop leaves the
 // unchanged old lines in place.
+//
+// Widths are sums of many measured pieces: a long line in a huge font passes
+// 32 bits. Every sum saturates at kMaxPixelWidth (addWidth), which is far
+// below the no-wrap width, so a line that long simply stops growing.
 #include "support/LineFormat.h"
 
 #include "platform/Canvas.h"
@@ -21,6 +25,9 @@ namespace zarv {
 namespace {
 
 constexpr int32_t kNoWrap = std::numeric_limits<int32_t>::max();
+
+// Widths and x positions are at most kMaxPixelWidth; their sum saturates.
+int32_t addWidth(int32_t a, int32_t b) { return SaturatedWidth(static_cast<int64_t>(a) + b); }
 
 class TParFormatter {
 public:
@@ -73,12 +80,11 @@ private:
   }
   int32_t tabStop(int32_t x) const {
     if (fColumns)
-      return M.fTabStops > 0 ? (x / M.fTabStops + 1) * M.fTabStops : x + 1;
+      return M.fTabStops > 0 ? TZarvMemoHost::NextTabStop(x, M.fTabStops) : addWidth(x, 1);
     // Tab stops form one grid for the whole control, measured in spaces of
     // its font, so that tabs line up whatever style the text around them
     // has; display and painting use the same grid.
-    const int32_t t = M.fTabStops > 0 ? M.fTabStops * M.fSpaceWidth : (M.fTabStops < 0 ? -M.fTabStops : 0);
-    return t > 0 ? (x / t + 1) * t : x;
+    return TZarvMemoHost::NextTabStop(x, M.TabWidth());
   }
   int32_t charWidth(char16_t c) const { return fColumns ? 1 : C.CharWidth(c); }
   bool isWrapChar(char16_t c) const { return !M.fWWChars.isEmpty() && M.fWWChars.contains(QChar(c)); }
@@ -166,7 +172,7 @@ void TParFormatter::separatorRun() {
       fRunWidths.push_back(-1);
     } else if (c == u' ') {
       const int32_t w = fColumns ? 1 : fSpace;
-      x += w;
+      x = addWidth(x, w);
       ++fPending;
       fRunWidths.push_back(w);
     } else {
@@ -198,7 +204,7 @@ bool TParFormatter::pullBack() {
         prev.JustifyStart = i;
         prev.Spaces = 0;
       } else {
-        w += bw;
+        w = addWidth(w, bw);
       }
     }
     prev.Stop = p;
@@ -214,7 +220,7 @@ bool TParFormatter::pullBack() {
   const size_t codeBefore = fNextCode;
   int32_t end = p;
   const int32_t w = measureWord(p, end);
-  if (prev.TotalWidth + w <= fWrap) {
+  if (static_cast<int64_t>(prev.TotalWidth) + w <= fWrap) {
     // The blanks ending the line before become justifiable (code characters
     // among them take no part).
     int32_t trailing = 0;
@@ -226,7 +232,7 @@ bool TParFormatter::pullBack() {
     }
     prev.Spaces += trailing;
     prev.Stop = end;
-    prev.TotalWidth += w;
+    prev.TotalWidth = addWidth(prev.TotalWidth, w);
     prev.LineWidth = prev.TotalWidth;
     p = end;
     beginLine(p, 0);
@@ -277,7 +283,7 @@ int32_t TParFormatter::measureWord(int32_t from, int32_t& end) {
       applyCodesAt(q);
       continue;
     }
-    w += fColumns ? r - q : C.GetTextWidth(T + q, r - q, M.fMaxOneShotChars);
+    w = addWidth(w, fColumns ? r - q : C.GetTextWidth(T + q, r - q, M.fMaxOneShotChars));
     any = true;
     q = r;
     if (wrapAfter)
@@ -285,7 +291,7 @@ int32_t TParFormatter::measureWord(int32_t from, int32_t& end) {
   }
   end = q;
   if (any && !fColumns)
-    w -= fOverhang;
+    w = addWidth(w, -fOverhang);
   return w;
 }
 
@@ -357,7 +363,7 @@ void TParFormatter::breakWord() {
     } else {
       w = charWidth(c);
     }
-    x += w;
+    x = addWidth(x, w);
     ++p;
     ++taken;
     lastW = w;
@@ -405,18 +411,19 @@ void TParFormatter::Run(bool initFont, int32_t width, int32_t& startLine, int32_
   fNextCode = static_cast<size_t>(std::min<uint32_t>(first.StartDynNb, static_cast<uint32_t>(fCodes.size())));
   fDyn = fNextCode > 0 ? &fCodes[fNextCode - 1] : GetStartDynAttrib(P);
 
-  // Wrap width and measuring mode.
+  // Wrap width and measuring mode, from whatever the fields hold.
+  int64_t wrap;
   if (P.ParState & zvpNoWrap)
-    fWrap = kNoWrap;
+    wrap = kNoWrap;
   else if (!M.fWordWrap && M.fAlignment == taLeftJustify)
-    fWrap = kNoWrap - M.fRightMargin;
+    wrap = int64_t(kNoWrap) - M.fRightMargin;
   else if (M.fColumnWrap > 0)
-    fWrap = M.fColumnWrap, fColumns = true;
+    wrap = M.fColumnWrap, fColumns = true;
   else if (M.fColumnWrap < 0)
-    fWrap = -M.fColumnWrap;
+    wrap = -int64_t(M.fColumnWrap);
   else
-    fWrap = width - M.fLeftMargin - M.fRightMargin;
-  fWrap = std::max(fWrap, 1);
+    wrap = int64_t(width) - M.fLeftMargin - M.fRightMargin;
+  fWrap = static_cast<int32_t>(std::clamp<int64_t>(wrap, 1, kNoWrap));
 
   if (initFont || fColumns) {
     updateFont();
@@ -441,7 +448,7 @@ void TParFormatter::Run(bool initFont, int32_t width, int32_t& startLine, int32_
     int32_t end = p;
     const int32_t w = measureWord(p, end);
     fFirstWordOfCall = false;
-    if (x + w > fWrap) {
+    if (static_cast<int64_t>(x) + w > fWrap) {
       if (wordStart > fLineStart) {
         const int32_t before = x;
         closeLine(wordStart, fWordEnd, before, fSpaces - fPending, fJustifyStart);
@@ -468,7 +475,7 @@ void TParFormatter::Run(bool initFont, int32_t width, int32_t& startLine, int32_
         break;
       continue;
     }
-    x += w;
+    x = addWidth(x, w);
     p = end;
   }
   if (!fStopped) {

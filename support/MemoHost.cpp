@@ -95,6 +95,11 @@ void TZarvMemoHost::ApplyKeywordsToParagraph(int32_t parNb) {
   ApplyKeywordsListP(a, b);
 }
 
+int32_t TZarvMemoHost::TabWidth() const {
+  const int64_t t = fTabStops > 0 ? static_cast<int64_t>(fTabStops) * fSpaceWidth : -static_cast<int64_t>(fTabStops);
+  return SaturatedWidth(t);
+}
+
 void TZarvMemoHost::RegisterNavigator(TZarvNavigator* nav) { fNavigators.push_back(nav); }
 
 void TZarvMemoHost::UnregisterNavigator(TZarvNavigator* nav) {

@@ -16,6 +16,7 @@
 
 #include <QFont>
 #include <QString>
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -65,7 +66,40 @@ public:
   // Re-measures the font-dependent fields (space width, line height, ...).
   void UpdateFontDependantFields();
 
+  // ---- Layout properties with a limited range -------------------------------
+  // Values outside a range are clamped to it, so that the pixel arithmetic of
+  // formatting, hit-testing and painting holds for every value accepted:
+  // widths and x positions saturate at kMaxPixelWidth (platform/Canvas.h)
+  // and never overflow.
+  // - Margins: pixels in [-kMaxMargin, kMaxMargin].
+  // - TabStops: a tab stop every TabStops spaces when positive (at most
+  //   kMaxTabStops), every -TabStops pixels when negative (at least
+  //   -kMaxPixelWidth), tabs without width at 0. The distance in pixels is
+  //   TabWidth(), at most kMaxPixelWidth.
+  // - ColumnWrap: wrap at that column when positive, at -ColumnWrap pixels
+  //   when negative, at the client width at 0; in [-kMaxPixelWidth,
+  //   kMaxPixelWidth].
+  static constexpr int32_t kMaxMargin = 16777215; // the largest widget size
+  static constexpr int32_t kMaxTabStops = 65535;
+  void setLeftMargin(int32_t v) { fLeftMargin = std::clamp(v, -kMaxMargin, kMaxMargin); }
+  void setRightMargin(int32_t v) { fRightMargin = std::clamp(v, -kMaxMargin, kMaxMargin); }
+  void setTabStops(int32_t v) { fTabStops = std::clamp(v, -kMaxPixelWidth, kMaxTabStops); }
+  void setColumnWrap(int32_t v) { fColumnWrap = std::clamp(v, -kMaxPixelWidth, kMaxPixelWidth); }
+
+  // Distance between tab stops in pixels (0: tabs take no width), computed
+  // in 64 bits from whatever the fields hold and at most kMaxPixelWidth.
+  int32_t TabWidth() const;
+  // The first multiple of `step` after x (x itself when step < 1), at most
+  // kMaxPixelWidth; the tab stop grid of formatting, hit-testing and
+  // painting alike.
+  static int32_t NextTabStop(int32_t x, int32_t step) {
+    if (step < 1)
+      return x;
+    return SaturatedWidth((static_cast<int64_t>(x) / step + 1) * step);
+  }
+
   // ---- Fields read by the store layer ------------------------------------------
+  // Writers other than the setters above keep to their ranges.
   bool fWordWrap = true;
   TAlignment fAlignment = taLeftJustify;
   bool fJustified = false;

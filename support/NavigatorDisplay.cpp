@@ -2,6 +2,10 @@
 // display line and the boundary nearest to an x, both from one walk over the
 // line that measures text in runs with the font of each style run, so that
 // the two are exact inverses and agree with what is drawn.
+//
+// Widths on a line saturate at kMaxPixelWidth like those of line formatting;
+// sums with margins, the client width and the scroll offset are made in 64
+// bits and the resulting coordinates saturate at the 32-bit range.
 #include "support/MemoHost.h"
 #include "support/Navigator.h"
 #include "support/ParagraphsList.h"
@@ -12,6 +16,14 @@ namespace zarv {
 
 namespace {
 
+int32_t ClampToInt32(int64_t v) { return static_cast<int32_t>(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX)); }
+
+// Pixels the text area leaves free beside a line (negative when the line is
+// wider than the area).
+int64_t FreeWidth(const TZarvMemoHost& m, const LineInfo& line) {
+  return int64_t(m.ClientWidth()) - m.fLeftMargin - m.fRightMargin - line.LineWidth;
+}
+
 // Walks one display line from its start, keeping the style state, the font
 // selected on the control's canvas and the justification remainder.
 class TLineWalker {
@@ -21,12 +33,12 @@ public:
     const int32_t len = GetParLength(par);
     fJustified = memo.fJustified && line.JustifyStart < len && line.Spaces >= 1;
     if (line.Spaces >= 1) {
-      const int32_t e = memo.ClientWidth() - memo.fLeftMargin - memo.fRightMargin - line.LineWidth;
+      const int32_t e = SaturatedWidth(FreeWidth(memo, line));
       fShare = e / line.Spaces;
       fExtra = e % line.Spaces;
       fRemainder = fExtra / 2;
     }
-    fTab = memo.fTabStops > 0 ? memo.fTabStops * memo.fSpaceWidth : (memo.fTabStops < 0 ? -memo.fTabStops : 0);
+    fTab = memo.TabWidth();
     fStyle = line.StartAttrib;
     // The code in force at the line start: the last one at or before it.
     fNextCode = static_cast<size_t>(
@@ -37,14 +49,13 @@ public:
   }
 
   // x of the line's text start in client pixels, before horizontal scroll.
-  int32_t AlignOffset() const {
-    const int32_t free = M.ClientWidth() - M.fLeftMargin - M.fRightMargin - L.LineWidth;
+  int64_t AlignOffset() const {
     const bool justifiedLine = M.fJustified && L.JustifyStart < GetParLength(P);
     if (justifiedLine || M.fAlignment == taLeftJustify)
       return M.fLeftMargin;
     if (M.fAlignment == taRightJustify)
-      return M.ClientWidth() - M.fRightMargin - L.LineWidth;
-    return M.fLeftMargin + free / 2;
+      return int64_t(M.ClientWidth()) - M.fRightMargin - L.LineWidth;
+    return M.fLeftMargin + FreeWidth(M, L) / 2;
   }
 
   // One step: the element starting at i (a run of ordinary characters, a
@@ -64,7 +75,7 @@ public:
     const char16_t* t = P.ParText;
     const char16_t c = t[i];
     if (c == u'\t')
-      return {i + 1, fTab > 0 ? (x / fTab + 1) * fTab - x : 0, false};
+      return {i + 1, TZarvMemoHost::NextTabStop(x, fTab) - x, false};
     if (fStatic && IsStyleCode(c)) {
       XORStyleCode(fStyle, c);
       selectFont();
@@ -126,7 +137,7 @@ int32_t TZarvNavigator::GetDisplayY() {
   const int32_t lh = fZvMemo ? fZvMemo->fLineHeight : 1;
   const int32_t top = fZvMemo ? fZvMemo->fTopOrigin : 0;
   const int32_t base = fZvMemo ? fZvMemo->fLineBase : 0;
-  return getVisibleLineNumber() * lh - top + base;
+  return ClampToInt32(int64_t(getVisibleLineNumber()) * lh - top + base);
 }
 
 void TZarvNavigator::setDisplayY(int32_t Y) {
@@ -148,10 +159,10 @@ int32_t TZarvNavigator::GetDisplayX() {
   int32_t x = 0;
   for (int32_t i = line.Start; i < t;) {
     const auto e = w.Next(i, t, x);
-    x += e.width;
+    x = SaturatedWidth(int64_t(x) + e.width);
     i = e.end;
   }
-  return x - fZvMemo->fDisplayLeft + w.AlignOffset();
+  return ClampToInt32(x - int64_t(fZvMemo->fDisplayLeft) + w.AlignOffset());
 }
 
 void TZarvNavigator::SetDisplayX(int32_t X) {
@@ -160,24 +171,24 @@ void TZarvNavigator::SetDisplayX(int32_t X) {
   const int32_t lineNb = GetParLine();
   const LineInfo line = lineInfo(lineNb);
   TLineWalker w(*fZvMemo, *fPar, line, fList->fStaticFormat);
-  const int32_t target = X + fZvMemo->fDisplayLeft - w.AlignOffset();
+  const int64_t target = int64_t(X) + fZvMemo->fDisplayLeft - w.AlignOffset();
   int32_t x = 0;
   int32_t column = line.Stop - line.Start;
   for (int32_t i = line.Start; i < line.Stop;) {
     const auto e = w.Next(i, line.Stop, x);
     if (!e.run) {
       // A character whose middle lies right of the target decides.
-      if (e.width > 0 && x + e.width / 2 > target) {
+      if (e.width > 0 && int64_t(x) + e.width / 2 > target) {
         column = i - line.Start;
         break;
       }
-    } else if (x + e.width > target) {
+    } else if (int64_t(x) + e.width > target) {
       // Inside this run: the first character whose middle passes the
       // target, found by measuring prefixes of the run.
       int32_t lo = i, hi = e.end - 1;
       auto middle = [&](int32_t k) {
         const int32_t a = w.Width(i, k), b = w.Width(i, k + 1);
-        return x + a + (b - a) / 2;
+        return int64_t(x) + a + (b - a) / 2;
       };
       if (middle(hi) > target) {
         while (lo < hi) {
@@ -191,7 +202,7 @@ void TZarvNavigator::SetDisplayX(int32_t X) {
         break;
       }
     }
-    x += e.width;
+    x = SaturatedWidth(int64_t(x) + e.width);
     i = e.end;
   }
   SetColNb(column);

@@ -308,3 +308,83 @@ TEST_F(LineFormat, IncrementalRewrapEqualsFullRewrapAfterRandomEdits) {
   }
   EXPECT_EQ(checked, 2000);
 }
+
+// Hostile sizes and settings: widths saturate at kMaxPixelWidth instead of
+// overflowing (the sanitizer build aborts on an overflow), and lines still
+// tile the paragraph.
+TEST_F(LineFormat, Issue11WidthsSaturateForHugeLinesAndExtremeSettings) {
+  const auto hugeFont = [](TZarvMemo& m) {
+    QFont f(QStringLiteral("DejaVu Sans"));
+    f.setPixelSize(40000); // a 'W' measures 32 767 pixels: 65 536 of them pass 2^31
+    m.setFont(f);
+    m.setWordWrap(false);
+  };
+  std::u16string manyWords;
+  for (int i = 0; i < 16000; ++i)
+    manyWords += u"WWWW ";
+  const auto fixed = [](int32_t w) { return [w] { return w; }; };
+  struct Case {
+    const char* name;
+    std::u16string text;
+    std::function<void(TZarvMemo&)> setup;
+    std::function<int32_t()> firstLineWidth; // -1: only the range is checked
+  };
+  const Case cases[] = {
+      {"one word wider than 2^31 pixels", std::u16string(70000, u'W'), hugeFont, fixed(kMaxPixelWidth)},
+      {"words adding up past 2^31 pixels", manyWords, hugeFont, fixed(kMaxPixelWidth)},
+      {"tab stops of -10^9 pixels", u"a\tb\tc\td",
+       [](TZarvMemo& m) {
+         m.setWordWrap(false);
+         m.setTabStops(-1000000000);
+       },
+       fixed(kMaxPixelWidth)},
+      {"tab stops of 10^9 spaces are 65 535 spaces", u"a\tb\tc\td",
+       [](TZarvMemo& m) {
+         m.setWordWrap(false);
+         m.setTabStops(1000000000);
+       },
+       [this] { return 3 * 65535 * memo.fSpaceWidth + width(u"d"); }},
+      {"fields set past the setters: tab stops and right margin", u"a\tb\tc\td",
+       [](TZarvMemo& m) {
+         m.setWordWrap(false);
+         m.fTabStops = INT32_MIN;
+         m.fRightMargin = INT32_MIN;
+       },
+       fixed(kMaxPixelWidth)},
+      {"fields set past the setters: margins", u"ab cd", [](TZarvMemo& m) { m.fLeftMargin = m.fRightMargin = INT32_MAX; },
+       fixed(-1)},
+      {"fields set past the setters: pixel wrap", u"ab cd", [](TZarvMemo& m) { m.fColumnWrap = INT32_MIN; },
+       [this] { return width(u"ab cd"); }},
+      {"column mode with tab stops of 2^31 - 1 columns", u"a\tb\tc",
+       [](TZarvMemo& m) {
+         m.fColumnWrap = INT32_MAX;
+         m.fTabStops = INT32_MAX;
+       },
+       fixed(kMaxPixelWidth)},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    memo.setFont(QFont(QStringLiteral("DejaVu Sans"), 11));
+    memo.setWordWrap(true);
+    memo.setTabStops(8);
+    memo.setLeftMargin(8);
+    memo.setRightMargin(8);
+    memo.fColumnWrap = 0;
+    memo.fMaxLineWidth = 0;
+    c.setup(memo);
+    setText(c.text);
+    format();
+    const auto ls = lines();
+    expectTiles(ls, int32_t(c.text.size()));
+    for (const LineInfo& l : ls) {
+      EXPECT_GE(l.LineWidth, 0);
+      EXPECT_LE(l.LineWidth, l.TotalWidth);
+      EXPECT_LE(l.TotalWidth, kMaxPixelWidth);
+    }
+    EXPECT_GE(memo.fMaxLineWidth, ls[0].LineWidth);
+    EXPECT_LE(memo.fMaxLineWidth, kMaxPixelWidth);
+    if (const int32_t w = c.firstLineWidth(); w >= 0) {
+      EXPECT_EQ(ls[0].LineWidth, w);
+    }
+  }
+}

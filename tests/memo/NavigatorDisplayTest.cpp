@@ -433,6 +433,111 @@ TEST_F(NavigatorDisplay, FormattedLinesEndWhereLineFormattingMeasuredThem) {
   }
 }
 
+// Hostile sizes and settings: coordinates are computed without overflow
+// (the sanitizer build aborts on one), x positions on a line saturate like
+// its widths, and hit-testing still finds the line's ends.
+TEST_F(NavigatorDisplay, Issue11CoordinatesSaturateOnHugeLinesAndExtremeSettings) {
+  const auto format = [](NavigatorDisplay& t) {
+    int32_t startLine = 0, stopLine = 0, linesDelta = 0, count = 0, space = 0, overhang = 0;
+    uint64_t fontState = 0;
+    ReformatParP(t.memo, &t.memo.Canvas(), true, t.memo.ClientWidth(), nullptr, 0, startLine, stopLine, true,
+                 fontState, space, overhang, linesDelta, count);
+  };
+  QString manyWords;
+  for (int i = 0; i < 16000; ++i)
+    manyWords += QStringLiteral("WWWW ");
+  struct Case {
+    const char* name;
+    QString text;
+    std::function<void(NavigatorDisplay&)> setup;
+    int32_t endX;   // x of the line end; INT32_MIN: not checked
+    bool startsLeft; // the line starts left of x = 2^31 - 1, so that x hits its end
+  };
+  const std::vector<Case> cases = {
+      {"a line wider than 2^31 pixels", manyWords,
+       [&](NavigatorDisplay& t) {
+         QFont f(QStringLiteral("DejaVu Sans"));
+         f.setPixelSize(40000);
+         t.memo.setFont(f);
+         t.memo.setWordWrap(false);
+         format(t);
+       },
+       kMaxPixelWidth + 8, true},
+      {"tab stops of -10^9 pixels", QStringLiteral("a\tb\tc\td"),
+       [&](NavigatorDisplay& t) {
+         t.memo.setTabStops(-1000000000);
+         t.memo.setWordWrap(false);
+         format(t);
+       },
+       kMaxPixelWidth + 8, true},
+      {"right-aligned, extreme margins and scroll", QStringLiteral("abc\tdef"),
+       [](NavigatorDisplay& t) {
+         t.memo.setAlignment(taRightJustify);
+         t.memo.fRightMargin = INT32_MIN;
+         t.memo.fDisplayLeft = INT32_MIN;
+         t.memo.fTabStops = INT32_MIN;
+         t.EditLine(0, 0, [](LineInfo& li) { li.LineWidth = kMaxPixelWidth; });
+       },
+       INT32_MAX, false},
+      {"centred, extreme margins and scroll", QStringLiteral("abc def"),
+       [](NavigatorDisplay& t) {
+         t.memo.setAlignment(taCenter);
+         t.memo.fLeftMargin = INT32_MAX;
+         t.memo.fRightMargin = INT32_MIN;
+         t.memo.fDisplayLeft = INT32_MAX;
+       },
+       INT32_MIN, true},
+      {"justified, free width below -2^31", QStringLiteral("abc def ghi"),
+       [](NavigatorDisplay& t) {
+         t.memo.setJustified(true);
+         t.memo.fLeftMargin = t.memo.fRightMargin = INT32_MAX;
+         t.EditLine(0, 0, [](LineInfo& li) {
+           li.JustifyStart = 0;
+           li.Spaces = 1;
+           li.LineWidth = kMaxPixelWidth;
+         });
+       },
+       INT32_MIN, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    memo.setFont(QFont(QStringLiteral("DejaVu Sans"), 11));
+    memo.setWordWrap(true);
+    memo.setTabStops(8);
+    memo.setLeftMargin(8);
+    memo.setRightMargin(8);
+    memo.setJustified(false);
+    memo.setAlignment(taLeftJustify);
+    memo.fDisplayLeft = 0;
+    SetText(c.text);
+    c.setup(*this);
+    const int32_t n = static_cast<int32_t>(c.text.size());
+    int32_t last = INT32_MIN;
+    for (int32_t k : {0, 1, 2, n / 2, n - 1, n}) {
+      Place(0, 0, k);
+      const int32_t x = nav->GetDisplayX();
+      if (!memo.fJustified) {
+        EXPECT_GE(x, last) << "column " << k;
+      }
+      last = x;
+    }
+    if (c.endX != INT32_MIN) {
+      EXPECT_EQ(last, c.endX);
+    }
+    EXPECT_EQ(Hit(0, 0, INT32_MIN), 0);
+    EXPECT_EQ(Hit(0, 0, INT32_MAX), c.startsLeft ? n : 0);
+  }
+
+  // The y of the last of 33 000 lines 65 535 pixels high passes 2^31.
+  QString lines;
+  for (int i = 0; i < 33000; ++i)
+    lines += QStringLiteral("x\r\n");
+  SetText(lines);
+  memo.setLineHeight(65535);
+  nav->SetPos(Store().fTextLen);
+  EXPECT_EQ(nav->GetDisplayY(), INT32_MAX);
+}
+
 // Paragraph 0 wrapped in two lines, paragraphs 2 and 3 hidden.
 class NavigatorDisplayLines : public NavigatorDisplay {
 protected:

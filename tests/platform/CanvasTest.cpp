@@ -117,3 +117,28 @@ TEST(Canvas, AWavyLineZigzagsBetweenItsEndsWithinItsAmplitude) {
   EXPECT_GT(rowsHit[10], 5) << "it reaches its upper vertices";
   EXPECT_GT(rowsHit[13], 5) << "and its lower ones";
 }
+
+// Sums of widths and pen positions saturate instead of overflowing (the
+// sanitizer build aborts on an overflow).
+TEST(Canvas, Issue11WidthsAndPenPositionsSaturateInsteadOfOverflowing) {
+  QFont huge(QStringLiteral("DejaVu Sans"));
+  huge.setPixelSize(40000);
+  TZarvCanvas canvas(huge);
+  const std::u16string ws(70000, u'W'), cjk(100000, u'\u4E00'); // each passes 2^31 pixels
+  ASSERT_GE(canvas.CharWidth(u'W'), 32767);
+  EXPECT_EQ(canvas.GetTextWidth(ws.data(), int32_t(ws.size()), 4096), kMaxPixelWidth);
+  EXPECT_EQ(canvas.GetTextWidth(cjk.data(), int32_t(cjk.size()), 1000), kMaxPixelWidth);
+
+  const std::pair<int32_t, const char16_t*> pens[] = {{INT32_MAX - 10, u"WW"}, {0, u"W  W"}};
+  for (const auto& [x, text] : pens) {
+    QPoint pt(x, 0);
+    canvas.PutText(pt, text, int32_t(std::char_traits<char16_t>::length(text)), 10, INT32_MAX, true, INT32_MAX, false);
+    EXPECT_EQ(pt.x(), INT32_MAX) << x;
+  }
+
+  QImage img(64, 64, QImage::Format_ARGB32);
+  QPainter painter(&img);
+  canvas.SetPainter(&painter);
+  canvas.WavyLine(32760, INT32_MAX, 0, INT32_MAX);
+  canvas.WavyLine(0, 40, INT32_MAX, 1000);
+}

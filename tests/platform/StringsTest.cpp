@@ -5,6 +5,7 @@
 #include "platform/StringList.h"
 
 #include <QBuffer>
+#include <QStringEncoder>
 #include <gtest/gtest.h>
 
 #include <stdexcept>
@@ -133,6 +134,63 @@ TEST(Strings, LoadingFollowsTheByteOrderMarkAndSavingRestoresIt) {
   TStringList list;
   list.LoadFromStream(lb, QStringConverter::Latin1);
   EXPECT_EQ(list.ToStringList(), QStringList{QString(QChar(0xE4))});
+}
+
+// A given encoding takes only its own byte-order mark: FF FE 00 00 is the
+// UTF-16LE mark and U+0000 when UTF-16LE is given, though it is also the
+// UTF-32LE mark. Either way the text saves back to the same bytes.
+TEST(Strings, Issue11AGivenEncodingLooksOnlyForItsOwnMark) {
+  using E = QStringConverter::Encoding;
+  struct Case {
+    QByteArray bytes;
+    std::optional<E> given;
+    QString item;
+    E encoding;
+    bool mark;
+  };
+  const QByteArray ffFe0000("\xFF\xFE\0\0" "a\0\0\0", 8);
+  const Case cases[] = {
+      {ffFe0000, QStringConverter::Utf16LE, QString::fromUtf16(u"\0a\0", 3), QStringConverter::Utf16LE, true},
+      {ffFe0000, std::nullopt, QStringLiteral("a"), QStringConverter::Utf32LE, true},
+      {ffFe0000, QStringConverter::Utf32LE, QStringLiteral("a"), QStringConverter::Utf32LE, true},
+      {QByteArray("\xFF\xFE" "a\0", 4), QStringConverter::Utf16BE, QString(QChar(0xFFFE)) + QChar(0x6100),
+       QStringConverter::Utf16BE, false},
+      {QByteArray("\xFE\xFF\0a", 4), QStringConverter::Utf16, QStringLiteral("a"), QStringConverter::Utf16BE, true},
+      {QByteArray("\0\0\xFE\xFF\0\0\0a", 8), QStringConverter::Utf32, QStringLiteral("a"), QStringConverter::Utf32BE,
+       true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.bytes.toHex().toStdString());
+    QByteArray in = c.bytes;
+    QBuffer buf(&in);
+    buf.open(QIODevice::ReadOnly);
+    TStringList list;
+    list.LoadFromStream(buf, c.given);
+    EXPECT_EQ(list.ToStringList(), QStringList{c.item});
+    EXPECT_EQ(list.Encoding(), c.encoding);
+    EXPECT_EQ(list.HadBOM(), c.mark);
+    QByteArray out;
+    QBuffer ob(&out);
+    ob.open(QIODevice::WriteOnly);
+    list.SaveToStream(ob);
+    QStringEncoder encoder(c.encoding, QStringConverter::Flag::Stateless);
+    EXPECT_EQ(out, c.bytes + QByteArray(encoder.encode(QStringLiteral("\r\n"))));
+  }
+}
+
+// Indexes and counts are 32-bit: a list refuses to grow past 2^31 - 1 items
+// rather than wrap its count negative.
+TEST(Strings, Issue11ListsRefuseToGrowPast2To31MinusOneItems) {
+  const std::tuple<qint64, qint64, bool> cases[] = {
+      {0, 1, true},         {INT32_MAX - 1, 1, true}, {INT32_MAX, 0, true},
+      {INT32_MAX, 1, false}, {0, INT32_MAX, true},     {1, INT32_MAX, false},
+  };
+  for (const auto& [count, added, allowed] : cases) {
+    if (allowed)
+      EXPECT_NO_THROW(TStrings::CheckGrowth(count, added)) << count << " + " << added;
+    else
+      EXPECT_THROW(TStrings::CheckGrowth(count, added), EListError) << count << " + " << added;
+  }
 }
 
 } // namespace

@@ -257,5 +257,94 @@ TEST(ValueFiler, UnclaimedPropertiesAreLeftForTheCallerToSkip) {
   EXPECT_EQ(text, QStringLiteral("a"));
 }
 
+// A UTF-8 form past 2^31 - 1 bytes cannot be given its length: the string
+// goes as UTF-16 while its unit count fits, and is refused otherwise.
+TEST(ValueFiler, Issue11StringFormFallsBackToUtf16WhenUtf8LengthDoesNotFit) {
+  constexpr qint64 kMax = INT32_MAX;
+  const std::tuple<qint64, qint64, int> cases[] = {
+      // units, UTF-8 bytes (-1: unpaired surrogate), form (-1: refused)
+      {3, 3, vaUTF8String},
+      {3, 6, vaWString},
+      {3, -1, vaWString},
+      {kMax, kMax, vaUTF8String},
+      {kMax, kMax + 1, vaWString},
+      {1200000000, 2200000000, vaWString}, // shorter than UTF-16, yet too long
+      {kMax + 1, kMax + 1, -1},
+      {kMax + 1, -1, -1},
+  };
+  for (const auto& [units, utf8, form] : cases) {
+    SCOPED_TRACE(testing::Message() << units << " units, " << utf8 << " bytes");
+    if (form < 0)
+      EXPECT_THROW(TWriter::StringForm(units, utf8), EWriteError);
+    else
+      EXPECT_EQ(TWriter::StringForm(units, utf8), form);
+  }
+}
+
+// The real thing: 1.2 G units whose UTF-8 form is 2.2 GB. Needs about 3 GB
+// and several seconds, so it runs only when asked for.
+TEST(ValueFiler, Issue11AStringWithMoreThan2GiBOfUtf8IsWrittenAsUtf16) {
+  if (!qEnvironmentVariableIsSet("ZARV_BIG_TESTS"))
+    GTEST_SKIP() << "set ZARV_BIG_TESTS to run";
+  // Keeps the first bytes and counts the rest.
+  class Sink : public QIODevice {
+  public:
+    Sink() { open(QIODevice::WriteOnly); }
+    QByteArray head;
+    qint64 total = 0;
+
+  protected:
+    qint64 readData(char*, qint64) override { return -1; }
+    qint64 writeData(const char* data, qint64 n) override {
+      if (head.size() < 5)
+        head.append(data, std::min<qint64>(n, 5 - head.size()));
+      total += n;
+      return n;
+    }
+  };
+  constexpr qsizetype kUnits = 1200000000, kTwoByte = 1000000000;
+  QString s(kUnits, QChar(u'a'));
+  std::fill(s.begin(), s.begin() + kTwoByte, QChar(0xE9));
+  Sink sink;
+  TWriter w(sink);
+  w.WriteString(s);
+  EXPECT_EQ(sink.head, Bytes({vaWString, 0x00, 0x8C, 0x86, 0x47})); // 1 200 000 000 units
+  EXPECT_EQ(sink.total, 5 + 2 * kUnits);
+}
+
+// Identifiers go as the Windows-1252 bytes the reader decodes, property
+// names as UTF-8; what those forms cannot hold is refused before a byte is
+// written instead of arriving as '?' or cut inside a UTF-8 sequence.
+TEST(ValueFiler, Issue11IdentsAndNamesTheFormCannotHoldAreRefusedUnwritten) {
+  const QString longName = QStringLiteral("a") + QString(127, QChar(0xE9)); // 255 UTF-8 bytes
+  const std::pair<std::function<void(TWriter&)>, std::function<void(TReader&)>> accepted[] = {
+      {[](TWriter& w) { w.WriteIdent(QString::fromUtf16(u"\u20AC\u00E9\u0081")); },
+       [](TReader& r) { EXPECT_EQ(r.ReadIdent(), QString::fromUtf16(u"\u20AC\u00E9\u0081")); }},
+      {[](TWriter& w) { w.WriteIdent(QString(255, QChar(u'x'))); },
+       [](TReader& r) { EXPECT_EQ(r.ReadIdent(), QString(255, QChar(u'x'))); }},
+      {[&](TWriter& w) { w.WritePropName(longName); }, [&](TReader& r) { EXPECT_EQ(r.ReadPropName(), longName); }},
+  };
+  for (const auto& [write, read] : accepted) {
+    const QByteArray bytes = Written(write);
+    EXPECT_EQ(ReadAll(bytes, read), bytes.size());
+  }
+  const std::function<void(TWriter&)> refused[] = {
+      [](TWriter& w) { w.WriteIdent(QStringLiteral("a\u0100")); },      // no 8-bit code
+      [](TWriter& w) { w.WriteIdent(QString(QChar(0x80))); },           // byte 0x80 reads as U+20AC
+      [](TWriter& w) { w.WriteIdent(QString(256, QChar(u'x'))); },       // too long for the length byte
+      [&](TWriter& w) { w.WritePropName(longName + QChar(u'b')); },      // 256 bytes
+      [](TWriter& w) { w.WritePropName(QString(128, QChar(0xE9))); },    // 256 bytes, cut would split a pair
+      [](TWriter& w) { w.WritePropName(QString::fromUtf16(u"a\xDC00")); }, // UTF-8 cannot carry it
+  };
+  for (const auto& write : refused) {
+    QByteArray out;
+    QBuffer buf(&out);
+    buf.open(QIODevice::WriteOnly);
+    TWriter w(buf);
+    EXPECT_THROW(write(w), EWriteError);
+    EXPECT_TRUE(out.isEmpty()) << out.toHex().constData();
+  }
+}
+
 } // namespace
 } // namespace zarv

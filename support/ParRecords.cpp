@@ -175,6 +175,26 @@ LineInfo GetFirstLine(const ParInfo& par) {
   return l;
 }
 
+LineInfo GetParLine(const ParInfo& par, int32_t i) {
+  if (i < 0 || i >= GetLineCount(par))
+    throw ERangeError();
+  return i == 0 ? GetFirstLine(par) : par.ParExtra->Lines[size_t(i - 1)];
+}
+
+size_t FirstDynAtOrAfter(const TDynInfoArray& codes, int32_t off) {
+  return static_cast<size_t>(
+      std::lower_bound(codes.begin(), codes.end(), off, [](const DynInfoRec& d, int32_t o) { return d.DynOffset < o; }) -
+      codes.begin());
+}
+
+const DynInfoRec& GetDynInForce(const ParInfo& par, int32_t off) {
+  const TDynInfoArray& codes = GetDynArray(par);
+  const size_t n = static_cast<size_t>(
+      std::upper_bound(codes.begin(), codes.end(), off, [](int32_t o, const DynInfoRec& d) { return o < d.DynOffset; }) -
+      codes.begin());
+  return n > 0 ? codes[n - 1] : *GetStartDynAttrib(par);
+}
+
 void SetFirstLine(ParInfo& par, const LineInfo& line) {
   if (!(par.ParState & zvpHasExtra)) {
     const int32_t len = par.Compact.ParLength;

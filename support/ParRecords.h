@@ -204,6 +204,9 @@ void SetParLength(ParInfo& par, int32_t n);
 int32_t GetLineCount(const ParInfo& par);
 LineInfo GetFirstLine(const ParInfo& par);
 void SetFirstLine(ParInfo& par, const LineInfo& line);
+// Display line i (0-based) of the paragraph; ERangeError "List index out of
+// bounds" unless 0 <= i < GetLineCount(par).
+LineInfo GetParLine(const ParInfo& par, int32_t i);
 int32_t GetDynCount(const ParInfo& par);
 void SetDynCount(ParInfo& par, int32_t n);
 // The codes of the paragraph; a compact paragraph reads an empty array.
@@ -213,6 +216,11 @@ TDynInfoArray& GetDynArrayForWrite(ParInfo& par);
 void SetParDyns(ParInfo& par, const TDynInfoArray& codes);
 DynInfoRec* GetStartDynAttrib(const ParInfo& par);
 void SetStartDynAttrib(ParInfo& par, DynInfoRec* d, bool makeCopy);
+// Index of the first code at or after offset `off`.
+size_t FirstDynAtOrAfter(const TDynInfoArray& codes, int32_t off);
+// The style run in force for the character at `off` (codes at `off`
+// included): the last code at or before it, else the start record.
+const DynInfoRec& GetDynInForce(const ParInfo& par, int32_t off);
 TZarvFontStyles GetStartAttrib(const ParInfo& par);
 void SetStartAttrib(ParInfo& par, TZarvFontStyles styles);
 TColor zvsGetParForegnd(const ParInfo& par);

@@ -35,21 +35,6 @@ bool startAllowed(const DynInfoRec& d) {
 
 TDynInfoArray& codesOf(ParInfo& par) { return GetDynArrayForWrite(par); }
 
-size_t firstCodeAtOrAfter(const TDynInfoArray& codes, int32_t off) {
-  return static_cast<size_t>(
-      std::lower_bound(codes.begin(), codes.end(), off, [](const DynInfoRec& d, int32_t o) { return d.DynOffset < o; }) -
-      codes.begin());
-}
-
-// The code in force for the character at `off` (codes at `off` included).
-const DynInfoRec& codeForChar(const ParInfo& par, int32_t off) {
-  const TDynInfoArray& codes = GetDynArray(par);
-  const size_t n = static_cast<size_t>(
-      std::upper_bound(codes.begin(), codes.end(), off, [](int32_t o, const DynInfoRec& d) { return o < d.DynOffset; }) -
-      codes.begin());
-  return n > 0 ? codes[n - 1] : *GetStartDynAttrib(par);
-}
-
 // Copies an entry's look into a run code.
 void setLook(DynInfoRec& d, const StartStopInfo& e) {
   d.DynStyle = static_cast<uint8_t>(e.Attributes.Style | dsHasLevel | dsHasAttrib);
@@ -154,8 +139,8 @@ bool FindStart(TZarvNavigator& A, TZarvNavigator& C) {
           continue;
         // Open the range at pos.
         TDynInfoArray& w = codesOf(par);
-        const size_t at = firstCodeAtOrAfter(w, pos);
-        DynInfoRec before = codeForChar(par, pos);
+        const size_t at = FirstDynAtOrAfter(w, pos);
+        DynInfoRec before = GetDynInForce(par, pos);
         const int levelAt = DynToLevel(before);
         if (levelAt >= 15)
           break;
@@ -171,7 +156,7 @@ bool FindStart(TZarvNavigator& A, TZarvNavigator& C) {
         run.SS.StartKlen = KlenOf(int64_t(e.StartCheckLen) + (e.StartRightCheck ? 1 : 0));
         run.SS.StopKLen = KlenOf(e.StopLen);
         // The key's own characters keep no other code.
-        const size_t end = firstCodeAtOrAfter(w, pos + n);
+        const size_t end = FirstDynAtOrAfter(w, pos + n);
         w.erase(w.begin() + static_cast<ptrdiff_t>(at), w.begin() + static_cast<ptrdiff_t>(end));
         w.insert(w.begin() + static_cast<ptrdiff_t>(at), run);
         A.ForgetIndexes();
@@ -260,8 +245,8 @@ bool FindStop(TZarvNavigator& A, TZarvNavigator& C) {
   TDynInfoArray& w = codesOf(par);
   // The key's own characters keep no other code.
   {
-    const size_t from = firstCodeAtOrAfter(w, std::max(stopStart, aOff > stopStart ? stopStart : stopStart));
-    const size_t to = firstCodeAtOrAfter(w, stopEnd);
+    const size_t from = FirstDynAtOrAfter(w, std::max(stopStart, aOff > stopStart ? stopStart : stopStart));
+    const size_t to = FirstDynAtOrAfter(w, stopEnd);
     if (from < to && !(ownCode && from <= size_t(dynAt - 1) && size_t(dynAt - 1) < to))
       w.erase(w.begin() + static_cast<ptrdiff_t>(from), w.begin() + static_cast<ptrdiff_t>(to));
   }
@@ -296,7 +281,7 @@ bool FindStop(TZarvNavigator& A, TZarvNavigator& C) {
   // A stands (a paragraph stop reached again at the paragraph end), writing
   // it before that code would leave the same range open and the walk would
   // close it for ever.
-  size_t insertAt = firstCodeAtOrAfter(w, stopEnd);
+  size_t insertAt = FirstDynAtOrAfter(w, stopEnd);
   if (stopEnd == aOff && ownCode)
     insertAt = std::max(insertAt, std::min(size_t(dynAt), w.size()));
   w.insert(w.begin() + static_cast<ptrdiff_t>(insertAt), next);
@@ -342,7 +327,7 @@ void TStartStopPass::endState(int32_t p, int32_t bOff) {
   if (bOff >= GetParLength(par))
     fEndDyn = p + 1 < L.Count() ? *GetStartDynAttrib(*L.Par(p + 1)) : *DefaultDynInfo();
   else
-    fEndDyn = codeForChar(par, bOff);
+    fEndDyn = GetDynInForce(par, bOff);
 }
 
 // Parses (p, aOff)..(p, bOff); returns the end of the region parsed, which

@@ -171,6 +171,35 @@ TEST(ParRecords, DynamicCodesExtendOnlyWhenThereAreAny) {
   EXPECT_EQ(GetDynArray(q.par()).size(), 2u);
 }
 
+// The run in force at a character: codes at the character count, two codes
+// at one offset leave the later one in force, before the first code the
+// start record holds. Display lines read by number, refused out of range.
+TEST(ParRecords, RunInForceAndDisplayLinesReadByPosition) {
+  ScratchPar p(u"abcdef");
+  DynInfoRec start = AttribRec(7);
+  SetStartDynAttrib(p.par(), &start, true);
+  DynInfoRec a = AttribRec(1), b = AttribRec(2), c = AttribRec(3);
+  a.DynOffset = 2;
+  b.DynOffset = c.DynOffset = 4;
+  SetParDyns(p.par(), {a, b, c});
+  const int32_t expected[] = {7, 7, 1, 1, 3, 3, 3};
+  for (int32_t off = 0; off <= 6; ++off)
+    EXPECT_EQ(GetDynInForce(p.par(), off).Context, expected[off]) << off;
+  EXPECT_EQ(FirstDynAtOrAfter(GetDynArray(p.par()), 3), 1u);
+  EXPECT_EQ(FirstDynAtOrAfter(GetDynArray(p.par()), 5), 3u);
+
+  LineInfo first = GetFirstLine(p.par()), second;
+  first.Stop = 3;
+  second.Start = 3;
+  second.Stop = 6;
+  SetFirstLine(p.par(), first);
+  p.par().ParExtra->Lines = {second};
+  EXPECT_EQ(GetParLine(p.par(), 0).Stop, 3);
+  EXPECT_EQ(GetParLine(p.par(), 1).Start, 3);
+  EXPECT_THROW(GetParLine(p.par(), 2), ERangeError);
+  EXPECT_THROW(GetParLine(p.par(), -1), ERangeError);
+}
+
 TEST(ParRecords, NoColourOnACompactRecordChangesNothing) {
   for (TColor c : {clDefault, clNone}) {
     ScratchPar p(u"x");

@@ -3,6 +3,8 @@
 
 #include "platform/Exceptions.h"
 
+#include <QFileDevice>
+
 namespace zarv {
 
 namespace {
@@ -18,6 +20,8 @@ void ReadExact(QIODevice& dev, void* buffer, qint64 n) {
   auto* p = static_cast<char*>(buffer);
   while (n > 0) {
     const qint64 got = dev.read(p, n);
+    if (got == 0 && dev.isSequential() && dev.waitForReadyRead(-1))
+      continue;
     if (got <= 0)
       throw EStreamError(deviceError(SStreamReadError, dev));
     p += got;
@@ -34,6 +38,11 @@ void WriteExact(QIODevice& dev, const void* buffer, qint64 n) {
     p += put;
     n -= put;
   }
+}
+
+void FlushWrites(QIODevice& dev) {
+  if (auto* file = qobject_cast<QFileDevice*>(&dev); file && !file->flush())
+    throw EStreamError(deviceError(SStreamWriteError, dev));
 }
 
 qint64 StreamRemaining(const QIODevice& dev) {

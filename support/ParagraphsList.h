@@ -87,11 +87,12 @@ public:
   bool IsCollapsedBlockStart(int32_t i) const;
 
   // ---- Streams --------------------------------------------------------------
-  // Loads 8-bit (Ansi) or UTF-16LE text into the empty store. LineBreak
+  // Loads 8-bit (Ansi) or UTF-16LE text into the empty store, reading the
+  // device until its stream ends (a pipe or socket included). LineBreak
   // receives the style of the last break found. Throws EStreamError for an
-  // odd UTF-16 byte count (before reading) or a failing device, and
-  // ETextTooLong for text beyond 2^31 characters; the store is then a
-  // consistent text holding what was read.
+  // odd UTF-16 byte count (before reading when the device knows its size) or
+  // a failing device, and ETextTooLong for text beyond 2^31 - 3 characters;
+  // the store is then a consistent text holding what was read.
   void LoadFromStream(QIODevice& Stream, bool Ansi, char16_t NullReplacement,
                       bool DiscardTrailingSpaces, TzvsLineBreak& LineBreak,
                       const TProgressEvent& OnProgress = {}, uint32_t ProgressInterval = 300);
@@ -106,6 +107,10 @@ public:
   // Number of the paragraph holding absolute position pos, located by
   // interpolation and a short walk (positions are clamped into the text).
   int32_t LocatePar(int32_t pos) const;
+
+  // Bytes of the blocks that hold the shared buffers of the last load (kept
+  // outside malloc on Linux, so heap statistics do not show them).
+  size_t TextBlockBytes() const { return fArena.Bytes(); }
 
   // ---- Integrity ---------------------------------------------------------------
   // Empty when the store is consistent, else the first violation found.

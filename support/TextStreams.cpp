@@ -4,13 +4,18 @@
 // characters are read into 65 500-character shared buffers, each break is
 // overwritten by the NUL that ends its paragraph, and paragraph records point
 // into the buffers. A paragraph left unfinished at the end of a buffer moves
-// to the start of the next one. Saving writes every paragraph with the chosen
-// break through a staging buffer, so that the device sees few large writes.
+// to the start of the next one, and the buffer keeps only the part its
+// finished paragraphs use. A paragraph that fills a whole buffer grows in a
+// buffer of its own whose capacity at least doubles each time, so that a text
+// of one long line loads in linear time. Saving writes every paragraph with
+// the chosen break through a staging buffer, so that the device sees few
+// large writes.
 #include "platform/Exceptions.h"
 #include "platform/Stream.h"
 #include "platform/TickCount.h"
 #include "support/ParagraphsList.h"
 
+#include <QFileDevice>
 #include <QIODevice>
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -24,10 +29,8 @@ namespace zarv {
 
 namespace {
 
-constexpr int32_t kLoadBufferChars = 65500;
-// A buffer whose completed part is shorter than this is replaced by an
-// exact-size copy; fuller ones are kept as they are.
-constexpr int32_t kCompactBelow = 57313;
+// Bytes handed to the device per read in 8-bit mode: one shared buffer.
+constexpr int32_t kStageBytes = 65536;
 
 bool isBlank(char16_t c) { return c == u' ' || c == u'\t'; }
 
@@ -51,58 +54,117 @@ int32_t skipOrdinary(const char16_t* buf, int32_t i, int32_t end) {
   return i;
 }
 
-// Reads text characters from the device, widening bytes in 8-bit mode. A
-// device failure is remembered rather than thrown, so that the loader can
-// first finish the paragraphs it has.
+// Reads the characters of a load until the stream ends, widening bytes in
+// 8-bit mode. A random-access device's remaining size is what the load
+// expects: fewer bytes is a failure, more (a growing file, a file in /proc
+// that reports size 0) are read on. A sequential device (pipe, socket,
+// process) is read until it reports its end, waiting for data as needed.
+// A failure is remembered rather than thrown, so that the loader can first
+// close the paragraphs it has.
 class TCharReader {
 public:
-  TCharReader(QIODevice& dev, bool ansi) : fDev(dev), fAnsi(ansi) {}
+  TCharReader(QIODevice& dev, bool ansi, qint64 expectedBytes)
+      : fDev(dev), fAnsi(ansi), fSequential(dev.isSequential()), fExpected(expectedBytes) {}
 
-  // Reads up to n characters into dst; returns how many arrived.
+  // Reads up to n characters into dst; fewer only when the stream ended or
+  // failed.
   int32_t read(char16_t* dst, int32_t n) {
-    if (n <= 0 || fError)
+    if (n <= 0)
       return 0;
-    const qint64 bytes = fAnsi ? n : qint64(n) * 2;
-    if (fAnsi) {
-      fStage.resize(static_cast<size_t>(bytes));
-      const qint64 got = readSome(fStage.data(), bytes);
+    if (!fAnsi)
+      return static_cast<int32_t>(readBytes(reinterpret_cast<char*>(dst), qint64(n) * 2) / 2);
+    fStage.resize(static_cast<size_t>(std::min(n, kStageBytes)));
+    int32_t done = 0;
+    while (done < n && !fEnded) {
+      const int32_t take = std::min(n - done, kStageBytes);
+      const int32_t got = static_cast<int32_t>(readBytes(fStage.data(), take));
       // Widen in blocks of 64 so the compiler can vectorise the loop.
       const auto* src = reinterpret_cast<const unsigned char*>(fStage.data());
-      qint64 i = 0;
+      char16_t* d = dst + done;
+      int32_t i = 0;
       for (; i + 64 <= got; i += 64)
         for (int j = 0; j < 64; ++j)
-          dst[i + j] = src[i + j];
+          d[i + j] = src[i + j];
       for (; i < got; ++i)
-        dst[i] = src[i];
-      return static_cast<int32_t>(got);
-    }
-    const qint64 got = readSome(reinterpret_cast<char*>(dst), bytes);
-    return static_cast<int32_t>(got / 2);
-  }
-
-  const std::optional<EStreamError>& error() const { return fError; }
-
-private:
-  qint64 readSome(char* dst, qint64 n) {
-    qint64 done = 0;
-    while (done < n) {
-      const qint64 r = fDev.read(dst + done, n - done);
-      if (r <= 0) {
-        QString msg = QString::fromLatin1(SStreamReadError);
-        if (r < 0 && !fDev.errorString().isEmpty())
-          msg += QLatin1String(": ") + fDev.errorString();
-        else if (r == 0)
-          msg += QLatin1String(": the stream ended early");
-        fError.emplace(msg);
-        break;
-      }
-      done += r;
+        d[i] = src[i];
+      done += got;
     }
     return done;
   }
 
+  // Whether the stream has more bytes; once the expected bytes are read this
+  // reads one byte ahead, which the next read delivers.
+  bool more() {
+    if (fHasAhead || fBytes < fExpected)
+      return !fEnded;
+    if (fEnded)
+      return false;
+    char b = 0;
+    if (readBytes(&b, 1) == 0)
+      return false;
+    fAhead = b;
+    fHasAhead = true;
+    return true;
+  }
+
+  // Characters the device's size promises beyond those read (0: unknown).
+  int64_t expectedChars() const {
+    const qint64 rest = fExpected - fBytes;
+    return rest > 0 ? rest / (fAnsi ? 1 : 2) : 0;
+  }
+  int64_t bytes() const { return fBytes; }
+  const std::optional<EStreamError>& error() const { return fError; }
+
+private:
+  qint64 readBytes(char* dst, qint64 n) {
+    qint64 done = 0;
+    if (fHasAhead && n > 0) {
+      dst[done++] = fAhead;
+      fHasAhead = false;
+    }
+    while (done < n && !fEnded) {
+      const QString errorBefore = fDev.errorString();
+      const qint64 r = fDev.read(dst + done, n - done);
+      if (r > 0) {
+        done += r;
+        fBytes += r;
+        continue;
+      }
+      if (r == 0 && fSequential && fDev.waitForReadyRead(-1))
+        continue;
+      fEnded = true;
+      // Fewer bytes than the size promised, or a failure the device reports
+      // (reading past the end gives -1 on some devices: that is no failure).
+      if (fBytes < fExpected || (r < 0 && deviceFailed(errorBefore)))
+        fail(r);
+    }
+    return done;
+  }
+
+  bool deviceFailed(const QString& errorBefore) const {
+    if (const auto* file = qobject_cast<const QFileDevice*>(&fDev))
+      return file->error() != QFileDevice::NoError;
+    return fDev.errorString() != errorBefore;
+  }
+
+  void fail(qint64 r) {
+    QString msg = QString::fromLatin1(SStreamReadError);
+    const QString why = fDev.errorString();
+    if (r < 0 && !why.isEmpty() && why != QLatin1String("Unknown error"))
+      msg += QLatin1String(": ") + why;
+    else if (r >= 0)
+      msg += QLatin1String(": the stream ended early");
+    fError.emplace(msg);
+  }
+
   QIODevice& fDev;
   bool fAnsi;
+  bool fSequential;
+  qint64 fExpected;   // bytes the device's size promises (0 for sequential devices)
+  qint64 fBytes = 0;  // bytes read
+  bool fEnded = false;
+  bool fHasAhead = false;
+  char fAhead = 0;
   std::vector<char> fStage;
   std::optional<EStreamError> fError;
 };
@@ -115,14 +177,24 @@ public:
   TTextLoader(TParagraphsList& list, QIODevice& dev, bool ansi, char16_t nullRepl, bool discard,
               TzvsLineBreak& lineBreak, const TProgressEvent& onProgress, uint32_t interval)
       : L(list), fDev(dev), fAnsi(ansi), fNullRepl(nullRepl), fDiscard(discard), fLineBreak(lineBreak),
-        fOnProgress(onProgress), fInterval(interval), fReader(dev, ansi) {}
+        fOnProgress(onProgress), fInterval(interval), fB(detail::LoadBufferChars()),
+        fLimit(detail::LoadTextLimit()), fReader(dev, ansi, expectedBytes(dev)) {}
 
   void run();
 
 private:
-  void startBuffer(int64_t remaining);
+  static qint64 expectedBytes(const QIODevice& dev) { return dev.isSequential() ? 0 : StreamRemaining(dev); }
+  void checkExpectedLength();
+  void startBuffer();
   void scan();
-  bool changeBuffer();
+  void changeBuffer();
+  void moveUnfinished();
+  void growBuffer();
+  void fill(int32_t n);
+  int64_t nextRead(int64_t want) const;
+  size_t expectBytes(int32_t carried) const;
+  void shrinkBuffer(int32_t used);
+  void closeLastBuffer();
   void endParagraph(int32_t i, bool last);
   void progress();
 
@@ -134,10 +206,12 @@ private:
   TzvsLineBreak& fLineBreak;
   const TProgressEvent& fOnProgress;
   uint32_t fInterval;
+  const int32_t fB;     // characters read per shared buffer
+  const int32_t fLimit; // longest text accepted
   TCharReader fReader;
 
   qint64 fStartPos = 0;
-  int64_t fRemaining = 0;  // characters not yet read from the device
+  int64_t fRead = 0;       // characters read from the device
   int64_t fConsumed = 0;   // characters of buffers before the current one
   char16_t* fBuf = nullptr;
   int32_t fFill = 0;       // characters in the current buffer
@@ -150,43 +224,90 @@ private:
   uint32_t fNextReport = 0;
   bool fStoppedAtNull = false;
   int32_t fNullIndex = 0;
+  std::vector<char16_t> fCarry; // the unfinished paragraph while its buffer shrinks
 };
 
 void TTextLoader::run() {
+  if (!fDev.isReadable()) {
+    L.EnsureOneParagraph();
+    throw EStreamError(QString::fromLatin1(SStreamReadError) + QLatin1String(": the device is not open for reading"));
+  }
   fStartPos = fDev.isSequential() ? 0 : fDev.pos();
-  const qint64 bytes = StreamRemaining(fDev);
-  if (!fAnsi && (bytes & 1)) {
-    L.EnsureOneParagraph();
-    throw EStreamError(QStringLiteral("UTF-16 text has an odd number of bytes (%1)").arg(bytes));
-  }
-  const int64_t chars = fAnsi ? bytes : bytes / 2;
-  if (chars > std::numeric_limits<int32_t>::max() - 2) {
-    L.EnsureOneParagraph();
-    throw ETextTooLong();
-  }
+  checkExpectedLength();
   fNextReport = GetTickCount() + fInterval;
-  startBuffer(chars);
   try {
-    scan();
+    if (fReader.more()) {
+      startBuffer();
+      scan();
+    }
   } catch (...) {
+    closeLastBuffer();
     L.finishLoad();
     throw;
   }
+  closeLastBuffer();
   if (fStoppedAtNull && !fDev.isSequential())
     StreamSeek(fDev, fStartPos + (fConsumed + fNullIndex) * (fAnsi ? 1 : 2));
   L.finishLoad();
   if (fReader.error())
     throw *fReader.error();
+  if (!fAnsi && !fStoppedAtNull && (fReader.bytes() & 1))
+    throw EStreamError(QStringLiteral("UTF-16 text has an odd number of bytes (%1)").arg(fReader.bytes()));
 }
 
-void TTextLoader::startBuffer(int64_t remaining) {
-  fRemaining = remaining;
-  fBuf = L.fArena.Alloc(kLoadBufferChars + 1);
+// A random-access device tells its length: an odd UTF-16 byte count or too
+// long a text is refused before anything is read. Sequential devices are
+// checked as the bytes arrive.
+void TTextLoader::checkExpectedLength() {
+  if (fDev.isSequential())
+    return;
+  const qint64 bytes = StreamRemaining(fDev);
+  if (!fAnsi && (bytes & 1)) {
+    L.EnsureOneParagraph();
+    throw EStreamError(QStringLiteral("UTF-16 text has an odd number of bytes (%1)").arg(bytes));
+  }
+  if ((fAnsi ? bytes : bytes / 2) > fLimit) {
+    L.EnsureOneParagraph();
+    throw ETextTooLong();
+  }
+}
+
+// Characters to read next: `want`, or a shared buffer's worth when the
+// device's length is unknown, at most what the expected length still holds,
+// and never more than one beyond the length limit (to detect passing it).
+int64_t TTextLoader::nextRead(int64_t want) const {
+  const int64_t expected = fReader.expectedChars();
+  if (expected > 0)
+    want = std::min(want, expected);
+  return std::max<int64_t>(1, std::min<int64_t>(want, int64_t{fLimit} + 1 - fRead));
+}
+
+// Bytes of shared buffers the rest of a load of known length needs: its
+// characters, and per buffer the header, the NUL and alignment.
+size_t TTextLoader::expectBytes(int32_t carried) const {
+  const int64_t expected = fReader.expectedChars();
+  if (expected <= 0)
+    return 0;
+  const int64_t chars = carried + expected;
+  return static_cast<size_t>(chars * 2 + (chars / fB + 1) * 24);
+}
+
+void TTextLoader::startBuffer() {
+  const int32_t want = static_cast<int32_t>(nextRead(fB));
+  fBuf = L.fArena.Alloc(want + 1, expectBytes(0));
   L.fBufferList.push_back(TBufferRecord{fBuf, 0, 0});
-  const int32_t want = static_cast<int32_t>(std::min<int64_t>(kLoadBufferChars, fRemaining));
-  fFill = fReader.read(fBuf, want);
-  fRemaining = fReader.error() ? 0 : fRemaining - fFill;
+  fFill = 0;
+  fill(want);
+}
+
+// Reads up to n characters behind the current ones.
+void TTextLoader::fill(int32_t n) {
+  const int32_t got = fReader.read(fBuf + fFill, n);
+  fFill += got;
   fBuf[fFill] = 0;
+  fRead += got;
+  if (fRead > fLimit)
+    throw ETextTooLong();
 }
 
 void TTextLoader::scan() {
@@ -199,15 +320,12 @@ void TTextLoader::scan() {
     if (i > runStart)
       fPrev = 0;
     if (i >= fFill) {
-      if (fRemaining == 0)
+      if (!fReader.more())
         break;
-      // The unfinished paragraph moves to the start of the new buffer.
-      const int32_t shift = fP;
-      const bool more = changeBuffer();
-      i -= shift;
-      if (more)
-        continue;
-      break;
+      // The unfinished paragraph moves to the start of the next buffer.
+      i -= fP;
+      changeBuffer();
+      continue;
     }
     const char16_t c = fBuf[i];
     if (c == 0) {
@@ -215,7 +333,6 @@ void TTextLoader::scan() {
         fStoppedAtNull = true;
         fNullIndex = i;
         fFill = i;
-        fRemaining = 0;
         break;
       }
       fBuf[i] = fNullRepl;
@@ -251,45 +368,79 @@ void TTextLoader::scan() {
   endParagraph(fFill, true);
 }
 
-// Moves the unfinished paragraph to a new buffer and reads behind it.
-// Returns false when nothing more could be read.
-bool TTextLoader::changeBuffer() {
+void TTextLoader::changeBuffer() {
+  if (fP == 0)
+    growBuffer();
+  else
+    moveUnfinished();
+}
+
+// Finished paragraphs stay where they are and their buffer keeps just their
+// part; the unfinished paragraph moves to a new shared buffer.
+void TTextLoader::moveUnfinished() {
   const int32_t c = fFill - fP;
-  const int32_t cap = static_cast<int32_t>(c + std::min<int64_t>(kLoadBufferChars, fRemaining) + 1);
-  // Buffers that hold finished paragraphs stay until the store is emptied
-  // and come from the arena; a paragraph too long for one buffer grows
-  // through buffers of its own, which are freed as it outgrows them.
-  char16_t* nb = fP > 0 ? L.fArena.Alloc(cap) : zvAllocStrBuf(cap);
-  if (c > 0)
-    std::memcpy(nb, fBuf + fP, static_cast<size_t>(c) * sizeof(char16_t));
-  if (fP > 0) {
-    L.fBufferList.push_back(TBufferRecord{nb, 0, 0});
-    if (fP < kCompactBelow && !zvStrBufInBlock(fBuf)) {
-      // Keep only the completed part, exactly sized.
-      char16_t* exact = zvAllocStrBuf(fP);
-      std::memcpy(exact, fBuf, static_cast<size_t>(fP) * sizeof(char16_t));
-      for (int32_t n = fFirstPar; n < L.Count(); ++n) {
-        ParInfo& par = *L.Par(n);
-        if (par.ParText)
-          par.ParText = exact + (par.ParText - fBuf);
-      }
-      L.fBufferList[L.fBufferList.size() - 2].Buf = exact;
-      zvFreeStrBuf(fBuf);
-    }
-  } else {
-    L.fBufferList.back().Buf = nb;
-    zvFreeStrBuf(fBuf);
-  }
+  fCarry.assign(fBuf + fP, fBuf + fFill);
+  shrinkBuffer(fP);
   fConsumed += fP;
   fFirstPar = L.Count();
+  const int32_t want = static_cast<int32_t>(nextRead(fB));
+  char16_t* nb = L.fArena.Alloc(c + want + 1, expectBytes(c));
+  L.fBufferList.push_back(TBufferRecord{nb, 0, 0});
+  if (c > 0)
+    std::memcpy(nb, fCarry.data(), static_cast<size_t>(c) * sizeof(char16_t));
   fBuf = nb;
   fP = 0;
-  const int32_t want = static_cast<int32_t>(std::min<int64_t>(cap - 1 - c, fRemaining));
-  const int32_t got = fReader.read(nb + c, want);
-  fRemaining = fReader.error() ? 0 : fRemaining - got;
-  fFill = c + got;
-  nb[fFill] = 0;
-  return got > 0 || c > 0;
+  fFill = c;
+  fill(want);
+}
+
+// The whole buffer is one unfinished paragraph: it goes on in a malloc
+// buffer whose capacity at least doubles, reallocated in place as it grows
+// further (no paragraph points into it yet).
+void TTextLoader::growBuffer() {
+  const int32_t c = fFill;
+  const int32_t want = static_cast<int32_t>(nextRead(std::max(c, fB)));
+  const int32_t cap = c + want + 1;
+  char16_t* nb;
+  if (zvStrBufInBlock(fBuf)) {
+    nb = zvAllocStrBuf(cap);
+    std::memcpy(nb, fBuf, static_cast<size_t>(c) * sizeof(char16_t));
+    L.fBufferList.back().Buf = nb;
+    L.fArena.ShrinkLast(fBuf, 0);
+  } else {
+    nb = zvReallocStrBuf(fBuf, cap);
+    L.fBufferList.back().Buf = nb;
+  }
+  fBuf = nb;
+  fill(want);
+}
+
+// Gives back the current buffer's capacity beyond `used` characters. A
+// malloc buffer that moves when it shrinks takes its paragraphs along.
+void TTextLoader::shrinkBuffer(int32_t used) {
+  const int32_t cap = zvStrBufSize(fBuf);
+  used = std::min(used, cap);
+  if (used == cap || L.fArena.ShrinkLast(fBuf, used) || zvStrBufInBlock(fBuf))
+    return;
+  const auto from = reinterpret_cast<uintptr_t>(fBuf);
+  char16_t* moved = zvReallocStrBuf(fBuf, used);
+  L.fBufferList.back().Buf = moved;
+  fBuf = moved;
+  if (reinterpret_cast<uintptr_t>(moved) == from)
+    return;
+  for (int32_t n = fFirstPar; n < L.Count(); ++n) {
+    ParInfo& par = *L.Par(n);
+    if (par.ParText)
+      par.ParText = moved + (reinterpret_cast<uintptr_t>(par.ParText) - from) / sizeof(char16_t);
+  }
+}
+
+// After a complete or interrupted load: the last buffer keeps what was read
+// into it and the arena returns its unused pages.
+void TTextLoader::closeLastBuffer() {
+  if (fBuf)
+    shrinkBuffer(fFill + 1);
+  L.fArena.Trim();
 }
 
 void TTextLoader::endParagraph(int32_t i, bool last) {
@@ -307,18 +458,20 @@ void TTextLoader::endParagraph(int32_t i, bool last) {
     SetStartAttrib(par, fStyleAtStart);
   L.Add(&par);
   fTextLen += n + (last ? 0 : 2);
-  if (fTextLen > std::numeric_limits<int32_t>::max() - 2) {
+  if (fTextLen > fLimit) {
     L.fTextLen = static_cast<int32_t>(fTextLen - n - (last ? 0 : 2));
     throw ETextTooLong();
   }
   L.fTextLen = static_cast<int32_t>(fTextLen);
 }
 
+// The position is the stream offset read so far: device positions mean
+// nothing on sequential devices.
 void TTextLoader::progress() {
   const uint32_t now = GetTickCount();
   if (!TickReached(now, fNextReport))
     return;
-  const qint64 pos = fDev.pos();
+  const qint64 pos = fStartPos + fReader.bytes();
   L.fLoadPosition = static_cast<int32_t>(std::min<qint64>(pos, std::numeric_limits<int32_t>::max()));
   fNextReport = now + fInterval;
   fOnProgress(L);
@@ -467,6 +620,7 @@ void TParagraphsList::SaveToStream(QIODevice& Stream, bool Ansi, bool StripStray
     }
   }
   out.flush();
+  FlushWrites(Stream);
   fSavePosition = fCount;
   if (OnProgress)
     OnProgress(*this);

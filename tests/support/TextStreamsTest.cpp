@@ -1,11 +1,13 @@
 // Tests of loading text from byte streams into the paragraph store and saving
 // it back: break detection, both character widths, buffer changes on large
 // texts, NUL handling, trailing blanks, static-format codes, progress reports,
-// and failing or oversized devices.
+// pipes and other devices that do not know their length, and failing or
+// oversized devices.
 #include "StoreTestUtil.h"
 
 #include "platform/Exceptions.h"
 #include "support/ParagraphsList.h"
+#include "support/TextArena.h"
 
 #include <QBuffer>
 #include <QFile>
@@ -13,10 +15,12 @@
 #include <QTemporaryDir>
 
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <string>
 #include <thread>
+#include <unistd.h>
 #include <vector>
 
 namespace zarv::test {
@@ -248,6 +252,82 @@ protected:
 private:
   qint64 fFailAfter;
   int fSleepMs;
+};
+
+// A sequential device (like a socket) over fixed bytes that hands them out
+// in pieces of 1 to 7 bytes, and now and then has none until the reader
+// waits for more. At the end it returns 0, or -1 as a closed socket does. With
+// failAt >= 0 it fails there, saying why.
+class TrickleDevice : public QIODevice {
+public:
+  TrickleDevice(QByteArray data, uint32_t seed, bool endsWithMinusOne = false, qint64 failAt = -1)
+      : fData(std::move(data)), fSeed(seed), fMinusOne(endsWithMinusOne), fFailAt(failAt) {
+    open(QIODevice::ReadOnly | QIODevice::Unbuffered);
+  }
+  bool isSequential() const override { return true; }
+  bool waitForReadyRead(int) override {
+    fReady = fOffset < fData.size() && fOffset != fFailAt;
+    return fReady;
+  }
+
+protected:
+  qint64 readData(char* data, qint64 maxSize) override {
+    if (fOffset == fFailAt) {
+      setErrorString(QStringLiteral("the line dropped"));
+      return -1;
+    }
+    if (fOffset >= fData.size())
+      return fMinusOne ? -1 : 0;
+    if (!fReady)
+      return 0;
+    fSeed = fSeed * 1664525u + 1013904223u;
+    qint64 n = std::min<qint64>({maxSize, 1 + (fSeed >> 24) % 7, fData.size() - fOffset});
+    if (fFailAt >= 0)
+      n = std::min(n, fFailAt - fOffset);
+    std::memcpy(data, fData.constData() + fOffset, static_cast<size_t>(n));
+    fOffset += n;
+    fReady = (fSeed >> 8) % 3 != 0;
+    return n;
+  }
+  qint64 writeData(const char*, qint64) override { return -1; }
+
+private:
+  QByteArray fData;
+  uint32_t fSeed;
+  bool fMinusOne;
+  qint64 fFailAt;
+  qint64 fOffset = 0;
+  bool fReady = false;
+};
+
+// The bytes written into a real pipe(2) by another thread and read through
+// QFile on the reading end; `load` runs on the open device.
+template <class Fn> void ThroughPipe(const QByteArray& bytes, Fn load) {
+  std::signal(SIGPIPE, SIG_IGN); // a load that stops early must not kill the writer
+  int fds[2];
+  ASSERT_EQ(pipe(fds), 0);
+  std::thread writer([&] {
+    for (qsizetype done = 0; done < bytes.size();) {
+      const ssize_t n = write(fds[1], bytes.constData() + done, static_cast<size_t>(bytes.size() - done));
+      if (n <= 0)
+        break;
+      done += n;
+    }
+    close(fds[1]);
+  });
+  {
+    QFile in;
+    ASSERT_TRUE(in.open(fds[0], QIODevice::ReadOnly, QFileDevice::AutoCloseHandle));
+    ASSERT_TRUE(in.isSequential());
+    load(in);
+  }
+  writer.join();
+}
+
+// Loads use buffers of `chars` characters while it lives.
+struct SmallLoadBuffers {
+  explicit SmallLoadBuffers(int32_t chars) { detail::SetLoadBufferCharsForTesting(chars); }
+  ~SmallLoadBuffers() { detail::SetLoadBufferCharsForTesting(0); }
 };
 
 // ---- Break styles and round trips ------------------------------------------------
@@ -870,6 +950,219 @@ TEST(TextStreams, DeviceRefusingWritesMakesSaveRaise) {
       EXPECT_TRUE(StoreText(*l.store) == text);
     }
   }
+}
+
+// ---- Devices without a known length (issue 10) ------------------------------------------
+
+TEST(TextStreams, Issue10PipesAndOtherSequentialDevicesAreReadToTheirEnd) {
+  const Pars bigPars = RandomParagraphs(3000, true, 10);
+  struct Text {
+    Pars pars;
+    TzvsLineBreak lb;
+  };
+  const Text texts[] = {{{u"first line", u"second line", u""}, zsbLF}, {bigPars, zsbCRLF}};
+  enum Source { kPipe, kTrickle, kTrickleMinusOne };
+  for (bool ansi : {true, false}) {
+    for (const Text& t : texts) {
+      const QByteArray bytes = Encode(Join(t.pars, t.lb), ansi);
+      for (Source src : {kPipe, kTrickle, kTrickleMinusOne}) {
+        SCOPED_TRACE(std::string(ansi ? "8-bit, " : "UTF-16, ") + std::to_string(t.pars.size()) +
+                     " paragraphs, source " + std::to_string(src));
+        std::vector<int32_t> positions;
+        auto check = [&](QIODevice& dev) {
+          Loaded l = LoadFrom(dev, {.ansi = ansi, .progressInterval = 0}, zsbCR,
+                              [&](TParagraphsList& s) { positions.push_back(s.fLoadPosition); });
+          ExpectParagraphs(*l.store, t.pars);
+          EXPECT_EQ(BreakName(l.lb), BreakName(t.lb));
+        };
+        if (src == kPipe) {
+          ThroughPipe(bytes, check);
+        } else {
+          TrickleDevice dev(bytes, 7, src == kTrickleMinusOne);
+          check(dev);
+        }
+        // Progress counts the bytes read, which a sequential device's position does not.
+        EXPECT_TRUE(std::is_sorted(positions.begin(), positions.end()));
+        if (!positions.empty()) {
+          EXPECT_GT(positions.front(), 0);
+          EXPECT_LE(positions.back(), bytes.size());
+        }
+      }
+    }
+  }
+  // Files in /proc report size 0 although they have text.
+  QFile version(QStringLiteral("/proc/version"));
+  if (version.open(QIODevice::ReadOnly)) {
+    const QByteArray expected = version.readAll();
+    version.seek(0);
+    Loaded l = LoadFrom(version, {.ansi = true});
+    ASSERT_FALSE(expected.isEmpty());
+    EXPECT_EQ(StoreText(*l.store), QString::fromLatin1(expected).replace('\n', "\r\n").toStdU16String());
+  }
+}
+
+TEST(TextStreams, Issue10OddUtf16ByteCountOfASequentialDeviceRaisesAfterTheTextIsClosed) {
+  const Pars pars = {u"first line", Pattern(3000), u"last"};
+  const QByteArray bytes = Encode(Join(pars, zsbCRLF), false) + 'x';
+  for (bool pipeSource : {true, false}) {
+    SCOPED_TRACE(pipeSource ? "pipe" : "trickling device");
+    auto check = [&](QIODevice& dev) {
+      auto store = std::make_unique<TParagraphsList>();
+      TzvsLineBreak lb = zsbLF;
+      try {
+        store->LoadFromStream(dev, false, 0, false, lb);
+        ADD_FAILURE() << "an odd byte count loaded";
+      } catch (const EStreamError& e) {
+        EXPECT_TRUE(e.message().contains(QString::number(bytes.size()))) << e.message().toStdString();
+      }
+      ExpectParagraphs(*store, pars);
+    };
+    if (pipeSource) {
+      ThroughPipe(bytes, check);
+    } else {
+      TrickleDevice dev(bytes, 3);
+      check(dev);
+    }
+  }
+}
+
+// A sequential device that fails says so and keeps what came; the length
+// limit holds as the bytes arrive (a random-access device is refused before
+// reading).
+TEST(TextStreams, Issue10SequentialDevicesFailLoudlyAndKeepToTheLengthLimit) {
+  const std::u16string text = Join(Pars(40, Pattern(20)), zsbCRLF); // 40 x 20 + 39 x 2 = 878 characters
+  for (bool ansi : {true, false}) {
+    SCOPED_TRACE(ansi ? "8-bit" : "UTF-16");
+    const QByteArray bytes = Encode(text, ansi);
+    TrickleDevice failing(bytes, 5, false, bytes.size() / 2);
+    auto store = std::make_unique<TParagraphsList>();
+    TzvsLineBreak lb = zsbCRLF;
+    try {
+      store->LoadFromStream(failing, ansi, 0, false, lb);
+      ADD_FAILURE() << "a failing device loaded";
+    } catch (const EStreamError& e) {
+      EXPECT_TRUE(e.message().contains(QStringLiteral("the line dropped"))) << e.message().toStdString();
+    }
+    ASSERT_STORE_OK(*store);
+    const std::u16string got = StoreText(*store);
+    EXPECT_TRUE(text.compare(0, got.size(), got) == 0 && got.size() > text.size() / 3);
+
+    struct Case {
+      int32_t limit;
+      bool sequential;
+      bool tooLong;
+    };
+    const Case cases[] = {{878, true, false}, {877, true, true}, {100, true, true}, {877, false, true}};
+    for (const Case& c : cases) {
+      SCOPED_TRACE("limit " + std::to_string(c.limit) + (c.sequential ? ", sequential" : ", random access"));
+      detail::SetLoadTextLimitForTesting(c.limit);
+      SmallLoadBuffers buffers(64);
+      TrickleDevice trickle(bytes, 9);
+      FailingReadDevice file(bytes, bytes.size());
+      QIODevice& dev = c.sequential ? static_cast<QIODevice&>(trickle) : file;
+      auto limited = std::make_unique<TParagraphsList>();
+      bool threw = false;
+      try {
+        limited->LoadFromStream(dev, ansi, 0, false, lb);
+      } catch (const ETextTooLong&) {
+        threw = true;
+      }
+      detail::SetLoadTextLimitForTesting(0);
+      EXPECT_EQ(threw, c.tooLong);
+      ASSERT_STORE_OK(*limited);
+      EXPECT_LE(limited->fTextLen, c.limit);
+      if (!c.sequential) {
+        EXPECT_EQ(file.delivered, 0);
+      }
+    }
+  }
+}
+
+// ---- Buffer sizes (issue 11) ---------------------------------------------------------------
+
+// Texts whose pieces land on every buffer edge when buffers are a few
+// characters long: short and long runs, single and paired breaks of every
+// kind, NULs, style codes and trailing blanks. Loading them with tiny buffers,
+// from a random-access or a trickling device, must give exactly what the
+// normal buffers give.
+TEST(TextStreams, Issue11TinyBuffersLoadExactlyWhatNormalBuffersLoad) {
+  const std::u16string pieces[] = {u"a", u"word", u"\r", u"\n", u"\r\n", u"\n\r", u"\r\r", u"  ", u"\t",
+                                   std::u16string(1, u'\0'), u"\x02", u"\x15", Pattern(40), Pattern(300)};
+  uint32_t x = 11;
+  auto next = [&x] {
+    x = x * 1664525u + 1013904223u;
+    return x >> 8;
+  };
+  for (int round = 0; round < 60; ++round) {
+    std::u16string text;
+    const uint32_t n = next() % 60;
+    for (uint32_t k = 0; k < n; ++k)
+      text += pieces[next() % std::size(pieces)];
+    const bool ansi = round % 2;
+    const LoadOptions o{.ansi = ansi,
+                        .nullReplacement = round % 3 ? u'.' : u'\0',
+                        .discard = round % 4 == 1,
+                        .staticFormat = round % 5 < 2};
+    const QByteArray bytes = Encode(text, ansi);
+    const Loaded normal = LoadBytes(bytes, o);
+    ASSERT_STORE_OK(*normal.store);
+    for (int32_t chars : {1, 2, 3, 5, 16}) {
+      SCOPED_TRACE("round " + std::to_string(round) + ", buffers of " + std::to_string(chars) + ": " +
+                   Show(text.substr(0, 60)));
+      SmallLoadBuffers buffers(chars);
+      TrickleDevice trickle(bytes, static_cast<uint32_t>(round));
+      for (bool sequential : {false, true}) {
+        Loaded l = sequential ? LoadFrom(trickle, o) : LoadBytes(bytes, o);
+        ExpectParagraphs(*l.store, Paragraphs(*normal.store));
+        EXPECT_EQ(BreakName(l.lb), BreakName(normal.lb));
+        for (int32_t i = 0; i < l.store->Count(); ++i)
+          ASSERT_EQ(GetStartAttrib(*l.store->Par(i)), GetStartAttrib(*normal.store->Par(i))) << "paragraph " << i;
+        if (!sequential) {
+          EXPECT_EQ(l.streamPos, normal.streamPos);
+        }
+      }
+    }
+  }
+}
+
+// Buffers keep only what their paragraphs use, whatever the paragraph
+// lengths and whether the length was known: the blocks and own buffers of a
+// load come to the text, its NULs and the dropped halves of CR LF, plus a
+// page per block and a header per buffer.
+TEST(TextStreams, Issue11LoadedBuffersHoldLittleMoreThanTheText) {
+  for (int32_t length : {30, 40000, 70000, 200000}) {
+    const Pars pars(static_cast<size_t>(1'000'000 / length + 3), Pattern(static_cast<size_t>(length)));
+    const QByteArray bytes = Encode(Join(pars, zsbCRLF), true);
+    for (bool sequential : {false, true}) {
+      SCOPED_TRACE(std::to_string(pars.size()) + " paragraphs of " + std::to_string(length) +
+                   (sequential ? ", sequential" : ", random access"));
+      TrickleDevice trickle(bytes, 1);
+      QByteArray copy = bytes;
+      QBuffer buffer(&copy);
+      buffer.open(QIODevice::ReadOnly);
+      Loaded l = LoadFrom(sequential ? static_cast<QIODevice&>(trickle) : buffer, {.ansi = true});
+      ExpectParagraphs(*l.store, pars);
+      size_t held = l.store->TextBlockBytes();
+      for (const TBufferRecord& b : l.store->fBufferList)
+        if (!zvStrBufInBlock(b.Buf))
+          held += static_cast<size_t>(zvStrBufSize(b.Buf)) * 2 + 8;
+      const size_t text = static_cast<size_t>(bytes.size()) * 2 + 2;
+      const size_t blocks = sequential ? 12 : 2; // 64 KB doubling to 8 MB, or sized from the length
+      EXPECT_LE(held, text + blocks * 4096 + l.store->fBufferList.size() * 24);
+    }
+  }
+}
+
+// ---- Saving to devices that buffer (issue 10) ----------------------------------------------
+
+TEST(TextStreams, Issue10SaveRaisesWhenAFileCannotTakeItsLastBytes) {
+  QFile full(QStringLiteral("/dev/full"));
+  if (!full.open(QIODevice::WriteOnly))
+    GTEST_SKIP() << "no /dev/full";
+  Loaded l = LoadText(u"short\r\ntext", {});
+  // The few bytes stay in the file's buffer until flushed, where the device refuses them.
+  EXPECT_THROW(l.store->SaveToStream(full, false, false, false, zsbCRLF), EStreamError);
+  EXPECT_STORE_OK(*l.store);
 }
 
 } // namespace

@@ -36,7 +36,8 @@ public:
   ERangeError() : EZarvError(QString::fromLatin1(SListIndexError)) {}
 };
 
-// A list would grow past the 2^31 - 1 items its 32-bit indexes can reach.
+// A list would grow past the items its indexes can number (2^31 - 1 for
+// 32-bit indexes, fewer where an index is stored in fewer bits).
 class EListError : public EZarvError {
 public:
   EListError() : EZarvError(QString::fromLatin1(SListCapacityError)) {}

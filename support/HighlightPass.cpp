@@ -213,8 +213,9 @@ void TKeywordPass::paragraph(int32_t p, int32_t changeStart, int32_t changeEnd) 
   if (!keywordsAllowed(*GetStartDynAttrib(par), reset) && GetDynCount(par) == 0)
     return;
   removeOwnKeywordRuns(par, reset ? 0 : changeStart, reset ? len + 1 : std::max(changeEnd, changeStart + 1), K);
-  const int32_t w0 = p == fStart.GetParNb() ? std::max(0, changeStart - longest - 1) : 0;
-  const int32_t w1 = p == fStop.GetParNb() ? std::min(len, changeEnd + longest) : len;
+  // 64-bit: a giant keyword must not wrap the window's ends.
+  const int32_t w0 = p == fStart.GetParNb() ? int32_t(std::max<int64_t>(0, int64_t(changeStart) - longest - 1)) : 0;
+  const int32_t w1 = p == fStop.GetParNb() ? int32_t(std::min<int64_t>(len, int64_t(changeEnd) + longest)) : len;
   if (w1 <= w0)
     return;
   const char16_t* text = par.ParText;

@@ -35,6 +35,8 @@ QString TKeywordList::Get(int32_t index) const { return KeyInfoLen(index).Keywor
 
 void TKeywordList::Insert(int32_t index, const QString& s) {
   CheckIndex(index, true);
+  if (GetCount() >= kMaxEntries)
+    throw EListError();
   fKeyList.insert(fKeyList.begin() + index, NewEntry(s, TKeywordInfo{}));
   Changed();
 }
@@ -78,6 +80,8 @@ void TKeywordList::Assign(const TStrings& source) {
   }
   UpdateLock lock(*this);
   Clear();
+  if (other->GetCount() > kMaxEntries) // only a subclass could have grown it so far
+    throw EListError();
   fKeyList.reserve(other->fKeyList.size());
   for (const auto& e : other->fKeyList)
     fKeyList.push_back(std::make_unique<TKeyInfoLen>(*e));
@@ -86,8 +90,19 @@ void TKeywordList::Assign(const TStrings& source) {
 
 int32_t TKeywordList::AddKeyWord(const QString& Keyword, TWordOptions Options, TZarvFontStyles Style,
                                  int32_t ContextNumber, int16_t Cursor, TColor Backgnd, TColor Foregnd) {
+  if (GetCount() >= kMaxEntries)
+    throw EListError();
   fKeyList.push_back(NewEntry(Keyword, TKeywordInfo{Options, Style, ContextNumber, Cursor, Backgnd, Foregnd}));
-  Changed();
+  if (fUpdating) {
+    Changed();
+  } else {
+    // An appended entry only adds to the summaries: no full rebuild, so that
+    // adding n keywords one by one stays linear.
+    ++fGeneration;
+    summarize(*fKeyList.back());
+    if (OnChange)
+      OnChange(*this);
+  }
   return GetCount() - 1;
 }
 
@@ -128,16 +143,19 @@ void TKeywordList::rebuild() {
   ++fGeneration;
   fGWOptions = woMatchCase;
   fLongestKeyword = 0;
-  for (const auto& e : fKeyList) {
-    e->KeyLen = static_cast<int32_t>(e->KeywordOrg.size());
-    fLongestKeyword = std::max(fLongestKeyword, e->KeyLen);
-    fGWOptions |= e->BasicPart.Options & (woFirstParWord | woFirstNonBlank);
-    if (e->BasicPart.Options.testFlag(woMatchCase)) {
-      e->KeywordTrans = e->KeywordOrg;
-    } else {
-      fGWOptions &= ~TWordOptions(woMatchCase);
-      e->KeywordTrans = zvUpperCased(fUpperCaseType, e->KeywordOrg);
-    }
+  for (const auto& e : fKeyList)
+    summarize(*e);
+}
+
+void TKeywordList::summarize(TKeyInfoLen& e) {
+  e.KeyLen = static_cast<int32_t>(e.KeywordOrg.size());
+  fLongestKeyword = std::max(fLongestKeyword, e.KeyLen);
+  fGWOptions |= e.BasicPart.Options & (woFirstParWord | woFirstNonBlank);
+  if (e.BasicPart.Options.testFlag(woMatchCase)) {
+    e.KeywordTrans = e.KeywordOrg;
+  } else {
+    fGWOptions &= ~TWordOptions(woMatchCase);
+    e.KeywordTrans = zvUpperCased(fUpperCaseType, e.KeywordOrg);
   }
 }
 

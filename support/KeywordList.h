@@ -80,6 +80,11 @@ public:
   TKeywordList() = default;
   ~TKeywordList() override;
 
+  // Keyword indexes are non-negative 16-bit numbers inside style runs
+  // (negative ones name start-stop entries). Growing past this count raises
+  // EListError.
+  static constexpr int32_t kMaxEntries = 0x8000;
+
   // ---- TStrings ---------------------------------------------------------------
   QString Get(int32_t index) const override;
   int32_t GetCount() const override { return static_cast<int32_t>(fKeyList.size()); }
@@ -156,6 +161,9 @@ protected:
 
 private:
   void rebuild();
+  // Derives the searched form and length of one entry and adds it to the
+  // list's summaries.
+  void summarize(TKeyInfoLen& e);
 
   TKeyInfoList fKeyList;
   TWordOptions fGWOptions = woMatchCase;

@@ -32,6 +32,8 @@ TStartStopKeyList::TStartStopKeyList() : TDynArray2(static_cast<int16_t>(sizeof(
 TStartStopKeyList::~TStartStopKeyList() { destroyEntries(); }
 
 void TStartStopKeyList::destroyEntries() {
+  fFirstWithKey.clear();
+  fStartKeys.clear();
   for (int32_t i = fCount - 1; i >= 0; --i)
     static_cast<StartStopInfo*>(PointerUnchecked(i))->~StartStopInfo();
   fCount = 0;
@@ -53,20 +55,29 @@ std::u16string TStartStopKeyList::foldedKey(const QString& key, TWordOptions opt
 
 void TStartStopKeyList::linkEntry(int32_t i) {
   StartStopInfo& e = *static_cast<StartStopInfo*>(PointerUnchecked(i));
-  e.Previous = -1;
+  std::u16string byOptions(1, char16_t(e.Attributes.Options.toInt()));
+  byOptions += e.StartKey;
+  const auto [first, isNew] = fFirstWithKey.try_emplace(std::move(byOptions), i);
+  e.Previous = isNew ? -1 : first->second;
   e.StartCheckLen = e.StartLen;
-  for (int32_t j = 0; j < i; ++j) {
-    const StartStopInfo& o = *static_cast<const StartStopInfo*>(PointerUnchecked(j));
-    if (e.Previous < 0 && o.Attributes.Options == e.Attributes.Options && o.StartKey == e.StartKey)
-      e.Previous = j;
-    if (o.StartLen > e.StartCheckLen && StartsWith(o.StartKey, e.StartKey))
-      e.StartCheckLen = o.StartLen;
-  }
+  const std::u16string_view key(e.StartKey);
+  for (auto it = fStartKeys.lower_bound(key); it != fStartKeys.end() && it->substr(0, key.size()) == key; ++it)
+    e.StartCheckLen = std::max(e.StartCheckLen, int32_t(it->size()));
+  fStartKeys.insert(key);
+}
+
+void TStartStopKeyList::relinkAll() {
+  fFirstWithKey.clear();
+  fStartKeys.clear();
+  for (int32_t i = 0; i < fCount; ++i)
+    linkEntry(i);
 }
 
 int32_t TStartStopKeyList::AddStartStopKey(const QString& StartKey, const QString& StopKey, TWordOptions Options,
                                            TZarvFontStyles Style, int32_t ContextNumber, int16_t Cursor,
                                            TColor Backgnd, TColor Foregnd, bool ParStop) {
+  if (fCount >= kMaxEntries)
+    throw EListError();
   StartStopInfo e;
   e.Attributes = TKeywordInfo{OptionsFromInt(static_cast<int32_t>(Options.toInt())), Style, ContextNumber,
                               Cursor, Backgnd, Foregnd};
@@ -116,8 +127,7 @@ void TStartStopKeyList::setUpperCaseType(TzvUpperCase value) {
     e.StopKey = foldedKey(e.StopKeyStr, e.Attributes.Options);
   }
   // Keys that were different may fold alike now (or the other way round).
-  for (int32_t i = 0; i < fCount; ++i)
-    linkEntry(i);
+  relinkAll();
   fDelChecked = false;
 }
 

@@ -29,7 +29,10 @@
 #include "support/KeywordList.h"
 
 #include <QFlags>
+#include <set>
 #include <string>
+#include <string_view>
+#include <unordered_map>
 
 namespace zarv {
 
@@ -81,8 +84,13 @@ public:
   // woMatchCase; the longest key lengths keep their values.
   void Clear();
 
+  // Entries are numbered in 15 bits inside style runs (the top bit marks
+  // them), and the value with every bit set means "no entry".
+  static constexpr int32_t kMaxEntries = 0x7FFF;
+
   // Appends an entry; returns its index. Keys are folded unless Options has
   // woMatchCase, and Previous/StartCheckLen are found from the entries before.
+  // EListError when the list already holds kMaxEntries.
   int32_t AddStartStopKey(const QString& StartKey, const QString& StopKey, TWordOptions Options,
                           TZarvFontStyles Style, int32_t ContextNumber, int16_t Cursor, TColor Backgnd,
                           TColor Foregnd, bool ParStop);
@@ -140,9 +148,19 @@ private:
   using TDynArray2::SetCount;
 
   std::u16string foldedKey(const QString& key, TWordOptions options) const;
-  // Previous and StartCheckLen of entry i against entries 0..i-1.
+  // Previous and StartCheckLen of entry i against entries 0..i-1, found
+  // through the key indexes below, which entry i then joins.
   void linkEntry(int32_t i);
+  // Links every entry again from scratch (after the keys were refolded).
+  void relinkAll();
   void destroyEntries();
+
+  // Indexes over the linked entries' folded start keys (views into the
+  // entries, which never move): the first entry per options and key, for
+  // Previous; the distinct keys in order, so that the keys beginning with a
+  // given one form one range, for StartCheckLen.
+  std::unordered_map<std::u16string, int32_t> fFirstWithKey;
+  std::set<std::u16string_view> fStartKeys;
 
   TzvUpperCase fUpperCaseType = zvuAscii;
   TWordOptions fGWOpt;

@@ -81,7 +81,7 @@ bool FindStart(TZarvNavigator& A, TZarvNavigator& C) {
   if (level < 15 && M.fApplyStartStopKeys && list.Count() > 0) {
     const int32_t cOff = std::min(C.GetParNb() == p ? C.GetOffset() : len, len);
     const int32_t longest = list.LongestStartKey();
-    const int32_t ws = aOff - std::min(aOff, longest + 1);
+    const int32_t ws = int32_t(aOff - std::min<int64_t>(aOff, int64_t(longest) + 1));
     const char16_t* text = par.ParText;
     const TCharSet& delims = M.fDelimiters;
     // First characters of the start keys, to pass over positions where no
@@ -126,7 +126,7 @@ bool FindStart(TZarvNavigator& A, TZarvNavigator& C) {
       for (int32_t i = 0; i < entryCount; ++i) {
         const StartStopInfo& e = list.EntryUnchecked(i);
         const int32_t n = e.StartLen;
-        if (n == 0 || pos + n > len || pos + n <= aOff)
+        if (n == 0 || n > len - pos || pos + n <= aOff)
           continue;
         const char16_t* src = e.Attributes.Options.testFlag(woMatchCase) ? text : upper;
         if (src[pos] != e.StartKey.front())
@@ -198,7 +198,7 @@ bool FindStop(TZarvNavigator& A, TZarvNavigator& C) {
   const int32_t n = e.StopLen;
   const bool ownCode = dynAt > 0; // the code in force is one of this paragraph's codes
 
-  int32_t ws = std::max(0, aOff - n - (e.StopLeftCheck ? 1 : 0));
+  int32_t ws = int32_t(std::max<int64_t>(0, int64_t(aOff) - n - (e.StopLeftCheck ? 1 : 0)));
   // Never before the run began, and never into the start key: a stop key
   // equal to the start key (quotes) must not close the range on its own
   // opening characters, nor a continuation run on the key that ended the
@@ -209,7 +209,7 @@ bool FindStop(TZarvNavigator& A, TZarvNavigator& C) {
     const int32_t keyLeft = d->SS.StartKlen >= kMaxKlen ? e.StartLen : std::min<int32_t>(d->SS.StartKlen, e.StartLen);
     ws = std::max(ws, d->DynOffset + keyLeft);
   }
-  const int32_t searchEnd = std::min(len, cOff + n);
+  const int32_t searchEnd = int32_t(std::min<int64_t>(len, int64_t(cOff) + n));
   const char16_t* text = par.ParText;
   const char16_t* src = e.Attributes.Options.testFlag(woMatchCase) ? text : M.GetUpText(p);
   const TCharSet& delims = M.fDelimiters;
@@ -343,8 +343,9 @@ bool TStartStopPass::nothingToParse(const ParInfo& par, int32_t aOff, int32_t bO
   const DynInfoRec& start = *GetStartDynAttrib(par);
   const int level = DynToLevel(start);
   const char16_t* text = par.ParText;
-  const int32_t from = std::max(0, aOff - list.LongestStartKey() - 1);
-  const int32_t to = std::min(len, bOff + std::max(list.LongestStartKey(), list.LongestStopKey()) + 1);
+  const int32_t from = int32_t(std::max<int64_t>(0, int64_t(aOff) - list.LongestStartKey() - 1));
+  const int32_t to =
+      int32_t(std::min<int64_t>(len, int64_t(bOff) + std::max(list.LongestStartKey(), list.LongestStopKey()) + 1));
   auto anyOf = [&](auto&& isFirst) {
     for (int32_t i = from; i < to; ++i)
       if (isFirst(text[i]))

@@ -7,6 +7,7 @@
 // Expected runs are written as one character per text character: '.' for
 // text without a context, else the context number of the run in force.
 #include "memo/ZarvMemo.h"
+#include "platform/Exceptions.h"
 #include "support/HighlightPass.h"
 #include "support/Highlighter.h"
 #include "support/LineFormat.h"
@@ -766,4 +767,40 @@ TEST(HighlightPassChains, Issue10ChainsMeetingAParagraphEndCloseAsExpected) {
       EXPECT_EQ(runs, c.runs[size_t(p)]) << QString::fromUtf16(c.text).toStdString() << " paragraph " << p;
     }
   }
+}
+
+// The last entries a list can number still give runs that open and close
+// where they should; one more entry is refused.
+TEST(HighlightPassLimits, Issue11TheLastEntriesTheListsCanNumberHighlightCorrectly) {
+  TZarvMemo memo;
+  TStartStopKeyList& ss = memo.StartStopKeys();
+  for (int32_t i = 0; i < TStartStopKeyList::kMaxEntries; ++i)
+    ss.AddStartStopKey(QStringLiteral("k%1:").arg(i), QStringLiteral("!"), woMatchCase, 0,
+                       i + 1 == TStartStopKeyList::kMaxEntries ? 7 : 1, 0, clNone, clNone, false);
+  EXPECT_THROW(ss.AddStartStopKey(QStringLiteral("x"), QString(), {}, 0, 1, 0, clNone, clNone, false), EListError);
+  TKeywordList& kw = memo.Keywords();
+  for (int32_t i = 0; i < TKeywordList::kMaxEntries; ++i)
+    kw.AddKeyWord(QStringLiteral("w%1").arg(i), woMatchCase | woWholeWordsOnly, fsBold,
+                  i + 1 == TKeywordList::kMaxEntries ? 9 : 2, 0, clNone, clNone);
+  EXPECT_THROW(kw.AddKeyWord(QStringLiteral("x"), {}, 0, 1, 0, clNone, clNone), EListError);
+  EXPECT_THROW(kw.Add(QStringLiteral("x")), EListError);
+
+  memo.SetTextBuf(QStringLiteral("a k32766:b! c w32767 d\r\nk0:e"));
+  HighlightAll(memo);
+  ASSERT_TRUE(memo.Paragraphs().CheckIntegrity().isEmpty());
+  EXPECT_EQ(Contexts(memo, 0), "..777777777...999999..");
+  EXPECT_EQ(Contexts(memo, 1), "1111") << "a range of entry 0 stays open to the end";
+}
+
+// A start key longer than the 16 bits a code keeps for its length still
+// keeps the stop search out of the key itself.
+TEST(HighlightPassLimits, Issue11AStartKeyOf65536CharactersIsNotClosedFromInside) {
+  TZarvMemo memo;
+  const QString key(65536, QLatin1Char('q'));
+  memo.StartStopKeys().AddStartStopKey(key, QStringLiteral("q"), woMatchCase, 0, 3, 0, clNone, clNone, false);
+  memo.SetTextBuf(key + QStringLiteral("abqz"));
+  HighlightAll(memo);
+  ASSERT_TRUE(memo.Paragraphs().CheckIntegrity().isEmpty());
+  const std::string runs = Contexts(memo, 0);
+  EXPECT_EQ(runs.substr(65530), "333333333.") << "the range ends after the q following the key";
 }

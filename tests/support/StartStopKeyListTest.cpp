@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <initializer_list>
+#include <random>
 #include <tuple>
 
 namespace zarv {
@@ -127,6 +128,38 @@ TEST(StartStopKeyList, StartCheckLenCoversLongerEarlierKeysThatBeginWithIt) {
   for (const auto& [key, checkLen] : cases)
     EXPECT_EQ(list.Entry(Add(list, key, u"x")).StartCheckLen, checkLen);
   EXPECT_EQ(list.Entry(0).StartCheckLen, 3) << "later entries do not count";
+}
+
+// Chains and check lengths found through the key indexes equal the plain
+// definition (CheckIntegrity walks every earlier entry), on random keys
+// that often share prefixes, across case options and refolding.
+TEST(StartStopKeyList, RandomKeysLinkAsThePlainWalkOverEarlierEntriesDoes) {
+  std::mt19937 rng(11);
+  const char16_t* pieces[] = {u"<", u"a", u"A", u"<<", u"ab", u"/*", u"\u00e9", u"\u00c9"};
+  for (int round = 0; round < 30; ++round) {
+    TStartStopKeyList list;
+    const int n = 1 + int(rng() % 40);
+    for (int i = 0; i < n; ++i) {
+      std::u16string key;
+      for (int k = 1 + int(rng() % 3); k > 0; --k)
+        key += pieces[rng() % std::size(pieces)];
+      Add(list, key.c_str(), u">", (rng() % 2) ? TWordOptions(woMatchCase) : TWordOptions());
+      if (rng() % 15 == 0)
+        list.setUpperCaseType(TzvUpperCase(rng() % 3));
+      ASSERT_EQ(list.CheckIntegrity().toStdString(), "") << "round " << round << " entry " << i;
+    }
+  }
+}
+
+// Entry indexes live in 15 bits of a style run; the list refuses to grow
+// past what they can number, and keeps what it has.
+TEST(StartStopKeyList, Issue11AListRefusesMoreEntriesThanRunsCanNumber) {
+  TStartStopKeyList list;
+  for (int32_t i = 0; i < TStartStopKeyList::kMaxEntries; ++i)
+    Add(list, u"<", u">");
+  EXPECT_EQ(list.Entry(TStartStopKeyList::kMaxEntries - 1).Previous, 0);
+  EXPECT_THROW(Add(list, u"<", u">"), EListError);
+  EXPECT_EQ(list.Count(), TStartStopKeyList::kMaxEntries);
 }
 
 TEST(StartStopKeyList, BoundsAndSummaryOptionsFollowTheEntries) {

@@ -124,7 +124,10 @@ private:
   bool fStatic;
   const TDynInfoArray& fCodes;
   bool fJustified = false;
-  int32_t fShare = 0, fExtra = 0, fRemainder = 0, fTab = 0;
+  int32_t fShare = 0, fExtra = 0, fTab = 0;
+  // A negative remainder only falls, by up to Spaces - 1 per blank, over as
+  // many as 2^31 blanks.
+  int64_t fRemainder = 0;
   TZarvFontStyles fStyle = 0;
   size_t fNextCode = 0;
   const DynInfoRec* fDyn = nullptr;

@@ -446,6 +446,9 @@ TEST_F(NavigatorDisplay, Issue11CoordinatesSaturateOnHugeLinesAndExtremeSettings
   QString manyWords;
   for (int i = 0; i < 16000; ++i)
     manyWords += QStringLiteral("WWWW ");
+  QString manyBlanks;
+  for (int i = 0; i < 60000; ++i)
+    manyBlanks += QStringLiteral("a ");
   struct Case {
     const char* name;
     QString text;
@@ -485,6 +488,16 @@ TEST_F(NavigatorDisplay, Issue11CoordinatesSaturateOnHugeLinesAndExtremeSettings
          t.memo.fLeftMargin = INT32_MAX;
          t.memo.fRightMargin = INT32_MIN;
          t.memo.fDisplayLeft = INT32_MAX;
+       },
+       INT32_MIN, true},
+      {"justified, 60 000 blanks sharing a free width of -50 000", manyBlanks,
+       [](NavigatorDisplay& t) {
+         t.memo.setJustified(true);
+         t.EditLine(0, 0, [&](LineInfo& li) {
+           li.JustifyStart = 0;
+           li.Spaces = 60000;
+           li.LineWidth = t.memo.ClientWidth() - 16 + 50000;
+         });
        },
        INT32_MIN, true},
       {"justified, free width below -2^31", QStringLiteral("abc def ghi"),

@@ -6,6 +6,7 @@
 #include "support/HighlightPass.h"
 #include "support/Highlighter.h"
 #include "support/Navigator.h"
+#include "support/StoreDump.h"
 
 #include <gtest/gtest.h>
 #include <random>
@@ -58,39 +59,10 @@ protected:
   TZarvMemo memo;
 };
 
-// Empty when both controls hold the same codes and start records in every
-// paragraph (positions, looks, levels, keys, key lengths); otherwise the
-// first paragraph that differs, dumped.
+// Empty when both controls hold the same text, start records and codes;
+// otherwise the first line where their dumps differ.
 std::string CodesDiffer(TZarvMemo& memo, TZarvMemo& scratch) {
-  const TParagraphsList& a = memo.Paragraphs();
-  const TParagraphsList& b = scratch.Paragraphs();
-  if (a.Count() != b.Count())
-    return " paragraph counts " + std::to_string(a.Count()) + " and " + std::to_string(b.Count());
-  auto same = [](const DynInfoRec& x, const DynInfoRec& y, bool offsets) {
-    return (!offsets || x.DynOffset == y.DynOffset) && x.DynStyle == y.DynStyle && x.Level == y.Level &&
-           x.Context == y.Context && x.Backgnd == y.Backgnd && x.Foregnd == y.Foregnd &&
-           std::equal(x.KeyIndex, x.KeyIndex + 16, y.KeyIndex) && x.Klen == y.Klen;
-  };
-  auto dump = [](const DynInfoRec& s, const TDynInfoArray& c) {
-    std::string out = "start ctx " + std::to_string(s.Context) + " lvl " + std::to_string(s.Level) + ":";
-    for (const DynInfoRec& d : c)
-      out += " [" + std::to_string(d.DynOffset) + " s" + std::to_string(d.DynStyle) + " l" + std::to_string(d.Level) +
-             " c" + std::to_string(d.Context) + "]";
-    return out;
-  };
-  for (int32_t p = 0; p < a.Count(); ++p) {
-    const auto& ca = GetDynArray(*a.Par(p));
-    const auto& cb = GetDynArray(*b.Par(p));
-    const DynInfoRec& sa = *GetStartDynAttrib(*a.Par(p));
-    const DynInfoRec& sb = *GetStartDynAttrib(*b.Par(p));
-    bool equal = ca.size() == cb.size() && same(sa, sb, false);
-    for (size_t i = 0; equal && i < ca.size(); ++i)
-      equal = same(ca[i], cb[i], true);
-    if (!equal)
-      return " paragraph " + std::to_string(p) + " [" + a.ParString(p).toStdString() + "]\nincremental " +
-             dump(sa, ca) + "\nscratch     " + dump(sb, cb);
-  }
-  return {};
+  return FirstDifference(DumpStore(memo.Paragraphs()), DumpStore(scratch.Paragraphs())).toStdString();
 }
 
 } // namespace
@@ -323,4 +295,20 @@ TEST(HighlightPassRandomLists, Issue10RandomChainedListsEndAndAgreeWithHighlight
     }
   }
   EXPECT_EQ(compared, 40 * 25);
+}
+
+// The store dump names each paragraph's text, start record and runs: a
+// keyword run inside nothing, a comment range across a break and the code
+// restoring plain text after it.
+TEST_F(HighlightPass, TheStoreDumpShowsTextStartRecordsAndRuns) {
+  setText(QStringLiteral("if /*\r\n*/ x"));
+  EXPECT_EQ(DumpStore(memo.Paragraphs()).toStdString(),
+            "P0 \"if /*\"\n"
+            "  start s=0x0\n"
+            "  @0 s=0xc1 ctx=1 bg=none fg=none cur=0 cl=0/0 lvl=0 keys=[0] klen=2/2\n"
+            "  @2 s=0x0\n"
+            "  @3 s=0xc2 ctx=2 bg=none fg=none cur=0 cl=0/0 lvl=0 keys=[-32768] klen=2/2\n"
+            "P1 \"*/ x\"\n"
+            "  start s=0xc2 ctx=2 bg=none fg=none cur=0 cl=0/0 lvl=0 keys=[-32768] klen=2/2\n"
+            "  @2 s=0x0\n");
 }

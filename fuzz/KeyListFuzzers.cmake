@@ -5,3 +5,6 @@ zarv_add_fuzzer(KeywordListFuzz keyword-list)
 zarv_add_fuzzer(StartStopKeyListFuzz start-stop-list)
 zarv_add_fuzzer(KeywordIniFuzz keyword-ini)
 zarv_add_fuzzer(StartStopIniFuzz start-stop-ini)
+# The highlighting pass itself: random lists, texts and edits, incremental
+# re-highlighting against highlighting from scratch.
+zarv_add_fuzzer(HighlightPassFuzz highlight-pass)

@@ -9,23 +9,26 @@
 //           bit 6    report progress at every chance (interval 0)
 //           bit 7    the text starts after a three-byte header
 //   byte 1  bits 0-1 break style to save with
-//           bits 2-3 stretching: 0 none; 1 repeat the text past the first
-//                    load buffer; 2 put a long filler paragraph in its
-//                    middle; 3 both
-//           bits 4-7 filler length step
-//   byte 2  k: when not 0 the device fails every read after k x 500
-//           characters (so k = 131 fails right at the end of the first
-//           load buffer)
+//           bits 2-7 load buffer size: 1 to 64 characters
+//   byte 2  bits 0-6 k: when not 0 the device fails every read after k x 7
+//                    characters
+//           bit 7    a sequential device that hands out the bytes in short
+//                    pieces (else a random-access buffer)
 //   rest    the text
 //
-// Stretching lets short inputs reach the buffer changes of large loads. Each
-// run loads the bytes, checks the store's invariants, compares the paragraphs
-// with a plain whole-text reading of the same rules, saves, compares the
-// bytes written with the expected ones, and reloads them. A failing device
-// must raise EStreamError and leave a consistent store holding a prefix of
-// what the same reading gives for the delivered characters.
+// The loader's buffers are shrunk to a few characters, so that short inputs
+// reach every buffer change, paragraphs that outgrow their buffer and the
+// arena's block changes. Each run loads the bytes, checks the store's
+// invariants, compares the paragraphs with a plain whole-text reading of the
+// same rules, saves, compares the bytes written with the expected ones, and
+// reloads them. A failing device must raise EStreamError and leave a
+// consistent store holding a prefix of what the same reading gives for the
+// delivered characters; an odd UTF-16 byte count is refused before reading
+// from a random-access device and after closing the text read from a
+// sequential one.
 #include "platform/Exceptions.h"
 #include "support/ParagraphsList.h"
+#include "support/TextArena.h"
 
 #include <QBuffer>
 #include <QByteArray>
@@ -43,7 +46,7 @@ namespace {
 
 using Pars = std::vector<std::u16string>;
 
-// The helpers that restate the rules run on every character of large texts;
+// The helpers that restate the rules run on every character of every input;
 // coverage tracing there would only slow the search down without guiding it
 // into the library, so they are left uninstrumented.
 #define ZARV_PLAIN __attribute__((no_sanitize("coverage")))
@@ -224,12 +227,55 @@ private:
   qint64 fFailAfter;
 };
 
+// A sequential device handing out 1 to 8 bytes per read, sometimes none until
+// the reader waits; it ends with 0 or -1 (as a closed socket does), or fails
+// after failAfter bytes saying why.
+class TrickleDevice : public QIODevice {
+public:
+  TrickleDevice(const QByteArray& bytes, uint32_t seed, qint64 failAfter)
+      : fData(bytes), fSeed(seed | 1), fFailAfter(failAfter) {
+    open(QIODevice::ReadOnly | QIODevice::Unbuffered);
+  }
+  bool isSequential() const override { return true; }
+  bool waitForReadyRead(int) override {
+    fReady = fOffset < fData.size() && fOffset != fFailAfter;
+    return fReady;
+  }
+
+protected:
+  qint64 readData(char* data, qint64 maxSize) override {
+    if (fOffset == fFailAfter) {
+      setErrorString(QStringLiteral("trickle failure"));
+      return -1;
+    }
+    if (fOffset >= fData.size())
+      return (fSeed & 1) ? -1 : 0;
+    if (!fReady)
+      return 0;
+    fSeed = fSeed * 1664525u + 1013904223u;
+    qint64 n = std::min<qint64>({maxSize, 1 + (fSeed >> 28) % 8, fData.size() - fOffset});
+    if (fFailAfter >= 0)
+      n = std::min(n, fFailAfter - fOffset);
+    std::memcpy(data, fData.constData() + fOffset, static_cast<size_t>(n));
+    fOffset += n;
+    fReady = (fSeed >> 20) % 4 != 0;
+    return n;
+  }
+  qint64 writeData(const char*, qint64) override { return -1; }
+
+private:
+  QByteArray fData;
+  uint32_t fSeed;
+  qint64 fFailAfter;
+  qint64 fOffset = 0;
+  bool fReady = false;
+};
+
 struct Options {
-  bool ansi, discard, staticFormat, strip, progress, header;
+  bool ansi, discard, staticFormat, strip, progress, header, sequential;
   char16_t nullRepl;
   TzvsLineBreak saveBreak;
-  int stretch;
-  int fillerStep;
+  int bufferChars;
   int failStep;
 };
 
@@ -244,38 +290,22 @@ Options Parse(uint8_t a, uint8_t b, uint8_t c) {
   o.progress = a & 64;
   o.header = a & 128;
   o.saveBreak = static_cast<TzvsLineBreak>(b & 3);
-  o.stretch = (b >> 2) & 3;
-  o.fillerStep = b >> 4;
-  o.failStep = c;
+  o.bufferChars = (b >> 2) + 1;
+  o.failStep = c & 127;
+  o.sequential = c & 128;
   return o;
 }
 
-// Makes a short text long enough to cross the loader's buffers.
-ZARV_PLAIN std::u16string Stretch(const std::u16string& text, const Options& o) {
-  if (o.stretch == 0 || text.empty())
-    return text;
-  std::u16string out = text;
-  if (o.stretch & 2) {
-    // Around the 57 313-character compaction threshold and the 65 500-character buffer.
-    const std::u16string filler(static_cast<size_t>(57000 + o.fillerStep * 1024), u'x');
-    out = text.substr(0, text.size() / 2) + filler + text.substr(text.size() / 2);
-  }
-  if (o.stretch & 1) {
-    const std::u16string unit = out;
-    while (out.size() < 65500 + unit.size() + 1)
-      out += unit;
-  }
-  return out;
-}
-
-void LoadFromFailingDevice(const Options& o, const std::u16string& text) {
+void LoadFromFailingDevice(const Options& o, const std::u16string& text, uint32_t seed) {
   const int width = o.ansi ? 1 : 2;
   QByteArray bytes = Encode(text, o.ansi);
-  const qint64 failAfter = qint64(o.failStep) * 500 * width;
+  const qint64 failAfter = qint64(o.failStep) * 7 * width;
   if (failAfter >= bytes.size())
     return;
-  FailingBuffer in(&bytes, failAfter);
-  in.open(QIODevice::ReadOnly | QIODevice::Unbuffered);
+  FailingBuffer buffer(&bytes, failAfter);
+  buffer.open(QIODevice::ReadOnly | QIODevice::Unbuffered);
+  TrickleDevice trickle(bytes, seed, failAfter);
+  QIODevice& in = o.sequential ? static_cast<QIODevice&>(trickle) : buffer;
   TParagraphsList store;
   store.fStaticFormat = o.staticFormat;
   TzvsLineBreak lb = zsbCRLF;
@@ -300,16 +330,51 @@ void LoadFromFailingDevice(const Options& o, const std::u16string& text) {
     Fail("failed read kept text that was not read:", Describe(got, x.pars));
 }
 
-void LoadSaveReload(const Options& o, const std::u16string& text) {
+// An odd UTF-16 byte count: a random-access device is refused before
+// reading, leaving an empty text; a sequential one raises after the
+// characters that came are closed into paragraphs (unless a NUL ended the
+// text first).
+void LoadOddBytes(const Options& o, const QByteArray& payload, uint32_t seed) {
+  QByteArray copy = payload;
+  QBuffer buffer(&copy);
+  buffer.open(QIODevice::ReadOnly);
+  TrickleDevice trickle(payload, seed, -1);
+  QIODevice& in = o.sequential ? static_cast<QIODevice&>(trickle) : buffer;
+  TParagraphsList store;
+  store.fStaticFormat = o.staticFormat;
+  TzvsLineBreak lb = zsbCRLF;
+  const Expected x = ReadWhole(Decode(payload, false), o.nullRepl, o.discard, o.staticFormat);
+  bool raised = false;
+  try {
+    store.LoadFromStream(in, false, o.nullRepl, o.discard, lb);
+  } catch (const EStreamError&) {
+    raised = true;
+  }
+  CheckStore(store, "after an odd byte count:");
+  if (!o.sequential) {
+    if (!raised || store.Count() != 1 || store.fTextLen != 0 || buffer.pos() != 0)
+      Fail("odd byte count: not refused with an empty text");
+    return;
+  }
+  if (raised != (x.stoppedAt < 0))
+    Fail("odd byte count from a sequential device:", raised ? "raised after a NUL" : "not raised");
+  const Pars got = ReadPars(store);
+  if (!SamePars(got, x.pars))
+    Fail("odd byte count: paragraphs differ:", Describe(got, x.pars));
+}
+
+void LoadSaveReload(const Options& o, const std::u16string& text, uint32_t seed) {
   const int width = o.ansi ? 1 : 2;
   QByteArray bytes = (o.header ? QByteArray("HDR") : QByteArray()) + Encode(text, o.ansi);
   const qint64 start = o.header ? 3 : 0;
 
   TParagraphsList store;
   store.fStaticFormat = o.staticFormat;
-  QBuffer in(&bytes);
-  in.open(QIODevice::ReadOnly);
-  in.seek(start);
+  QBuffer buffer(&bytes);
+  buffer.open(QIODevice::ReadOnly);
+  buffer.seek(start);
+  TrickleDevice trickle(bytes.mid(start), seed, -1);
+  QIODevice& in = o.sequential ? static_cast<QIODevice&>(trickle) : buffer;
   const TzvsLineBreak preset = static_cast<TzvsLineBreak>(3 - o.saveBreak);
   TzvsLineBreak lb = preset;
   int32_t lastPos = -1;
@@ -330,8 +395,8 @@ void LoadSaveReload(const Options& o, const std::u16string& text) {
   if (lb != (x.lineBreak < 0 ? preset : x.lineBreak))
     Fail("wrong break style", std::to_string(lb) + " expected " + std::to_string(x.lineBreak));
   const qint64 endPos = x.stoppedAt < 0 ? bytes.size() : start + x.stoppedAt * width;
-  if (in.pos() != endPos)
-    Fail("stream left at", std::to_string(in.pos()) + " expected " + std::to_string(endPos));
+  if (!o.sequential && buffer.pos() != endPos)
+    Fail("stream left at", std::to_string(buffer.pos()) + " expected " + std::to_string(endPos));
   if (o.staticFormat)
     for (int32_t i = 0; i < store.Count(); ++i)
       if (GetStartAttrib(*store.Par(i)) != x.startStyles[static_cast<size_t>(i)])
@@ -389,29 +454,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     return 0;
   const Options o = Parse(data[0], data[1], data[2]);
   const QByteArray payload(reinterpret_cast<const char*>(data + 3), static_cast<qsizetype>(size - 3));
+  const uint32_t seed = static_cast<uint32_t>(data[0] | data[1] << 8 | data[2] << 16 | size << 24);
+  detail::SetLoadBufferCharsForTesting(o.bufferChars);
   try {
     if (!o.ansi && (payload.size() & 1)) {
-      // An odd UTF-16 byte count is refused, leaving a consistent empty text.
-      QByteArray copy = payload;
-      QBuffer in(&copy);
-      in.open(QIODevice::ReadOnly);
-      TParagraphsList store;
-      TzvsLineBreak lb = zsbCRLF;
-      try {
-        store.LoadFromStream(in, false, o.nullRepl, o.discard, lb);
-        Fail("odd UTF-16 byte count accepted");
-      } catch (const EStreamError&) {
-      }
-      CheckStore(store, "after refusing odd bytes:");
-      if (store.Count() != 1 || store.fTextLen != 0 || in.pos() != 0)
-        Fail("odd byte count: not an empty text");
+      LoadOddBytes(o, payload, seed);
       return 0;
     }
-    const std::u16string text = Stretch(Decode(payload, o.ansi), o);
+    const std::u16string text = Decode(payload, o.ansi);
     if (o.failStep)
-      LoadFromFailingDevice(o, text);
+      LoadFromFailingDevice(o, text, seed);
     else
-      LoadSaveReload(o, text);
+      LoadSaveReload(o, text, seed);
   } catch (const std::exception& e) {
     Fail("unexpected exception:", e.what());
   }

@@ -121,12 +121,15 @@ private:
   bool fDiscard;
   bool fCheckFormat;
 
+  // S, E: first and last paragraph of the replaced range; s, e: the offsets
+  // in them; dA, dB: the navigators' code indexes there; N0: the paragraph
+  // count on entry.
   int32_t S = 0, E = 0, s = 0, e = 0, dA = 0, dB = 0, N0 = 0;
   int32_t fStartPos = 0, fStopPos = 0;
   std::vector<Piece> fPieces;
-  int32_t k = 0;
-  TZarvFontStyles F = 0;
-  std::u16string Z;
+  int32_t k = 0;        // breaks in the buffer (new paragraphs - 1)
+  TZarvFontStyles F = 0; // styles the deleted text switched (static format)
+  std::u16string Z;      // closing codes that restore them after the insertion
   bool fDynsChanged = false;
   int32_t fOffsetDelta = 0, fLineDelta = 0, fVisDelta = 0;
   int32_t fExtraStopPar = -1; // a paragraph after the range whose block start changed

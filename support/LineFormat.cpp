@@ -32,7 +32,7 @@ int32_t addWidth(int32_t a, int32_t b) { return SaturatedWidth(static_cast<int64
 class TParFormatter {
 public:
   TParFormatter(TZarvMemoHost& memo, TZarvCanvas& canvas, ParInfo& par)
-      : M(memo), C(canvas), P(par), fLen(GetParLength(par)), T(par.ParText),
+      : fMemo(memo), fCanvas(canvas), fPar(par), fLen(GetParLength(par)), fText(par.ParText),
         fCodes(GetDynArray(par)), fStatic(memo.Paragraphs().fStaticFormat) {
     fOld.reserve(static_cast<size_t>(GetLineCount(par)));
     fOld.push_back(GetFirstLine(par));
@@ -45,27 +45,27 @@ public:
 
 private:
   // ---- Style and font ----
-  void applyCodesAt(int32_t p) {
-    while (fNextCode < fCodes.size() && fCodes[fNextCode].DynOffset <= p) {
+  void applyCodesAt(int32_t at) {
+    while (fNextCode < fCodes.size() && fCodes[fNextCode].DynOffset <= at) {
       fDyn = &fCodes[fNextCode++];
       updateFont();
     }
   }
   void updateFont() {
-    const int styles = M.AttrToExtFontStyles(fStyle, fDyn->DynStyle) & ~fsHighlight;
+    const int styles = fMemo.AttrToExtFontStyles(fStyle, fDyn->DynStyle) & ~fsHighlight;
     if (styles == fSelected)
       return;
     fSelected = styles;
     if (fColumns)
       return;
     QFont f;
-    M.SetupFont(f, static_cast<uint8_t>(styles));
-    C.SetFont(f);
+    fMemo.SetupFont(f, static_cast<uint8_t>(styles));
+    fCanvas.SetFont(f);
     measureSpace();
   }
   void measureSpace() {
     const char16_t two[2] = {u' ', u' '};
-    const int32_t w1 = C.GetTextWidth(two, 1, 2), w2 = C.GetTextWidth(two, 2, 2);
+    const int32_t w1 = fCanvas.GetTextWidth(two, 1, 2), w2 = fCanvas.GetTextWidth(two, 2, 2);
     fOverhang = 2 * w1 - w2;
     fSpace = w1 - fOverhang;
     if (w1 <= 0) {
@@ -73,21 +73,21 @@ private:
       fOverhang = 0;
     }
   }
-  int32_t codeIndexAt(int32_t p) const {
-    return static_cast<int32_t>(std::lower_bound(fCodes.begin(), fCodes.end(), p,
+  int32_t codeIndexAt(int32_t at) const {
+    return static_cast<int32_t>(std::lower_bound(fCodes.begin(), fCodes.end(), at,
                                                  [](const DynInfoRec& d, int32_t o) { return d.DynOffset < o; }) -
                                 fCodes.begin());
   }
-  int32_t tabStop(int32_t x) const {
+  int32_t tabStop(int32_t from) const {
     if (fColumns)
-      return M.fTabStops > 0 ? TZarvMemoHost::NextTabStop(x, M.fTabStops) : addWidth(x, 1);
+      return fMemo.fTabStops > 0 ? TZarvMemoHost::NextTabStop(from, fMemo.fTabStops) : addWidth(from, 1);
     // Tab stops form one grid for the whole control, measured in spaces of
     // its font, so that tabs line up whatever style the text around them
     // has; display and painting use the same grid.
-    return TZarvMemoHost::NextTabStop(x, M.TabWidth());
+    return TZarvMemoHost::NextTabStop(from, fMemo.TabWidth());
   }
-  int32_t charWidth(char16_t c) const { return fColumns ? 1 : C.CharWidth(c); }
-  bool isWrapChar(char16_t c) const { return !M.fWWChars.isEmpty() && M.fWWChars.contains(QChar(c)); }
+  int32_t charWidth(char16_t c) const { return fColumns ? 1 : fCanvas.CharWidth(c); }
+  bool isWrapChar(char16_t c) const { return !fMemo.fWWChars.isEmpty() && fMemo.fWWChars.contains(QChar(c)); }
 
   // ---- Steps ----
   void separatorRun();
@@ -99,11 +99,11 @@ private:
   void beginLine(int32_t at, int32_t x);
   void store(int32_t& startLine, int32_t& stopLine, int32_t& linesDelta, int32_t& newLineCount);
 
-  TZarvMemoHost& M;
-  TZarvCanvas& C;
-  ParInfo& P;
+  TZarvMemoHost& fMemo;
+  TZarvCanvas& fCanvas;
+  ParInfo& fPar;
   int32_t fLen;
-  const char16_t* T;
+  const char16_t* fText;
   const TDynInfoArray& fCodes;
   bool fStatic;
   bool fColumns = false;
@@ -112,14 +112,14 @@ private:
 
   std::vector<LineInfo> fOld;
   std::vector<LineInfo> fNew;
-  int32_t fL = 0;           // first old line re-wrapped
+  int32_t fFirstOld = 0;           // first old line re-wrapped
   int32_t fStopLine = 0;    // last old line replaced so far
   bool fStopped = false;    // the early stop met the old layout
-  bool fMovedBack = false;  // text moved onto line fL - 1
-  int32_t fAskedL = 0;       // the first line the caller asked to re-wrap
+  bool fMovedBack = false;  // text moved onto line fFirstOld - 1
+  int32_t fFirstAsked = 0;       // the first line the caller asked to re-wrap
 
   // Running state.
-  int32_t p = 0;
+  int32_t fPos = 0;
   TZarvFontStyles fStyle = 0;
   const DynInfoRec* fDyn = nullptr;
   size_t fNextCode = 0;
@@ -130,7 +130,7 @@ private:
   int32_t fLineStart = 0;
   TZarvFontStyles fLineStyle = 0;
   int32_t fLineDynNb = 0;
-  int32_t x = 0;
+  int32_t fX = 0;
   int32_t fSpaces = 0;       // justifiable blanks so far
   int32_t fPending = 0;      // blanks of the last separator run
   int32_t fJustifyStart = 0;
@@ -144,7 +144,7 @@ void TParFormatter::beginLine(int32_t at, int32_t startX) {
   fLineStart = at;
   fLineStyle = fStyle;
   fLineDynNb = codeIndexAt(at);
-  x = startX;
+  fX = startX;
   fSpaces = 0;
   fPending = 0;
   fJustifyStart = at;
@@ -153,32 +153,32 @@ void TParFormatter::beginLine(int32_t at, int32_t startX) {
 
 // Blanks and tabs up to the next word.
 void TParFormatter::separatorRun() {
-  fWordEnd = x;
-  fRunStart = p;
+  fWordEnd = fX;
+  fRunStart = fPos;
   fPending = 0;
   fRunWidths.clear();
-  while (p < fLen) {
-    applyCodesAt(p);
-    const char16_t c = T[p];
+  while (fPos < fLen) {
+    applyCodesAt(fPos);
+    const char16_t c = fText[fPos];
     if (fStatic && IsStyleCode(c)) {
       XORStyleCode(fStyle, c);
       updateFont();
       fRunWidths.push_back(0);
     } else if (c == u'\t') {
-      x = tabStop(x);
-      fJustifyStart = p;
+      fX = tabStop(fX);
+      fJustifyStart = fPos;
       fSpaces = 0;
       fPending = 0;
       fRunWidths.push_back(-1);
     } else if (c == u' ') {
       const int32_t w = fColumns ? 1 : fSpace;
-      x = addWidth(x, w);
+      fX = addWidth(fX, w);
       ++fPending;
       fRunWidths.push_back(w);
     } else {
       break;
     }
-    ++p;
+    ++fPos;
   }
   fSpaces += fPending;
 }
@@ -189,15 +189,15 @@ bool TParFormatter::pullBack() {
   if (fRunStart != fLineStart)
     return false;
   const bool firstOfCall = fNew.empty();
-  if (firstOfCall && fL == 0)
+  if (firstOfCall && fFirstOld == 0)
     return false; // the paragraph's first line
-  LineInfo& prev = firstOfCall ? fOld[static_cast<size_t>(fL - 1)] : fNew.back();
-  if (p > fLineStart) {
+  LineInfo& prev = firstOfCall ? fOld[static_cast<size_t>(fFirstOld - 1)] : fNew.back();
+  if (fPos > fLineStart) {
     // Separators at a line start end the line before instead, measured
     // where they now stand: tabs go to the stops of that line and leave only
     // the blanks after them justifiable; trailing blanks never are.
     int32_t w = prev.TotalWidth;
-    for (int32_t i = fLineStart; i < p; ++i) {
+    for (int32_t i = fLineStart; i < fPos; ++i) {
       const int32_t bw = fRunWidths[static_cast<size_t>(i - fLineStart)];
       if (bw < 0) {
         w = tabStop(w);
@@ -207,35 +207,35 @@ bool TParFormatter::pullBack() {
         w = addWidth(w, bw);
       }
     }
-    prev.Stop = p;
+    prev.Stop = fPos;
     prev.TotalWidth = w;
-    beginLine(p, 0);
+    beginLine(fPos, 0);
     fMovedBack |= firstOfCall;
     return true;
   }
-  if (!firstOfCall || !fFirstWordOfCall || p >= fLen)
+  if (!firstOfCall || !fFirstWordOfCall || fPos >= fLen)
     return false;
   const TZarvFontStyles styleBefore = fStyle;
   const DynInfoRec* dynBefore = fDyn;
   const size_t codeBefore = fNextCode;
-  int32_t end = p;
-  const int32_t w = measureWord(p, end);
+  int32_t end = fPos;
+  const int32_t w = measureWord(fPos, end);
   if (static_cast<int64_t>(prev.TotalWidth) + w <= fWrap) {
     // The blanks ending the line before become justifiable (code characters
     // among them take no part).
     int32_t trailing = 0;
     for (int32_t i = prev.Stop - 1; i >= prev.Start; --i) {
-      if (T[i] == u' ')
+      if (fText[i] == u' ')
         ++trailing;
-      else if (!(fStatic && IsStyleCode(T[i])))
+      else if (!(fStatic && IsStyleCode(fText[i])))
         break;
     }
     prev.Spaces += trailing;
     prev.Stop = end;
     prev.TotalWidth = addWidth(prev.TotalWidth, w);
     prev.LineWidth = prev.TotalWidth;
-    p = end;
-    beginLine(p, 0);
+    fPos = end;
+    beginLine(fPos, 0);
     fMovedBack = true;
     return true;
   }
@@ -255,7 +255,7 @@ int32_t TParFormatter::measureWord(int32_t from, int32_t& end) {
   bool any = false;
   while (q < fLen) {
     applyCodesAt(q);
-    const char16_t c = T[q];
+    const char16_t c = fText[q];
     if (c == u' ' || c == u'\t')
       break;
     if (fStatic && IsStyleCode(c)) {
@@ -270,7 +270,7 @@ int32_t TParFormatter::measureWord(int32_t from, int32_t& end) {
     int32_t r = q;
     bool wrapAfter = false;
     while (r < runStop) {
-      const char16_t d = T[r];
+      const char16_t d = fText[r];
       if (d == u' ' || d == u'\t' || (fStatic && IsStyleCode(d)))
         break;
       ++r;
@@ -283,7 +283,7 @@ int32_t TParFormatter::measureWord(int32_t from, int32_t& end) {
       applyCodesAt(q);
       continue;
     }
-    w = addWidth(w, fColumns ? r - q : C.GetTextWidth(T + q, r - q, M.fMaxOneShotChars));
+    w = addWidth(w, fColumns ? r - q : fCanvas.GetTextWidth(fText + q, r - q, fMemo.fMaxOneShotChars));
     any = true;
     q = r;
     if (wrapAfter)
@@ -309,10 +309,10 @@ void TParFormatter::closeLine(int32_t stop, int32_t lineWidth, int32_t totalWidt
   li.StartDynNb = static_cast<uint32_t>(fLineDynNb);
   li.Hidden = false;
   fNew.push_back(li);
-  if (lineWidth > M.fMaxLineWidth) {
-    M.fMaxLineWidth = lineWidth;
-    if (!M.fWordWrap || M.fColumnWrap > 0)
-      M.fMaxLineNumber = P.StartLine;
+  if (lineWidth > fMemo.fMaxLineWidth) {
+    fMemo.fMaxLineWidth = lineWidth;
+    if (!fMemo.fWordWrap || fMemo.fColumnWrap > 0)
+      fMemo.fMaxLineNumber = fPar.StartLine;
   }
 }
 
@@ -323,7 +323,7 @@ bool TParFormatter::earlyStop() {
     return false;
   const int32_t end = fNew.back().Stop;
   // The line asked for holds the change: never stop before it is redone.
-  if (fL + static_cast<int32_t>(fNew.size()) - 1 < fAskedL)
+  if (fFirstOld + static_cast<int32_t>(fNew.size()) - 1 < fFirstAsked)
     return false;
   const int32_t last = static_cast<int32_t>(fOld.size()) - 1;
   while (fStopLine < last && fOld[static_cast<size_t>(fStopLine)].Stop < end)
@@ -345,10 +345,10 @@ void TParFormatter::breakWord() {
   int32_t taken = 0;
   int32_t lastW = 0;
   bool lastWasCode = false;
-  x = 0;
-  while (p < fLen) {
-    applyCodesAt(p);
-    const char16_t c = T[p];
+  fX = 0;
+  while (fPos < fLen) {
+    applyCodesAt(fPos);
+    const char16_t c = fText[fPos];
     if (c == u' ')
       break;
     int32_t w;
@@ -359,98 +359,98 @@ void TParFormatter::breakWord() {
       w = 0;
       lastWasCode = true;
     } else if (c == u'\t') {
-      w = tabStop(x) - x;
+      w = tabStop(fX) - fX;
     } else {
       w = charWidth(c);
     }
-    x = addWidth(x, w);
-    ++p;
+    fX = addWidth(fX, w);
+    ++fPos;
     ++taken;
     lastW = w;
-    if (x > fWrap)
+    if (fX > fWrap)
       break;
   }
   // Give back the character that passed the width, unless it is all the
   // line has, is a code character, or a style run starts after it.
-  const bool beforeCode = fNextCode > 0 && fCodes[fNextCode - 1].DynOffset == p - 1 && p - 1 > fLineStart;
-  if (x > fWrap && taken > 1 && !lastWasCode && !beforeCode) {
-    --p;
-    x -= lastW;
+  const bool beforeCode = fNextCode > 0 && fCodes[fNextCode - 1].DynOffset == fPos - 1 && fPos - 1 > fLineStart;
+  if (fX > fWrap && taken > 1 && !lastWasCode && !beforeCode) {
+    --fPos;
+    fX -= lastW;
     // Style runs applied at the returned character are applied again later.
-    fNextCode = static_cast<size_t>(codeIndexAt(p));
-    fDyn = fNextCode > 0 ? &fCodes[fNextCode - 1] : GetStartDynAttrib(P);
+    fNextCode = static_cast<size_t>(codeIndexAt(fPos));
+    fDyn = fNextCode > 0 ? &fCodes[fNextCode - 1] : GetStartDynAttrib(fPar);
     updateFont();
   }
-  closeLine(p, x, x, 0, p);
-  beginLine(p, 0);
+  closeLine(fPos, fX, fX, 0, fPos);
+  beginLine(fPos, 0);
 }
 
 void TParFormatter::Run(bool initFont, int32_t width, int32_t& startLine, int32_t& stopLine, bool full,
                         int32_t& spaceWidth, int32_t& overhang, int32_t& linesDelta, int32_t& newLineCount) {
   fFull = full;
-  fL = std::clamp(startLine, 0, static_cast<int32_t>(fOld.size()) - 1);
-  fAskedL = fL;
+  fFirstOld = std::clamp(startLine, 0, static_cast<int32_t>(fOld.size()) - 1);
+  fFirstAsked = fFirstOld;
   // The line before is wrapped again too when its end depends on the text
   // after it: a line that ends inside a word was broken by characters and
   // breaks where the next character no longer fits; a line closed as the
   // last one or broken by characters carries no justification data to
   // extend when text moves back onto it.
-  if (fL > 0) {
-    const LineInfo& prev = fOld[static_cast<size_t>(fL - 1)];
+  if (fFirstOld > 0) {
+    const LineInfo& prev = fOld[static_cast<size_t>(fFirstOld - 1)];
     const int32_t stop = prev.Stop;
     const auto breaksHere = [&](char16_t c) { return c == u' ' || c == u'\t'; };
     const bool midWord =
-        stop > 0 && stop < fLen && !breaksHere(T[stop - 1]) && !isWrapChar(T[stop - 1]) && !breaksHere(T[stop]);
+        stop > 0 && stop < fLen && !breaksHere(fText[stop - 1]) && !isWrapChar(fText[stop - 1]) && !breaksHere(fText[stop]);
     if (midWord || prev.JustifyStart >= prev.Stop)
-      --fL;
+      --fFirstOld;
   }
-  fStopLine = fL;
-  const LineInfo& first = fOld[static_cast<size_t>(fL)];
-  p = first.Start;
+  fStopLine = fFirstOld;
+  const LineInfo& first = fOld[static_cast<size_t>(fFirstOld)];
+  fPos = first.Start;
   fStyle = first.StartAttrib;
   fNextCode = static_cast<size_t>(std::min<uint32_t>(first.StartDynNb, static_cast<uint32_t>(fCodes.size())));
-  fDyn = fNextCode > 0 ? &fCodes[fNextCode - 1] : GetStartDynAttrib(P);
+  fDyn = fNextCode > 0 ? &fCodes[fNextCode - 1] : GetStartDynAttrib(fPar);
 
   // Wrap width and measuring mode, from whatever the fields hold.
   int64_t wrap;
-  if (P.ParState & zvpNoWrap)
+  if (fPar.ParState & zvpNoWrap)
     wrap = kNoWrap;
-  else if (!M.fWordWrap && M.fAlignment == taLeftJustify)
-    wrap = int64_t(kNoWrap) - M.fRightMargin;
-  else if (M.fColumnWrap > 0)
-    wrap = M.fColumnWrap, fColumns = true;
-  else if (M.fColumnWrap < 0)
-    wrap = -int64_t(M.fColumnWrap);
+  else if (!fMemo.fWordWrap && fMemo.fAlignment == taLeftJustify)
+    wrap = int64_t(kNoWrap) - fMemo.fRightMargin;
+  else if (fMemo.fColumnWrap > 0)
+    wrap = fMemo.fColumnWrap, fColumns = true;
+  else if (fMemo.fColumnWrap < 0)
+    wrap = -int64_t(fMemo.fColumnWrap);
   else
-    wrap = int64_t(width) - M.fLeftMargin - M.fRightMargin;
+    wrap = int64_t(width) - fMemo.fLeftMargin - fMemo.fRightMargin;
   fWrap = static_cast<int32_t>(std::clamp<int64_t>(wrap, 1, kNoWrap));
 
   if (initFont || fColumns) {
     updateFont();
   } else {
-    fSelected = M.AttrToExtFontStyles(fStyle, fDyn->DynStyle) & ~fsHighlight;
+    fSelected = fMemo.AttrToExtFontStyles(fStyle, fDyn->DynStyle) & ~fsHighlight;
     fSpace = spaceWidth;
     fOverhang = overhang;
   }
-  beginLine(p, 0);
+  beginLine(fPos, 0);
   fLineDynNb = static_cast<int32_t>(fNextCode);
 
   while (true) {
     separatorRun();
     if (pullBack())
       continue;
-    if (p >= fLen)
+    if (fPos >= fLen)
       break;
-    const int32_t wordStart = p;
+    const int32_t wordStart = fPos;
     const TZarvFontStyles styleAtWord = fStyle;
     const size_t codeAtWord = fNextCode;
     const DynInfoRec* dynAtWord = fDyn;
-    int32_t end = p;
-    const int32_t w = measureWord(p, end);
+    int32_t end = fPos;
+    const int32_t w = measureWord(fPos, end);
     fFirstWordOfCall = false;
-    if (static_cast<int64_t>(x) + w > fWrap) {
+    if (static_cast<int64_t>(fX) + w > fWrap) {
       if (wordStart > fLineStart) {
-        const int32_t before = x;
+        const int32_t before = fX;
         closeLine(wordStart, fWordEnd, before, fSpaces - fPending, fJustifyStart);
         // The next line starts with the word, in the style at its start.
         const TZarvFontStyles styleAfter = fStyle;
@@ -460,12 +460,12 @@ void TParFormatter::Run(bool initFont, int32_t width, int32_t& startLine, int32_
         if (earlyStop())
           break;
         if (w <= fWrap) {
-          p = end;
+          fPos = end;
           continue;
         }
       }
       // Too wide even alone: measure it again character by character.
-      p = wordStart;
+      fPos = wordStart;
       fStyle = styleAtWord;
       fNextCode = codeAtWord;
       fDyn = dynAtWord;
@@ -475,16 +475,16 @@ void TParFormatter::Run(bool initFont, int32_t width, int32_t& startLine, int32_
         break;
       continue;
     }
-    x = addWidth(x, w);
-    p = end;
+    fX = addWidth(fX, w);
+    fPos = end;
   }
   if (!fStopped) {
-    if (fLineStart < fLen || (fNew.empty() && fL == 0)) {
-      closeLine(fLen, x, x, 0, fLen); // the last line is never justified
+    if (fLineStart < fLen || (fNew.empty() && fFirstOld == 0)) {
+      closeLine(fLen, fX, fX, 0, fLen); // the last line is never justified
     } else {
       // Everything left was pulled back: the line before now ends the
       // paragraph, and the last line is never justified.
-      LineInfo& last = fNew.empty() ? fOld[static_cast<size_t>(fL - 1)] : fNew.back();
+      LineInfo& last = fNew.empty() ? fOld[static_cast<size_t>(fFirstOld - 1)] : fNew.back();
       last.LineWidth = last.TotalWidth;
       last.Spaces = 0;
       last.JustifyStart = fLen;
@@ -492,8 +492,8 @@ void TParFormatter::Run(bool initFont, int32_t width, int32_t& startLine, int32_
   }
   spaceWidth = fSpace;
   overhang = fOverhang;
-  M.fRunningSpaceWidth = fSpace;
-  M.fSpaceKern = fOverhang;
+  fMemo.fRunningSpaceWidth = fSpace;
+  fMemo.fSpaceKern = fOverhang;
   store(startLine, stopLine, linesDelta, newLineCount);
 }
 
@@ -501,22 +501,22 @@ void TParFormatter::store(int32_t& startLine, int32_t& stopLine, int32_t& linesD
   const int32_t oldCount = static_cast<int32_t>(fOld.size());
   if (!fStopped)
     fStopLine = oldCount - 1;
-  linesDelta = static_cast<int32_t>(fNew.size()) - (fStopLine - fL + 1);
+  linesDelta = static_cast<int32_t>(fNew.size()) - (fStopLine - fFirstOld + 1);
   std::vector<LineInfo> all;
   all.reserve(static_cast<size_t>(oldCount + linesDelta));
-  all.insert(all.end(), fOld.begin(), fOld.begin() + fL);
+  all.insert(all.end(), fOld.begin(), fOld.begin() + fFirstOld);
   all.insert(all.end(), fNew.begin(), fNew.end());
   all.insert(all.end(), fOld.begin() + fStopLine + 1, fOld.end());
-  if (all.size() == 1 && !(P.ParState & zvpHasExtra)) {
-    SetFirstLine(P, all.front());
+  if (all.size() == 1 && !(fPar.ParState & zvpHasExtra)) {
+    SetFirstLine(fPar, all.front());
   } else {
-    SetParExtras(P);
-    P.ParExtra->FirstLine = all.front();
-    P.ParExtra->Lines.assign(all.begin() + 1, all.end());
+    SetParExtras(fPar);
+    fPar.ParExtra->FirstLine = all.front();
+    fPar.ParExtra->Lines.assign(all.begin() + 1, all.end());
   }
   stopLine = fStopLine + linesDelta;
   newLineCount = oldCount + linesDelta;
-  startLine = fMovedBack ? fL - 1 : fL;
+  startLine = fMovedBack ? fFirstOld - 1 : fFirstOld;
 }
 
 } // namespace

@@ -272,9 +272,9 @@ void TTextLoader::checkExpectedLength() {
   }
 }
 
-// Characters to read next: `want`, or a shared buffer's worth when the
-// device's length is unknown, at most what the expected length still holds,
-// and never more than one beyond the length limit (to detect passing it).
+// Characters to read next: at most `want`, at most what the device's size
+// still promises (when it promises any), and never more than one beyond the
+// length limit (reading that one detects a text too long).
 int64_t TTextLoader::nextRead(int64_t want) const {
   const int64_t expected = fReader.expectedChars();
   if (expected > 0)

@@ -2,6 +2,7 @@
 // paragraphs. Folding hides paragraphs and renumbers visible lines; the text
 // is untouched. The first paragraph of a collapsed block stays visible as
 // one line.
+#include "platform/IntegrityGuard.h"
 #include "support/ParagraphsList.h"
 
 #include <algorithm>
@@ -36,6 +37,7 @@ int32_t TParagraphsList::VisibleLinesOf(int32_t i) const {
 }
 
 bool TParagraphsList::MakeCollapsibleBlock(int32_t StartPar, int32_t StopPar) {
+  ZARV_CHECKED_SCOPE("MakeCollapsibleBlock", TParagraphsList, *this, s.CheckIntegrity());
   if (StartPar < 0 || StopPar >= fCount || StartPar >= StopPar)
     return false;
   ParInfo& sp = *Par(StartPar);
@@ -94,6 +96,7 @@ bool TParagraphsList::MakeCollapsibleBlock(int32_t StartPar, int32_t StopPar) {
 }
 
 bool TParagraphsList::CollapseExpandBlock(int32_t ParNb, int32_t Level, bool Collapse) {
+  ZARV_CHECKED_SCOPE("CollapseExpandBlock", TParagraphsList, *this, s.CheckIntegrity());
   if (ParNb < 0 || ParNb >= fCount)
     return false;
   ParInfo& first = *Par(ParNb);
@@ -140,6 +143,7 @@ bool TParagraphsList::CollapseExpandBlock(int32_t ParNb, int32_t Level, bool Col
 }
 
 bool TParagraphsList::CollapseExpandPar(int32_t ParNb, int32_t FromLevel, int32_t ToLevel, bool Collapse) {
+  ZARV_CHECKED_SCOPE("CollapseExpandPar", TParagraphsList, *this, s.CheckIntegrity());
   if (ParNb < 0 || ParNb >= fCount)
     return false;
   const int lambda = zvsGetParLevel(*Par(ParNb));
@@ -158,6 +162,7 @@ bool TParagraphsList::CollapseExpandPar(int32_t ParNb, int32_t FromLevel, int32_
 }
 
 void TParagraphsList::RemoveCollapsibleBlock(int32_t ParNb) {
+  ZARV_CHECKED_SCOPE("RemoveCollapsibleBlock", TParagraphsList, *this, s.CheckIntegrity());
   if (ParNb < 0 || ParNb >= fCount)
     return;
   const int lambda = zvsGetParLevel(*Par(ParNb));

@@ -1,6 +1,7 @@
 // Style runs from keywords, the range operation SetDynStyleP, plain-text
 // search, and the whole-text and after-edit drivers of the pass. The
 // start-stop part of the pass is in StartStopPass.cpp.
+#include "platform/IntegrityGuard.h"
 #include "support/HighlightPass.h"
 
 #include "support/Highlighter.h"
@@ -38,6 +39,7 @@ void InvalidateNavs(const std::vector<TZarvNavigator*>& navs, int32_t fromPos, i
 
 void SetDynStyleP(TParagraphsList& Pars, TZarvNavigator& Nav1, TZarvNavigator& Nav2, const DynInfoRec& Dyn,
                   bool Apply, bool ExtendMods) {
+  ZARV_CHECKED_SCOPE("SetDynStyleP", TParagraphsList, Pars, s.CheckIntegrity());
   TZarvNavigator* s = &Nav1;
   TZarvNavigator* e = &Nav2;
   if (s->GetPos() > e->GetPos())
@@ -334,6 +336,7 @@ void TKeywordPass::flush(int32_t p) {
 } // namespace
 
 void ApplyKeywordsListP(TZarvNavigator& StartNav, TZarvNavigator& StopNav) {
+  ZARV_CHECKED_SCOPE("ApplyKeywordsListP", TParagraphsList, *StartNav.List(), s.CheckIntegrity());
   TZarvMemoHost& M = *StartNav.Memo();
   TKeywordList& K = M.Keywords();
   if (TZarvHighlighter* h = M.Highlighter())
@@ -439,6 +442,7 @@ bool parseParagraphs(TZarvMemoHost& M, int32_t first, int32_t last) {
 } // namespace
 
 void HighlightAll(TZarvMemoHost& Memo) {
+  ZARV_CHECKED_SCOPE("HighlightAll", TParagraphsList, Memo.Paragraphs(), s.CheckIntegrity());
   TParagraphsList& L = Memo.Paragraphs();
   for (int32_t p = 0; p < L.Count(); ++p) {
     ParInfo& par = *L.Par(p);
@@ -454,6 +458,7 @@ void HighlightAll(TZarvMemoHost& Memo) {
 }
 
 int32_t HighlightParagraphs(TZarvMemoHost& Memo, int32_t firstPar, int32_t lastPar) {
+  ZARV_CHECKED_SCOPE("HighlightParagraphs", TParagraphsList, Memo.Paragraphs(), s.CheckIntegrity());
   TParagraphsList& L = Memo.Paragraphs();
   lastPar = std::min(lastPar, L.Count() - 1);
   bool complete = parseParagraphs(Memo, firstPar, lastPar);

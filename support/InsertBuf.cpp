@@ -7,6 +7,7 @@
 // codes, check every resulting length before anything is written, then
 // either edit one paragraph in place or build the new paragraphs, move the
 // records after the range once, and shift offsets and lines chunk-wise.
+#include "platform/IntegrityGuard.h"
 #include "platform/Exceptions.h"
 #include "support/Navigator.h"
 #include "support/ParagraphsList.h"
@@ -608,6 +609,7 @@ void TInsertBufOp::placeNavigators() {
 void TParagraphsList::InsertBuf(const char16_t* Buf, TZarvNavigator& StartNav, TZarvNavigator& StopNav,
                                 bool DiscardTrailingSpaces, bool CheckFormat, int32_t& OffsetDelta,
                                 int32_t& LineDelta, bool& DynsChanged) {
+  ZARV_CHECKED_SCOPE("InsertBuf", TParagraphsList, *this, s.CheckIntegrity());
   TInsertBufOp op(*this, Buf, StartNav, StopNav, DiscardTrailingSpaces, CheckFormat);
   op.run(OffsetDelta, LineDelta, DynsChanged);
 }

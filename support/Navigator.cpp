@@ -116,6 +116,22 @@ void TZarvNavigator::locate() {
   fParLine = -1;
 }
 
+QString TZarvNavigator::CheckIntegrity() const {
+  if (!fList)
+    return {};
+  if (fPos < 0 || fPos > fList->fTextLen)
+    return QStringLiteral("navigator at %1 outside 0..%2").arg(fPos).arg(fList->fTextLen);
+  if (!fPar)
+    return {};
+  if (fParNb < 0 || fParNb >= fList->Count() || fPar != fList->Par(fParNb))
+    return QStringLiteral("navigator at %1 caches paragraph %2 of %3").arg(fPos).arg(fParNb).arg(fList->Count());
+  if (fOffset != fPos - fPar->StartOffset || fOffset < 0 || fOffset > GetParLength(*fPar) + 1)
+    return QStringLiteral("navigator at %1 caches offset %2 in paragraph %3").arg(fPos).arg(fOffset).arg(fParNb);
+  if (fDynNb > GetDynCount(*fPar))
+    return QStringLiteral("navigator at %1 caches code index %2 of %3").arg(fPos).arg(fDynNb).arg(GetDynCount(*fPar));
+  return {};
+}
+
 int32_t TZarvNavigator::GetParNb() {
   if (!fPar)
     locate();

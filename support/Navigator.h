@@ -150,6 +150,10 @@ public:
   // Unfolds every run block around the position; true when any was folded.
   bool ExpandAllLevels();
 
+  // Empty when the position lies in the text and the cached paragraph,
+  // offset and code index agree with it; else the first disagreement.
+  QString CheckIntegrity() const;
+
   bool fAdjustRight = false;
   bool fFreeOnDelete = false;
   int32_t fExtra = 0;

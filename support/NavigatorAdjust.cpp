@@ -1,13 +1,28 @@
 // The adjustment walk over registered navigators after an edit.
+#include "platform/IntegrityGuard.h"
 #include "support/NavigatorAdjust.h"
 
 #include "support/Navigator.h"
 #include "support/ParagraphsList.h"
 
+#include <algorithm>
+
 namespace zarv {
 
 void AdjustNavigators(TParagraphsList& list, const std::vector<TZarvNavigator*>& navs, const TEditRange& edit,
                       std::vector<TZarvNavigator*>& toFree) {
+  struct TAdjusted {
+    const std::vector<TZarvNavigator*>& navs;
+    const std::vector<TZarvNavigator*>& freed;
+  } adjusted [[maybe_unused]]{navs, toFree};
+  // Every navigator kept lies in the text and agrees with its caches.
+  ZARV_CHECKED_SCOPE("AdjustNavigators", TAdjusted, adjusted, [&s] {
+    for (const TZarvNavigator* n : s.navs)
+      if (std::find(s.freed.begin(), s.freed.end(), n) == s.freed.end())
+        if (QString e = n->CheckIntegrity(); !e.isEmpty())
+          return e;
+    return QString();
+  }());
   const int32_t offsetDelta = edit.NewStopPos - edit.OldStopPos;
   const int32_t parDelta = edit.NewStopPar - edit.OldStopPar;
   const bool deleted = edit.OldStopPos > edit.StartPos;

@@ -2,6 +2,7 @@
 // with a collapse level; a collapsible run opens a block that lasts until a
 // run of lower level. Without word wrap every paragraph is one display line,
 // so folding a block hides the paragraphs after its first one.
+#include "platform/IntegrityGuard.h"
 #include "support/HighlightPass.h"
 #include "support/MemoHost.h"
 #include "support/Navigator.h"
@@ -77,6 +78,7 @@ bool TZarvNavigator::GetCollapseLevels(int32_t& StartLevel, int32_t& EndLevel, i
 }
 
 bool TZarvNavigator::Collapse(bool Force) {
+  ZARV_CHECKED_SCOPE("Collapse", TParagraphsList, *fList, s.CheckIntegrity());
   if (!foldingAllowed(fZvMemo))
     return false;
   TZarvMemoHost& M = *fZvMemo;
@@ -120,6 +122,7 @@ bool TZarvNavigator::Collapse(bool Force) {
 }
 
 bool TZarvNavigator::Expand(bool Force) {
+  ZARV_CHECKED_SCOPE("Expand", TParagraphsList, *fList, s.CheckIntegrity());
   if (!fZvMemo)
     return false;
   TZarvMemoHost& M = *fZvMemo;
@@ -174,6 +177,7 @@ bool TZarvNavigator::Expand(bool Force) {
 }
 
 bool TZarvNavigator::ExpandAllLevels() {
+  ZARV_CHECKED_SCOPE("ExpandAllLevels", TParagraphsList, *fList, s.CheckIntegrity());
   if (!fZvMemo || !fList)
     return false;
   int k = DynToCollapseLevel(*GetpDynInfo());

@@ -2,6 +2,7 @@
 // open ranges, the stop keys that close them, and the paragraph walk that
 // rebuilds the codes of a range and decides whether the following text must
 // be parsed again.
+#include "platform/IntegrityGuard.h"
 #include "support/HighlightPass.h"
 #include "support/Highlighter.h"
 #include "support/MemoHost.h"
@@ -518,6 +519,7 @@ bool TStartStopPass::Run() {
 } // namespace
 
 bool ApplyStartStopKeyListP(TZarvNavigator& StartNav, TZarvNavigator& StopNav, DynInfoRec& EndDyn) {
+  ZARV_CHECKED_SCOPE("ApplyStartStopKeyListP", TParagraphsList, *StartNav.List(), s.CheckIntegrity());
   return TStartStopPass(StartNav, StopNav, EndDyn).Run();
 }
 

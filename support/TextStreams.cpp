@@ -10,6 +10,7 @@
 // of one long line loads in linear time. Saving writes every paragraph with
 // the chosen break through a staging buffer, so that the device sees few
 // large writes.
+#include "platform/IntegrityGuard.h"
 #include "platform/Exceptions.h"
 #include "platform/Stream.h"
 #include "platform/TickCount.h"
@@ -503,6 +504,7 @@ void TParagraphsList::finishLoad() {
 void TParagraphsList::LoadFromStream(QIODevice& Stream, bool Ansi, char16_t NullReplacement,
                                      bool DiscardTrailingSpaces, TzvsLineBreak& LineBreak,
                                      const TProgressEvent& OnProgress, uint32_t ProgressInterval) {
+  ZARV_CHECKED_SCOPE("LoadFromStream", TParagraphsList, *this, s.CheckIntegrity());
   TTextLoader loader(*this, Stream, Ansi, NullReplacement, DiscardTrailingSpaces, LineBreak, OnProgress,
                      ProgressInterval);
   loader.run();

@@ -34,6 +34,13 @@ protected:
     int32_t s = 0, o = 0;
     ReformatParP(memo, canvas ? &memo.Canvas() : nullptr, true, memo.ClientWidth(), nullptr, n, f.startLine,
                  f.stopLine, full, state, s, o, f.linesDelta, f.newCount);
+    // The line counts below the paragraph are the caller's to move, as the
+    // control does after formatting.
+    TParagraphsList& L = memo.Paragraphs();
+    L.UpdateLines(n + 1, f.linesDelta);
+    L.fTrueLineCount += f.linesDelta;
+    if (!(par(n).ParState & zvpHidden))
+      L.fVisibleLineCount += f.linesDelta;
     return f;
   }
   std::vector<LineInfo> lines(int32_t n = 0) {

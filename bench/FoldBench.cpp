@@ -6,7 +6,7 @@
 // block of 100 000 paragraphs in the middle of a 2-million-paragraph text
 // (--quick: 10 000 in 200 000), averaged over repetitions, and for making
 // and removing that block.
-#include "support/ParagraphsList.h"
+#include <ZarvMemo/support/store/ParagraphsList.h>
 
 #include <QBuffer>
 #include <chrono>

@@ -12,9 +12,9 @@
 //   widths come from the width table rather than from the font engine.
 // --quick uses 10 MB.
 #include "bench/CorpusGen.h"
-#include "memo/ZarvMemo.h"
-#include "support/LineFormat.h"
-#include "support/Navigator.h"
+#include <ZarvMemo/memo/ZarvMemo.h>
+#include <ZarvMemo/support/layout/LineFormat.h>
+#include <ZarvMemo/support/navigator/Navigator.h>
 
 #include <QApplication>
 #include <QBuffer>

@@ -18,10 +18,10 @@
 // MB means 2^20 bytes; the throughput counts the 8-bit corpus bytes.
 #include "bench/BenchReport.h"
 #include "bench/CorpusGen.h"
-#include "memo/ZarvMemo.h"
-#include "support/HighlightPass.h"
-#include "support/Navigator.h"
-#include "support/ParagraphsList.h"
+#include <ZarvMemo/memo/ZarvMemo.h>
+#include <ZarvMemo/support/highlight/HighlightPass.h>
+#include <ZarvMemo/support/navigator/Navigator.h>
+#include <ZarvMemo/support/store/ParagraphsList.h>
 
 #include <QApplication>
 #include <QBuffer>

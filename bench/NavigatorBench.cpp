@@ -19,9 +19,9 @@
 // program runs on the offscreen platform.
 #include "bench/BenchReport.h"
 #include "bench/CorpusGen.h"
-#include "memo/ZarvMemo.h"
-#include "support/Navigator.h"
-#include "support/ParagraphsList.h"
+#include <ZarvMemo/memo/ZarvMemo.h>
+#include <ZarvMemo/support/navigator/Navigator.h>
+#include <ZarvMemo/support/store/ParagraphsList.h>
 
 #include <QApplication>
 #include <QBuffer>

@@ -26,8 +26,8 @@
 // the same corpus is twice as many bytes as the 8-bit one.
 #include "bench/BenchReport.h"
 #include "bench/CorpusGen.h"
-#include "support/Navigator.h"
-#include "support/ParagraphsList.h"
+#include <ZarvMemo/support/navigator/Navigator.h>
+#include <ZarvMemo/support/store/ParagraphsList.h>
 
 #include <QBuffer>
 #include <QByteArray>

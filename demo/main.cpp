@@ -1,7 +1,7 @@
 // Console demo: loads a file into a paragraph store and reports what a user
 // wants to know about it, then proves that saving gives the same bytes back.
-#include "platform/TickCount.h"
-#include "support/ParagraphsList.h"
+#include <ZarvMemo/platform/TickCount.h>
+#include <ZarvMemo/support/store/ParagraphsList.h>
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

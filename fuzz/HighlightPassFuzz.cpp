@@ -7,10 +7,10 @@
 // incrementally; after every step the store must pass its checks and hold
 // exactly the codes that highlighting the same text from scratch gives. A
 // pass that never returns is caught by libFuzzer's per-input timeout.
-#include "memo/ZarvMemo.h"
-#include "support/HighlightPass.h"
-#include "support/Navigator.h"
-#include "support/StoreDump.h"
+#include <ZarvMemo/memo/ZarvMemo.h>
+#include <ZarvMemo/support/highlight/HighlightPass.h>
+#include <ZarvMemo/support/navigator/Navigator.h>
+#include <ZarvMemo/support/store/StoreDump.h>
 
 #include <QApplication>
 

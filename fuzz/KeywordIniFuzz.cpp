@@ -4,9 +4,9 @@
 // number must raise EConvertError, keep the entries of the lines before it
 // and close the update bracket. Whatever loaded is saved and loaded again:
 // the entries and the saved lines must come back unchanged.
-#include "platform/Exceptions.h"
-#include "platform/StringList.h"
-#include "support/KeywordList.h"
+#include <ZarvMemo/platform/Exceptions.h>
+#include <ZarvMemo/platform/StringList.h>
+#include <ZarvMemo/support/highlight/KeywordList.h>
 
 #include <QByteArray>
 #include <QString>

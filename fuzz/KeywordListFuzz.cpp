@@ -4,9 +4,9 @@
 // must raise EReadError and leave a consistent list; any stream must leave
 // the update bracket closed. Whatever was read is written, read into a fresh
 // list and compared field by field, and written again byte for byte.
-#include "platform/FilerError.h"
-#include "platform/ValueFiler.h"
-#include "support/KeywordList.h"
+#include <ZarvMemo/platform/FilerError.h>
+#include <ZarvMemo/platform/ValueFiler.h>
+#include <ZarvMemo/support/highlight/KeywordList.h>
 
 #include <QBuffer>
 #include <QByteArray>

@@ -26,9 +26,9 @@
 // delivered characters; an odd UTF-16 byte count is refused before reading
 // from a random-access device and after closing the text read from a
 // sequential one.
-#include "platform/Exceptions.h"
-#include "support/ParagraphsList.h"
-#include "support/TextArena.h"
+#include <ZarvMemo/platform/Exceptions.h>
+#include <ZarvMemo/support/store/ParagraphsList.h>
+#include <ZarvMemo/support/store/TextArena.h>
 
 #include <QBuffer>
 #include <QByteArray>

@@ -5,9 +5,9 @@
 // it, in a consistent list. Whatever loaded is saved and loaded again: keys,
 // attributes and the paragraph-stop option must come back unchanged, and the
 // saved lines must be the same the second time.
-#include "platform/Exceptions.h"
-#include "platform/StringList.h"
-#include "support/StartStopKeyList.h"
+#include <ZarvMemo/platform/Exceptions.h>
+#include <ZarvMemo/platform/StringList.h>
+#include <ZarvMemo/support/highlight/StartStopKeyList.h>
 
 #include <QByteArray>
 #include <QString>

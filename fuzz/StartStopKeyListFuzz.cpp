@@ -5,9 +5,9 @@
 // chains, check lengths and bounds all agreeing with the entries). Whatever
 // was read is written, read into a fresh list and compared field by field,
 // and written again byte for byte.
-#include "platform/FilerError.h"
-#include "platform/ValueFiler.h"
-#include "support/StartStopKeyList.h"
+#include <ZarvMemo/platform/FilerError.h>
+#include <ZarvMemo/platform/ValueFiler.h>
+#include <ZarvMemo/support/highlight/StartStopKeyList.h>
 
 #include <QBuffer>
 #include <QByteArray>

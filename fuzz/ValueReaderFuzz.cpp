@@ -8,8 +8,8 @@
 // give the same bytes (the writer's choices are deterministic). Identifiers
 // read from 8-bit bytes must write back without EWriteError: the writer's
 // 8-bit form is the reader's, inverted.
-#include "platform/FilerError.h"
-#include "platform/ValueFiler.h"
+#include <ZarvMemo/platform/FilerError.h>
+#include <ZarvMemo/platform/ValueFiler.h>
 
 #include <QBuffer>
 #include <QByteArray>

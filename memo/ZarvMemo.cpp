@@ -1,8 +1,8 @@
 // Construction, font-dependent fields and the basic properties of the
 // editor control.
-#include "memo/ZarvMemo.h"
+#include <ZarvMemo/memo/ZarvMemo.h>
 
-#include "support/Navigator.h"
+#include <ZarvMemo/support/navigator/Navigator.h>
 
 #include <QEvent>
 #include <QScrollBar>

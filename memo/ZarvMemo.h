@@ -8,8 +8,8 @@
 // input build on it.
 #pragma once
 
-#include "support/MemoHost.h"
-#include "support/ParagraphsList.h"
+#include <ZarvMemo/support/MemoHost.h>
+#include <ZarvMemo/support/store/ParagraphsList.h>
 
 #include <QAbstractScrollArea>
 #include <QString>

@@ -1,5 +1,5 @@
 // Measuring and drawing text runs with one selected font.
-#include "platform/Canvas.h"
+#include <ZarvMemo/platform/Canvas.h>
 
 #include <QPainter>
 #include <QString>

@@ -1,5 +1,5 @@
 // Conversion between stored TColor values and QColor.
-#include "platform/Color.h"
+#include <ZarvMemo/platform/Color.h>
 
 namespace zarv {
 

@@ -1,5 +1,5 @@
 // Out-of-line parts of the exception classes.
-#include "platform/Exceptions.h"
+#include <ZarvMemo/platform/Exceptions.h>
 
 namespace zarv {
 

@@ -7,7 +7,7 @@
 // Writing refuses values the encoding cannot hold with EWriteError.
 #pragma once
 
-#include "platform/Exceptions.h"
+#include <ZarvMemo/platform/Exceptions.h>
 
 namespace zarv {
 

@@ -1,5 +1,5 @@
 // The abort of a checked build when an operation broke an invariant.
-#include "platform/IntegrityGuard.h"
+#include <ZarvMemo/platform/IntegrityGuard.h>
 
 #ifdef ZARV_CHECKED
 #include <cstdio>

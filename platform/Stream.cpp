@@ -1,7 +1,7 @@
 // QIODevice helpers that report failures as exceptions.
-#include "platform/Stream.h"
+#include <ZarvMemo/platform/Stream.h>
 
-#include "platform/Exceptions.h"
+#include <ZarvMemo/platform/Exceptions.h>
 
 #include <QFileDevice>
 

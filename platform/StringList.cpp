@@ -1,5 +1,5 @@
 // Vector-backed string list with change events.
-#include "platform/StringList.h"
+#include <ZarvMemo/platform/StringList.h>
 
 namespace zarv {
 

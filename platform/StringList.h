@@ -7,7 +7,7 @@
 // held back and OnChange is raised once when the bracket closes.
 #pragma once
 
-#include "platform/Strings.h"
+#include <ZarvMemo/platform/Strings.h>
 
 #include <functional>
 #include <vector>

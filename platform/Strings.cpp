@@ -1,8 +1,8 @@
 // Operations every string list shares, written against the storage
 // primitives of the descendant.
-#include "platform/Strings.h"
+#include <ZarvMemo/platform/Strings.h>
 
-#include "platform/Exceptions.h"
+#include <ZarvMemo/platform/Exceptions.h>
 
 #include <QFile>
 #include <QIODevice>

@@ -1,5 +1,5 @@
 // Monotonic tick counter on std::chrono::steady_clock.
-#include "platform/TickCount.h"
+#include <ZarvMemo/platform/TickCount.h>
 
 #include <chrono>
 

@@ -3,10 +3,10 @@
 // access devices, and sequential devices are read in bounded chunks. The
 // writer never writes a length its field cannot hold: it picks another form
 // or refuses the value before writing any of it.
-#include "platform/ValueFiler.h"
+#include <ZarvMemo/platform/ValueFiler.h>
 
-#include "platform/FilerError.h"
-#include "platform/Stream.h"
+#include <ZarvMemo/platform/FilerError.h>
+#include <ZarvMemo/platform/Stream.h>
 
 #include <QIODevice>
 #include <QStringDecoder>

@@ -1,11 +1,11 @@
 // The control fields and font operations that the store layer reads.
-#include "support/MemoHost.h"
+#include <ZarvMemo/support/MemoHost.h>
 
-#include "support/HighlightPass.h"
-#include "support/Highlighter.h"
-#include "support/KeywordMatcher.h"
-#include "support/Navigator.h"
-#include "support/ParagraphsList.h"
+#include <ZarvMemo/support/highlight/HighlightPass.h>
+#include <ZarvMemo/support/highlight/Highlighter.h>
+#include <ZarvMemo/support/highlight/KeywordMatcher.h>
+#include <ZarvMemo/support/navigator/Navigator.h>
+#include <ZarvMemo/support/store/ParagraphsList.h>
 
 #include <QFontInfo>
 #include <algorithm>

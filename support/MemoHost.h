@@ -7,12 +7,12 @@
 // control derives from it and keeps these fields current.
 #pragma once
 
-#include "platform/Canvas.h"
-#include "platform/Sets.h"
-#include "support/KeywordList.h"
-#include "support/ParRecords.h"
-#include "support/StartStopKeyList.h"
-#include "support/UpperCase.h"
+#include <ZarvMemo/platform/Canvas.h>
+#include <ZarvMemo/platform/Sets.h>
+#include <ZarvMemo/support/highlight/KeywordList.h>
+#include <ZarvMemo/support/store/ParRecords.h>
+#include <ZarvMemo/support/highlight/StartStopKeyList.h>
+#include <ZarvMemo/support/highlight/UpperCase.h>
 
 #include <QFont>
 #include <QString>

@@ -1,7 +1,7 @@
 // The measuring canvas: run widths from its width table equal what Qt lays
 // out when it draws the same run, widths add up across any split, and
 // drawing advances the pen by the measured width.
-#include "platform/Canvas.h"
+#include <ZarvMemo/platform/Canvas.h>
 
 #include <QFontMetrics>
 #include <QImage>

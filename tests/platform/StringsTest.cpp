@@ -1,8 +1,8 @@
 // Tests of the string lists: text splitting and joining, index checks,
 // objects travelling with their strings, the nesting update bracket with its
 // events, and loading and saving with encodings.
-#include "platform/Exceptions.h"
-#include "platform/StringList.h"
+#include <ZarvMemo/platform/Exceptions.h>
+#include <ZarvMemo/platform/StringList.h>
 
 #include <QBuffer>
 #include <QStringEncoder>

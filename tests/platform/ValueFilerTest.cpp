@@ -1,8 +1,8 @@
 // Tests of the value filer against hand-built byte sequences: every tag the
 // writer produces and the reader accepts, the smallest-width rules, and the
 // reader's refusal of truncated, garbled and wrong-typed streams.
-#include "platform/FilerError.h"
-#include "platform/ValueFiler.h"
+#include <ZarvMemo/platform/FilerError.h>
+#include <ZarvMemo/platform/ValueFiler.h>
 
 #include <QBuffer>
 #include <gtest/gtest.h>

@@ -1,0 +1,23 @@
+// The highlighter base: no keys of its own, and it detaches its controls
+// when it goes.
+#include <ZarvMemo/support/highlight/Highlighter.h>
+
+#include <ZarvMemo/support/MemoHost.h>
+
+namespace zarv {
+
+TZarvHighlighter::TZarvHighlighter(QObject* parent) : QObject(parent) {}
+
+TZarvHighlighter::~TZarvHighlighter() {
+  // Each control removes itself from MemoList when its highlighter changes.
+  while (!MemoList.empty())
+    MemoList.back()->setHighlighter(nullptr);
+}
+
+void TZarvHighlighter::ApplyKeywordsList(TZarvNavigator&, TZarvNavigator&, int32_t) {}
+bool TZarvHighlighter::FindStart(TZarvNavigator&, TZarvNavigator&, int32_t) { return false; }
+bool TZarvHighlighter::FindStop(TZarvNavigator&, TZarvNavigator&, int32_t) { return false; }
+void TZarvHighlighter::Notify(QObject*, TzvEvents) {}
+int32_t TZarvHighlighter::FixRange(TZarvNavigator&, TZarvNavigator&, int32_t, int32_t) { return 0; }
+
+} // namespace zarv

@@ -10,6 +10,7 @@ PACKAGES=(
   libxkbcommon-dev libgl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-dejavu-core
+  clang-format-14
   xvfb xauth
 )
 # Extra packages for the sanitizer and fuzz builds are requested by callers:

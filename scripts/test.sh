@@ -15,3 +15,7 @@ fi
 cmake --build "$BUILD_DIR" -j "$JOBS"
 export QT_QPA_PLATFORM=${QT_QPA_PLATFORM:-offscreen}
 ctest --test-dir "$BUILD_DIR" --output-on-failure -j "$JOBS" ${CTEST_ARGS:-}
+# The installed package, used the way an application uses it.
+if [[ "$ASAN" != "ON" && "${ZARV_PACKAGE_TEST:-1}" == "1" ]]; then
+  scripts/package-test.sh "$BUILD_DIR"
+fi

@@ -46,67 +46,137 @@ namespace {
 
 // ---- Vocabulary ----------------------------------------------------------------
 
-constexpr std::string_view kWords[] = {
-    "the", "of", "and", "to", "a", "in", "that", "it", "was", "he", "for", "on", "is", "with", "as",
-    "his", "they", "at", "be", "this", "from", "had", "not", "but", "by", "what", "all", "were",
-    "we", "when", "your", "can", "said", "there", "use", "an", "each", "which", "she", "do", "how",
-    "their", "if", "will", "up", "other", "about", "out", "many", "then", "them", "these", "so",
-    "some", "her", "would", "make", "like", "him", "into", "time", "has", "look", "two", "more",
-    "write", "go", "see", "number", "no", "way", "could", "people", "my", "than", "first", "water",
-    "been", "call", "who", "oil", "its", "now", "find", "long", "down", "day", "did", "get", "come",
-    "made", "may", "part", "over", "new", "sound", "take", "only", "little", "work", "know",
-    "place", "year", "live", "me", "back", "give", "most", "very", "after", "thing", "our", "just",
-    "name", "good", "sentence", "man", "think", "say", "great", "where", "help", "through", "much",
-    "before", "line", "right", "too", "mean", "old", "any", "same", "tell", "boy", "follow",
-    "came", "want", "show", "also", "around", "form", "three", "small", "set", "put", "end",
-    "does", "another", "well", "large", "must", "big", "even", "such", "because", "turn", "here",
-    "why", "ask", "went", "men", "read", "need", "land", "different", "home", "us", "move", "try",
-    "kind", "hand", "picture", "again", "change", "off", "play", "spell", "air", "away", "animal",
-    "house", "point", "page", "letter", "mother", "answer", "found", "study", "still", "learn",
-    "should", "world", "high", "every", "near", "add", "food", "between", "own", "below",
-    "country", "plant", "last", "school", "father", "keep", "tree", "never", "start", "city",
-    "earth", "eye", "light", "thought", "head", "under", "story", "saw", "left", "few", "while",
-    "along", "might", "close", "something", "seem", "next", "hard", "open", "example", "begin",
-    "life", "always", "those", "both", "paper", "together", "got", "group", "often", "run",
-    "important", "until", "children", "side", "feet", "car", "mile", "night", "walk", "white",
-    "sea", "began", "grow", "took", "river", "four", "carry", "state", "once", "book", "hear",
-    "stop", "without", "second", "later", "miss", "idea", "enough", "eat", "face", "watch", "far",
-    "really", "almost", "let", "above", "girl", "sometimes", "mountain", "cut", "young", "talk",
-    "soon", "list", "song", "being", "leave", "family", "quietly", "extraordinary", "harbour",
-    "lantern", "whistle", "meadow", "parliament", "correspondence", "bicycle", "thunder"};
+constexpr std::string_view kWords[] = {"the",      "of",         "and",
+                                       "to",       "a",          "in",
+                                       "that",     "it",         "was",
+                                       "he",       "for",        "on",
+                                       "is",       "with",       "as",
+                                       "his",      "they",       "at",
+                                       "be",       "this",       "from",
+                                       "had",      "not",        "but",
+                                       "by",       "what",       "all",
+                                       "were",     "we",         "when",
+                                       "your",     "can",        "said",
+                                       "there",    "use",        "an",
+                                       "each",     "which",      "she",
+                                       "do",       "how",        "their",
+                                       "if",       "will",       "up",
+                                       "other",    "about",      "out",
+                                       "many",     "then",       "them",
+                                       "these",    "so",         "some",
+                                       "her",      "would",      "make",
+                                       "like",     "him",        "into",
+                                       "time",     "has",        "look",
+                                       "two",      "more",       "write",
+                                       "go",       "see",        "number",
+                                       "no",       "way",        "could",
+                                       "people",   "my",         "than",
+                                       "first",    "water",      "been",
+                                       "call",     "who",        "oil",
+                                       "its",      "now",        "find",
+                                       "long",     "down",       "day",
+                                       "did",      "get",        "come",
+                                       "made",     "may",        "part",
+                                       "over",     "new",        "sound",
+                                       "take",     "only",       "little",
+                                       "work",     "know",       "place",
+                                       "year",     "live",       "me",
+                                       "back",     "give",       "most",
+                                       "very",     "after",      "thing",
+                                       "our",      "just",       "name",
+                                       "good",     "sentence",   "man",
+                                       "think",    "say",        "great",
+                                       "where",    "help",       "through",
+                                       "much",     "before",     "line",
+                                       "right",    "too",        "mean",
+                                       "old",      "any",        "same",
+                                       "tell",     "boy",        "follow",
+                                       "came",     "want",       "show",
+                                       "also",     "around",     "form",
+                                       "three",    "small",      "set",
+                                       "put",      "end",        "does",
+                                       "another",  "well",       "large",
+                                       "must",     "big",        "even",
+                                       "such",     "because",    "turn",
+                                       "here",     "why",        "ask",
+                                       "went",     "men",        "read",
+                                       "need",     "land",       "different",
+                                       "home",     "us",         "move",
+                                       "try",      "kind",       "hand",
+                                       "picture",  "again",      "change",
+                                       "off",      "play",       "spell",
+                                       "air",      "away",       "animal",
+                                       "house",    "point",      "page",
+                                       "letter",   "mother",     "answer",
+                                       "found",    "study",      "still",
+                                       "learn",    "should",     "world",
+                                       "high",     "every",      "near",
+                                       "add",      "food",       "between",
+                                       "own",      "below",      "country",
+                                       "plant",    "last",       "school",
+                                       "father",   "keep",       "tree",
+                                       "never",    "start",      "city",
+                                       "earth",    "eye",        "light",
+                                       "thought",  "head",       "under",
+                                       "story",    "saw",        "left",
+                                       "few",      "while",      "along",
+                                       "might",    "close",      "something",
+                                       "seem",     "next",       "hard",
+                                       "open",     "example",    "begin",
+                                       "life",     "always",     "those",
+                                       "both",     "paper",      "together",
+                                       "got",      "group",      "often",
+                                       "run",      "important",  "until",
+                                       "children", "side",       "feet",
+                                       "car",      "mile",       "night",
+                                       "walk",     "white",      "sea",
+                                       "began",    "grow",       "took",
+                                       "river",    "four",       "carry",
+                                       "state",    "once",       "book",
+                                       "hear",     "stop",       "without",
+                                       "second",   "later",      "miss",
+                                       "idea",     "enough",     "eat",
+                                       "face",     "watch",      "far",
+                                       "really",   "almost",     "let",
+                                       "above",    "girl",       "sometimes",
+                                       "mountain", "cut",        "young",
+                                       "talk",     "soon",       "list",
+                                       "song",     "being",      "leave",
+                                       "family",   "quietly",    "extraordinary",
+                                       "harbour",  "lantern",    "whistle",
+                                       "meadow",   "parliament", "correspondence",
+                                       "bicycle",  "thunder"};
 
-constexpr std::string_view kNames[] = {"Alice", "Bertram", "Clara", "Dmitri", "Eleanor", "Farid",
-                                       "Greta", "Hugo", "Ingrid", "Jonas", "Katya", "Lionel",
-                                       "Marta", "Nils", "Odile", "Pavel", "London", "Vienna",
-                                       "Lisbon", "Oslo", "Monday", "April"};
+constexpr std::string_view kNames[] = {"Alice",  "Bertram", "Clara",  "Dmitri", "Eleanor", "Farid", "Greta", "Hugo",
+                                       "Ingrid", "Jonas",   "Katya",  "Lionel", "Marta",   "Nils",  "Odile", "Pavel",
+                                       "London", "Vienna",  "Lisbon", "Oslo",   "Monday",  "April"};
 
-constexpr std::string_view kVerbs[] = {"get", "set", "make", "find", "update", "read", "write",
-                                       "parse", "load", "save", "compute", "check", "insert",
-                                       "remove", "apply", "build", "draw", "format", "scan",
-                                       "count", "measure", "split", "merge", "reset", "flush"};
+constexpr std::string_view kVerbs[] = {"get",   "set",   "make",  "find",    "update", "read",   "write",
+                                       "parse", "load",  "save",  "compute", "check",  "insert", "remove",
+                                       "apply", "build", "draw",  "format",  "scan",   "count",  "measure",
+                                       "split", "merge", "reset", "flush"};
 
-constexpr std::string_view kNouns[] = {"Buffer", "Line", "Text", "Node", "Item", "Value", "Index",
-                                       "Offset", "Range", "Style", "Token", "Block", "Cursor",
-                                       "Width", "Count", "Key", "Char", "Para", "Color", "Font",
-                                       "Rect", "Size", "State", "Mode", "List", "Map", "Entry",
-                                       "Word", "Chunk", "Record", "Layout", "Marker"};
+constexpr std::string_view kNouns[] = {"Buffer", "Line",  "Text",  "Node",  "Item",   "Value",  "Index",  "Offset",
+                                       "Range",  "Style", "Token", "Block", "Cursor", "Width",  "Count",  "Key",
+                                       "Char",   "Para",  "Color", "Font",  "Rect",   "Size",   "State",  "Mode",
+                                       "List",   "Map",   "Entry", "Word",  "Chunk",  "Record", "Layout", "Marker"};
 
-constexpr std::string_view kVars[] = {"i", "j", "n", "pos", "len", "count", "start", "stop",
-                                      "result", "value", "index", "offset", "width", "p", "q",
-                                      "buf", "text", "line", "item", "key", "first", "last",
-                                      "total", "delta", "flags", "c", "ch", "step", "limit"};
+constexpr std::string_view kVars[] = {"i",      "j",     "n",     "pos",    "len",   "count", "start", "stop",
+                                      "result", "value", "index", "offset", "width", "p",     "q",     "buf",
+                                      "text",   "line",  "item",  "key",    "first", "last",  "total", "delta",
+                                      "flags",  "c",     "ch",    "step",   "limit"};
 
-constexpr std::string_view kTypes[] = {"int", "unsigned", "long", "bool", "char", "double",
-                                       "float", "size_t", "int32_t", "uint8_t", "int64_t",
-                                       "std::string", "std::vector<int>", "QString", "auto",
-                                       "const char*", "uint16_t", "std::size_t"};
+constexpr std::string_view kTypes[] = {
+    "int",    "unsigned",    "long",     "bool",       "char",        "double",           "float",
+    "size_t", "int32_t",     "uint8_t",  "int64_t",    "std::string", "std::vector<int>", "QString",
+    "auto",   "const char*", "uint16_t", "std::size_t"};
 
-constexpr std::string_view kHeaders[] = {"<vector>", "<string>", "<memory>", "<algorithm>",
-                                         "<cstdint>", "<cstring>", "<map>", "<utility>",
+constexpr std::string_view kHeaders[] = {"<vector>",     "<string>",  "<memory>",   "<algorithm>",
+                                         "<cstdint>",    "<cstring>", "<map>",      "<utility>",
                                          "<functional>", "<QString>", "<QPainter>", "<cassert>"};
 
-constexpr std::string_view kChars[] = {"'a'", "'\\n'", "'\\t'", "'\\\\'", "'\\''", "'\"'", "' '",
-                                       "'0'", "'{'", "'/'", "'*'", "'\\r'"};
+constexpr std::string_view kChars[] = {"'a'", "'\\n'", "'\\t'", "'\\\\'", "'\\''", "'\"'",
+                                       "' '", "'0'",   "'{'",   "'/'",    "'*'",   "'\\r'"};
 
 constexpr std::string_view kAssignOps[] = {"=", "+=", "-=", "|=", "&=", "<<=", "*="};
 constexpr std::string_view kBinOps[] = {"+", "-", "*", "/", "%", "&", "|", "^", "<<", ">>"};
@@ -242,9 +312,15 @@ public:
 private:
   void Indent(std::string& s, int depth) {
     switch (fIndentStyle) {
-    case 0: s.append(static_cast<size_t>(depth), '\t'); break;
-    case 1: s.append(static_cast<size_t>(depth) * 4, ' '); break;
-    case 2: s.append(static_cast<size_t>(depth) * 2, ' '); break;
+    case 0:
+      s.append(static_cast<size_t>(depth), '\t');
+      break;
+    case 1:
+      s.append(static_cast<size_t>(depth) * 4, ' ');
+      break;
+    case 2:
+      s.append(static_cast<size_t>(depth) * 2, ' ');
+      break;
     default:
       // Four-column steps written with eight-column tabs where possible.
       s.append(static_cast<size_t>(depth / 2), '\t');
@@ -942,10 +1018,13 @@ std::optional<TCorpusKind> ParseCorpusKind(std::string_view name) {
 
 std::string_view CorpusKindName(TCorpusKind kind) {
   switch (kind) {
-  case TCorpusKind::Prose: return "prose";
-  case TCorpusKind::LongLines: return "longlines";
+  case TCorpusKind::Prose:
+    return "prose";
+  case TCorpusKind::LongLines:
+    return "longlines";
   case TCorpusKind::Cpp:
-  default: return "cpp";
+  default:
+    return "cpp";
   }
 }
 

@@ -20,9 +20,8 @@ using namespace zarv::bench;
 int Usage(const char* message) {
   if (message)
     std::fprintf(stderr, "zarv_corpus: %s\n", message);
-  std::fprintf(stderr,
-               "usage: zarv_corpus [--kind cpp|prose|longlines] [--size 1M|10M|100M|BYTES]\n"
-               "                   [--break crlf|lf | --lf | --crlf] [--seed N] [-o FILE]\n");
+  std::fprintf(stderr, "usage: zarv_corpus [--kind cpp|prose|longlines] [--size 1M|10M|100M|BYTES]\n"
+                       "                   [--break crlf|lf | --lf | --crlf] [--seed N] [-o FILE]\n");
   return 2;
 }
 
@@ -46,8 +45,8 @@ int main(int argc, char** argv) {
   const char* output = nullptr;
   for (int i = 1; i < argc; ++i) {
     const std::string_view arg = argv[i];
-    const bool takesValue = arg == "--kind" || arg == "--size" || arg == "--break" ||
-                            arg == "--seed" || arg == "-o" || arg == "--output";
+    const bool takesValue =
+        arg == "--kind" || arg == "--size" || arg == "--break" || arg == "--seed" || arg == "-o" || arg == "--output";
     if (arg == "--help" || arg == "-h") {
       Usage(nullptr);
       return 0;

@@ -155,8 +155,9 @@ TDisplayFigures BenchLongLine(const TConfig& cfg) {
   if (memo.Paragraphs().Count() != 1 || len < 1'000'000)
     Fail("the long line is " + std::to_string(len) + " characters in " + std::to_string(memo.Paragraphs().Count()) +
          " paragraphs");
-  Note("long line: " + std::to_string(len) + " characters in one paragraph, font " + memo.font().family().toStdString() +
-       " 11 pt, up to " + std::to_string(memo.fMaxOneShotChars) + " characters per measuring call");
+  Note("long line: " + std::to_string(len) + " characters in one paragraph, font " +
+       memo.font().family().toStdString() + " 11 pt, up to " + std::to_string(memo.fMaxOneShotChars) +
+       " characters per measuring call");
 
   auto nav = std::make_unique<TZarvNavigator>(&memo);
   TDisplayFigures figures;

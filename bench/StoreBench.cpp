@@ -279,8 +279,7 @@ struct TEditFigures {
   double TypeMiddle = 0;
 };
 
-void BenchEditsAt(const TConfig& cfg, TParagraphsList& store, const char* where, int32_t par,
-                  TEditFigures& figures) {
+void BenchEditsAt(const TConfig& cfg, TParagraphsList& store, const char* where, int32_t par, TEditFigures& figures) {
   TEditor editor(store);
   const std::string tag = std::string(where) + "_" + cfg.ParTag;
   const int32_t textLen = store.fTextLen;
@@ -372,8 +371,8 @@ int Run(const TConfig& cfg, bool quick) {
   double load8Single = 0;
   {
     const std::string single = SingleLine(corpus);
-    load8Single = BenchLoad(cfg, QByteArray::fromRawData(single.data(), static_cast<qsizetype>(single.size())),
-                            true, "single_line_");
+    load8Single = BenchLoad(cfg, QByteArray::fromRawData(single.data(), static_cast<qsizetype>(single.size())), true,
+                            "single_line_");
   }
   const double perPar = BenchMemory(cfg, ansiBytes);
   {
@@ -389,8 +388,8 @@ int Run(const TConfig& cfg, bool quick) {
   if (perPar >= 0)
     Target("heap_per_par_beyond_text <= 40 bytes", perPar <= 40, perPar);
   const double worstType = std::max(edits.TypeStart, edits.TypeMiddle);
-  Target(std::string("type_char <= 5000 us at 2M paragraphs") + (quick ? " (measured at 200K)" : ""),
-         worstType <= 5000, worstType);
+  Target(std::string("type_char <= 5000 us at 2M paragraphs") + (quick ? " (measured at 200K)" : ""), worstType <= 5000,
+         worstType);
   std::printf("# targets\n");
   for (const TTarget& t : gTargets)
     std::printf("%s\n", t.Text.c_str());

@@ -14,10 +14,14 @@ using namespace zarv;
 namespace {
 const char* breakName(TzvsLineBreak lb) {
   switch (lb) {
-  case zsbCRLF: return "CR LF";
-  case zsbLFCR: return "LF CR";
-  case zsbCR: return "CR";
-  case zsbLF: return "LF";
+  case zsbCRLF:
+    return "CR LF";
+  case zsbLFCR:
+    return "LF CR";
+  case zsbCR:
+    return "CR";
+  case zsbLF:
+    return "LF";
   }
   return "?";
 }

@@ -36,8 +36,8 @@ private:
   size_t fPos = 0;
 };
 
-const char16_t* const kPieces[] = {u"<", u">", u"/", u"*", u"\"", u"[", u"]", u" ", u"a", u"b",
-                                   u"A", u"q", u"\r\n", u"\t", u"\u00e9", u"\u00c9"};
+const char16_t* const kPieces[] = {u"<", u">", u"/", u"*", u"\"",   u"[",  u"]",      u" ",
+                                   u"a", u"b", u"A", u"q", u"\r\n", u"\t", u"\u00e9", u"\u00c9"};
 
 std::u16string piecesOf(TBytes& in, int n) {
   std::u16string s;
@@ -79,8 +79,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (shape & 0x20)
       options |= woWholeWordsOnly;
     for (TZarvMemo* m : {&memo, &scratch})
-      m->StartStopKeys().AddStartStopKey(QString::fromStdU16String(start), QString::fromStdU16String(stop), options,
-                                         0, i + 1, 0, clNone, clNone, shape & 0x40);
+      m->StartStopKeys().AddStartStopKey(QString::fromStdU16String(start), QString::fromStdU16String(stop), options, 0,
+                                         i + 1, 0, clNone, clNone, shape & 0x40);
   }
   const int keywords = in.next() % 4;
   for (int i = 0; i < keywords; ++i) {

@@ -90,12 +90,18 @@ ZARV_PLAIN bool IsCode(char16_t c) { return (c >= 1 && c <= 4) || c == 21; }
 
 ZARV_PLAIN uint8_t StyleBit(char16_t code) {
   switch (code) {
-  case 1: return fsItalic;
-  case 2: return fsBold;
-  case 3: return fsHighlight;
-  case 4: return fsAltFont;
-  case 21: return fsUnderline;
-  default: return 0;
+  case 1:
+    return fsItalic;
+  case 2:
+    return fsBold;
+  case 3:
+    return fsHighlight;
+  case 4:
+    return fsAltFont;
+  case 21:
+    return fsUnderline;
+  default:
+    return 0;
   }
 }
 
@@ -108,8 +114,8 @@ ZARV_PLAIN void DropTrailingBlanks(std::u16string& s) {
 struct Expected {
   Pars pars;
   std::vector<uint8_t> startStyles;
-  int lineBreak = -1;      // -1: no break seen
-  int64_t stoppedAt = -1;  // index of the NUL that ended the text
+  int lineBreak = -1;     // -1: no break seen
+  int64_t stoppedAt = -1; // index of the NUL that ended the text
 };
 
 ZARV_PLAIN Expected ReadWhole(const std::u16string& text, char16_t nullRepl, bool discard, bool staticFormat) {
@@ -205,8 +211,8 @@ std::string Describe(const Pars& a, const Pars& b) {
   std::string s = std::to_string(a.size()) + " paragraphs, expected " + std::to_string(b.size());
   for (size_t i = 0; i < a.size() && i < b.size(); ++i)
     if (a[i] != b[i])
-      return s + "; first difference in paragraph " + std::to_string(i) + " (length " +
-             std::to_string(a[i].size()) + ", expected " + std::to_string(b[i].size()) + ")";
+      return s + "; first difference in paragraph " + std::to_string(i) + " (length " + std::to_string(a[i].size()) +
+             ", expected " + std::to_string(b[i].size()) + ")";
   return s;
 }
 
@@ -317,8 +323,8 @@ void LoadFromFailingDevice(const Options& o, const std::u16string& text, uint32_
   } catch (const EStreamError&) {
   }
   CheckStore(store, "after a failed read:");
-  const Expected x = ReadWhole(text.substr(0, static_cast<size_t>(failAfter / width)), o.nullRepl, o.discard,
-                               o.staticFormat);
+  const Expected x =
+      ReadWhole(text.substr(0, static_cast<size_t>(failAfter / width)), o.nullRepl, o.discard, o.staticFormat);
   const Pars got = ReadPars(store);
   if (got.empty() || got.size() > x.pars.size())
     Fail("failed read:", Describe(got, x.pars));

@@ -47,9 +47,8 @@ bool SameEntries(const TStartStopKeyList& a, const TStartStopKeyList& b) {
     const StartStopInfo& x = a.Entry(i);
     const StartStopInfo& y = b.Entry(i);
     if (x.StartKeyStr != y.StartKeyStr || x.StopKeyStr != y.StopKeyStr || x.StartKey != y.StartKey ||
-        x.StopKey != y.StopKey || !(x.Attributes == y.Attributes) || x.Scope != y.Scope ||
-        x.Priority != y.Priority || x.ssOptions != y.ssOptions || x.Previous != y.Previous ||
-        x.StartCheckLen != y.StartCheckLen)
+        x.StopKey != y.StopKey || !(x.Attributes == y.Attributes) || x.Scope != y.Scope || x.Priority != y.Priority ||
+        x.ssOptions != y.ssOptions || x.Previous != y.Previous || x.StartCheckLen != y.StartCheckLen)
       return false;
     // Extra keeps 28 bits in the packed value.
     if ((x.Extra << 4) >> 4 != y.Extra)

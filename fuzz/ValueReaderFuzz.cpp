@@ -57,17 +57,40 @@ bool ReadValues(QByteArray bytes, std::vector<Value>& out) {
   try {
     while (buf.pos() < bytes.size()) {
       switch (r.NextValue()) {
-      case vaList: r.ReadListBegin(); out.emplace_back(ListBegin{}); break;
-      case vaNull: r.ReadListEnd(); out.emplace_back(ListEnd{}); break;
-      case vaInt8: case vaInt16: case vaInt32: case vaInt64: out.emplace_back(r.ReadInt64()); break;
-      case vaFalse: case vaTrue: out.emplace_back(r.ReadBoolean()); break;
-      case vaString: case vaLString: case vaWString: case vaUTF8String: out.emplace_back(r.ReadString()); break;
-      case vaBinary: out.emplace_back(r.ReadBinary()); break;
+      case vaList:
+        r.ReadListBegin();
+        out.emplace_back(ListBegin{});
+        break;
+      case vaNull:
+        r.ReadListEnd();
+        out.emplace_back(ListEnd{});
+        break;
+      case vaInt8:
+      case vaInt16:
+      case vaInt32:
+      case vaInt64:
+        out.emplace_back(r.ReadInt64());
+        break;
+      case vaFalse:
+      case vaTrue:
+        out.emplace_back(r.ReadBoolean());
+        break;
+      case vaString:
+      case vaLString:
+      case vaWString:
+      case vaUTF8String:
+        out.emplace_back(r.ReadString());
+        break;
+      case vaBinary:
+        out.emplace_back(r.ReadBinary());
+        break;
       case vaIdent:
         if (QString id = r.ReadIdent(); !IsSpecialIdent(id))
           out.emplace_back(Ident{id});
         break;
-      default: r.SkipValue(); break;
+      default:
+        r.SkipValue();
+        break;
       }
       if (buf.pos() > bytes.size())
         Fail("read past the end");

@@ -25,9 +25,7 @@ TZarvMemo::~TZarvMemo() { FreeNavigators(); }
 
 // A hidden control has not laid out its viewport yet; its width is then
 // what the viewport will get.
-int32_t TZarvMemo::ClientWidth() const {
-  return isVisible() ? viewport()->width() : maximumViewportSize().width();
-}
+int32_t TZarvMemo::ClientWidth() const { return isVisible() ? viewport()->width() : maximumViewportSize().width(); }
 
 QString TZarvMemo::getSeparators() const {
   QString s;

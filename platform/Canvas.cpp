@@ -143,7 +143,7 @@ void TZarvCanvas::WavyLine(int32_t x1, int32_t x2, int32_t y, int32_t amplitude)
     return;
   QPoint prev(x1, y + amplitude);
   bool low = true;
-  for (int32_t x = x1 + amplitude; ; x += amplitude) {
+  for (int32_t x = x1 + amplitude;; x += amplitude) {
     low = !low;
     if (x >= x2) {
       // The last segment ends exactly at x2, at the interpolated height.

@@ -66,8 +66,8 @@ public:
   // measured; drawing stops at clipRight.
   // With showSpaces each space is drawn as a middle dot spaceWidth wide.
   // With upperCase the letters a..z are drawn as A..Z.
-  void PutText(QPoint& pt, const char16_t* text, int32_t len, int32_t maxChunk, int32_t clipRight,
-               bool showSpaces, int32_t spaceWidth, bool upperCase);
+  void PutText(QPoint& pt, const char16_t* text, int32_t len, int32_t maxChunk, int32_t clipRight, bool showSpaces,
+               int32_t spaceWidth, bool upperCase);
 
   // A zigzag under text from x1 to x2 (clamped to 16-bit coordinates, as are
   // y and the amplitude).

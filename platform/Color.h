@@ -51,7 +51,9 @@ inline constexpr TColor clFuchsia = 0xFF00FF;
 inline constexpr TColor clAqua = 0xFFFF00;
 inline constexpr TColor clWhite = 0xFFFFFF;
 
-inline bool IsSystemColor(TColor c) { return (static_cast<uint32_t>(c) & 0xFF000000u) == 0xFF000000u && c != clDefault; }
+inline bool IsSystemColor(TColor c) {
+  return (static_cast<uint32_t>(c) & 0xFF000000u) == 0xFF000000u && c != clDefault;
+}
 
 // The explicit colour of an RGB triple.
 inline constexpr TColor RGBToColor(int r, int g, int b) {

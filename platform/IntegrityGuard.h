@@ -44,12 +44,12 @@ private:
 #define ZARV_CHECKED_SCOPE_CAT2(a, b) a##b
 #define ZARV_CHECKED_SCOPE_CAT(a, b) ZARV_CHECKED_SCOPE_CAT2(a, b)
 // ZARV_CHECKED_SCOPE("InsertBuf", Type, object, expression using `s`, a const Type&)
-#define ZARV_CHECKED_SCOPE(operation, Type, object, expr)                                                             \
-  ::zarv::TIntegrityGuard ZARV_CHECKED_SCOPE_CAT(zarvIntegrityGuard, __LINE__)(                                       \
-      operation, &(object), [](const void* subject) -> QString {                                                      \
-        const Type& s = *static_cast<const Type*>(subject);                                                           \
-        return expr;                                                                                                  \
-      })
+#define ZARV_CHECKED_SCOPE(operation, Type, object, expr)                                                              \
+  ::zarv::TIntegrityGuard ZARV_CHECKED_SCOPE_CAT(zarvIntegrityGuard,                                                   \
+                                                 __LINE__)(operation, &(object), [](const void* subject) -> QString {  \
+    const Type& s = *static_cast<const Type*>(subject);                                                                \
+    return expr;                                                                                                       \
+  })
 #else
 #define ZARV_CHECKED_SCOPE(operation, Type, object, expr) static_cast<void>(0)
 #endif

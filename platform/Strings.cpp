@@ -156,10 +156,16 @@ using Encoding = QStringConverter::Encoding;
 
 qsizetype BomLength(Encoding enc) {
   switch (enc) {
-  case QStringConverter::Utf8: return 3;
-  case QStringConverter::Utf16LE: case QStringConverter::Utf16BE: return 2;
-  case QStringConverter::Utf32LE: case QStringConverter::Utf32BE: return 4;
-  default: return 0;
+  case QStringConverter::Utf8:
+    return 3;
+  case QStringConverter::Utf16LE:
+  case QStringConverter::Utf16BE:
+    return 2;
+  case QStringConverter::Utf32LE:
+  case QStringConverter::Utf32BE:
+    return 4;
+  default:
+    return 0;
   }
 }
 
@@ -172,18 +178,36 @@ std::optional<Encoding> OwnMark(QByteArrayView bytes, Encoding given) {
   const bool le16 = startsWith("\xFF\xFE", 2), be16 = startsWith("\xFE\xFF", 2);
   const bool le32 = startsWith("\xFF\xFE\0\0", 4), be32 = startsWith("\0\0\xFE\xFF", 4);
   switch (given) {
-  case QStringConverter::Utf8: if (startsWith("\xEF\xBB\xBF", 3)) return given; break;
-  case QStringConverter::Utf16LE: if (le16) return given; break;
-  case QStringConverter::Utf16BE: if (be16) return given; break;
-  case QStringConverter::Utf32LE: if (le32) return given; break;
-  case QStringConverter::Utf32BE: if (be32) return given; break;
+  case QStringConverter::Utf8:
+    if (startsWith("\xEF\xBB\xBF", 3))
+      return given;
+    break;
+  case QStringConverter::Utf16LE:
+    if (le16)
+      return given;
+    break;
+  case QStringConverter::Utf16BE:
+    if (be16)
+      return given;
+    break;
+  case QStringConverter::Utf32LE:
+    if (le32)
+      return given;
+    break;
+  case QStringConverter::Utf32BE:
+    if (be32)
+      return given;
+    break;
   case QStringConverter::Utf16:
-    if (le16 || be16) return le16 ? QStringConverter::Utf16LE : QStringConverter::Utf16BE;
+    if (le16 || be16)
+      return le16 ? QStringConverter::Utf16LE : QStringConverter::Utf16BE;
     break;
   case QStringConverter::Utf32:
-    if (le32 || be32) return le32 ? QStringConverter::Utf32LE : QStringConverter::Utf32BE;
+    if (le32 || be32)
+      return le32 ? QStringConverter::Utf32LE : QStringConverter::Utf32BE;
     break;
-  default: break;
+  default:
+    break;
   }
   return std::nullopt;
 }
@@ -209,8 +233,8 @@ void TStrings::SaveToStream(QIODevice& stream) const { SaveToStream(stream, fEnc
 void TStrings::SaveToStream(QIODevice& stream, QStringConverter::Encoding encoding, bool writeBOM) const {
   // The mark is encoded as a leading U+FEFF: a stateless encoder writes none
   // of its own. 8-bit encodings have no mark.
-  const bool unicode = BomLength(encoding) > 0 || encoding == QStringConverter::Utf16 ||
-                       encoding == QStringConverter::Utf32;
+  const bool unicode =
+      BomLength(encoding) > 0 || encoding == QStringConverter::Utf16 || encoding == QStringConverter::Utf32;
   QString text = GetTextStr();
   if (writeBOM && unicode)
     text.prepend(QChar(QChar::ByteOrderMark));

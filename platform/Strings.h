@@ -88,14 +88,12 @@ public:
   // mark and U+0000 when UTF-16LE is given); Utf16 and Utf32 take their byte
   // order from the mark. The encoding and whether a mark was there are
   // remembered for saving.
-  virtual void LoadFromStream(QIODevice& stream,
-                              std::optional<QStringConverter::Encoding> encoding = std::nullopt);
+  virtual void LoadFromStream(QIODevice& stream, std::optional<QStringConverter::Encoding> encoding = std::nullopt);
   // Writes the text in the encoding the list was loaded with (UTF-8 for a
   // list never loaded), with a byte-order mark when the loaded text had one.
   virtual void SaveToStream(QIODevice& stream) const;
   virtual void SaveToStream(QIODevice& stream, QStringConverter::Encoding encoding, bool writeBOM) const;
-  void LoadFromFile(const QString& fileName,
-                    std::optional<QStringConverter::Encoding> encoding = std::nullopt);
+  void LoadFromFile(const QString& fileName, std::optional<QStringConverter::Encoding> encoding = std::nullopt);
   void SaveToFile(const QString& fileName) const;
 
   QStringConverter::Encoding Encoding() const { return fEncoding; }

@@ -13,8 +13,6 @@ namespace zarv {
 uint32_t GetTickCount();
 
 // True when `now` has reached or passed `deadline`, allowing for wrap-around.
-inline bool TickReached(uint32_t now, uint32_t deadline) {
-  return static_cast<int32_t>(now - deadline) >= 0;
-}
+inline bool TickReached(uint32_t now, uint32_t deadline) { return static_cast<int32_t>(now - deadline) >= 0; }
 
 } // namespace zarv

@@ -22,10 +22,10 @@ namespace {
 constexpr qint64 kChunk = 64 * 1024;
 
 // Windows-1252 for 0x80..0x9F; the five unassigned bytes keep their C1 code.
-constexpr std::array<char16_t, 32> kCp1252High = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+constexpr std::array<char16_t, 32> kCp1252High = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                                  0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
+                                                  0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                                                  0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
 // Bytes of the UTF-8 form of s, counted without converting; -1 when s holds
 // an unpaired surrogate, which UTF-8 cannot carry.
@@ -71,8 +71,8 @@ QString ReadErrorText() { return QString::fromLatin1(SStreamReadError); }
 } // namespace
 
 QString ValueTypeName(uint8_t tag) {
-  static const char* const kNames[] = {"Null",   "List",   "Int8",     "Int16",   "Int32",   "Extended",
-                                       "String", "Ident",  "False",    "True",    "Binary",  "Set",
+  static const char* const kNames[] = {"Null",    "List",  "Int8",       "Int16",  "Int32",    "Extended",
+                                       "String",  "Ident", "False",      "True",   "Binary",   "Set",
                                        "LString", "Nil",   "Collection", "Single", "Currency", "Date",
                                        "WString", "Int64", "UTF8String"};
   if (tag < std::size(kNames))
@@ -84,8 +84,7 @@ QString ValueTypeName(uint8_t tag) {
 
 void TWriter::writeRaw(const void* data, qint64 n) { WriteExact(fStream, data, n); }
 
-void TWriter::DefineProperty(const QString& name, const TReaderProc&, const TWriterProc& writeData,
-                             bool hasData) {
+void TWriter::DefineProperty(const QString& name, const TReaderProc&, const TWriterProc& writeData, bool hasData) {
   if (!hasData || !writeData)
     return;
   WritePropName(name);
@@ -203,10 +202,10 @@ void TWriter::WritePropName(const QString& name) {
 // ---- TReader ------------------------------------------------------------------
 
 void TReader::typeError(const char* expected, uint8_t found, qint64 at) const {
-  throw EReadError(QStringLiteral("%1: %2 expected, found %3 at byte %4")
-                       .arg(QString::fromLatin1(SInvalidPropertyValue), QString::fromLatin1(expected),
-                            ValueTypeName(found))
-                       .arg(at));
+  throw EReadError(
+      QStringLiteral("%1: %2 expected, found %3 at byte %4")
+          .arg(QString::fromLatin1(SInvalidPropertyValue), QString::fromLatin1(expected), ValueTypeName(found))
+          .arg(at));
 }
 
 uint8_t TReader::readByte() {
@@ -293,10 +292,14 @@ int32_t TReader::ReadInteger() {
   const qint64 at = fStream.pos();
   const uint8_t tag = readByte();
   switch (tag) {
-  case vaInt8: return static_cast<int8_t>(readByte());
-  case vaInt16: return qFromLittleEndian<int16_t>(readBytes(2).constData());
-  case vaInt32: return qFromLittleEndian<int32_t>(readBytes(4).constData());
-  default: typeError("integer", tag, at);
+  case vaInt8:
+    return static_cast<int8_t>(readByte());
+  case vaInt16:
+    return qFromLittleEndian<int16_t>(readBytes(2).constData());
+  case vaInt32:
+    return qFromLittleEndian<int32_t>(readBytes(4).constData());
+  default:
+    typeError("integer", tag, at);
   }
 }
 
@@ -320,8 +323,10 @@ QString TReader::ReadString() {
   const qint64 at = fStream.pos();
   const uint8_t tag = readByte();
   switch (tag) {
-  case vaString: return readAnsi(readByte());
-  case vaLString: return readAnsi(readLength());
+  case vaString:
+    return readAnsi(readByte());
+  case vaLString:
+    return readAnsi(readLength());
   case vaUTF8String: {
     // A leading U+FEFF is part of the string, not a mark to drop.
     QStringDecoder utf8(QStringConverter::Utf8,
@@ -336,7 +341,8 @@ QString TReader::ReadString() {
       s[i] = QChar(qFromLittleEndian<char16_t>(b.constData() + 2 * i));
     return s;
   }
-  default: typeError("string", tag, at);
+  default:
+    typeError("string", tag, at);
   }
 }
 
@@ -344,12 +350,18 @@ QString TReader::ReadIdent() {
   const qint64 at = fStream.pos();
   const uint8_t tag = readByte();
   switch (tag) {
-  case vaIdent: return readAnsi(readByte());
-  case vaFalse: return QStringLiteral("False");
-  case vaTrue: return QStringLiteral("True");
-  case vaNil: return QStringLiteral("nil");
-  case vaNull: return QStringLiteral("Null");
-  default: typeError("identifier", tag, at);
+  case vaIdent:
+    return readAnsi(readByte());
+  case vaFalse:
+    return QStringLiteral("False");
+  case vaTrue:
+    return QStringLiteral("True");
+  case vaNil:
+    return QStringLiteral("nil");
+  case vaNull:
+    return QStringLiteral("Null");
+  default:
+    typeError("identifier", tag, at);
   }
 }
 
@@ -368,25 +380,53 @@ void TReader::SkipValue() {
     const qint64 at = fStream.pos();
     const uint8_t tag = readByte();
     switch (tag) {
-    case vaList: ++depth; break;
+    case vaList:
+      ++depth;
+      break;
     case vaNull:
       if (depth > 0)
         --depth;
       break;
-    case vaFalse: case vaTrue: case vaNil: break;
-    case vaInt8: skipBytes(1); break;
-    case vaInt16: skipBytes(2); break;
-    case vaInt32: case vaSingle: skipBytes(4); break;
-    case vaInt64: case vaCurrency: case vaDate: skipBytes(8); break;
-    case vaExtended: skipBytes(10); break;
-    case vaString: case vaIdent: skipBytes(readByte()); break;
-    case vaLString: case vaBinary: case vaUTF8String: skipBytes(readLength()); break;
-    case vaWString: skipBytes(readLength() * 2); break;
+    case vaFalse:
+    case vaTrue:
+    case vaNil:
+      break;
+    case vaInt8:
+      skipBytes(1);
+      break;
+    case vaInt16:
+      skipBytes(2);
+      break;
+    case vaInt32:
+    case vaSingle:
+      skipBytes(4);
+      break;
+    case vaInt64:
+    case vaCurrency:
+    case vaDate:
+      skipBytes(8);
+      break;
+    case vaExtended:
+      skipBytes(10);
+      break;
+    case vaString:
+    case vaIdent:
+      skipBytes(readByte());
+      break;
+    case vaLString:
+    case vaBinary:
+    case vaUTF8String:
+      skipBytes(readLength());
+      break;
+    case vaWString:
+      skipBytes(readLength() * 2);
+      break;
     case vaSet:
       for (uint8_t len = readByte(); len != 0; len = readByte())
         skipBytes(len);
       break;
-    default: typeError("value", tag, at);
+    default:
+      typeError("value", tag, at);
     }
   } while (depth > 0);
 }

@@ -68,8 +68,8 @@ public:
   // Offers a property with its own streaming. The writer writes the name and
   // calls writeData when hasData is true; the reader calls readData when the
   // property it is reading has this name.
-  virtual void DefineProperty(const QString& name, const TReaderProc& readData,
-                              const TWriterProc& writeData, bool hasData) = 0;
+  virtual void DefineProperty(const QString& name, const TReaderProc& readData, const TWriterProc& writeData,
+                              bool hasData) = 0;
 
   QIODevice& Stream() const { return fStream; }
 

@@ -81,9 +81,7 @@ void TZarvMemoHost::DoDynParse(int32_t first, int32_t last, bool force) {
   }
 }
 
-bool TZarvMemoHost::NeedsKeywordPass() const {
-  return fHighlighter || (fApplyKeyWords && fKeywords->GetCount() > 0);
-}
+bool TZarvMemoHost::NeedsKeywordPass() const { return fHighlighter || (fApplyKeyWords && fKeywords->GetCount() > 0); }
 
 void TZarvMemoHost::ApplyKeywordsToParagraph(int32_t parNb) {
   TZarvNavigator a(fParagraphs.get()), b(fParagraphs.get());
@@ -120,10 +118,14 @@ uint8_t TZarvMemoHost::AttrToExtFontStyles(TZarvFontStyles styles, uint8_t dynSt
   if (!(dynStyle & dsHasAttrib)) {
     const QFont f = BaseFont();
     uint8_t own = 0;
-    if (f.bold()) own |= fsBold;
-    if (f.italic()) own |= fsItalic;
-    if (f.underline()) own |= fsUnderline;
-    if (f.strikeOut()) own |= fsStrikeOut;
+    if (f.bold())
+      own |= fsBold;
+    if (f.italic())
+      own |= fsItalic;
+    if (f.underline())
+      own |= fsUnderline;
+    if (f.strikeOut())
+      own |= fsStrikeOut;
     return static_cast<uint8_t>(styles ^ own);
   }
   // Strike-out together with highlight marks the special (wavy) underline.

@@ -10,9 +10,9 @@
 #include <ZarvMemo/platform/Canvas.h>
 #include <ZarvMemo/platform/Sets.h>
 #include <ZarvMemo/support/highlight/KeywordList.h>
-#include <ZarvMemo/support/store/ParRecords.h>
 #include <ZarvMemo/support/highlight/StartStopKeyList.h>
 #include <ZarvMemo/support/highlight/UpperCase.h>
+#include <ZarvMemo/support/store/ParRecords.h>
 
 #include <QFont>
 #include <QString>

@@ -78,7 +78,8 @@ int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
   ::testing::InitGoogleTest(&argc, argv);
-  const int limit = qEnvironmentVariableIsSet("ZARV_TEST_TIME_LIMIT") ? qEnvironmentVariableIntValue("ZARV_TEST_TIME_LIMIT") : 120;
+  const int limit =
+      qEnvironmentVariableIsSet("ZARV_TEST_TIME_LIMIT") ? qEnvironmentVariableIntValue("ZARV_TEST_TIME_LIMIT") : 120;
   if (limit > 0)
     ::testing::UnitTest::GetInstance()->listeners().Append(new TWatchdog(limit)); // gtest takes ownership
   return RUN_ALL_TESTS();

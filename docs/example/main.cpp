@@ -9,8 +9,8 @@
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   zarv::TZarvMemo memo;
-  memo.StartStopKeys().AddStartStopKey(QStringLiteral("/*"), QStringLiteral("*/"), zarv::woMatchCase, zarv::fsItalic,
-                                       1, 0, zarv::clNone, zarv::clNone, false);
+  memo.StartStopKeys().AddStartStopKey(QStringLiteral("/*"), QStringLiteral("*/"), zarv::woMatchCase, zarv::fsItalic, 1,
+                                       0, zarv::clNone, zarv::clNone, false);
   memo.SetTextBuf(argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("int x; /* a\r\ncomment */ int y;"));
   zarv::HighlightAll(memo);
   const zarv::TParagraphsList& text = memo.Paragraphs();

@@ -3,8 +3,8 @@
 // run of lower level. Without word wrap every paragraph is one display line,
 // so folding a block hides the paragraphs after its first one.
 #include <ZarvMemo/platform/IntegrityGuard.h>
-#include <ZarvMemo/support/highlight/HighlightPass.h>
 #include <ZarvMemo/support/MemoHost.h>
+#include <ZarvMemo/support/highlight/HighlightPass.h>
 #include <ZarvMemo/support/navigator/Navigator.h>
 #include <ZarvMemo/support/store/ParagraphsList.h>
 
@@ -162,7 +162,8 @@ bool TZarvNavigator::Expand(bool Force) {
       const int lvl = DynToCollapseLevel(c);
       if (innerLevel > 0 && lvl < innerLevel)
         innerLevel = 0;
-      if (innerLevel == 0 && lvl > k && (c.CollpsState & (zvdCollapsible | zvdCollapsed)) == (zvdCollapsible | zvdCollapsed))
+      if (innerLevel == 0 && lvl > k &&
+          (c.CollpsState & (zvdCollapsible | zvdCollapsed)) == (zvdCollapsible | zvdCollapsed))
         innerLevel = lvl;
     }
   }

@@ -4,9 +4,9 @@
 #include <ZarvMemo/platform/IntegrityGuard.h>
 #include <ZarvMemo/support/highlight/HighlightPass.h>
 
+#include <ZarvMemo/support/MemoHost.h>
 #include <ZarvMemo/support/highlight/Highlighter.h>
 #include <ZarvMemo/support/highlight/KeywordMatcher.h>
-#include <ZarvMemo/support/MemoHost.h>
 #include <ZarvMemo/support/navigator/Navigator.h>
 #include <ZarvMemo/support/store/ParagraphsList.h>
 
@@ -37,8 +37,8 @@ void InvalidateNavs(const std::vector<TZarvNavigator*>& navs, int32_t fromPos, i
 
 // ---- SetDynStyleP ---------------------------------------------------------------
 
-void SetDynStyleP(TParagraphsList& Pars, TZarvNavigator& Nav1, TZarvNavigator& Nav2, const DynInfoRec& Dyn,
-                  bool Apply, bool ExtendMods) {
+void SetDynStyleP(TParagraphsList& Pars, TZarvNavigator& Nav1, TZarvNavigator& Nav2, const DynInfoRec& Dyn, bool Apply,
+                  bool ExtendMods) {
   ZARV_CHECKED_SCOPE("SetDynStyleP", TParagraphsList, Pars, s.CheckIntegrity());
   TZarvNavigator* s = &Nav1;
   TZarvNavigator* e = &Nav2;
@@ -137,8 +137,8 @@ bool isOwnKeywordRun(const DynInfoRec& d, const TKeywordList& keywords) {
 // The same run apart from position and key lengths.
 bool sameRun(const DynInfoRec& a, const DynInfoRec& b) {
   return a.DynStyle == b.DynStyle && a.Level == b.Level && a.CollpsLevel == b.CollpsLevel &&
-         a.CollpsState == b.CollpsState && a.Backgnd == b.Backgnd && a.Foregnd == b.Foregnd &&
-         a.Context == b.Context && a.Cursor == b.Cursor && std::equal(a.KeyIndex, a.KeyIndex + 16, b.KeyIndex);
+         a.CollpsState == b.CollpsState && a.Backgnd == b.Backgnd && a.Foregnd == b.Foregnd && a.Context == b.Context &&
+         a.Cursor == b.Cursor && std::equal(a.KeyIndex, a.KeyIndex + 16, b.KeyIndex);
 }
 
 // Removes runs of the control's own keywords that start in [from, to) of a
@@ -258,9 +258,9 @@ void TKeywordPass::paragraph(int32_t p, int32_t changeStart, int32_t changeEnd) 
 void TKeywordPass::maskForbidden(const ParInfo& par, int32_t w0, int32_t w1, bool allMatchCase) {
   const bool reset = K.fResetKeywords;
   const TDynInfoArray& codes = GetDynArray(par);
-  size_t next = static_cast<size_t>(std::upper_bound(codes.begin(), codes.end(), w0, [](int32_t o, const DynInfoRec& d) {
-                                      return o < d.DynOffset;
-                                    }) - codes.begin());
+  size_t next = static_cast<size_t>(
+      std::upper_bound(codes.begin(), codes.end(), w0, [](int32_t o, const DynInfoRec& d) { return o < d.DynOffset; }) -
+      codes.begin());
   const DynInfoRec* inForce = next > 0 ? &codes[next - 1] : GetStartDynAttrib(par);
   bool allowed = keywordsAllowed(*inForce, reset);
   for (int32_t i = w0; i < w1; ++i) {
@@ -289,7 +289,8 @@ void TKeywordPass::flush(int32_t p) {
     const auto byOffset = [](const DynInfoRec& d, int32_t off) { return d.DynOffset < off; };
     const int32_t end = o.Pos + o.Len;
     // In force for the first character (codes at it included) and before the end.
-    const size_t atStart = static_cast<size_t>(std::lower_bound(codes.begin(), codes.end(), o.Pos, byOffset) - codes.begin());
+    const size_t atStart =
+        static_cast<size_t>(std::lower_bound(codes.begin(), codes.end(), o.Pos, byOffset) - codes.begin());
     size_t upToStart = atStart;
     while (upToStart < codes.size() && codes[upToStart].DynOffset == o.Pos)
       ++upToStart;
@@ -299,7 +300,8 @@ void TKeywordPass::flush(int32_t p) {
       continue; // no level left for the run
     if (level >= 0)
       inForce->SS.StopKLen = 0; // the enclosing range has a run inside it
-    const size_t beforeEnd = static_cast<size_t>(std::lower_bound(codes.begin(), codes.end(), end, byOffset) - codes.begin());
+    const size_t beforeEnd =
+        static_cast<size_t>(std::lower_bound(codes.begin(), codes.end(), end, byOffset) - codes.begin());
     DynInfoRec restore = beforeEnd > 0 ? codes[beforeEnd - 1] : *GetStartDynAttrib(par);
     const int32_t restoreFrom = beforeEnd > 0 ? restore.DynOffset : 0;
     DynInfoRec run = *inForce;
@@ -351,8 +353,8 @@ void ApplyKeywordsListP(TZarvNavigator& StartNav, TZarvNavigator& StopNav) {
 
 // ---- Plain-text search --------------------------------------------------------------
 
-bool FindTextP(TZarvMemoHost& Memo, const QString& Text, bool Down, bool MatchCase, bool WholeWord,
-               bool FromTextEdge, int32_t& SelStart, int32_t& SelLength) {
+bool FindTextP(TZarvMemoHost& Memo, const QString& Text, bool Down, bool MatchCase, bool WholeWord, bool FromTextEdge,
+               int32_t& SelStart, int32_t& SelLength) {
   if (Text.isEmpty())
     return false;
   TParagraphsList& L = Memo.Paragraphs();

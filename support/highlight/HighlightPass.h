@@ -24,8 +24,8 @@ class TZarvNavigator;
 // Gives the range between two navigators (either order) the run Dyn
 // (Apply) or removes styling from it (!Apply); the text after the range
 // keeps its style. With ExtendMods the store's modified range grows.
-void SetDynStyleP(TParagraphsList& Pars, TZarvNavigator& Nav1, TZarvNavigator& Nav2, const DynInfoRec& Dyn,
-                  bool Apply, bool ExtendMods);
+void SetDynStyleP(TParagraphsList& Pars, TZarvNavigator& Nav1, TZarvNavigator& Nav2, const DynInfoRec& Dyn, bool Apply,
+                  bool ExtendMods);
 
 // Keyword pass over the range (the navigators may widen to cover a run).
 // Keyword runs of the control's own list that touch the changed range are
@@ -49,8 +49,8 @@ bool FindStop(TZarvNavigator& A, TZarvNavigator& C);
 // text edge. On success the selection is set to the match: searching down
 // leaves the caret at its end (SelStart at the end, SelLength negative),
 // searching up selects it from its start.
-bool FindTextP(TZarvMemoHost& Memo, const QString& Text, bool Down, bool MatchCase, bool WholeWord,
-               bool FromTextEdge, int32_t& SelStart, int32_t& SelLength);
+bool FindTextP(TZarvMemoHost& Memo, const QString& Text, bool Down, bool MatchCase, bool WholeWord, bool FromTextEdge,
+               int32_t& SelStart, int32_t& SelLength);
 
 // Two codes describe the same parsing state: bits 6 and 7 of their style
 // agree and, with attributes, their level and context and the keys of every

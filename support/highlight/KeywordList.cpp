@@ -163,8 +163,8 @@ void TKeywordList::summarize(TKeyInfoLen& e) {
 
 void TKeywordList::DefineProperties(TFiler& filer) {
   filer.DefineProperty(
-      QStringLiteral("Strings"), [this](TReader& r) { ReadData(r); },
-      [this](TWriter& w) { WriteData(w); }, GetCount() > 0);
+      QStringLiteral("Strings"), [this](TReader& r) { ReadData(r); }, [this](TWriter& w) { WriteData(w); },
+      GetCount() > 0);
 }
 
 void TKeywordList::ReadData(TReader& reader) {

@@ -18,8 +18,8 @@
 
 #include <ZarvMemo/platform/Color.h>
 #include <ZarvMemo/platform/Strings.h>
-#include <ZarvMemo/support/store/ParRecords.h>
 #include <ZarvMemo/support/highlight/UpperCase.h>
+#include <ZarvMemo/support/store/ParRecords.h>
 
 #include <QFlags>
 #include <functional>
@@ -103,8 +103,8 @@ public:
   void Assign(const TStrings& source) override;
 
   // ---- Entries ------------------------------------------------------------------
-  int32_t AddKeyWord(const QString& Keyword, TWordOptions Options, TZarvFontStyles Style,
-                     int32_t ContextNumber, int16_t Cursor, TColor Backgnd, TColor Foregnd);
+  int32_t AddKeyWord(const QString& Keyword, TWordOptions Options, TZarvFontStyles Style, int32_t ContextNumber,
+                     int16_t Cursor, TColor Backgnd, TColor Foregnd);
   QString getKeywords(int32_t index) const { return Get(index); }
   void setKeywords(int32_t index, const QString& s);
   TKeywordInfo getKeyInfo(int32_t index) const;

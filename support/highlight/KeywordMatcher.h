@@ -61,8 +61,8 @@ public:
   // as masked so far) is reported to `found` and masked with `mask` in both
   // buffers, so later keys cannot claim its characters. With `useU` false,
   // `u` is not used and every key must be match-case.
-  void Find(std::u16string& t, std::u16string& u, bool useU, int32_t from, int32_t limit,
-            const TCharSet& delimiters, char16_t mask, const std::function<bool(int32_t, const TKey&)>& accept,
+  void Find(std::u16string& t, std::u16string& u, bool useU, int32_t from, int32_t limit, const TCharSet& delimiters,
+            char16_t mask, const std::function<bool(int32_t, const TKey&)>& accept,
             const std::function<void(int32_t, const TKey&)>& found);
 
 private:
@@ -81,7 +81,7 @@ private:
   uint64_t fGeneration = ~uint64_t(0);
   std::vector<TKey> fKeys;
   bool fAnyIgnoringCase = false;
-  bool fAllWhole = true; // every key is whole-word only
+  bool fAllWhole = true;        // every key is whole-word only
   bool fWordStartsOnly = false; // ... and none holds a delimiter
   TCharSet fDelimiters;         // the set HasDelimiter was computed for
   bool fDelimitersKnown = false;

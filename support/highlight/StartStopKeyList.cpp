@@ -74,13 +74,13 @@ void TStartStopKeyList::relinkAll() {
 }
 
 int32_t TStartStopKeyList::AddStartStopKey(const QString& StartKey, const QString& StopKey, TWordOptions Options,
-                                           TZarvFontStyles Style, int32_t ContextNumber, int16_t Cursor,
-                                           TColor Backgnd, TColor Foregnd, bool ParStop) {
+                                           TZarvFontStyles Style, int32_t ContextNumber, int16_t Cursor, TColor Backgnd,
+                                           TColor Foregnd, bool ParStop) {
   if (fCount >= kMaxEntries)
     throw EListError();
   StartStopInfo e;
-  e.Attributes = TKeywordInfo{OptionsFromInt(static_cast<int32_t>(Options.toInt())), Style, ContextNumber,
-                              Cursor, Backgnd, Foregnd};
+  e.Attributes = TKeywordInfo{
+      OptionsFromInt(static_cast<int32_t>(Options.toInt())), Style, ContextNumber, Cursor, Backgnd, Foregnd};
   e.StartKeyStr = StartKey;
   e.StopKeyStr = StopKey;
   e.StartKey = foldedKey(StartKey, e.Attributes.Options);
@@ -152,8 +152,7 @@ void TStartStopKeyList::UpdateCheckFlags(const TCharSet& delimiters) {
 
 void TStartStopKeyList::DefineProperties(TFiler& filer) {
   filer.DefineProperty(
-      QStringLiteral("Keys"), [this](TReader& r) { ReadData(r); }, [this](TWriter& w) { WriteData(w); },
-      fCount > 0);
+      QStringLiteral("Keys"), [this](TReader& r) { ReadData(r); }, [this](TWriter& w) { WriteData(w); }, fCount > 0);
 }
 
 void TStartStopKeyList::ReadData(TReader& reader) {
@@ -184,8 +183,8 @@ void TStartStopKeyList::ReadData(TReader& reader) {
       packed = reader.ReadInteger();
       haveScope = true;
     }
-    const int32_t i = AddStartStopKey(start, stop, OptionsFromInt(first), style, context, cursor, backgnd,
-                                      foregnd, parStop);
+    const int32_t i =
+        AddStartStopKey(start, stop, OptionsFromInt(first), style, context, cursor, backgnd, foregnd, parStop);
     StartStopInfo& e = Entry(i);
     if (haveScope) {
       e.Scope = scope;

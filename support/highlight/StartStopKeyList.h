@@ -25,8 +25,8 @@
 #pragma once
 
 #include <ZarvMemo/platform/Sets.h>
-#include <ZarvMemo/support/store/DynArray2.h>
 #include <ZarvMemo/support/highlight/KeywordList.h>
+#include <ZarvMemo/support/store/DynArray2.h>
 
 #include <QFlags>
 #include <set>
@@ -57,8 +57,8 @@ struct StartStopInfo {
   int32_t StartLen = 0;
   int32_t StopLen = 0;
   int32_t StartCheckLen = 0;
-  QString StartKeyStr; // as given
-  QString StopKeyStr;  // as given
+  QString StartKeyStr;  // as given
+  QString StopKeyStr;   // as given
   int32_t Scope = 0;    // reserved for highlighters
   int32_t Priority = 0; // reserved for highlighters
   int32_t Extra = 0;    // free for highlighters; 28 bits survive the binary form
@@ -91,9 +91,8 @@ public:
   // Appends an entry; returns its index. Keys are folded unless Options has
   // woMatchCase, and Previous/StartCheckLen are found from the entries before.
   // EListError when the list already holds kMaxEntries.
-  int32_t AddStartStopKey(const QString& StartKey, const QString& StopKey, TWordOptions Options,
-                          TZarvFontStyles Style, int32_t ContextNumber, int16_t Cursor, TColor Backgnd,
-                          TColor Foregnd, bool ParStop);
+  int32_t AddStartStopKey(const QString& StartKey, const QString& StopKey, TWordOptions Options, TZarvFontStyles Style,
+                          int32_t ContextNumber, int16_t Cursor, TColor Backgnd, TColor Foregnd, bool ParStop);
 
   // Entry i; ERangeError unless 0 <= i < Count(). Scope, Priority, Extra and
   // ssOptions may be changed in place (ssoParStop through setParStop).

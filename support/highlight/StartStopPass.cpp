@@ -3,9 +3,9 @@
 // rebuilds the codes of a range and decides whether the following text must
 // be parsed again.
 #include <ZarvMemo/platform/IntegrityGuard.h>
+#include <ZarvMemo/support/MemoHost.h>
 #include <ZarvMemo/support/highlight/HighlightPass.h>
 #include <ZarvMemo/support/highlight/Highlighter.h>
-#include <ZarvMemo/support/MemoHost.h>
 #include <ZarvMemo/support/navigator/Navigator.h>
 #include <ZarvMemo/support/store/ParagraphsList.h>
 
@@ -107,9 +107,9 @@ bool FindStart(TZarvNavigator& A, TZarvNavigator& C) {
     // The upper-cased text is made only when an entry ignores case.
     const char16_t* upper = anyFolded ? M.GetUpText(p) : text;
     const TDynInfoArray& codes = GetDynArray(par);
-    size_t next = static_cast<size_t>(std::upper_bound(codes.begin(), codes.end(), ws, [](int32_t o, const DynInfoRec& d) {
-                                        return o < d.DynOffset;
-                                      }) - codes.begin());
+    size_t next = static_cast<size_t>(std::upper_bound(codes.begin(), codes.end(), ws,
+                                                       [](int32_t o, const DynInfoRec& d) { return o < d.DynOffset; }) -
+                                      codes.begin());
     const DynInfoRec* inForce = next > 0 ? &codes[next - 1] : GetStartDynAttrib(par);
     for (int32_t pos = ws; pos < cOff; ++pos) {
       while (next < codes.size() && codes[next].DynOffset <= pos)
@@ -298,8 +298,7 @@ namespace {
 class TStartStopPass {
 public:
   TStartStopPass(TZarvNavigator& startNav, TZarvNavigator& stopNav, DynInfoRec& endDyn)
-      : M(*startNav.Memo()), L(M.Paragraphs()), fStart(startNav), fStop(stopNav), fEndDyn(endDyn), A(&L), B(&L),
-        C(&L) {
+      : M(*startNav.Memo()), L(M.Paragraphs()), fStart(startNav), fStop(stopNav), fEndDyn(endDyn), A(&L), B(&L), C(&L) {
     A.AttachMemo(&M);
     B.AttachMemo(&M);
     C.AttachMemo(&M);

@@ -17,9 +17,9 @@ namespace zarv {
 struct TzvFormatThread::TState {
   TAutoResetEvent FormatEvent;
   std::atomic<bool> Terminated{false};
-  QPointer<QObject> Memo;        // read and cleared on the GUI thread only
-  QObject* Context = nullptr;    // the application object; requests run on its thread
-  std::mutex Mutex;              // guards SliceDone
+  QPointer<QObject> Memo;     // read and cleared on the GUI thread only
+  QObject* Context = nullptr; // the application object; requests run on its thread
+  std::mutex Mutex;           // guards SliceDone
   std::condition_variable SliceCond;
   bool SliceDone = true;
 };

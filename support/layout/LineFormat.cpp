@@ -32,8 +32,8 @@ int32_t addWidth(int32_t a, int32_t b) { return SaturatedWidth(static_cast<int64
 class TParFormatter {
 public:
   TParFormatter(TZarvMemoHost& memo, TZarvCanvas& canvas, ParInfo& par)
-      : fMemo(memo), fCanvas(canvas), fPar(par), fLen(GetParLength(par)), fText(par.ParText),
-        fCodes(GetDynArray(par)), fStatic(memo.Paragraphs().fStaticFormat) {
+      : fMemo(memo), fCanvas(canvas), fPar(par), fLen(GetParLength(par)), fText(par.ParText), fCodes(GetDynArray(par)),
+        fStatic(memo.Paragraphs().fStaticFormat) {
     fOld.reserve(static_cast<size_t>(GetLineCount(par)));
     fOld.push_back(GetFirstLine(par));
     if (par.ParState & zvpHasExtra)
@@ -112,11 +112,11 @@ private:
 
   std::vector<LineInfo> fOld;
   std::vector<LineInfo> fNew;
-  int32_t fFirstOld = 0;           // first old line re-wrapped
-  int32_t fStopLine = 0;    // last old line replaced so far
-  bool fStopped = false;    // the early stop met the old layout
-  bool fMovedBack = false;  // text moved onto line fFirstOld - 1
-  int32_t fFirstAsked = 0;       // the first line the caller asked to re-wrap
+  int32_t fFirstOld = 0;   // first old line re-wrapped
+  int32_t fStopLine = 0;   // last old line replaced so far
+  bool fStopped = false;   // the early stop met the old layout
+  bool fMovedBack = false; // text moved onto line fFirstOld - 1
+  int32_t fFirstAsked = 0; // the first line the caller asked to re-wrap
 
   // Running state.
   int32_t fPos = 0;
@@ -131,11 +131,11 @@ private:
   TZarvFontStyles fLineStyle = 0;
   int32_t fLineDynNb = 0;
   int32_t fX = 0;
-  int32_t fSpaces = 0;       // justifiable blanks so far
-  int32_t fPending = 0;      // blanks of the last separator run
+  int32_t fSpaces = 0;  // justifiable blanks so far
+  int32_t fPending = 0; // blanks of the last separator run
   int32_t fJustifyStart = 0;
-  int32_t fWordEnd = 0;      // width at the end of the last word
-  int32_t fRunStart = 0;     // where the last separator run began
+  int32_t fWordEnd = 0;            // width at the end of the last word
+  int32_t fRunStart = 0;           // where the last separator run began
   std::vector<int32_t> fRunWidths; // per character of that run: blank width, 0 for codes, -1 for tabs
   bool fFirstWordOfCall = true;
 };
@@ -399,8 +399,8 @@ void TParFormatter::Run(bool initFont, int32_t width, int32_t& startLine, int32_
     const LineInfo& prev = fOld[static_cast<size_t>(fFirstOld - 1)];
     const int32_t stop = prev.Stop;
     const auto breaksHere = [&](char16_t c) { return c == u' ' || c == u'\t'; };
-    const bool midWord =
-        stop > 0 && stop < fLen && !breaksHere(fText[stop - 1]) && !isWrapChar(fText[stop - 1]) && !breaksHere(fText[stop]);
+    const bool midWord = stop > 0 && stop < fLen && !breaksHere(fText[stop - 1]) && !isWrapChar(fText[stop - 1]) &&
+                         !breaksHere(fText[stop]);
     if (midWord || prev.JustifyStart >= prev.Stop)
       --fFirstOld;
   }
@@ -521,9 +521,9 @@ void TParFormatter::store(int32_t& startLine, int32_t& stopLine, int32_t& linesD
 
 } // namespace
 
-void ReformatParP(TZarvMemoHost& Memo, TZarvCanvas* Canvas, bool InitFont, int32_t Width, ParInfo* Par,
-                  int32_t ParNb, int32_t& StartLine, int32_t& StopLine, bool FullReformat, uint64_t& FontState,
-                  int32_t& SpaceWidth, int32_t& Overhang, int32_t& LinesDelta, int32_t& NewLineCount) {
+void ReformatParP(TZarvMemoHost& Memo, TZarvCanvas* Canvas, bool InitFont, int32_t Width, ParInfo* Par, int32_t ParNb,
+                  int32_t& StartLine, int32_t& StopLine, bool FullReformat, uint64_t& FontState, int32_t& SpaceWidth,
+                  int32_t& Overhang, int32_t& LinesDelta, int32_t& NewLineCount) {
   (void)FontState;
   TParagraphsList& list = Memo.Paragraphs();
   if (!Par)

@@ -27,8 +27,8 @@ struct ParInfo;
 // - FullReformat: false lets the call stop where new breaks meet old ones.
 // - FontState: the caller's, passed through untouched.
 // - LinesDelta, NewLineCount (out): change of the line count and the new count.
-void ReformatParP(TZarvMemoHost& Memo, TZarvCanvas* Canvas, bool InitFont, int32_t Width, ParInfo* Par,
-                  int32_t ParNb, int32_t& StartLine, int32_t& StopLine, bool FullReformat, uint64_t& FontState,
-                  int32_t& SpaceWidth, int32_t& Overhang, int32_t& LinesDelta, int32_t& NewLineCount);
+void ReformatParP(TZarvMemoHost& Memo, TZarvCanvas* Canvas, bool InitFont, int32_t Width, ParInfo* Par, int32_t ParNb,
+                  int32_t& StartLine, int32_t& StopLine, bool FullReformat, uint64_t& FontState, int32_t& SpaceWidth,
+                  int32_t& Overhang, int32_t& LinesDelta, int32_t& NewLineCount);
 
 } // namespace zarv

@@ -173,7 +173,8 @@ void TZarvNavigator::setParOffset(int32_t O) {
     int32_t line = 0;
     if (fPar->ParState & zvpHasExtra) {
       const auto& lines = fPar->ParExtra->Lines;
-      line = static_cast<int32_t>(std::count_if(lines.begin(), lines.end(), [O](const LineInfo& l) { return l.Start < O; }));
+      line = static_cast<int32_t>(
+          std::count_if(lines.begin(), lines.end(), [O](const LineInfo& l) { return l.Start < O; }));
     }
     fParLine = line;
   }

@@ -41,9 +41,9 @@ public:
     fTab = memo.TabWidth();
     fStyle = line.StartAttrib;
     // The code in force at the line start: the last one at or before it.
-    fNextCode = static_cast<size_t>(
-        std::upper_bound(fCodes.begin(), fCodes.end(), line.Start, [](int32_t o, const DynInfoRec& d) { return o < d.DynOffset; }) -
-        fCodes.begin());
+    fNextCode = static_cast<size_t>(std::upper_bound(fCodes.begin(), fCodes.end(), line.Start,
+                                                     [](int32_t o, const DynInfoRec& d) { return o < d.DynOffset; }) -
+                                    fCodes.begin());
     fDyn = fNextCode > 0 ? &fCodes[fNextCode - 1] : GetStartDynAttrib(par);
     selectFont();
   }
@@ -230,9 +230,10 @@ int32_t TZarvNavigator::getDisplayWidth() {
   if (fList->fStaticFormat && IsStyleCode(c))
     return 0;
   const auto& codes = GetDynArray(*fPar);
-  const size_t n = static_cast<size_t>(
-      std::upper_bound(codes.begin(), codes.end(), fOffset, [](int32_t o, const DynInfoRec& d) { return o < d.DynOffset; }) -
-      codes.begin());
+  const size_t n =
+      static_cast<size_t>(std::upper_bound(codes.begin(), codes.end(), fOffset,
+                                           [](int32_t o, const DynInfoRec& d) { return o < d.DynOffset; }) -
+                          codes.begin());
   const DynInfoRec* d = n > 0 ? &codes[n - 1] : GetStartDynAttrib(*fPar);
   fZvMemo->SelectFont(static_cast<uint8_t>(fZvMemo->AttrToExtFontStyles(GetStyle(), d->DynStyle) & ~fsHighlight));
   return fZvMemo->Canvas().CharWidth(c);

@@ -15,9 +15,9 @@ int32_t TZarvNavigator::GetDynNb() {
     // Codes lying before the position: DynOffset < offset.
     const auto& codes = GetDynArray(*fPar);
     const int32_t off = fOffset;
-    fDynNb = static_cast<int32_t>(
-        std::lower_bound(codes.begin(), codes.end(), off, [](const DynInfoRec& d, int32_t o) { return d.DynOffset < o; }) -
-        codes.begin());
+    fDynNb = static_cast<int32_t>(std::lower_bound(codes.begin(), codes.end(), off,
+                                                   [](const DynInfoRec& d, int32_t o) { return d.DynOffset < o; }) -
+                                  codes.begin());
   }
   return fDynNb;
 }

@@ -7,8 +7,8 @@
 // codes, check every resulting length before anything is written, then
 // either edit one paragraph in place or build the new paragraphs, move the
 // records after the range once, and shift offsets and lines chunk-wise.
-#include <ZarvMemo/platform/IntegrityGuard.h>
 #include <ZarvMemo/platform/Exceptions.h>
+#include <ZarvMemo/platform/IntegrityGuard.h>
 #include <ZarvMemo/support/navigator/Navigator.h>
 #include <ZarvMemo/support/store/ParagraphsList.h>
 
@@ -128,7 +128,7 @@ private:
   int32_t S = 0, E = 0, s = 0, e = 0, dA = 0, dB = 0, N0 = 0;
   int32_t fStartPos = 0, fStopPos = 0;
   std::vector<Piece> fPieces;
-  int32_t k = 0;        // breaks in the buffer (new paragraphs - 1)
+  int32_t k = 0;         // breaks in the buffer (new paragraphs - 1)
   TZarvFontStyles F = 0; // styles the deleted text switched (static format)
   std::u16string Z;      // closing codes that restore them after the insertion
   bool fDynsChanged = false;
@@ -310,11 +310,16 @@ void TInsertBufOp::buildClosingCodes() {
   Z.clear();
   if (!fCheckFormat || F == 0)
     return;
-  if (F & fsUnderline) Z += chUnderlineCode;
-  if (F & fsItalic) Z += chItalicCode;
-  if (F & fsBold) Z += chBoldCode;
-  if (F & fsHighlight) Z += chHighlightCode;
-  if (F & fsAltFont) Z += chAltFontCode;
+  if (F & fsUnderline)
+    Z += chUnderlineCode;
+  if (F & fsItalic)
+    Z += chItalicCode;
+  if (F & fsBold)
+    Z += chBoldCode;
+  if (F & fsHighlight)
+    Z += chHighlightCode;
+  if (F & fsAltFont)
+    Z += chAltFontCode;
 }
 
 // Every new length and the new character count must fit before anything is
@@ -607,8 +612,8 @@ void TInsertBufOp::placeNavigators() {
 }
 
 void TParagraphsList::InsertBuf(const char16_t* Buf, TZarvNavigator& StartNav, TZarvNavigator& StopNav,
-                                bool DiscardTrailingSpaces, bool CheckFormat, int32_t& OffsetDelta,
-                                int32_t& LineDelta, bool& DynsChanged) {
+                                bool DiscardTrailingSpaces, bool CheckFormat, int32_t& OffsetDelta, int32_t& LineDelta,
+                                bool& DynsChanged) {
   ZARV_CHECKED_SCOPE("InsertBuf", TParagraphsList, *this, s.CheckIntegrity());
   TInsertBufOp op(*this, Buf, StartNav, StopNav, DiscardTrailingSpaces, CheckFormat);
   op.run(OffsetDelta, LineDelta, DynsChanged);

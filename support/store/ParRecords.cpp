@@ -182,16 +182,17 @@ LineInfo GetParLine(const ParInfo& par, int32_t i) {
 }
 
 size_t FirstDynAtOrAfter(const TDynInfoArray& codes, int32_t off) {
-  return static_cast<size_t>(
-      std::lower_bound(codes.begin(), codes.end(), off, [](const DynInfoRec& d, int32_t o) { return d.DynOffset < o; }) -
-      codes.begin());
+  return static_cast<size_t>(std::lower_bound(codes.begin(), codes.end(), off,
+                                              [](const DynInfoRec& d, int32_t o) { return d.DynOffset < o; }) -
+                             codes.begin());
 }
 
 const DynInfoRec& GetDynInForce(const ParInfo& par, int32_t off) {
   const TDynInfoArray& codes = GetDynArray(par);
-  const size_t n = static_cast<size_t>(
-      std::upper_bound(codes.begin(), codes.end(), off, [](int32_t o, const DynInfoRec& d) { return o < d.DynOffset; }) -
-      codes.begin());
+  const size_t n =
+      static_cast<size_t>(std::upper_bound(codes.begin(), codes.end(), off,
+                                           [](int32_t o, const DynInfoRec& d) { return o < d.DynOffset; }) -
+                          codes.begin());
   return n > 0 ? codes[n - 1] : *GetStartDynAttrib(par);
 }
 
@@ -275,9 +276,7 @@ void SetStartAttrib(ParInfo& par, TZarvFontStyles styles) {
   par.ParExtra->FirstLine.StartAttrib = styles;
 }
 
-TColor zvsGetParForegnd(const ParInfo& par) {
-  return (par.ParState & zvpHasExtra) ? par.ParExtra->Foregnd : clDefault;
-}
+TColor zvsGetParForegnd(const ParInfo& par) { return (par.ParState & zvpHasExtra) ? par.ParExtra->Foregnd : clDefault; }
 
 void zvsSetParForegnd(ParInfo& par, TColor c) {
   if (!(par.ParState & zvpHasExtra)) {
@@ -288,9 +287,7 @@ void zvsSetParForegnd(ParInfo& par, TColor c) {
   par.ParExtra->Foregnd = c;
 }
 
-TColor zvsGetParBackgnd(const ParInfo& par) {
-  return (par.ParState & zvpHasExtra) ? par.ParExtra->Backgnd : clDefault;
-}
+TColor zvsGetParBackgnd(const ParInfo& par) { return (par.ParState & zvpHasExtra) ? par.ParExtra->Backgnd : clDefault; }
 
 void zvsSetParBackgnd(ParInfo& par, TColor c) {
   if (!(par.ParState & zvpHasExtra)) {
@@ -301,9 +298,7 @@ void zvsSetParBackgnd(ParInfo& par, TColor c) {
   par.ParExtra->Backgnd = c;
 }
 
-void* zvsGetParObject(const ParInfo& par) {
-  return (par.ParState & zvpHasExtra) ? par.ParExtra->pObject : nullptr;
-}
+void* zvsGetParObject(const ParInfo& par) { return (par.ParState & zvpHasExtra) ? par.ParExtra->pObject : nullptr; }
 
 void zvsSetParObject(ParInfo& par, void* obj) {
   if (!(par.ParState & zvpHasExtra)) {
@@ -389,7 +384,9 @@ void setBlockEdge(ParInfo& par, int level, TBlockStates flag, uint8_t ParExtraIn
 }
 } // namespace
 
-void SetParStartBlock(ParInfo& par, int level) { setBlockEdge(par, level, zvbStartBlock, &ParExtraInfo::StartBlockCount); }
+void SetParStartBlock(ParInfo& par, int level) {
+  setBlockEdge(par, level, zvbStartBlock, &ParExtraInfo::StartBlockCount);
+}
 
 void SetParEndBlock(ParInfo& par, int level) { setBlockEdge(par, level, zvbEndBlock, &ParExtraInfo::StopBlockCount); }
 
@@ -406,8 +403,8 @@ void zvsSetParBlocksCollapsed(ParInfo& par, uint32_t bits) {
   par.ParExtra->BlocksCollapsed = bits;
 }
 
-void zvsGetParLevels(const ParInfo& par, const LineInfo& line, int32_t& StartLevel, int32_t& EndLevel,
-                     int32_t& Levels, bool& Collapsed) {
+void zvsGetParLevels(const ParInfo& par, const LineInfo& line, int32_t& StartLevel, int32_t& EndLevel, int32_t& Levels,
+                     bool& Collapsed) {
   const int lambda = zvsGetParLevel(par);
   Collapsed = false;
   if (lambda > 0) {
@@ -446,12 +443,23 @@ void zvsGetParLevels(const ParInfo& par, const LineInfo& line, int32_t& StartLev
 
 void XORStyleCode(TZarvFontStyles& style, char16_t code) {
   switch (code) {
-  case chItalicCode: style ^= fsItalic; break;
-  case chBoldCode: style ^= fsBold; break;
-  case chHighlightCode: style ^= fsHighlight; break;
-  case chAltFontCode: style ^= fsAltFont; break;
-  case chUnderlineCode: style ^= fsUnderline; break;
-  default: break;
+  case chItalicCode:
+    style ^= fsItalic;
+    break;
+  case chBoldCode:
+    style ^= fsBold;
+    break;
+  case chHighlightCode:
+    style ^= fsHighlight;
+    break;
+  case chAltFontCode:
+    style ^= fsAltFont;
+    break;
+  case chUnderlineCode:
+    style ^= fsUnderline;
+    break;
+  default:
+    break;
   }
 }
 

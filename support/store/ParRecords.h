@@ -125,8 +125,8 @@ struct ParExtraInfo {
   int32_t ParLength = 0;
   LineInfo FirstLine;
   DynInfoRec* StartDynAttrib = nullptr;
-  std::vector<LineInfo> Lines; // display lines 2..n
-  TDynInfoArray DynCodes;      // increasing DynOffset
+  std::vector<LineInfo> Lines;  // display lines 2..n
+  TDynInfoArray DynCodes;       // increasing DynOffset
   uint32_t BlocksCollapsed = 0; // bit k: level k + 2 collapsed
   void* pObject = nullptr;      // not owned
   uint8_t StartBlockCount = 0;
@@ -242,8 +242,8 @@ void SetParEndBlock(ParInfo& par, int level);
 uint32_t zvsGetParBlocksCollapsed(const ParInfo& par);
 // The fold state of display line `line`: block start and end levels, the
 // levels shown and whether it shows a collapsed block.
-void zvsGetParLevels(const ParInfo& par, const LineInfo& line, int32_t& StartLevel, int32_t& EndLevel,
-                     int32_t& Levels, bool& Collapsed);
+void zvsGetParLevels(const ParInfo& par, const LineInfo& line, int32_t& StartLevel, int32_t& EndLevel, int32_t& Levels,
+                     bool& Collapsed);
 void zvsSetParBlocksCollapsed(ParInfo& par, uint32_t bits);
 
 // Derived readings of a dynamic code.

@@ -67,7 +67,8 @@ void TParagraphsList::EnsureOneParagraph() {
 // the next chunk only when the current one is exhausted.
 
 namespace {
-template <class Fn> void forEachFrom(const TParagraphsList& list, int32_t from, Fn fn) {
+template <class Fn>
+void forEachFrom(const TParagraphsList& list, int32_t from, Fn fn) {
   const int32_t perChunk = list.ElementsPerBuffer();
   int32_t i = std::max(from, 0);
   while (i < list.Count()) {
@@ -209,9 +210,11 @@ QString checkParagraph(const ParInfo& p, int32_t i) {
   const int32_t lines = GetLineCount(p);
   int32_t prevStop = 0;
   for (int32_t l = 0; l < lines; ++l) {
-    const LineInfo& li = l == 0 ? (extended ? p.ParExtra->FirstLine : GetFirstLine(p)) : p.ParExtra->Lines[static_cast<size_t>(l - 1)];
+    const LineInfo& li =
+        l == 0 ? (extended ? p.ParExtra->FirstLine : GetFirstLine(p)) : p.ParExtra->Lines[static_cast<size_t>(l - 1)];
     if (li.Start != prevStop)
-      return fail("Error 3 in", i, QStringLiteral("line %1 starts at %2, previous stop %3").arg(l).arg(li.Start).arg(prevStop));
+      return fail("Error 3 in", i,
+                  QStringLiteral("line %1 starts at %2, previous stop %3").arg(l).arg(li.Start).arg(prevStop));
     if (li.Stop < li.Start)
       return fail("Error 3 in", i, QStringLiteral("line %1 stops before it starts").arg(l));
     prevStop = li.Stop;
@@ -250,7 +253,10 @@ QString TParagraphsList::CheckIntegrity() const {
     if (p.StartOffset != offset)
       return fail("Error 2 in", i, QStringLiteral("start offset %1, expected %2").arg(p.StartOffset).arg(offset));
     if (zvsGetParBlockStartLevel(p) != prevEndLevel)
-      return fail("Error 7 in", i, QStringLiteral("block start level %1, previous end level %2").arg(zvsGetParBlockStartLevel(p)).arg(prevEndLevel));
+      return fail("Error 7 in", i,
+                  QStringLiteral("block start level %1, previous end level %2")
+                      .arg(zvsGetParBlockStartLevel(p))
+                      .arg(prevEndLevel));
     QString e = checkParagraph(p, i);
     if (!e.isEmpty())
       return e;
@@ -271,9 +277,14 @@ QString TParagraphsList::CheckIntegrity() const {
     return QStringLiteral("Error 6.01 in store: %1 lines, count says %2").arg(total).arg(fTrueLineCount);
   for (const auto& [rec, n] : refs)
     if (rec->DynOffset != n)
-      return QStringLiteral("Error 10 in store: start record referenced %1 times, count says %2").arg(n).arg(rec->DynOffset);
+      return QStringLiteral("Error 10 in store: start record referenced %1 times, count says %2")
+          .arg(n)
+          .arg(rec->DynOffset);
   if (fModStopPar >= fModStartPar && (fModStartPar < 0 || fModStopPar >= fCount))
-    return QStringLiteral("Error 11 in store: modified range %1..%2 outside %3 paragraphs").arg(fModStartPar).arg(fModStopPar).arg(fCount);
+    return QStringLiteral("Error 11 in store: modified range %1..%2 outside %3 paragraphs")
+        .arg(fModStartPar)
+        .arg(fModStopPar)
+        .arg(fCount);
   return {};
 }
 

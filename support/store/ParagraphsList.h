@@ -55,9 +55,8 @@ public:
   // Replaces the text between StartNav and StopNav by the NUL-terminated Buf
   // (nil: delete only). On return StartNav stands at the start of the new
   // text and StopNav just after it.
-  void InsertBuf(const char16_t* Buf, TZarvNavigator& StartNav, TZarvNavigator& StopNav,
-                 bool DiscardTrailingSpaces, bool CheckFormat, int32_t& OffsetDelta,
-                 int32_t& LineDelta, bool& DynsChanged);
+  void InsertBuf(const char16_t* Buf, TZarvNavigator& StartNav, TZarvNavigator& StopNav, bool DiscardTrailingSpaces,
+                 bool CheckFormat, int32_t& OffsetDelta, int32_t& LineDelta, bool& DynsChanged);
 
   void UpdateOffsets(int32_t FromPar, int32_t Delta);
   void UpdateLines(int32_t FromPar, int32_t Delta);
@@ -93,12 +92,10 @@ public:
   // odd UTF-16 byte count (before reading when the device knows its size) or
   // a failing device, and ETextTooLong for text beyond 2^31 - 3 characters;
   // the store is then a consistent text holding what was read.
-  void LoadFromStream(QIODevice& Stream, bool Ansi, char16_t NullReplacement,
-                      bool DiscardTrailingSpaces, TzvsLineBreak& LineBreak,
-                      const TProgressEvent& OnProgress = {}, uint32_t ProgressInterval = 300);
-  void SaveToStream(QIODevice& Stream, bool Ansi, bool StripStrayCtrlCodes,
-                    bool DiscardTrailingSpaces, TzvsLineBreak LineBreak,
-                    const TProgressEvent& OnProgress = {}, uint32_t ProgressInterval = 300);
+  void LoadFromStream(QIODevice& Stream, bool Ansi, char16_t NullReplacement, bool DiscardTrailingSpaces,
+                      TzvsLineBreak& LineBreak, const TProgressEvent& OnProgress = {}, uint32_t ProgressInterval = 300);
+  void SaveToStream(QIODevice& Stream, bool Ansi, bool StripStrayCtrlCodes, bool DiscardTrailingSpaces,
+                    TzvsLineBreak LineBreak, const TProgressEvent& OnProgress = {}, uint32_t ProgressInterval = 300);
 
   // ---- Reading --------------------------------------------------------------
   QString ParString(int32_t i) const;

@@ -26,7 +26,9 @@ QString visibleText(const TParagraphsList& L, int32_t p) {
   return out;
 }
 
-QString color(TColor c) { return c == clDefault ? QStringLiteral("def") : c == clNone ? QStringLiteral("none") : hex(uint32_t(c)); }
+QString color(TColor c) {
+  return c == clDefault ? QStringLiteral("def") : c == clNone ? QStringLiteral("none") : hex(uint32_t(c));
+}
 
 } // namespace
 

@@ -60,8 +60,8 @@ private:
   void retireLast();
 
   std::vector<TBlock> fBlocks;
-  size_t fUsed = 0;               // bytes used in the last block
-  std::byte* fLastBuf = nullptr;  // header of the most recent buffer
+  size_t fUsed = 0;              // bytes used in the last block
+  std::byte* fLastBuf = nullptr; // header of the most recent buffer
   size_t fNextBlock = kMinBlockBytes;
 };
 
@@ -69,8 +69,8 @@ private:
 // reach every buffer edge and the length limit; 0 restores the default.
 // Not for concurrent loads.
 namespace detail {
-int32_t LoadBufferChars();  // characters read per shared buffer (65 500)
-int32_t LoadTextLimit();    // longest text a load accepts (2^31 - 3)
+int32_t LoadBufferChars(); // characters read per shared buffer (65 500)
+int32_t LoadTextLimit();   // longest text a load accepts (2^31 - 3)
 void SetLoadBufferCharsForTesting(int32_t chars);
 void SetLoadTextLimitForTesting(int32_t chars);
 } // namespace detail

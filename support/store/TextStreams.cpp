@@ -10,8 +10,8 @@
 // of one long line loads in linear time. Saving writes every paragraph with
 // the chosen break through a staging buffer, so that the device sees few
 // large writes.
-#include <ZarvMemo/platform/IntegrityGuard.h>
 #include <ZarvMemo/platform/Exceptions.h>
+#include <ZarvMemo/platform/IntegrityGuard.h>
 #include <ZarvMemo/platform/Stream.h>
 #include <ZarvMemo/platform/TickCount.h>
 #include <ZarvMemo/support/store/ParagraphsList.h>
@@ -161,8 +161,8 @@ private:
   QIODevice& fDev;
   bool fAnsi;
   bool fSequential;
-  qint64 fExpected;   // bytes the device's size promises (0 for sequential devices)
-  qint64 fBytes = 0;  // bytes read
+  qint64 fExpected;  // bytes the device's size promises (0 for sequential devices)
+  qint64 fBytes = 0; // bytes read
   bool fEnded = false;
   bool fHasAhead = false;
   char fAhead = 0;
@@ -178,8 +178,8 @@ public:
   TTextLoader(TParagraphsList& list, QIODevice& dev, bool ansi, char16_t nullRepl, bool discard,
               TzvsLineBreak& lineBreak, const TProgressEvent& onProgress, uint32_t interval)
       : L(list), fDev(dev), fAnsi(ansi), fNullRepl(nullRepl), fDiscard(discard), fLineBreak(lineBreak),
-        fOnProgress(onProgress), fInterval(interval), fB(detail::LoadBufferChars()),
-        fLimit(detail::LoadTextLimit()), fReader(dev, ansi, expectedBytes(dev)) {}
+        fOnProgress(onProgress), fInterval(interval), fB(detail::LoadBufferChars()), fLimit(detail::LoadTextLimit()),
+        fReader(dev, ansi, expectedBytes(dev)) {}
 
   void run();
 
@@ -212,12 +212,12 @@ private:
   TCharReader fReader;
 
   qint64 fStartPos = 0;
-  int64_t fRead = 0;       // characters read from the device
-  int64_t fConsumed = 0;   // characters of buffers before the current one
+  int64_t fRead = 0;     // characters read from the device
+  int64_t fConsumed = 0; // characters of buffers before the current one
   char16_t* fBuf = nullptr;
-  int32_t fFill = 0;       // characters in the current buffer
-  int32_t fP = 0;          // start of the current paragraph
-  int32_t fFirstPar = 0;   // first paragraph whose text is in the current buffer
+  int32_t fFill = 0;     // characters in the current buffer
+  int32_t fP = 0;        // start of the current paragraph
+  int32_t fFirstPar = 0; // first paragraph whose text is in the current buffer
   char16_t fPrev = 0;
   TZarvFontStyles fStyle = 0;
   TZarvFontStyles fStyleAtStart = 0;
@@ -501,9 +501,9 @@ void TParagraphsList::finishLoad() {
   fVisibleLineCount = fCount;
 }
 
-void TParagraphsList::LoadFromStream(QIODevice& Stream, bool Ansi, char16_t NullReplacement,
-                                     bool DiscardTrailingSpaces, TzvsLineBreak& LineBreak,
-                                     const TProgressEvent& OnProgress, uint32_t ProgressInterval) {
+void TParagraphsList::LoadFromStream(QIODevice& Stream, bool Ansi, char16_t NullReplacement, bool DiscardTrailingSpaces,
+                                     TzvsLineBreak& LineBreak, const TProgressEvent& OnProgress,
+                                     uint32_t ProgressInterval) {
   ZARV_CHECKED_SCOPE("LoadFromStream", TParagraphsList, *this, s.CheckIntegrity());
   TTextLoader loader(*this, Stream, Ansi, NullReplacement, DiscardTrailingSpaces, LineBreak, OnProgress,
                      ProgressInterval);
@@ -587,9 +587,9 @@ private:
 
 } // namespace
 
-void TParagraphsList::SaveToStream(QIODevice& Stream, bool Ansi, bool StripStrayCtrlCodes,
-                                   bool DiscardTrailingSpaces, TzvsLineBreak LineBreak,
-                                   const TProgressEvent& OnProgress, uint32_t ProgressInterval) {
+void TParagraphsList::SaveToStream(QIODevice& Stream, bool Ansi, bool StripStrayCtrlCodes, bool DiscardTrailingSpaces,
+                                   TzvsLineBreak LineBreak, const TProgressEvent& OnProgress,
+                                   uint32_t ProgressInterval) {
   TStagedWriter out(Stream, Ansi);
   const std::u16string_view br = LineBreakChars(LineBreak);
   const bool strip = fStaticFormat && StripStrayCtrlCodes;

@@ -148,13 +148,17 @@ TEST(Strings, Issue11AGivenEncodingLooksOnlyForItsOwnMark) {
     E encoding;
     bool mark;
   };
-  const QByteArray ffFe0000("\xFF\xFE\0\0" "a\0\0\0", 8);
+  const QByteArray ffFe0000("\xFF\xFE\0\0"
+                            "a\0\0\0",
+                            8);
   const Case cases[] = {
       {ffFe0000, QStringConverter::Utf16LE, QString::fromUtf16(u"\0a\0", 3), QStringConverter::Utf16LE, true},
       {ffFe0000, std::nullopt, QStringLiteral("a"), QStringConverter::Utf32LE, true},
       {ffFe0000, QStringConverter::Utf32LE, QStringLiteral("a"), QStringConverter::Utf32LE, true},
-      {QByteArray("\xFF\xFE" "a\0", 4), QStringConverter::Utf16BE, QString(QChar(0xFFFE)) + QChar(0x6100),
-       QStringConverter::Utf16BE, false},
+      {QByteArray("\xFF\xFE"
+                  "a\0",
+                  4),
+       QStringConverter::Utf16BE, QString(QChar(0xFFFE)) + QChar(0x6100), QStringConverter::Utf16BE, false},
       {QByteArray("\xFE\xFF\0a", 4), QStringConverter::Utf16, QStringLiteral("a"), QStringConverter::Utf16BE, true},
       {QByteArray("\0\0\xFE\xFF\0\0\0a", 8), QStringConverter::Utf32, QStringLiteral("a"), QStringConverter::Utf32BE,
        true},
@@ -182,7 +186,7 @@ TEST(Strings, Issue11AGivenEncodingLooksOnlyForItsOwnMark) {
 // rather than wrap its count negative.
 TEST(Strings, Issue11ListsRefuseToGrowPast2To31MinusOneItems) {
   const std::tuple<qint64, qint64, bool> cases[] = {
-      {0, 1, true},         {INT32_MAX - 1, 1, true}, {INT32_MAX, 0, true},
+      {0, 1, true},          {INT32_MAX - 1, 1, true}, {INT32_MAX, 0, true},
       {INT32_MAX, 1, false}, {0, INT32_MAX, true},     {1, INT32_MAX, false},
   };
   for (const auto& [count, added, allowed] : cases) {

@@ -80,10 +80,16 @@ private:
 
 TEST(ValueFiler, IntegersAreWrittenInTheSmallestWidthAndReadInAnyWidth) {
   const std::pair<int32_t, QByteArray> written[] = {
-      {0, Bytes({2, 0})},          {127, Bytes({2, 0x7F})},        {-128, Bytes({2, 0x80})},
-      {128, Bytes({3, 0x80, 0})},  {-129, Bytes({3, 0x7F, 0xFF})}, {32767, Bytes({3, 0xFF, 0x7F})},
-      {-32768, Bytes({3, 0, 0x80})}, {32768, Bytes({4, 0, 0x80, 0, 0})},
-      {0x1FFFFFFF, Bytes({4, 0xFF, 0xFF, 0xFF, 0x1F})}, {INT32_MIN, Bytes({4, 0, 0, 0, 0x80})},
+      {0, Bytes({2, 0})},
+      {127, Bytes({2, 0x7F})},
+      {-128, Bytes({2, 0x80})},
+      {128, Bytes({3, 0x80, 0})},
+      {-129, Bytes({3, 0x7F, 0xFF})},
+      {32767, Bytes({3, 0xFF, 0x7F})},
+      {-32768, Bytes({3, 0, 0x80})},
+      {32768, Bytes({4, 0, 0x80, 0, 0})},
+      {0x1FFFFFFF, Bytes({4, 0xFF, 0xFF, 0xFF, 0x1F})},
+      {INT32_MIN, Bytes({4, 0, 0, 0, 0x80})},
   };
   for (const auto& [value, bytes] : written) {
     EXPECT_EQ(Written([&](TWriter& w) { w.WriteInteger(value); }), bytes) << value;
@@ -103,9 +109,9 @@ TEST(ValueFiler, IntegersAreWrittenInTheSmallestWidthAndReadInAnyWidth) {
 TEST(ValueFiler, StringsGoAsUtf8WhenShorterElseAsUtf16) {
   const std::pair<QString, QByteArray> cases[] = {
       {QStringLiteral("if"), Bytes({20, 2, 0, 0, 0, 'i', 'f'})},
-      {QString(), Bytes({18, 0, 0, 0, 0})},                           // 0 is not shorter than 0
-      {QString(QChar(0xE4)), Bytes({18, 1, 0, 0, 0, 0xE4, 0})},       // 2 bytes either way
-      {QString(QChar(0x20AC)), Bytes({18, 1, 0, 0, 0, 0xAC, 0x20})},  // 3 UTF-8 bytes lose
+      {QString(), Bytes({18, 0, 0, 0, 0})},                          // 0 is not shorter than 0
+      {QString(QChar(0xE4)), Bytes({18, 1, 0, 0, 0, 0xE4, 0})},      // 2 bytes either way
+      {QString(QChar(0x20AC)), Bytes({18, 1, 0, 0, 0, 0xAC, 0x20})}, // 3 UTF-8 bytes lose
       {QString::fromUtf8("ab\xC3\xA4"), Bytes({20, 4, 0, 0, 0, 'a', 'b', 0xC3, 0xA4})},
       {QChar(0xFEFF) + QStringLiteral("ab"), Bytes({20, 5, 0, 0, 0, 0xEF, 0xBB, 0xBF, 'a', 'b'})}, // not a mark here
       // UTF-8 would be shorter but cannot carry an unpaired surrogate.
@@ -134,18 +140,19 @@ TEST(ValueFiler, ReaderAcceptsEveryStringForm) {
 }
 
 TEST(ValueFiler, ListsBooleansIdentsBinaryAndNamesHaveTheirTags) {
-  EXPECT_EQ(Written([](TWriter& w) {
-              w.WriteListBegin();
-              w.WriteBoolean(false);
-              w.WriteBoolean(true);
-              w.WriteListEnd();
-              w.WriteIdent(QStringLiteral("clRed"));
-              for (const char* special : {"True", "false", "nil", "Null"})
-                w.WriteIdent(QString::fromLatin1(special));
-              w.WriteBinary(QByteArray("\x01\x02", 2));
-              w.WritePropName(QStringLiteral("Keys"));
-            }),
-            Bytes({1, 8, 9, 0, 7, 5, 'c', 'l', 'R', 'e', 'd', 9, 8, 13, 0, 10, 2, 0, 0, 0, 1, 2, 4, 'K', 'e', 'y', 's'}));
+  EXPECT_EQ(
+      Written([](TWriter& w) {
+        w.WriteListBegin();
+        w.WriteBoolean(false);
+        w.WriteBoolean(true);
+        w.WriteListEnd();
+        w.WriteIdent(QStringLiteral("clRed"));
+        for (const char* special : {"True", "false", "nil", "Null"})
+          w.WriteIdent(QString::fromLatin1(special));
+        w.WriteBinary(QByteArray("\x01\x02", 2));
+        w.WritePropName(QStringLiteral("Keys"));
+      }),
+      Bytes({1, 8, 9, 0, 7, 5, 'c', 'l', 'R', 'e', 'd', 9, 8, 13, 0, 10, 2, 0, 0, 0, 1, 2, 4, 'K', 'e', 'y', 's'}));
 
   ReadAll(Bytes({1, 8, 9, 7, 2, 'i', 'd', 13, 10, 1, 0, 0, 0, 0x7F, 0, 4, 'N', 'a', 'm', 'e'}), [](TReader& r) {
     r.ReadListBegin();
@@ -179,10 +186,11 @@ TEST(ValueFiler, ReadingTheWrongTypeNamesWhatWasFoundAndWhere) {
     EXPECT_TRUE(msg.startsWith(QStringLiteral("Invalid property value: "))) << msg.toStdString();
     EXPECT_TRUE(msg.endsWith(QStringLiteral(" at byte 0"))) << msg.toStdString();
   }
-  EXPECT_EQ(ReadError(Bytes({2, 1, 6, 1, 'a'}), [](TReader& r) {
-              r.ReadInteger();
-              r.ReadInteger();
-            }),
+  EXPECT_EQ(ReadError(Bytes({2, 1, 6, 1, 'a'}),
+                      [](TReader& r) {
+                        r.ReadInteger();
+                        r.ReadInteger();
+                      }),
             QStringLiteral("Invalid property value: integer expected, found String at byte 2"));
 }
 
@@ -224,16 +232,16 @@ TEST(ValueFiler, HugeOrNegativeLengthsFailWithoutAllocatingOnAnyDevice) {
 }
 
 TEST(ValueFiler, SkipValueSkipsEveryTypeAndNestingCannotExhaustTheStack) {
-  const QByteArray values = Bytes({
-      1, 2, 1, 1, 6, 1, 'x', 0, 9, 0,                      // [1, ['x'], True]
-      3, 1, 0, 4, 1, 0, 0, 0, 19, 1, 0, 0, 0, 0, 0, 0, 0,  // Int16, Int32, Int64
-      5, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,                     // Extended
-      11, 1, 'a', 2, 'b', 'c', 0,                          // Set
-      12, 1, 0, 0, 0, 'z', 13, 8,                          // LString, Nil, False
-      15, 0, 0, 0, 0, 16, 0, 0, 0, 0, 0, 0, 0, 0,          // Single, Currency
-      17, 0, 0, 0, 0, 0, 0, 0, 0,                          // Date
-      18, 1, 0, 0, 0, 'w', 0, 20, 1, 0, 0, 0, 'u',         // WString, UTF8String
-      10, 2, 0, 0, 0, 1, 2, 7, 1, 'i', 2, 42});            // Binary, Ident, 42
+  const QByteArray values =
+      Bytes({1,  2, 1,   1, 6,   1,   'x', 0,  9,  0,                          // [1, ['x'], True]
+             3,  1, 0,   4, 1,   0,   0,   0,  19, 1,   0, 0, 0,   0, 0, 0, 0, // Int16, Int32, Int64
+             5,  0, 0,   0, 0,   0,   0,   0,  0,  0,   0,                     // Extended
+             11, 1, 'a', 2, 'b', 'c', 0,                                       // Set
+             12, 1, 0,   0, 0,   'z', 13,  8,                                  // LString, Nil, False
+             15, 0, 0,   0, 0,   16,  0,   0,  0,  0,   0, 0, 0,   0,          // Single, Currency
+             17, 0, 0,   0, 0,   0,   0,   0,  0,                              // Date
+             18, 1, 0,   0, 0,   'w', 0,   20, 1,  0,   0, 0, 'u',             // WString, UTF8String
+             10, 2, 0,   0, 0,   1,   2,   7,  1,  'i', 2, 42});               // Binary, Ident, 42
   ReadAll(values, [](TReader& r) {
     for (int i = 0; i < 16; ++i)
       r.SkipValue();
@@ -243,10 +251,12 @@ TEST(ValueFiler, SkipValueSkipsEveryTypeAndNestingCannotExhaustTheStack) {
 }
 
 TEST(ValueFiler, UnclaimedPropertiesAreLeftForTheCallerToSkip) {
-  const QByteArray bytes = Bytes({6, 'N', 'u', 'm', 'b', 'e', 'r', 2, 7, 4, 'T', 'e', 'x', 't', 20, 1, 0, 0, 0, 'a', 0});
+  const QByteArray bytes =
+      Bytes({6, 'N', 'u', 'm', 'b', 'e', 'r', 2, 7, 4, 'T', 'e', 'x', 't', 20, 1, 0, 0, 0, 'a', 0});
   QString text;
   const auto onlyText = [&](TFiler& f) {
-    f.DefineProperty(QStringLiteral("text"), [&](TReader& r) { text = r.ReadString(); }, {}, true);
+    f.DefineProperty(
+        QStringLiteral("text"), [&](TReader& r) { text = r.ReadString(); }, {}, true);
   };
   ReadAll(bytes, [&](TReader& r) {
     EXPECT_FALSE(r.ReadProperty(onlyText));
@@ -263,14 +273,10 @@ TEST(ValueFiler, Issue11StringFormFallsBackToUtf16WhenUtf8LengthDoesNotFit) {
   constexpr qint64 kMax = INT32_MAX;
   const std::tuple<qint64, qint64, int> cases[] = {
       // units, UTF-8 bytes (-1: unpaired surrogate), form (-1: refused)
-      {3, 3, vaUTF8String},
-      {3, 6, vaWString},
-      {3, -1, vaWString},
-      {kMax, kMax, vaUTF8String},
-      {kMax, kMax + 1, vaWString},
-      {1200000000, 2200000000, vaWString}, // shorter than UTF-16, yet too long
-      {kMax + 1, kMax + 1, -1},
-      {kMax + 1, -1, -1},
+      {3, 3, vaUTF8String},        {3, 6, vaWString},
+      {3, -1, vaWString},          {kMax, kMax, vaUTF8String},
+      {kMax, kMax + 1, vaWString}, {1200000000, 2200000000, vaWString}, // shorter than UTF-16, yet too long
+      {kMax + 1, kMax + 1, -1},    {kMax + 1, -1, -1},
   };
   for (const auto& [units, utf8, form] : cases) {
     SCOPED_TRACE(testing::Message() << units << " units, " << utf8 << " bytes");
@@ -329,11 +335,11 @@ TEST(ValueFiler, Issue11IdentsAndNamesTheFormCannotHoldAreRefusedUnwritten) {
     EXPECT_EQ(ReadAll(bytes, read), bytes.size());
   }
   const std::function<void(TWriter&)> refused[] = {
-      [](TWriter& w) { w.WriteIdent(QStringLiteral("a\u0100")); },      // no 8-bit code
-      [](TWriter& w) { w.WriteIdent(QString(QChar(0x80))); },           // byte 0x80 reads as U+20AC
-      [](TWriter& w) { w.WriteIdent(QString(256, QChar(u'x'))); },       // too long for the length byte
-      [&](TWriter& w) { w.WritePropName(longName + QChar(u'b')); },      // 256 bytes
-      [](TWriter& w) { w.WritePropName(QString(128, QChar(0xE9))); },    // 256 bytes, cut would split a pair
+      [](TWriter& w) { w.WriteIdent(QStringLiteral("a\u0100")); },         // no 8-bit code
+      [](TWriter& w) { w.WriteIdent(QString(QChar(0x80))); },              // byte 0x80 reads as U+20AC
+      [](TWriter& w) { w.WriteIdent(QString(256, QChar(u'x'))); },         // too long for the length byte
+      [&](TWriter& w) { w.WritePropName(longName + QChar(u'b')); },        // 256 bytes
+      [](TWriter& w) { w.WritePropName(QString(128, QChar(0xE9))); },      // 256 bytes, cut would split a pair
       [](TWriter& w) { w.WritePropName(QString::fromUtf16(u"a\xDC00")); }, // UTF-8 cannot carry it
   };
   for (const auto& write : refused) {

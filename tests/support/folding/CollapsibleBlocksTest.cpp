@@ -1,8 +1,8 @@
 // Paragraph blocks: making, collapsing, expanding and removing them, edits
 // that touch folded text, and a seeded random mix of all of these with the
 // integrity check and a brute-force visible-line count after every step.
-#include <ZarvMemo/support/store/ParagraphsList.h>
 #include "support/store/StoreTestUtil.h"
+#include <ZarvMemo/support/store/ParagraphsList.h>
 
 #include <gtest/gtest.h>
 #include <random>
@@ -245,8 +245,7 @@ TEST(CollapsibleBlocks, RandomBlockOperationsAndEditsKeepTheStoreConsistent) {
         what = "edit " + std::to_string(from) + ".." + std::to_string(to);
       }
       const QString e = s->CheckIntegrity();
-      ASSERT_TRUE(e.isEmpty()) << "round " << round << " step " << step << " after " << what << ": "
-                               << e.toStdString();
+      ASSERT_TRUE(e.isEmpty()) << "round " << round << " step " << step << " after " << what << ": " << e.toStdString();
       ASSERT_EQ(s->fVisibleLineCount, bruteVisible(*s)) << "round " << round << " step " << step << " " << what;
       ASSERT_EQ(hiddenOutsideCollapsedBlock(*s), "") << "round " << round << " step " << step << " " << what;
       ++steps;

@@ -10,9 +10,9 @@
 #include <ZarvMemo/platform/Exceptions.h>
 #include <ZarvMemo/support/highlight/HighlightPass.h>
 #include <ZarvMemo/support/highlight/Highlighter.h>
+#include <ZarvMemo/support/highlight/UpperCase.h>
 #include <ZarvMemo/support/layout/LineFormat.h>
 #include <ZarvMemo/support/navigator/Navigator.h>
-#include <ZarvMemo/support/highlight/UpperCase.h>
 
 #include <gtest/gtest.h>
 #include <memory>
@@ -297,8 +297,8 @@ TEST(KeywordPass, MoreThanSixteenOccurrencesInOneParagraphAreAllMarked) {
 TEST(KeywordPass, AParagraphStartingInsideAContextRangeIsSearchedAfterTheRangeEnds) {
   TZarvMemo memo;
   AddKeyword(memo, "if", 1, woMatchCase | woWholeWordsOnly);
-  memo.StartStopKeys().AddStartStopKey(QStringLiteral("/*"), QStringLiteral("*/"), woMatchCase, fsItalic, 2, 0,
-                                       clNone, clNone, false);
+  memo.StartStopKeys().AddStartStopKey(QStringLiteral("/*"), QStringLiteral("*/"), woMatchCase, fsItalic, 2, 0, clNone,
+                                       clNone, false);
   memo.SetTextBuf(QStringLiteral("/* a\r\nif */ if\r\nif\r\nif /*\r\nif"));
   HighlightAll(memo);
   EXPECT_EQ(Contexts(memo, 1), "22222.11");
@@ -370,8 +370,8 @@ TEST(KeywordPass, KeywordsInsideARangeWithoutContextAreMarkedAndTheRangeGoesOnAf
   TZarvMemo memo;
   AddKeyword(memo, "if", 1, woMatchCase | woWholeWordsOnly);
   // Brackets rather than quotes: the stop key differs from the start key.
-  memo.StartStopKeys().AddStartStopKey(QStringLiteral("["), QStringLiteral("]"), woMatchCase, fsItalic, 0, 0,
-                                       clNone, clNone, false);
+  memo.StartStopKeys().AddStartStopKey(QStringLiteral("["), QStringLiteral("]"), woMatchCase, fsItalic, 0, 0, clNone,
+                                       clNone, false);
   memo.SetTextBuf(QStringLiteral("x [a if b] if"));
   HighlightAll(memo);
   EXPECT_EQ(Contexts(memo, 0), ".....11....11");
@@ -464,8 +464,8 @@ protected:
     AddKeyword(memo, "if", 1);
     memo.StartStopKeys().AddStartStopKey(QStringLiteral("/*"), QStringLiteral("*/"), woMatchCase, fsItalic, 2, 0,
                                          clNone, clNone, false);
-    memo.StartStopKeys().AddStartStopKey(QStringLiteral("//"), QString(), woMatchCase, fsItalic, 3, 0, clNone,
-                                         clNone, true);
+    memo.StartStopKeys().AddStartStopKey(QStringLiteral("//"), QString(), woMatchCase, fsItalic, 3, 0, clNone, clNone,
+                                         true);
     memo.setHighlighter(&h);
   }
   void edit(int32_t from, int32_t to, const QString& text) {
@@ -704,8 +704,8 @@ TEST(KeywordFormatting, FormattingAParagraphLackingItsKeywordPassRunsItAndMeasur
 
     int32_t start = 0, stop = 0, delta = 0, count = 0, space = 0, overhang = 0;
     uint64_t state = 0;
-    ReformatParP(memo, &memo.Canvas(), true, memo.ClientWidth(), nullptr, 0, start, stop, true, state, space,
-                 overhang, delta, count);
+    ReformatParP(memo, &memo.Canvas(), true, memo.ClientWidth(), nullptr, 0, start, stop, true, state, space, overhang,
+                 delta, count);
     EXPECT_TRUE(par.ParState & zvpKeywDone);
 
     TZarvCanvas& canvas = memo.Canvas();

@@ -124,10 +124,10 @@ TEST_F(HighlightPass, ALineCommentEndsWithItsParagraph) {
 TEST_F(HighlightPass, AChainedEntryContinuesTheRangeWithItsOwnStyle) {
   TStartStopKeyList& ss = memo.StartStopKeys();
   ss.Clear();
-  const int32_t first = ss.AddStartStopKey(QStringLiteral("<"), QStringLiteral(" "), woMatchCase, fsBold, 4, 0,
-                                           clNone, clNone, false);
-  const int32_t second = ss.AddStartStopKey(QStringLiteral("<"), QStringLiteral(">"), woMatchCase, fsItalic, 5, 0,
-                                            clNone, clNone, false);
+  const int32_t first =
+      ss.AddStartStopKey(QStringLiteral("<"), QStringLiteral(" "), woMatchCase, fsBold, 4, 0, clNone, clNone, false);
+  const int32_t second =
+      ss.AddStartStopKey(QStringLiteral("<"), QStringLiteral(">"), woMatchCase, fsItalic, 5, 0, clNone, clNone, false);
   ss.Entry(second).Previous = first;
   setText(QStringLiteral("a <tag attr> b"));
   EXPECT_EQ(runAt(0, 3).Context, 4);
@@ -174,12 +174,12 @@ TEST_F(HighlightPass, IncrementalHighlightingEqualsHighlightingFromScratch) {
     kw.AddKeyWord(QString::fromLatin1(k), woMatchCase | woWholeWordsOnly, fsBold, 1, 0, clNone, clNone);
   memo.StartStopKeys().AddStartStopKey(QStringLiteral("//"), QString(), woMatchCase, fsItalic, 3, 0, clNone, clNone,
                                        true);
-  memo.StartStopKeys().AddStartStopKey(QStringLiteral("\""), QStringLiteral("\""), woMatchCase, 0, 5, 0, clNone,
-                                       clNone, false);
+  memo.StartStopKeys().AddStartStopKey(QStringLiteral("\""), QStringLiteral("\""), woMatchCase, 0, 5, 0, clNone, clNone,
+                                       false);
   // ZARV_SEED runs the same test with another seed.
   std::mt19937 rng(qEnvironmentVariableIsSet("ZARV_SEED") ? qEnvironmentVariableIntValue("ZARV_SEED") : 5);
-  const char* pieces[] = {"if", "int", "for", "while", "return", " ", " ", "x", "(", ")", ";", "/*", "*/",
-                          "//", "\"", "\r\n", "\r\n", "y", "else", "iff", "*", "/", "char"};
+  const char* pieces[] = {"if", "int", "for", "while", "return", " ", " ",    "x",   "(", ")", ";",   "/*",
+                          "*/", "//",  "\"",  "\r\n",  "\r\n",   "y", "else", "iff", "*", "/", "char"};
   auto randomText = [&](int n) {
     QString s;
     for (int i = 0; i < n; ++i)
@@ -192,8 +192,8 @@ TEST_F(HighlightPass, IncrementalHighlightingEqualsHighlightingFromScratch) {
                                   QString::fromLatin1(k) == QLatin1String("if") ? kIfContext : 1, 0, clNone, clNone);
   scratch.StartStopKeys().AddStartStopKey(QStringLiteral("/*"), QStringLiteral("*/"), woMatchCase, fsItalic, 2, 0,
                                           clNone, clNone, false);
-  scratch.StartStopKeys().AddStartStopKey(QStringLiteral("//"), QString(), woMatchCase, fsItalic, 3, 0, clNone,
-                                          clNone, true);
+  scratch.StartStopKeys().AddStartStopKey(QStringLiteral("//"), QString(), woMatchCase, fsItalic, 3, 0, clNone, clNone,
+                                          true);
   scratch.StartStopKeys().AddStartStopKey(QStringLiteral("\""), QStringLiteral("\""), woMatchCase, 0, 5, 0, clNone,
                                           clNone, false);
   int compared = 0;
@@ -239,8 +239,8 @@ TEST(HighlightPassRandomLists, Issue10RandomChainedListsEndAndAgreeWithHighlight
   std::mt19937 rng(qEnvironmentVariableIsSet("ZARV_SEED") ? qEnvironmentVariableIntValue("ZARV_SEED") : 10);
   const char16_t* starts[] = {u"<", u"<<", u"/*", u"\"", u"rem", u"[", u"x", u"ab"};
   const char16_t* stops[] = {u"", u">", u" ", u"*/", u"\"", u"]", u"x", u"b"};
-  const char16_t* pieces[] = {u"<", u">", u"<<", u" ", u" ", u"/*", u"*/", u"\"", u"rem", u"[", u"]", u"x",
-                              u"X", u"ab", u"b", u"if", u"\r\n", u"\r\n", u"REM", u"y"};
+  const char16_t* pieces[] = {u"<", u">", u"<<", u" ",  u" ", u"/*", u"*/",   u"\"",   u"rem", u"[",
+                              u"]", u"x", u"X",  u"ab", u"b", u"if", u"\r\n", u"\r\n", u"REM", u"y"};
   auto randomText = [&](int n) {
     QString s;
     for (int i = 0; i < n; ++i)

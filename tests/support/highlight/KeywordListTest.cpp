@@ -47,7 +47,9 @@ void ReadList(TKeywordList& list, QByteArray bytes) {
   list.ReadData(r);
 }
 
-void AddKw(TKeywordList& list, const QString& k, TWordOptions o = {}) { list.AddKeyWord(k, o, 0, 1, 0, clNone, clNone); }
+void AddKw(TKeywordList& list, const QString& k, TWordOptions o = {}) {
+  list.AddKeyWord(k, o, 0, 1, 0, clNone, clNone);
+}
 
 // Folds a..z and also turns '-' into '_', so that its use shows.
 void DashFolding(char16_t* t) {
@@ -226,7 +228,8 @@ TEST(KeywordList, AMalformedIniNumberRaisesAConvertErrorAndKeepsEarlierLines) {
   for (const char* line : bad) {
     TKeywordList list;
     try {
-      list.LoadFromIniStrings(TStringList(L({"first=0,0,1,0,0,0,", "second=1,0,2,0,0,0,", line, "after=0,0,1,0,0,0,"})));
+      list.LoadFromIniStrings(
+          TStringList(L({"first=0,0,1,0,0,0,", "second=1,0,2,0,0,0,", line, "after=0,0,1,0,0,0,"})));
       ADD_FAILURE() << line << ": accepted";
     } catch (const EConvertError& e) {
       EXPECT_TRUE(e.message().endsWith(QStringLiteral("is not a valid integer value"))) << line;
@@ -249,12 +252,11 @@ TEST(KeywordList, BinaryFormIsTheMarkedLayoutAndRoundTripsEveryField) {
   list.getKeyList()[0]->Scope = 1;
   list.getKeyList()[0]->Priority = 300;
   list.getKeyList()[0]->Extra = -1;
-  EXPECT_EQ(WriteList(list), Bytes({1, 20, 2, 0, 0, 0, 'i', 'f',
-                                    3, 0x83, 0,                // options 3 + 128
-                                    2, 1, 2, 5, 2, 0xFE,       // style, context, cursor -2
-                                    4, 0xFF, 0xFF, 0xFF, 0x1F, // clNone
-                                    3, 200, 0,                 // foreground
-                                    2, 1, 3, 0x2C, 0x01, 2, 0xFF, 0}));
+  EXPECT_EQ(WriteList(list), Bytes({1, 20,   2,    0,    0,    0,    'i',  'f', 3, 0x83, 0, // options 3 + 128
+                                    2, 1,    2,    5,    2,    0xFE,                        // style, context, cursor -2
+                                    4, 0xFF, 0xFF, 0xFF, 0x1F,                              // clNone
+                                    3, 200,  0,                                             // foreground
+                                    2, 1,    3,    0x2C, 0x01, 2,    0xFF, 0}));
 
   list.AddKeyWord(QString::fromUtf16(u"\u00fcber"), woFirstParWord | woStartPar, 0xFF, INT32_MIN, INT16_MIN,
                   clWindowText, clNone);
@@ -276,9 +278,9 @@ TEST(KeywordList, BinaryFormIsTheMarkedLayoutAndRoundTripsEveryField) {
 TEST(KeywordList, OlderBinaryLayoutsRead) {
   // 8-bit strings, no marker; only the second entry carries scope and priority.
   TKeywordList list;
-  ReadList(list, Bytes({1, 6, 5, 'b', 'e', 'g', 'i', 'n', 2, 2, 2, 1, 2, 1, 2, 0, 2, 0, 2, 0,
-                        6, 3, 'e', 'n', 'd', 2, 3, 2, 0, 2, 2, 3, 0xFF, 0xFF, 2, 0, 2, 0, 2, 6, 4, 0x10, 0x27, 0, 0,
-                        12, 2, 0, 0, 0, 'd', 'o', 2, 1, 2, 4, 2, 3, 2, 0, 2, 0, 2, 0, 0}));
+  ReadList(list, Bytes({1,   6,   5,   'b', 'e', 'g', 'i', 'n', 2, 2, 2,    1,    2, 1, 2, 0, 2, 0, 2, 0,    6,    3,
+                        'e', 'n', 'd', 2,   3,   2,   0,   2,   2, 3, 0xFF, 0xFF, 2, 0, 2, 0, 2, 6, 4, 0x10, 0x27, 0,
+                        0,   12,  2,   0,   0,   0,   'd', 'o', 2, 1, 2,    4,    2, 3, 2, 0, 2, 0, 2, 0,    0}));
   EXPECT_EQ(list.ToStringList(), L({"begin", "end", "do"}));
   EXPECT_EQ(list.getKeyInfo(0), (TKeywordInfo{woWholeWordsOnly, fsBold, 1, 0, 0, 0}));
   EXPECT_EQ(list.getKeyInfo(1), (TKeywordInfo{woMatchCase | woWholeWordsOnly, 0, 2, -1, 0, 0}));
@@ -303,8 +305,8 @@ TEST(KeywordList, BadBinaryStreamsRaiseAndLeaveAConsistentList) {
     EXPECT_EQ(back.CheckIntegrity(), QString()) << n;
   }
   const QByteArray wrongTyped[] = {
-      Bytes({1, 2, 1, 0}),                                       // an integer for the keyword
-      Bytes({1, 6, 1, 'a', 2, 0, 2, 0, 2, 0, 2, 0, 2, 0, 9, 0}), // a Boolean for the foreground
+      Bytes({1, 2, 1, 0}),                                                         // an integer for the keyword
+      Bytes({1, 6, 1, 'a', 2, 0, 2, 0, 2, 0, 2, 0, 2, 0, 9, 0}),                   // a Boolean for the foreground
       Bytes({1, 6, 1, 'a', 2, 0x80, 2, 0, 2, 0, 2, 0, 2, 0, 2, 0, 2, 0, 2, 0, 0}), // marked, Extra missing
   };
   for (const QByteArray& b : wrongTyped) {

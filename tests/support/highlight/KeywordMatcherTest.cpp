@@ -89,7 +89,9 @@ TEST(KeywordMatcher, FindsWhatOneSearchPerKeywordFinds) {
           [&](int32_t pos, const TKeywordMatcher::TKey& key) {
             return !key.Whole || (delimAt(pos - 1) && delimAt(pos + key.Len));
           },
-          [&](int32_t pos, const TKeywordMatcher::TKey& key) { actual.push_back({pos, key.Index}); });
+          [&](int32_t pos, const TKeywordMatcher::TKey& key) {
+            actual.push_back({pos, key.Index});
+          });
       ASSERT_EQ(actual.size(), expected.size()) << "round " << round << " window " << w;
       for (size_t i = 0; i < actual.size(); ++i) {
         if (!(actual[i] == expected[i])) {
@@ -104,7 +106,8 @@ TEST(KeywordMatcher, FindsWhatOneSearchPerKeywordFinds) {
             hits += "(" + std::to_string(actual[j].Pos) + "," + std::to_string(actual[j].Index) + " vs " +
                     std::to_string(expected[j].Pos) + "," + std::to_string(expected[j].Index) + ") ";
           FAIL() << "round " << round << " window " << w << " hit " << i << "\nkeys " << keysText << "\ntext [" << tText
-                 << "] from " << from << " limit " << limit << "\n" << hits;
+                 << "] from " << from << " limit " << limit << "\n"
+                 << hits;
         }
       }
       found += int(actual.size());

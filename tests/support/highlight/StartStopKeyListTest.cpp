@@ -225,8 +225,8 @@ TEST(StartStopKeyList, IniLinesCarryAllRangeOptionsButLoadOnlyTheParagraphStop) 
   list.Entry(i).Extra = 77; // never written
   TStringList lines(L({"stale"}));
   list.SaveToIniStrings(lines);
-  EXPECT_EQ(lines.ToStringList(), L({"//|=0,0,7,0,536870911,536870911,1,0,0,",
-                                     "<%|%>=1,2,-5,3,16711680,-16777211,6,4,-1,"}));
+  EXPECT_EQ(lines.ToStringList(),
+            L({"//|=0,0,7,0,536870911,536870911,1,0,0,", "<%|%>=1,2,-5,3,16711680,-16777211,6,4,-1,"}));
 
   TStartStopKeyList back;
   lines.Add(QStringLiteral("a comment without separator"));
@@ -236,7 +236,8 @@ TEST(StartStopKeyList, IniLinesCarryAllRangeOptionsButLoadOnlyTheParagraphStop) 
   EXPECT_EQ(back.Entry(0).ssOptions, TssOptions(ssoParStop));
   EXPECT_EQ(back.Entry(1).Attributes, list.Entry(1).Attributes);
   EXPECT_EQ(back.Entry(1).ssOptions, TssOptions());
-  EXPECT_EQ(std::make_tuple(back.Entry(1).Scope, back.Entry(1).Priority, back.Entry(1).Extra), std::make_tuple(0, 0, 0));
+  EXPECT_EQ(std::make_tuple(back.Entry(1).Scope, back.Entry(1).Priority, back.Entry(1).Extra),
+            std::make_tuple(0, 0, 0));
   EXPECT_EQ(back.Entry(2).ssOptions, TssOptions(ssoParStop));
   EXPECT_EQ(back.CheckIntegrity(), QString());
 }
@@ -277,19 +278,22 @@ TEST(StartStopKeyList, BinaryFormPacksTheRangeOptionsWithExtra) {
   list.Entry(i).Extra = 3;
   list.Entry(i).Scope = -1;
   list.Entry(i).Priority = 1;
-  EXPECT_EQ(WriteList(list), Bytes({1, 20, 1, 0, 0, 0, '{', 20, 1, 0, 0, 0, '}',
-                                    3, 0x81, 0,         // options 1 + 128
-                                    2, 0, 2, 1, 2, 0,   // style, context, cursor
-                                    4, 0xFF, 0xFF, 0xFF, 0x1F, 4, 0xFF, 0xFF, 0xFF, 0x1F,
-                                    9,                  // paragraph stop
-                                    2, 0xFF, 2, 1,      // scope, priority
-                                    2, 0x35, 0}));      // 5 (range options) + 3 x 16
+  EXPECT_EQ(WriteList(list),
+            Bytes({1, 20,   1,    0,    0,    0, '{',  20,   1,    0,    0, 0, '}', 3, 0x81, 0, // options 1 + 128
+                   2, 0,    2,    1,    2,    0, // style, context, cursor
+                   4, 0xFF, 0xFF, 0xFF, 0x1F, 4, 0xFF, 0xFF, 0xFF, 0x1F,
+                   9,                // paragraph stop
+                   2, 0xFF, 2,    1, // scope, priority
+                   2, 0x35, 0}));    // 5 (range options) + 3 x 16
 }
 
 TEST(StartStopKeyList, BinaryRoundTripKeepsScopePriorityExtraAndRangeOptions) {
   const std::pair<TssOptions, int32_t> cases[] = {
-      {ssoParStop | ssoCollapsible, 3}, {ssoDelStop, 0}, {{}, -3},
-      {ssoParStop | ssoDelStop | ssoCollapsible, (1 << 27) - 1}, {ssoCollapsible, -(1 << 27)},
+      {ssoParStop | ssoCollapsible, 3},
+      {ssoDelStop, 0},
+      {{}, -3},
+      {ssoParStop | ssoDelStop | ssoCollapsible, (1 << 27) - 1},
+      {ssoCollapsible, -(1 << 27)},
   };
   TStartStopKeyList list;
   for (const auto& [options, extra] : cases) {

@@ -35,7 +35,8 @@ public:
 };
 
 // Processes events until pred holds or the time runs out.
-template <class Pred> bool pumpUntil(Pred pred, int ms = 5000) {
+template <class Pred>
+bool pumpUntil(Pred pred, int ms = 5000) {
   QElapsedTimer t;
   t.start();
   while (!pred() && t.elapsed() < ms) {

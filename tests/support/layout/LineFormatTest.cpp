@@ -32,8 +32,8 @@ protected:
     f.startLine = startLine;
     uint64_t state = 0;
     int32_t s = 0, o = 0;
-    ReformatParP(memo, canvas ? &memo.Canvas() : nullptr, true, memo.ClientWidth(), nullptr, n, f.startLine,
-                 f.stopLine, full, state, s, o, f.linesDelta, f.newCount);
+    ReformatParP(memo, canvas ? &memo.Canvas() : nullptr, true, memo.ClientWidth(), nullptr, n, f.startLine, f.stopLine,
+                 full, state, s, o, f.linesDelta, f.newCount);
     // The line counts below the paragraph are the caller's to move, as the
     // control does after formatting.
     TParagraphsList& L = memo.Paragraphs();
@@ -212,7 +212,8 @@ TEST_F(LineFormat, BoldRunsAreMeasuredInTheirFont) {
 TEST_F(LineFormat, StaticCodesTakeNoWidthAndSetTheLineStartStyle) {
   memo.setStaticFormat(true);
   memo.fColumnWrap = 10;
-  setText(u"\x02" u"aaaa bbbb cccc\x02 dddd");
+  setText(u"\x02"
+          u"aaaa bbbb cccc\x02 dddd");
   format();
   const auto ls = lines();
   ASSERT_GE(ls.size(), 2u);
@@ -299,14 +300,20 @@ TEST_F(LineFormat, IncrementalRewrapEqualsFullRewrapAfterRandomEdits) {
         std::string t;
         for (char16_t c : ParText(par()).toStdU16String())
           t += c < 32 ? '0' + char(c) : char(c);
-        printf("text [%s] from %d to %d ins %d startLine %d cols %d width %d\n", t.c_str(), from, to, int(ins.size()), line, memo.fColumnWrap, memo.ClientWidth());
+        printf("text [%s] from %d to %d ins %d startLine %d cols %d width %d\n", t.c_str(), from, to, int(ins.size()),
+               line, memo.fColumnWrap, memo.ClientWidth());
         auto dump = [](const char* n, const std::vector<LineInfo>& v) {
-          for (auto& l : v) printf("%s %d..%d lw %d tw %d sp %d js %d sa %d sd %u\n", n, l.Start, l.Stop, l.LineWidth, l.TotalWidth, l.Spaces, l.JustifyStart, l.StartAttrib, l.StartDynNb);
+          for (auto& l : v)
+            printf("%s %d..%d lw %d tw %d sp %d js %d sa %d sd %u\n", n, l.Start, l.Stop, l.LineWidth, l.TotalWidth,
+                   l.Spaces, l.JustifyStart, l.StartAttrib, l.StartDynNb);
         };
         printf("orig [%s]\n", origText.c_str());
         dump("orig", origLines);
-        for (auto& d : GetDynArray(par())) printf("code %d style %d\n", d.DynOffset, d.DynStyle);
-        dump("before", before); dump("incr", incremental); dump("full", full);
+        for (auto& d : GetDynArray(par()))
+          printf("code %d style %d\n", d.DynOffset, d.DynStyle);
+        dump("before", before);
+        dump("incr", incremental);
+        dump("full", full);
         return;
       }
       expectTiles(full, GetParLength(par()));
@@ -358,8 +365,8 @@ TEST_F(LineFormat, Issue11WidthsSaturateForHugeLinesAndExtremeSettings) {
          m.fRightMargin = INT32_MIN;
        },
        fixed(kMaxPixelWidth)},
-      {"fields set past the setters: margins", u"ab cd", [](TZarvMemo& m) { m.fLeftMargin = m.fRightMargin = INT32_MAX; },
-       fixed(-1)},
+      {"fields set past the setters: margins", u"ab cd",
+       [](TZarvMemo& m) { m.fLeftMargin = m.fRightMargin = INT32_MAX; }, fixed(-1)},
       {"fields set past the setters: pixel wrap", u"ab cd", [](TZarvMemo& m) { m.fColumnWrap = INT32_MIN; },
        [this] { return width(u"ab cd"); }},
       {"column mode with tab stops of 2^31 - 1 columns", u"a\tb\tc",

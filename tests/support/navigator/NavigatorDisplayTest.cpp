@@ -145,8 +145,7 @@ TEST_F(NavigatorDisplay, GetDisplayXAndSetDisplayXAreInverseOnEveryBoundary) {
       {"tabs", tabs, {}, 0},
       {"tabs at fixed pixel stops", tabs, [](NavigatorDisplay& t) { t.memo.setTabStops(-37); }, 0},
       {"tabs without width", tabs, [](NavigatorDisplay& t) { t.memo.setTabStops(0); }, 0},
-      {"style runs",
-       QStringLiteral("plain bold italic mono back\tand more"),
+      {"style runs", QStringLiteral("plain bold italic mono back\tand more"),
        [](NavigatorDisplay& t) {
          SetParDyns(t.Par(0), {StyleCode(0, dsHasAttrib | fsItalic), StyleCode(6, dsHasAttrib | fsBold),
                                StyleCode(11, dsHasAttrib | fsItalic | fsBold), StyleCode(18, dsHasAttrib | fsAltFont),
@@ -155,11 +154,15 @@ TEST_F(NavigatorDisplay, GetDisplayXAndSetDisplayXAreInverseOnEveryBoundary) {
        },
        0},
       {"static codes",
-       QStringLiteral("ab\x02" "cd\x01" "ef\x03" "gh\x04" "ij\x15" "kl\x02\x01" "mn\t\x02o"),
-       [](NavigatorDisplay& t) { t.memo.setStaticFormat(true); },
-       0},
-      {"justified",
-       QStringLiteral("one two  three four five\tsix"),
+       QStringLiteral("ab\x02"
+                      "cd\x01"
+                      "ef\x03"
+                      "gh\x04"
+                      "ij\x15"
+                      "kl\x02\x01"
+                      "mn\t\x02o"),
+       [](NavigatorDisplay& t) { t.memo.setStaticFormat(true); }, 0},
+      {"justified", QStringLiteral("one two  three four five\tsix"),
        [](NavigatorDisplay& t) {
          t.memo.setJustified(true);
          t.EditLine(0, 0, [](LineInfo& li) {
@@ -183,7 +186,8 @@ TEST_F(NavigatorDisplay, GetDisplayXAndSetDisplayXAreInverseOnEveryBoundary) {
        0},
       {"scrolled horizontally", tabs, [](NavigatorDisplay& t) { t.memo.fDisplayLeft = 37; }, 0},
       {"second line of a wrapped paragraph",
-       QStringLiteral("ab\x02" "cdefgh ij\tkl mn"),
+       QStringLiteral("ab\x02"
+                      "cdefgh ij\tkl mn"),
        [](NavigatorDisplay& t) {
          t.memo.setStaticFormat(true);
          SetParDyns(t.Par(0), {StyleCode(1, dsHasAttrib | fsAltFont), StyleCode(12, dsHasAttrib | fsItalic)});
@@ -258,7 +262,9 @@ TEST_F(NavigatorDisplay, StyleRunsChangeWidthsOnlyWhereTheirFontDoes) {
   memo.setStaticFormat(true);
   SetText(QStringLiteral("wwwwwiiiii\r\nwwwwwiiiii\r\n\x02wwwww\x02wwwww\r\n\x03wwwww\x04iiiii"));
   const std::vector<int32_t> plain = Xs(0);
-  auto span = [](const std::vector<int32_t>& xs, int a, int b) { return xs[static_cast<size_t>(b)] - xs[static_cast<size_t>(a)]; };
+  auto span = [](const std::vector<int32_t>& xs, int a, int b) {
+    return xs[static_cast<size_t>(b)] - xs[static_cast<size_t>(a)];
+  };
 
   // Bold from 0, the default again from 5 (a code without attributes), then
   // the alternative monospaced font, whose i is wider.
@@ -410,8 +416,8 @@ TEST_F(NavigatorDisplay, FormattedLinesEndWhereLineFormattingMeasuredThem) {
   SetParDyns(Par(0), {StyleCode(20, dsHasAttrib | fsBold), StyleCode(44, dsHasAttrib | fsAltFont), StyleCode(60, 0)});
   int32_t startLine = 0, stopLine = 0, linesDelta = 0, count = 0, space = 0, overhang = 0;
   uint64_t fontState = 0;
-  ReformatParP(memo, &memo.Canvas(), true, memo.ClientWidth(), nullptr, 0, startLine, stopLine, true, fontState,
-               space, overhang, linesDelta, count);
+  ReformatParP(memo, &memo.Canvas(), true, memo.ClientWidth(), nullptr, 0, startLine, stopLine, true, fontState, space,
+               overhang, linesDelta, count);
   ASSERT_GE(count, 3);
   const QString text = ParText(Par(0));
   for (TAlignment a : {taLeftJustify, taRightJustify, taCenter}) {
@@ -440,8 +446,8 @@ TEST_F(NavigatorDisplay, Issue11CoordinatesSaturateOnHugeLinesAndExtremeSettings
   const auto format = [](NavigatorDisplay& t) {
     int32_t startLine = 0, stopLine = 0, linesDelta = 0, count = 0, space = 0, overhang = 0;
     uint64_t fontState = 0;
-    ReformatParP(t.memo, &t.memo.Canvas(), true, t.memo.ClientWidth(), nullptr, 0, startLine, stopLine, true,
-                 fontState, space, overhang, linesDelta, count);
+    ReformatParP(t.memo, &t.memo.Canvas(), true, t.memo.ClientWidth(), nullptr, 0, startLine, stopLine, true, fontState,
+                 space, overhang, linesDelta, count);
   };
   QString manyWords;
   for (int i = 0; i < 16000; ++i)
@@ -453,7 +459,7 @@ TEST_F(NavigatorDisplay, Issue11CoordinatesSaturateOnHugeLinesAndExtremeSettings
     const char* name;
     QString text;
     std::function<void(NavigatorDisplay&)> setup;
-    int32_t endX;   // x of the line end; INT32_MIN: not checked
+    int32_t endX;    // x of the line end; INT32_MIN: not checked
     bool startsLeft; // the line starts left of x = 2^31 - 1, so that x hits its end
   };
   const std::vector<Case> cases = {

@@ -13,8 +13,8 @@
 #include <ZarvMemo/support/navigator/LinesList.h>
 #include <ZarvMemo/support/navigator/NavigatorAdjust.h>
 
-#include <gtest/gtest.h>
 #include <algorithm>
+#include <gtest/gtest.h>
 #include <memory>
 #include <random>
 #include <set>
@@ -64,7 +64,9 @@ struct Oracle {
   int32_t ParOf(int32_t pos) const {
     return static_cast<int32_t>(std::upper_bound(starts.begin(), starts.end(), pos) - starts.begin()) - 1;
   }
-  int32_t LineStart(int32_t p, int32_t l) const { return l == 0 ? 0 : stops[static_cast<size_t>(p)][static_cast<size_t>(l - 1)]; }
+  int32_t LineStart(int32_t p, int32_t l) const {
+    return l == 0 ? 0 : stops[static_cast<size_t>(p)][static_cast<size_t>(l - 1)];
+  }
   int32_t LineCount(int32_t p) const { return static_cast<int32_t>(stops[static_cast<size_t>(p)].size()); }
   // The display line of an offset when nothing is known: the first line
   // whose stop lies beyond it, else the last.
@@ -85,7 +87,8 @@ struct Oracle {
   std::pair<int32_t, int32_t> CodeAt(int32_t g) const {
     // Paragraphs without codes share their number with the next one, so
     // the last paragraph starting at or before g holds it.
-    const int32_t p = static_cast<int32_t>(std::upper_bound(codesBefore.begin(), codesBefore.end(), g) - codesBefore.begin()) - 1;
+    const int32_t p =
+        static_cast<int32_t>(std::upper_bound(codesBefore.begin(), codesBefore.end(), g) - codesBefore.begin()) - 1;
     return {p, g - codesBefore[static_cast<size_t>(p)]};
   }
   int32_t CodePos(int32_t g) const {
@@ -94,7 +97,8 @@ struct Oracle {
   }
   // The display line holding visible line number n.
   std::pair<int32_t, int32_t> LineOf(int32_t n) const {
-    const int32_t p = static_cast<int32_t>(std::upper_bound(lineStarts.begin(), lineStarts.end(), n) - lineStarts.begin()) - 1;
+    const int32_t p =
+        static_cast<int32_t>(std::upper_bound(lineStarts.begin(), lineStarts.end(), n) - lineStarts.begin()) - 1;
     return {p, n - lineStarts[static_cast<size_t>(p)]};
   }
 };
@@ -419,9 +423,7 @@ private:
   }
 
   // The navigator's place among all codes of the text.
-  int32_t GlobalCodeIndex() {
-    return fO.codesBefore[static_cast<size_t>(fWalker->GetParNb())] + fWalker->GetDynNb();
-  }
+  int32_t GlobalCodeIndex() { return fO.codesBefore[static_cast<size_t>(fWalker->GetParNb())] + fWalker->GetDynNb(); }
 
   void NextDyn() {
     const int32_t pos = fWalker->GetPos();
@@ -526,8 +528,8 @@ std::u16string NormalizedBreaks(const std::u16string& buf) {
 
 struct Expectation {
   TZarvNavigator* nav;
-  int32_t pos;     // where it must end
-  bool freed;      // listed for freeing instead
+  int32_t pos; // where it must end
+  bool freed;  // listed for freeing instead
 };
 
 class AdjustRun {
@@ -653,8 +655,8 @@ private:
     ASSERT_EQ(listed.size(), toFree.size()) << "a navigator listed twice";
     for (const Expectation& e : expected) {
       ASSERT_EQ(listed.count(e.nav) == 1, e.freed)
-          << "navigator " << (e.nav->fAdjustRight ? "adjusting right" : "adjusting left") << " at "
-          << e.nav->GetPos() << ", edit " << start << ".." << oldStop;
+          << "navigator " << (e.nav->fAdjustRight ? "adjusting right" : "adjusting left") << " at " << e.nav->GetPos()
+          << ", edit " << start << ".." << oldStop;
       if (e.freed)
         continue;
       TZarvNavigator& nav = *e.nav;

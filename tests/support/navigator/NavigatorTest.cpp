@@ -226,9 +226,8 @@ TEST_F(NavigatorLineNumbers, WithWordWrapLineNumbersCountDisplayLines) {
     Where where;
     int32_t dynNb;
   };
-  const Case cases[] = {{0, {0, 0}, 0},  {1, {1, 0}, 0},  {2, {1, 10}, 1}, {3, {1, 20}, 2},
-                        {4, {2, 0}, 0},  {5, {3, 0}, 0},  {6, {3, 8}, 0},  {9, {3, 8}, 0},
-                        {-4, {0, 0}, 0}};
+  const Case cases[] = {{0, {0, 0}, 0}, {1, {1, 0}, 0}, {2, {1, 10}, 1}, {3, {1, 20}, 2}, {4, {2, 0}, 0},
+                        {5, {3, 0}, 0}, {6, {3, 8}, 0}, {9, {3, 8}, 0},  {-4, {0, 0}, 0}};
   for (const Case& c : cases) {
     auto nav = std::make_unique<TZarvNavigator>(&memo);
     nav->SetPos(memo.Paragraphs().fTextLen); // start far from the target
@@ -381,10 +380,14 @@ TEST(NavigatorContent, GetWordUsesTheControlSeparators) {
 
 TEST(NavigatorContent, GetStyleTogglesTheLineStartStylesByEveryCodeBeforeTheOffset) {
   // a B b I c B d: bold from 2 to 5, italic from 4 on.
-  auto store = MakeStore(u"a\x02" u"b\x01" u"c\x02" u"d", true);
+  auto store = MakeStore(u"a\x02"
+                         u"b\x01"
+                         u"c\x02"
+                         u"d",
+                         true);
   SetStartAttrib(*store->getParPointers(0), fsUnderline);
   const TZarvFontStyles U = fsUnderline, B = fsBold, I = fsItalic;
-  const std::pair<int32_t, TZarvFontStyles> cases[] = {{0, U},     {1, U},     {2, U | B}, {3, U | B},
+  const std::pair<int32_t, TZarvFontStyles> cases[] = {{0, U},         {1, U},         {2, U | B}, {3, U | B},
                                                        {4, U | B | I}, {5, U | B | I}, {6, U | I}, {7, U | I}};
   for (const auto& [pos, style] : cases) {
     TZarvNavigator nav(store.get());
@@ -524,9 +527,7 @@ TEST_F(NavigatorCodeMoves, ForwardToDynStopsLeftOfEachCodeUpToTheLimit) {
   const LimitCase limits[] = {
       {5, 15, true, 15}, // the code exactly at the limit counts
       {5, 14, false, 5}, // the paragraph holding it starts before the limit, the code lies beyond
-      {5, 13, false, 5},
-      {1, 3, true, 3},
-      {1, 2, false, 1},
+      {5, 13, false, 5}, {1, 3, true, 3}, {1, 2, false, 1},
   };
   for (const LimitCase& c : limits) {
     nav.SetPos(c.from);
@@ -554,10 +555,8 @@ TEST_F(NavigatorCodeMoves, BackToDynStopsLeftOfEachEarlierCodeDownToTheLimit) {
     int32_t pos;
   };
   const LimitCase limits[] = {
-      {14, 4, true, 4},  // crosses paragraph 1 back into paragraph 0
-      {14, 5, false, 14},
-      {20, 18, true, 18},
-      {18, 16, false, 18}, // the code at 18 is not before the position
+      {14, 4, true, 4},                                            // crosses paragraph 1 back into paragraph 0
+      {14, 5, false, 14}, {20, 18, true, 18}, {18, 16, false, 18}, // the code at 18 is not before the position
       {17, 15, true, 15},
   };
   for (const LimitCase& c : limits) {

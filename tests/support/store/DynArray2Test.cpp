@@ -4,8 +4,8 @@
 #include <ZarvMemo/support/store/DynArray2.h>
 
 #include <cstdio>
-#include <limits>
 #include <gtest/gtest.h>
+#include <limits>
 #include <vector>
 
 namespace zarv {

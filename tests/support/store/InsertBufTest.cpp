@@ -143,12 +143,9 @@ TEST(InsertBuf, ReplacingInsideOneParagraphKeepsTheParagraphCount) {
   };
   const std::u16string start = u"first\r\nsecond line\r\nthird";
   const Case cases[] = {
-      {7, 7, u"X", u"first\r\nXsecond line\r\nthird"},
-      {13, 13, u"", u"first\r\nsecond line\r\nthird"},
-      {18, 18, u"!!", u"first\r\nsecond line!!\r\nthird"},
-      {7, 18, u"2nd", u"first\r\n2nd\r\nthird"},
-      {10, 14, u"", u"first\r\nsecline\r\nthird"},
-      {0, 5, u"1st", u"1st\r\nsecond line\r\nthird"},
+      {7, 7, u"X", u"first\r\nXsecond line\r\nthird"},     {13, 13, u"", u"first\r\nsecond line\r\nthird"},
+      {18, 18, u"!!", u"first\r\nsecond line!!\r\nthird"}, {7, 18, u"2nd", u"first\r\n2nd\r\nthird"},
+      {10, 14, u"", u"first\r\nsecline\r\nthird"},         {0, 5, u"1st", u"1st\r\nsecond line\r\nthird"},
       {20, 25, u"", u"first\r\nsecond line\r\n"},
   };
   for (const Case& c : cases) {
@@ -276,18 +273,66 @@ TEST(InsertBuf, CheckFormatClosesTheStylesTheEditSwitched) {
     int32_t stopPos;
   };
   const Case cases[] = {
-      {"pasting one bold code", u"abc", 1, 1, u"\x02", true, u"a\x02\x02" u"bc", 3},
-      {"deleting one italic code", u"a\x01" u"bc", 1, 3, u"", true, u"a\x01" u"c", 2},
-      {"no check", u"abc", 1, 1, u"\x02", false, u"a\x02" u"bc", 2},
+      {"pasting one bold code", u"abc", 1, 1, u"\x02", true,
+       u"a\x02\x02"
+       u"bc",
+       3},
+      {"deleting one italic code",
+       u"a\x01"
+       u"bc",
+       1, 3, u"", true,
+       u"a\x01"
+       u"c",
+       2},
+      {"no check", u"abc", 1, 1, u"\x02", false,
+       u"a\x02"
+       u"bc",
+       2},
       {"closing order", u"abc", 0, 0, u"\x01\x02\x15\x03\x04x", true,
-       u"\x01\x02\x15\x03\x04x\x15\x01\x02\x03\x04" u"abc", 11},
-      {"balanced paste", u"abc", 1, 1, u"\x02x\x02", true, u"a\x02x\x02" u"bc", 4},
-      {"balanced deletion", u"a\x02" u"b\x02" u"c", 1, 4, u"", true, u"ac", 1},
-      {"code replaced by the same code", u"a\x02" u"bc", 1, 2, u"\x02", true, u"a\x02" u"bc", 2},
-      {"deleted and pasted codes differ", u"a\x15" u"bc", 1, 3, u"\x03", true, u"a\x03\x15\x03" u"c", 4},
-      {"deletion across a break", u"ab\r\n\x01" u"cd", 1, 5, u"", true, u"a\x01" u"cd", 2},
-      {"paste with a break", u"XY", 1, 1, u"\x02" u"a\r\nb", true, u"X\x02" u"a\r\nb\x02Y", 7},
-      {"other control characters", u"abc", 1, 1, u"\x05\x14\x16", true, u"a\x05\x14\x16" u"bc", 4},
+       u"\x01\x02\x15\x03\x04x\x15\x01\x02\x03\x04"
+       u"abc",
+       11},
+      {"balanced paste", u"abc", 1, 1, u"\x02x\x02", true,
+       u"a\x02x\x02"
+       u"bc",
+       4},
+      {"balanced deletion",
+       u"a\x02"
+       u"b\x02"
+       u"c",
+       1, 4, u"", true, u"ac", 1},
+      {"code replaced by the same code",
+       u"a\x02"
+       u"bc",
+       1, 2, u"\x02", true,
+       u"a\x02"
+       u"bc",
+       2},
+      {"deleted and pasted codes differ",
+       u"a\x15"
+       u"bc",
+       1, 3, u"\x03", true,
+       u"a\x03\x15\x03"
+       u"c",
+       4},
+      {"deletion across a break",
+       u"ab\r\n\x01"
+       u"cd",
+       1, 5, u"", true,
+       u"a\x01"
+       u"cd",
+       2},
+      {"paste with a break", u"XY", 1, 1,
+       u"\x02"
+       u"a\r\nb",
+       true,
+       u"X\x02"
+       u"a\r\nb\x02Y",
+       7},
+      {"other control characters", u"abc", 1, 1, u"\x05\x14\x16", true,
+       u"a\x05\x14\x16"
+       u"bc",
+       4},
   };
   for (const Case& c : cases) {
     auto store = MakeStore(c.text, true);
@@ -300,15 +345,21 @@ TEST(InsertBuf, CheckFormatClosesTheStylesTheEditSwitched) {
 }
 
 TEST(InsertBuf, WithoutStaticFormatCodesAreOrdinaryText) {
-  auto store = MakeStore(u"a\x01" u"bc", false);
+  auto store = MakeStore(u"a\x01"
+                         u"bc",
+                         false);
   Replace(*store, 1, 1, u"\x02");
   Replace(*store, 2, 4, u"");
-  EXPECT_EQ(StoreText(*store), u"a\x02" u"c");
+  EXPECT_EQ(StoreText(*store), u"a\x02"
+                               u"c");
   EXPECT_STORE_OK(*store);
 }
 
 TEST(InsertBuf, NewParagraphsStartWithTheStylesInForceBeforeThem) {
-  auto store = MakeStore(u"ab\x15" u"cd\x02" u"ef\r\nlast", true);
+  auto store = MakeStore(u"ab\x15"
+                         u"cd\x02"
+                         u"ef\r\nlast",
+                         true);
   // Break after the underline code, then after the bold code.
   Replace(*store, 3, 3, u"\r\n");
   Replace(*store, 8, 8, u"\r\n");
@@ -316,7 +367,8 @@ TEST(InsertBuf, NewParagraphsStartWithTheStylesInForceBeforeThem) {
   EXPECT_EQ(GetStartAttrib(*store->getParPointers(0)), 0);
   EXPECT_EQ(GetStartAttrib(*store->getParPointers(1)), fsUnderline);
   EXPECT_EQ(GetStartAttrib(*store->getParPointers(2)), fsUnderline | fsBold);
-  EXPECT_EQ(GetStartAttrib(*store->getParPointers(3)), fsUnderline | fsBold) << "the paragraph after the edit keeps its start";
+  EXPECT_EQ(GetStartAttrib(*store->getParPointers(3)), fsUnderline | fsBold)
+      << "the paragraph after the edit keeps its start";
   // A break before the first code: the new paragraph starts plain.
   Replace(*store, 1, 1, u"\r\n");
   EXPECT_EQ(GetStartAttrib(*store->getParPointers(1)), 0);
@@ -615,9 +667,15 @@ TEST(InsertBuf, UpdateOffsetsAndLinesShiftEveryLaterParagraphExactlyOnce) {
   for (Op op : {Offsets, Lines, Both})
     for (int32_t from : {0, 1, per - 1, per, per + 1, 2 * per, count - 1, count, count + 5}) {
       switch (op) {
-      case Offsets: store->UpdateOffsets(from, 7); break;
-      case Lines: store->UpdateLines(from, -3); break;
-      case Both: store->UpdateOffsetsLines(from, 7, -3); break;
+      case Offsets:
+        store->UpdateOffsets(from, 7);
+        break;
+      case Lines:
+        store->UpdateLines(from, -3);
+        break;
+      case Both:
+        store->UpdateOffsetsLines(from, 7, -3);
+        break;
       }
       for (int32_t i = 0; i < count; ++i) {
         const bool moved = i >= from;
@@ -629,9 +687,15 @@ TEST(InsertBuf, UpdateOffsetsAndLinesShiftEveryLaterParagraphExactlyOnce) {
       }
       // Undo the shift for the next round.
       switch (op) {
-      case Offsets: store->UpdateOffsets(from, -7); break;
-      case Lines: store->UpdateLines(from, 3); break;
-      case Both: store->UpdateOffsetsLines(from, -7, 3); break;
+      case Offsets:
+        store->UpdateOffsets(from, -7);
+        break;
+      case Lines:
+        store->UpdateLines(from, 3);
+        break;
+      case Both:
+        store->UpdateOffsetsLines(from, -7, 3);
+        break;
       }
     }
   EXPECT_STORE_OK(*store);
@@ -646,11 +710,11 @@ TEST(InsertBuf, EditsNearAChunkBoundaryKeepEveryLaterOffsetAndLine) {
     std::u16string buf;
   };
   const Step steps[] = {
-      {per - 1, 1, per - 1, 1, u"growing"},        // last record of the first chunk
-      {per - 2, 0, per - 2, 0, u"\r\n\r\n\r\n"},       // pushes records into the next chunk
-      {per - 3, 1, per + 5, 1, u""},               // pulls them back
-      {2 * per, 0, 2 * per, 0, u"x\r\ny"},           // start of the third chunk
-      {0, 1, 2 * per, 0, u"-"},                    // removes more than a chunk of paragraphs
+      {per - 1, 1, per - 1, 1, u"growing"},      // last record of the first chunk
+      {per - 2, 0, per - 2, 0, u"\r\n\r\n\r\n"}, // pushes records into the next chunk
+      {per - 3, 1, per + 5, 1, u""},             // pulls them back
+      {2 * per, 0, 2 * per, 0, u"x\r\ny"},       // start of the third chunk
+      {0, 1, 2 * per, 0, u"-"},                  // removes more than a chunk of paragraphs
   };
   for (const Step& s : steps) {
     const int32_t from = store->getParPointers(s.par)->StartOffset + s.offset;

@@ -120,12 +120,9 @@ TEST(ParRecords, SetFirstLineExtendsOnlyWhenTheLineDoesNotFitTheCompactForm) {
     bool extended;
   };
   const Case cases[] = {
-      {"line covering the paragraph", 8, 500, 8, 0, false},
-      {"widest compact width", 8, 65535, 8, 0, false},
-      {"justify start beyond the end", 8, 10, 100, 0, false},
-      {"width above 65535", 8, 65536, 8, 0, true},
-      {"line ending before the paragraph end", 5, 10, 8, 0, true},
-      {"justified line", 8, 10, 3, 0, true},
+      {"line covering the paragraph", 8, 500, 8, 0, false},        {"widest compact width", 8, 65535, 8, 0, false},
+      {"justify start beyond the end", 8, 10, 100, 0, false},      {"width above 65535", 8, 65536, 8, 0, true},
+      {"line ending before the paragraph end", 5, 10, 8, 0, true}, {"justified line", 8, 10, 3, 0, true},
       {"line starting in italics", 8, 10, 8, fsItalic, true},
   };
   for (const Case& c : cases) {
@@ -331,16 +328,16 @@ TEST(ParRecords, XorStyleCodeTogglesTheBitOfEachCodeCharacter) {
     char16_t code;
     TZarvFontStyles bit;
   };
-  for (const Case c : {Case{1, fsItalic}, Case{2, fsBold}, Case{3, fsHighlight}, Case{4, fsAltFont},
-                       Case{21, fsUnderline}}) {
+  for (const Case c :
+       {Case{1, fsItalic}, Case{2, fsBold}, Case{3, fsHighlight}, Case{4, fsAltFont}, Case{21, fsUnderline}}) {
     TZarvFontStyles s = fsStrikeOut;
     XORStyleCode(s, c.code);
     EXPECT_EQ(s, fsStrikeOut | c.bit) << int(c.code);
     XORStyleCode(s, c.code);
     EXPECT_EQ(s, fsStrikeOut) << int(c.code);
   }
-  for (char16_t other : {u'\0', char16_t(5), char16_t(9), char16_t(13), char16_t(20), char16_t(22), u'A', u'\x0102',
-                         char16_t(0x0115)}) {
+  for (char16_t other :
+       {u'\0', char16_t(5), char16_t(9), char16_t(13), char16_t(20), char16_t(22), u'A', u'\x0102', char16_t(0x0115)}) {
     TZarvFontStyles s = fsBold | fsUnderline;
     XORStyleCode(s, other);
     EXPECT_EQ(s, fsBold | fsUnderline) << int(other);
@@ -355,7 +352,10 @@ TEST(ParRecords, StripCodesRemovesExactlyTheFiveCodeCharacters) {
       {u"", u""},
       {u"plain", u"plain"},
       {u"\x01\x02\x03\x04\x15", u""},
-      {u"a\x02" u"b\x02" u"c", u"abc"},
+      {u"a\x02"
+       u"b\x02"
+       u"c",
+       u"abc"},
       {u"\x05\x14\x16\t\x19\x01x", u"\x05\x14\x16\t\x19x"},
       {u"\x0115\x0102", u"\x0115\x0102"}, // high bytes of code values are not codes
   };
@@ -383,8 +383,14 @@ TEST(ParRecords, OffsetToColExpandsTabsAndSkipsCodesWhenAsked) {
       {u"abcd\te", 4, false, 5, 8}, // a tab at a tab stop still advances a full stop
       {u"ab\t\tc", 3, false, 4, 6},
       {u"a\tb", 0, false, 2, 2}, // tab size 0: a tab is one column
-      {u"\x02" u"ab\x02" u"c", 4, true, 4, 2},
-      {u"\x02" u"ab\x02" u"c", 4, false, 4, 4},
+      {u"\x02"
+       u"ab\x02"
+       u"c",
+       4, true, 4, 2},
+      {u"\x02"
+       u"ab\x02"
+       u"c",
+       4, false, 4, 4},
       {u"\x15\t", 4, true, 2, 4}, // the code takes no column, so the tab still reaches 4
       {u"\x15\t", 4, false, 2, 4},
       {u"x\x05y", 4, true, 3, 3}, // other control characters are one column
@@ -415,10 +421,22 @@ TEST(ParRecords, ColToOffsetStopsBeforeACharacterThatWouldPassTheColumn) {
       {u"a\tb", 4, false, 2, 1, 1},
       {u"a\tb", 8, false, 8, 2, 0},
       {u"a\tb", 0, false, 2, 2, 0},
-      {u"\x02" u"ab\x02" u"c", 4, true, 2, 3, 0},
-      {u"\x02" u"ab\x02" u"c", 4, true, 3, 5, 0},
-      {u"\x02" u"ab\x02" u"c", 4, false, 3, 3, 0},
-      {u"\x02" u"ab\x02" u"c", 4, true, 5, 5, 2},
+      {u"\x02"
+       u"ab\x02"
+       u"c",
+       4, true, 2, 3, 0},
+      {u"\x02"
+       u"ab\x02"
+       u"c",
+       4, true, 3, 5, 0},
+      {u"\x02"
+       u"ab\x02"
+       u"c",
+       4, false, 3, 3, 0},
+      {u"\x02"
+       u"ab\x02"
+       u"c",
+       4, true, 5, 5, 2},
       {u"", 4, false, 3, 0, 3},
   };
   for (const Case& c : cases) {
@@ -430,7 +448,8 @@ TEST(ParRecords, ColToOffsetStopsBeforeACharacterThatWouldPassTheColumn) {
 }
 
 TEST(ParRecords, ColumnsAndOffsetsRoundTripAtEveryCharacterBoundary) {
-  const std::u16string text = u"\tif (a)\t{\x02" u"b\x02\t}\t\t;";
+  const std::u16string text = u"\tif (a)\t{\x02"
+                              u"b\x02\t}\t\t;";
   ScratchPar p(text);
   for (int32_t tab : {0, 1, 2, 4, 8})
     for (bool codes : {false, true})
@@ -551,8 +570,8 @@ TEST(ParRecords, GrownCapacityAddsOneSixtyFourthAndRefusesTextTooLong) {
   for (const Case c : {Case{0, 1}, Case{63, 64}, Case{64, 66}, Case{6400, 6501}, Case{2'000'000'000, 2'031'250'001}})
     EXPECT_EQ(zvGrownCapacity(c.length), c.capacity) << c.length;
 
-  for (int64_t tooLong : {int64_t{2'120'000'000}, int64_t{std::numeric_limits<int32_t>::max()}, int64_t{1} << 31,
-                          int64_t{1} << 40}) {
+  for (int64_t tooLong :
+       {int64_t{2'120'000'000}, int64_t{std::numeric_limits<int32_t>::max()}, int64_t{1} << 31, int64_t{1} << 40}) {
     try {
       zvGrownCapacity(tooLong);
       ADD_FAILURE() << tooLong << " must be refused";

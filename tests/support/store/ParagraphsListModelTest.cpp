@@ -394,9 +394,7 @@ private:
     int32_t newStartCtx;
   };
 
-  int32_t ParOf(int32_t pos) const {
-    return static_cast<int32_t>(std::count(fText.begin(), fText.begin() + pos, LF));
-  }
+  int32_t ParOf(int32_t pos) const { return static_cast<int32_t>(std::count(fText.begin(), fText.begin() + pos, LF)); }
   int32_t StartOfParAt(int32_t pos) const {
     const size_t lf = pos == 0 ? std::u16string::npos : fText.rfind(LF, static_cast<size_t>(pos - 1));
     return lf == std::u16string::npos ? 0 : static_cast<int32_t>(lf) + 1;

@@ -25,9 +25,7 @@ inline std::unique_ptr<TParagraphsList> MakeStore(const std::u16string& text, bo
 }
 
 // The whole text with every break as CR LF: the store's own addressing.
-inline std::u16string StoreText(const TParagraphsList& store) {
-  return store.Text(zsbCRLF).toStdU16String();
-}
+inline std::u16string StoreText(const TParagraphsList& store) { return store.Text(zsbCRLF).toStdU16String(); }
 
 struct ReplaceResult {
   int32_t OffsetDelta = 0;
@@ -44,8 +42,8 @@ inline ReplaceResult Replace(TParagraphsList& store, int32_t from, int32_t to, c
   a.SetPos(from);
   b.SetPos(to);
   ReplaceResult r;
-  store.InsertBuf(text.empty() ? nullptr : text.c_str(), a, b, discardTrailingSpaces, checkFormat,
-                  r.OffsetDelta, r.LineDelta, r.DynsChanged);
+  store.InsertBuf(text.empty() ? nullptr : text.c_str(), a, b, discardTrailingSpaces, checkFormat, r.OffsetDelta,
+                  r.LineDelta, r.DynsChanged);
   r.StartPos = a.GetPos();
   r.StopPos = b.GetPos();
   return r;

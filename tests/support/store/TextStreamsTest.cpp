@@ -33,10 +33,14 @@ constexpr TzvsLineBreak kAllBreaks[] = {zsbCRLF, zsbLFCR, zsbCR, zsbLF};
 
 const char* BreakName(TzvsLineBreak lb) {
   switch (lb) {
-  case zsbCRLF: return "CRLF";
-  case zsbLFCR: return "LFCR";
-  case zsbCR: return "CR";
-  case zsbLF: return "LF";
+  case zsbCRLF:
+    return "CRLF";
+  case zsbLFCR:
+    return "LFCR";
+  case zsbCR:
+    return "CR";
+  case zsbLF:
+    return "LF";
   }
   return "?";
 }
@@ -163,8 +167,8 @@ void ExpectParagraphs(const TParagraphsList& store, const Pars& expected) {
   } else {
     ASSERT_EQ(actual.size(), expected.size());
     for (size_t i = 0; i < expected.size(); ++i)
-      ASSERT_TRUE(actual[i] == expected[i]) << "paragraph " << i << " of length " << actual[i].size()
-                                            << ", expected length " << expected[i].size();
+      ASSERT_TRUE(actual[i] == expected[i])
+          << "paragraph " << i << " of length " << actual[i].size() << ", expected length " << expected[i].size();
   }
   int32_t offset = 0;
   for (int32_t i = 0; i < store.Count() && i < static_cast<int32_t>(expected.size()); ++i) {
@@ -302,7 +306,8 @@ private:
 
 // The bytes written into a real pipe(2) by another thread and read through
 // QFile on the reading end; `load` runs on the open device.
-template <class Fn> void ThroughPipe(const QByteArray& bytes, Fn load) {
+template <class Fn>
+void ThroughPipe(const QByteArray& bytes, Fn load) {
   std::signal(SIGPIPE, SIG_IGN); // a load that stops early must not kill the writer
   int fds[2];
   ASSERT_EQ(pipe(fds), 0);
@@ -628,7 +633,8 @@ TEST(TextStreams, NulReplacementStandsInForEveryNul) {
       {std::u16string(u"\0a\0\r\n\0", 6), u'?', {u"?a?", u"?"}},
       {std::u16string(u"\0\0", 2), u'\u263A', {u"\u263A\u263A"}},
       // The first NUL ends the first load buffer, the second opens the next.
-      {Pattern(kLoadBufferChars - 1) + std::u16string(u"\0\0\nz", 4), u'.',
+      {Pattern(kLoadBufferChars - 1) + std::u16string(u"\0\0\nz", 4),
+       u'.',
        {Pattern(kLoadBufferChars - 1) + u"..", u"z"}},
   };
   for (bool ansi : {false, true}) {
@@ -674,8 +680,7 @@ TEST(TextStreams, DiscardingTrailingBlanksOnSaveLeavesTheStoreAsItIs) {
   const Pars pars = {u"ab  ", u"\t", u"  cd \t", u"x\u00A0"};
   for (bool ansi : {false, true}) {
     Loaded l = LoadText(Join(pars, zsbCRLF), {.ansi = ansi});
-    EXPECT_EQ(SaveBytes(*l.store, {.ansi = ansi, .discard = true, .lb = zsbLF}),
-              Encode(u"ab\n\n  cd\nx\u00A0", ansi));
+    EXPECT_EQ(SaveBytes(*l.store, {.ansi = ansi, .discard = true, .lb = zsbLF}), Encode(u"ab\n\n  cd\nx\u00A0", ansi));
     ExpectParagraphs(*l.store, pars);
   }
 }
@@ -683,7 +688,8 @@ TEST(TextStreams, DiscardingTrailingBlanksOnSaveLeavesTheStoreAsItIs) {
 // ---- Static format codes ----------------------------------------------------------------
 
 TEST(TextStreams, StaticFormatLoadGivesEachParagraphTheStylesOpenAtItsStart) {
-  const std::u16string text = u"\x02" u"a\r\nb\x01\r\n\x02\x15x\r\ny\x03\x04\r\nz";
+  const std::u16string text = u"\x02"
+                              u"a\r\nb\x01\r\n\x02\x15x\r\ny\x03\x04\r\nz";
   const TZarvFontStyles expected[] = {0, fsBold, fsBold | fsItalic, fsItalic | fsUnderline,
                                       fsItalic | fsUnderline | fsHighlight | fsAltFont};
   for (bool ansi : {false, true}) {
@@ -708,13 +714,23 @@ TEST(TextStreams, StrippingOnSaveDropsCodePairsThatCancelOut) {
     std::u16string written;
   };
   const Case cases[] = {
-      {u"a\x02\x02" u"b", false, u"ab"},
-      {u"a\x02\x01\x02" u"b", false, u"a\x01" u"b"},
+      {u"a\x02\x02"
+       u"b",
+       false, u"ab"},
+      {u"a\x02\x01\x02"
+       u"b",
+       false,
+       u"a\x01"
+       u"b"},
       {u"\x02\x01\x01\x02", false, u""},
       {u"\x02\x02\x02", false, u"\x02"},
       {u"\x15\x15x\x03\x04\x03", false, u"x\x04"},
       {u"\x02\x01\x03", false, u"\x02\x01\x03"},
-      {u"a\x02x\x02" u"b", false, u"a\x02x\x02" u"b"},
+      {u"a\x02x\x02"
+       u"b",
+       false,
+       u"a\x02x\x02"
+       u"b"},
       {u"\x02\x01\x04\x01\x02\x01", false, u"\x04\x01"},
       // Blanks that a cancelled pair kept from the end become trailing and go too.
       {u"ab \x02\x02", true, u"ab"},
@@ -732,14 +748,19 @@ TEST(TextStreams, StrippingOnSaveDropsCodePairsThatCancelOut) {
 }
 
 TEST(TextStreams, CodesAreKeptWithoutStaticFormatOrWithoutStripping) {
-  const std::u16string text = u"a\x02\x02\r\n\x01" u"b\x01";
+  const std::u16string text = u"a\x02\x02\r\n\x01"
+                              u"b\x01";
   Loaded noStatic = LoadText(text, {});
   EXPECT_EQ(SaveBytes(*noStatic.store, {.strip = true}), Encode(text, false));
   Loaded noStrip = LoadText(text, {.staticFormat = true});
   EXPECT_EQ(SaveBytes(*noStrip.store, {.strip = false}), Encode(text, false));
   // Codes cancel only within one paragraph.
-  Loaded split = LoadText(u"a\x02\r\n\x02" u"b", {.staticFormat = true});
-  EXPECT_EQ(SaveBytes(*split.store, {.strip = true}), Encode(u"a\x02\r\n\x02" u"b", false));
+  Loaded split = LoadText(u"a\x02\r\n\x02"
+                          u"b",
+                          {.staticFormat = true});
+  EXPECT_EQ(SaveBytes(*split.store, {.strip = true}), Encode(u"a\x02\r\n\x02"
+                                                             u"b",
+                                                             false));
 }
 
 // ---- Saving -------------------------------------------------------------------------------
@@ -910,10 +931,14 @@ TEST(TextStreams, DeviceLargerThanTheOffsetRangeIsRefusedWithoutReading) {
   };
   const qint64 G = qint64(1) << 31;
   const Case cases[] = {
-      {true, G + 1, true},  {true, qint64(1) << 40, true}, {false, 2 * G + 2, true}, {false, qint64(1) << 40, true},
+      {true, G + 1, true},
+      {true, qint64(1) << 40, true},
+      {false, 2 * G + 2, true},
+      {false, qint64(1) << 40, true},
       // Half the range in UTF-16 bytes is a quarter of it in characters: allowed,
       // so the load starts reading and meets the device's failure instead.
-      {false, G + 2, false}, {true, G - 1024, false},
+      {false, G + 2, false},
+      {true, G - 1024, false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE((c.ansi ? "8-bit, " : "UTF-16, ") + std::to_string(c.bytes) + " bytes");
@@ -1086,8 +1111,9 @@ TEST(TextStreams, Issue10SequentialDevicesFailLoudlyAndKeepToTheLengthLimit) {
 // from a random-access or a trickling device, must give exactly what the
 // normal buffers give.
 TEST(TextStreams, Issue11TinyBuffersLoadExactlyWhatNormalBuffersLoad) {
-  const std::u16string pieces[] = {u"a", u"word", u"\r", u"\n", u"\r\n", u"\n\r", u"\r\r", u"  ", u"\t",
-                                   std::u16string(1, u'\0'), u"\x02", u"\x15", Pattern(40), Pattern(300)};
+  const std::u16string pieces[] = {u"a",    u"word", u"\r",       u"\n",       u"\r\n",
+                                   u"\n\r", u"\r\r", u"  ",       u"\t",       std::u16string(1, u'\0'),
+                                   u"\x02", u"\x15", Pattern(40), Pattern(300)};
   uint32_t x = 11;
   auto next = [&x] {
     x = x * 1664525u + 1013904223u;

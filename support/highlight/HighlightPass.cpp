@@ -40,6 +40,7 @@ void InvalidateNavs(const std::vector<TZarvNavigator*>& navs, int32_t fromPos, i
 void SetDynStyleP(TParagraphsList& Pars, TZarvNavigator& Nav1, TZarvNavigator& Nav2, const DynInfoRec& Dyn, bool Apply,
                   bool ExtendMods) {
   ZARV_CHECKED_SCOPE("SetDynStyleP", TParagraphsList, Pars, s.CheckIntegrity());
+  Q_ASSERT_X(Nav1.List() == &Pars && Nav2.List() == &Pars, "SetDynStyleP", "navigators of another text");
   TZarvNavigator* s = &Nav1;
   TZarvNavigator* e = &Nav2;
   if (s->GetPos() > e->GetPos())
@@ -339,6 +340,8 @@ void TKeywordPass::flush(int32_t p) {
 
 void ApplyKeywordsListP(TZarvNavigator& StartNav, TZarvNavigator& StopNav) {
   ZARV_CHECKED_SCOPE("ApplyKeywordsListP", TParagraphsList, *StartNav.List(), s.CheckIntegrity());
+  Q_ASSERT_X(StartNav.Memo() && StartNav.Memo() == StopNav.Memo(), "ApplyKeywordsListP",
+             "navigators must be attached to one control");
   TZarvMemoHost& M = *StartNav.Memo();
   TKeywordList& K = M.Keywords();
   if (TZarvHighlighter* h = M.Highlighter())

@@ -519,6 +519,8 @@ bool TStartStopPass::Run() {
 
 bool ApplyStartStopKeyListP(TZarvNavigator& StartNav, TZarvNavigator& StopNav, DynInfoRec& EndDyn) {
   ZARV_CHECKED_SCOPE("ApplyStartStopKeyListP", TParagraphsList, *StartNav.List(), s.CheckIntegrity());
+  Q_ASSERT_X(StartNav.Memo() && StartNav.Memo() == StopNav.Memo(), "ApplyStartStopKeyListP",
+             "navigators must be attached to one control");
   return TStartStopPass(StartNav, StopNav, EndDyn).Run();
 }
 

@@ -27,6 +27,7 @@ void AdjustNavigators(TParagraphsList& list, const std::vector<TZarvNavigator*>&
   const int32_t parDelta = edit.NewStopPar - edit.OldStopPar;
   const bool deleted = edit.OldStopPos > edit.StartPos;
   for (TZarvNavigator* nav : navs) {
+    Q_ASSERT_X(nav->fList == &list, "AdjustNavigators", "a navigator of another text");
     const int32_t pos = nav->fPos;
     if (pos < edit.StartPos) {
       // Untouched, but a paragraph rebuilt by the edit may have new lines.

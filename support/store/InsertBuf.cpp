@@ -615,6 +615,7 @@ void TParagraphsList::InsertBuf(const char16_t* Buf, TZarvNavigator& StartNav, T
                                 bool DiscardTrailingSpaces, bool CheckFormat, int32_t& OffsetDelta, int32_t& LineDelta,
                                 bool& DynsChanged) {
   ZARV_CHECKED_SCOPE("InsertBuf", TParagraphsList, *this, s.CheckIntegrity());
+  Q_ASSERT_X(StartNav.List() == this && StopNav.List() == this, "InsertBuf", "navigators of another text");
   TInsertBufOp op(*this, Buf, StartNav, StopNav, DiscardTrailingSpaces, CheckFormat);
   op.run(OffsetDelta, LineDelta, DynsChanged);
 }

@@ -25,9 +25,11 @@
 #include <ZarvMemo/support/store/LineBreak.h>
 #include <ZarvMemo/support/store/ParRecords.h>
 #include <ZarvMemo/support/store/TextArena.h>
+#include <ZarvMemo/support/store/TextEncoding.h>
 
 #include <QString>
 #include <functional>
+#include <optional>
 #include <vector>
 
 class QIODevice;
@@ -86,14 +88,34 @@ public:
   bool IsCollapsedBlockStart(int32_t i) const;
 
   // ---- Streams --------------------------------------------------------------
-  // Loads 8-bit (Ansi) or UTF-16LE text into the empty store, reading the
-  // device until its stream ends (a pipe or socket included). LineBreak
-  // receives the style of the last break found. Throws EStreamError for an
-  // odd UTF-16 byte count (before reading when the device knows its size) or
-  // a failing device, and ETextTooLong for text beyond 2^31 - 3 characters;
-  // the store is then a consistent text holding what was read.
+  // Loads text into the empty store, reading the device until its stream
+  // ends (a pipe or socket included). LineBreak receives the style of the
+  // last break found. Throws EStreamError for an odd UTF-16 byte count
+  // (before reading when the device knows its size) or a failing device,
+  // and ETextTooLong for text beyond 2^31 - 3 characters; the store is then
+  // a consistent text holding what was read.
+  //
+  // With an Encoding, the text is read in it (past its own byte-order mark,
+  // which the result reports). Without one, a byte-order mark decides
+  // (UTF-8, UTF-16LE, UTF-16BE); else the text is UTF-8 if its bytes are,
+  // and 8-bit otherwise, so that saving it as found gives back its bytes.
+  // Only a sequential device whose text shows invalid UTF-8 after multi-byte
+  // characters stays UTF-8, with the invalid bytes taken as their 8-bit
+  // values (InvalidBytes counts them, as it does for UTF-8 asked for).
+  TzvsLoadResult LoadFromStream(QIODevice& Stream, std::optional<TzvsEncoding> Encoding, char16_t NullReplacement,
+                                bool DiscardTrailingSpaces, TzvsLineBreak& LineBreak,
+                                const TProgressEvent& OnProgress = {}, uint32_t ProgressInterval = 300);
+  // 8-bit (Ansi) or UTF-16LE text, a byte-order mark included as a character.
   void LoadFromStream(QIODevice& Stream, bool Ansi, char16_t NullReplacement, bool DiscardTrailingSpaces,
                       TzvsLineBreak& LineBreak, const TProgressEvent& OnProgress = {}, uint32_t ProgressInterval = 300);
+  // Writes the text in Format, its byte-order mark first when Format.Bom.
+  // Returns how many characters the encoding could not hold: characters
+  // above U+00FF in 8-bit text (written as their low byte) and surrogates
+  // without a partner in UTF-8 (written as U+FFFD). Throws EStreamError
+  // when the device refuses bytes.
+  int64_t SaveToStream(QIODevice& Stream, TzvsTextFormat Format, bool StripStrayCtrlCodes, bool DiscardTrailingSpaces,
+                       TzvsLineBreak LineBreak, const TProgressEvent& OnProgress = {}, uint32_t ProgressInterval = 300);
+  // 8-bit (Ansi) or UTF-16LE text without a byte-order mark.
   void SaveToStream(QIODevice& Stream, bool Ansi, bool StripStrayCtrlCodes, bool DiscardTrailingSpaces,
                     TzvsLineBreak LineBreak, const TProgressEvent& OnProgress = {}, uint32_t ProgressInterval = 300);
 

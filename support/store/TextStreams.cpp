@@ -1,15 +1,18 @@
 // Loading and saving whole texts.
 //
 // Loading makes one pass over the stream with no allocation per paragraph:
-// characters are read into 65 500-character shared buffers, each break is
+// characters are decoded into 65 500-character shared buffers, each break is
 // overwritten by the NUL that ends its paragraph, and paragraph records point
 // into the buffers. A paragraph left unfinished at the end of a buffer moves
 // to the start of the next one, and the buffer keeps only the part its
 // finished paragraphs use. A paragraph that fills a whole buffer grows in a
 // buffer of its own whose capacity at least doubles each time, so that a text
-// of one long line loads in linear time. Saving writes every paragraph with
-// the chosen break through a staging buffer, so that the device sees few
-// large writes.
+// of one long line loads in linear time. Every encoding goes through the same
+// buffers: the character reader decodes 8-bit, UTF-8 and UTF-16 bytes a piece
+// at a time, so a load never holds more than a stage of undecoded bytes
+// beside the store. Saving writes every paragraph with the chosen break
+// through a staging buffer in the chosen encoding, so that the device sees
+// few large writes.
 #include <ZarvMemo/platform/Exceptions.h>
 #include <ZarvMemo/platform/IntegrityGuard.h>
 #include <ZarvMemo/platform/Stream.h>
@@ -21,6 +24,7 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
+#include <algorithm>
 #include <cstring>
 #include <limits>
 #include <optional>
@@ -29,9 +33,6 @@
 namespace zarv {
 
 namespace {
-
-// Bytes handed to the device per read in 8-bit mode: one shared buffer.
-constexpr int32_t kStageBytes = 65536;
 
 bool isBlank(char16_t c) { return c == u' ' || c == u'\t'; }
 
@@ -55,133 +56,386 @@ int32_t skipOrdinary(const char16_t* buf, int32_t i, int32_t end) {
   return i;
 }
 
-// Reads the characters of a load until the stream ends, widening bytes in
-// 8-bit mode. A random-access device's remaining size is what the load
-// expects: fewer bytes is a failure, more (a growing file, a file in /proc
-// that reports size 0) are read on. A sequential device (pipe, socket,
-// process) is read until it reports its end, waiting for data as needed.
-// A failure is remembered rather than thrown, so that the loader can first
-// close the paragraphs it has.
+// What a load was asked to read.
+struct TLoadRequest {
+  std::optional<TzvsEncoding> Encoding; // none: find out
+  bool LookForMark = true;              // skip (and report) the encoding's own byte-order mark
+};
+
+// Thrown inside a load from a random-access device that took its text for
+// UTF-8 until a byte proved it was not: the load starts again as 8-bit text.
+struct TRestartAs8Bit {};
+
+// Reads the characters of a load until the stream ends, decoding bytes in
+// the load's encoding. Bytes pass through a stage: 8-bit and UTF-8 text is
+// decoded from it, and it keeps what one read could not use (a UTF-8
+// sequence or a UTF-16 unit cut by the end of the bytes read, the byte read
+// ahead to see whether the stream goes on) for the next one. UTF-16 is read
+// straight into the caller's buffer.
+//
+// A random-access device's remaining size is what the load expects: fewer
+// bytes is a failure, more (a growing file, a file in /proc that reports
+// size 0) are read on. A sequential device (pipe, socket, process) is read
+// until it reports its end, waiting for data as needed. A failure is
+// remembered rather than thrown, so that the loader can first close the
+// paragraphs it has.
+//
+// Text whose encoding is to be found out is read as UTF-8 on probation
+// (after looking for a byte-order mark) until a byte starts no valid
+// sequence. If everything before that byte was ASCII, reading simply goes
+// on as 8-bit text, which is what an 8-bit load of the same bytes reads. If
+// not, a random-access device is read again from the start as 8-bit text;
+// a sequential device cannot be, so its text stays UTF-8 and that byte and
+// every later invalid one are taken as their 8-bit values (and counted).
 class TCharReader {
 public:
-  TCharReader(QIODevice& dev, bool ansi, qint64 expectedBytes)
-      : fDev(dev), fAnsi(ansi), fSequential(dev.isSequential()), fExpected(expectedBytes) {}
+  TCharReader(QIODevice& dev, qint64 expectedBytes, bool stopAtNul)
+      : fDev(dev), fSequential(dev.isSequential()), fStopAtNul(stopAtNul), fExpected(expectedBytes),
+        fStage(static_cast<size_t>(kStageBytes + kStageSlack)) {}
+
+  // Settles the encoding: the one asked for (past its own mark), the one of
+  // a byte-order mark, or UTF-8 on probation. Reads at most three bytes.
+  void start(const TLoadRequest& request);
 
   // Reads up to n characters into dst; fewer only when the stream ended or
-  // failed.
+  // failed, at a NUL that ends the text, or when the load must start again.
   int32_t read(char16_t* dst, int32_t n) {
-    if (n <= 0)
-      return 0;
-    if (!fAnsi)
-      return static_cast<int32_t>(readBytes(reinterpret_cast<char*>(dst), qint64(n) * 2) / 2);
-    fStage.resize(static_cast<size_t>(std::min(n, kStageBytes)));
     int32_t done = 0;
-    while (done < n && !fEnded) {
-      const int32_t take = std::min(n - done, kStageBytes);
-      const int32_t got = static_cast<int32_t>(readBytes(fStage.data(), take));
-      // Widen in blocks of 64 so the compiler can vectorise the loop.
-      const auto* src = reinterpret_cast<const unsigned char*>(fStage.data());
-      char16_t* d = dst + done;
-      int32_t i = 0;
-      for (; i + 64 <= got; i += 64)
-        for (int j = 0; j < 64; ++j)
-          d[i + j] = src[i + j];
-      for (; i < got; ++i)
-        d[i] = src[i];
-      done += got;
+    while (done < n && !fRestart && !fAtNul) {
+      const TMode mode = fMode;
+      if (mode == TMode::Ansi)
+        done += readAnsi(dst + done, n - done);
+      else if (isUtf16())
+        done += readUtf16(dst + done, n - done);
+      else
+        done += readUtf8(dst + done, n - done);
+      if (fMode == mode)
+        break;
     }
     return done;
   }
 
-  // Whether the stream has more bytes; once the expected bytes are read this
-  // reads one byte ahead, which the next read delivers.
+  // Whether the stream has more characters. May read ahead a few bytes,
+  // which the next read delivers.
   bool more() {
-    if (fHasAhead || fBytes < fExpected)
-      return !fEnded;
-    if (fEnded)
+    if (fLow)
+      return true;
+    if (fAtNul || fRestart)
       return false;
-    char b = 0;
-    if (readBytes(&b, 1) == 0)
-      return false;
-    fAhead = b;
-    fHasAhead = true;
-    return true;
+    const int32_t need = isUtf16() ? 2 : 1;
+    while (fTail - fHead < need && !fEnded)
+      refill(fMode == TMode::Utf8 || fMode == TMode::Utf8Probe ? kMinUtf8Read : 1);
+    // A UTF-8 sequence cut by a failing device may yet deliver nothing.
+    return fTail - fHead >= need;
   }
 
   // Characters the device's size promises beyond those read (0: unknown).
+  // For UTF-8 this is the most there can be: one per byte.
   int64_t expectedChars() const {
     const qint64 rest = fExpected - fBytes;
-    return rest > 0 ? rest / (fAnsi ? 1 : 2) : 0;
+    if (rest <= 0)
+      return 0;
+    const int64_t bytes = rest + (fTail - fHead);
+    return (isUtf16() ? bytes / 2 : bytes) + (fLow ? 1 : 0);
   }
+  // The fewest characters the rest of a random-access device can hold, and
+  // whether UTF-16 text there has an odd byte count.
+  int64_t fewestChars() const {
+    const int64_t bytes = fExpected - fBom;
+    return isUtf16() ? bytes / 2 : fMode == TMode::Ansi ? bytes : bytes / 3;
+  }
+  bool oddUtf16() const { return isUtf16() && ((fExpected - fBom) & 1); }
+
   int64_t bytes() const { return fBytes; }
+  bool isUtf16() const { return fMode == TMode::Utf16LE || fMode == TMode::Utf16BE; }
+  bool restartAs8Bit() const { return fRestart; }
   const std::optional<EStreamError>& error() const { return fError; }
 
+  // Offset from the load's start of the NUL that is character `index` of
+  // the text (the first NUL).
+  int64_t nulOffset(int64_t index) const {
+    if (fNulOffset >= 0)
+      return fNulOffset;
+    return fBom + index * (isUtf16() ? 2 : 1);
+  }
+
+  TzvsLoadResult result() const {
+    TzvsLoadResult r;
+    switch (fMode) {
+    case TMode::Ansi:
+      r.Format.Encoding = TzvsEncoding::Ansi;
+      break;
+    case TMode::Utf16LE:
+      r.Format.Encoding = TzvsEncoding::Utf16LE;
+      break;
+    case TMode::Utf16BE:
+      r.Format.Encoding = TzvsEncoding::Utf16BE;
+      break;
+    case TMode::Utf8:
+    case TMode::Utf8Probe:
+      r.Format.Encoding = TzvsEncoding::Utf8;
+      break;
+    }
+    r.Format.Bom = fBom > 0;
+    r.InvalidBytes = fInvalid;
+    return r;
+  }
+
 private:
-  qint64 readBytes(char* dst, qint64 n) {
-    qint64 done = 0;
-    if (fHasAhead && n > 0) {
-      dst[done++] = fAhead;
-      fHasAhead = false;
+  enum class TMode : uint8_t { Ansi, Utf16LE, Utf16BE, Utf8, Utf8Probe };
+  static constexpr int32_t kStageBytes = 65536; // one shared buffer of 8-bit text per read
+  static constexpr int32_t kStageSlack = 8;     // room for the bytes a read leaves over
+  // Bytes asked of the device per UTF-8 read at least, so that multi-byte
+  // text does not need ever smaller reads to fill a buffer.
+  static constexpr int32_t kMinUtf8Read = 4096;
+
+  static TMode modeOf(TzvsEncoding e) {
+    switch (e) {
+    case TzvsEncoding::Ansi:
+      return TMode::Ansi;
+    case TzvsEncoding::Utf16LE:
+      return TMode::Utf16LE;
+    case TzvsEncoding::Utf16BE:
+      return TMode::Utf16BE;
+    case TzvsEncoding::Utf8:
+      break;
     }
-    while (done < n && !fEnded) {
-      const QString errorBefore = fDev.errorString();
-      const qint64 r = fDev.read(dst + done, n - done);
-      if (r > 0) {
-        done += r;
-        fBytes += r;
-        continue;
-      }
-      if (r == 0 && fSequential && fDev.waitForReadyRead(-1))
-        continue;
-      fEnded = true;
-      // Fewer bytes than the size promised, or a failure the device reports
-      // (reading past the end gives -1 on some devices: that is no failure).
-      if (fBytes < fExpected || (r < 0 && deviceFailed(errorBefore)))
-        fail(r);
-    }
-    return done;
+    return TMode::Utf8;
   }
 
-  bool deviceFailed(const QString& errorBefore) const {
-    if (const auto* file = qobject_cast<const QFileDevice*>(&fDev))
-      return file->error() != QFileDevice::NoError;
-    return fDev.errorString() != errorBefore;
-  }
-
-  void fail(qint64 r) {
-    QString msg = QString::fromLatin1(SStreamReadError);
-    const QString why = fDev.errorString();
-    if (r < 0 && !why.isEmpty() && why != QLatin1String("Unknown error"))
-      msg += QLatin1String(": ") + why;
-    else if (r >= 0)
-      msg += QLatin1String(": the stream ended early");
-    fError.emplace(msg);
-  }
+  int32_t readAnsi(char16_t* dst, int32_t n);
+  int32_t readUtf16(char16_t* dst, int32_t n);
+  int32_t readUtf8(char16_t* dst, int32_t n);
+  void splitPair(char16_t* dst);
+  void probeFailed();
+  int32_t refill(int32_t want);
+  qint64 readBytes(char* dst, qint64 n);
+  bool deviceFailed(const QString& errorBefore) const;
+  void fail(qint64 r);
+  unsigned char* stage() { return fStage.data(); }
 
   QIODevice& fDev;
-  bool fAnsi;
   bool fSequential;
+  bool fStopAtNul;   // a NUL ends the text: nothing after it is decoded
   qint64 fExpected;  // bytes the device's size promises (0 for sequential devices)
   qint64 fBytes = 0; // bytes read
   bool fEnded = false;
-  bool fHasAhead = false;
-  char fAhead = 0;
-  std::vector<char> fStage;
+  TMode fMode = TMode::Ansi;
+  int32_t fBom = 0; // bytes of the byte-order mark skipped
+  std::vector<unsigned char> fStage;
+  int32_t fHead = 0;      // first staged byte not yet decoded
+  int32_t fTail = 0;      // end of the staged bytes
+  char16_t fLow = 0;      // second half of a surrogate pair the last read had no room for
+  bool fNonAscii = false; // UTF-8: a multi-byte sequence was decoded
+  bool fRestart = false;
+  bool fAtNul = false;
+  int64_t fNulOffset = -1; // UTF-8: offset of the NUL that ended decoding
+  int64_t fInvalid = 0;
   std::optional<EStreamError> fError;
 };
+
+void TCharReader::start(const TLoadRequest& request) {
+  if (request.Encoding && (!request.LookForMark || *request.Encoding == TzvsEncoding::Ansi)) {
+    fMode = modeOf(*request.Encoding);
+    return;
+  }
+  const int32_t peek = !request.Encoding || *request.Encoding == TzvsEncoding::Utf8 ? 3 : 2;
+  while (fTail < peek && refill(peek - fTail) > 0) {
+  }
+  const std::optional<TzvsEncoding> mark = EncodingOfBom(stage(), static_cast<size_t>(fTail));
+  const TzvsEncoding enc = request.Encoding ? *request.Encoding : mark.value_or(TzvsEncoding::Utf8);
+  fMode = !request.Encoding && !mark ? TMode::Utf8Probe : modeOf(enc);
+  if (mark == enc) {
+    fBom = BomLength(enc);
+    fHead = fBom;
+  }
+}
+
+int32_t TCharReader::readAnsi(char16_t* dst, int32_t n) {
+  int32_t done = 0;
+  while (done < n) {
+    if (fHead == fTail && refill(n - done) == 0)
+      break;
+    const int32_t take = std::min(n - done, fTail - fHead);
+    // Widen in blocks of 64 so the compiler can vectorise the loop.
+    const unsigned char* src = stage() + fHead;
+    char16_t* d = dst + done;
+    int32_t i = 0;
+    for (; i + 64 <= take; i += 64)
+      for (int j = 0; j < 64; ++j)
+        d[i + j] = src[i + j];
+    for (; i < take; ++i)
+      d[i] = src[i];
+    fHead += take;
+    done += take;
+  }
+  return done;
+}
+
+// Staged bytes first, the rest straight from the device; an odd byte at the
+// end waits in the stage for its partner.
+int32_t TCharReader::readUtf16(char16_t* dst, int32_t n) {
+  auto* d = reinterpret_cast<char*>(dst);
+  const qint64 want = qint64(n) * 2;
+  qint64 have = std::min<qint64>(want, fTail - fHead);
+  std::memcpy(d, stage() + fHead, static_cast<size_t>(have));
+  fHead += static_cast<int32_t>(have);
+  if (have < want)
+    have += readBytes(d + have, want - have);
+  if (have & 1) {
+    --have;
+    fStage[0] = static_cast<unsigned char>(d[have]);
+    fHead = 0;
+    fTail = 1;
+  }
+  const auto units = static_cast<int32_t>(have / 2);
+  if (fMode == TMode::Utf16BE)
+    for (int32_t i = 0; i < units; ++i)
+      dst[i] = static_cast<char16_t>((dst[i] >> 8) | (dst[i] << 8));
+  return units;
+}
+
+int32_t TCharReader::readUtf8(char16_t* dst, int32_t n) {
+  int32_t done = 0;
+  if (fLow) {
+    dst[done++] = fLow;
+    fLow = 0;
+  }
+  bool incomplete = false;
+  while (done < n) {
+    if (fHead == fTail || incomplete) {
+      if (!fEnded) {
+        refill(std::max(n - done, kMinUtf8Read));
+        incomplete = false;
+        continue;
+      }
+      // A sequence cut off by a failing device is not text; one cut off by
+      // the end of the stream is invalid bytes, decoded below.
+      if (fHead == fTail || fError) {
+        fHead = fTail;
+        break;
+      }
+    }
+    const unsigned char* s = stage() + fHead;
+    size_t avail = static_cast<size_t>(fTail - fHead);
+    const void* nul = fStopAtNul ? std::memchr(s, 0, avail) : nullptr;
+    if (nul)
+      avail = static_cast<size_t>(static_cast<const unsigned char*>(nul) - s) + 1;
+    const bool probe = fMode == TMode::Utf8Probe;
+    const detail::TUtf8Step st = detail::DecodeUtf8(s, avail, dst + done, static_cast<size_t>(n - done), fEnded,
+                                                    probe ? detail::TUtf8Invalid::Stop : detail::TUtf8Invalid::Widen);
+    fHead += static_cast<int32_t>(st.Read);
+    done += static_cast<int32_t>(st.Written);
+    fInvalid += static_cast<int64_t>(st.Widened);
+    fNonAscii = fNonAscii || st.NonAscii;
+    if (nul && st.Read == avail) {
+      fAtNul = true;
+      fNulOffset = fBytes - (fTail - fHead) - 1;
+      break;
+    }
+    if (st.Stop == detail::TUtf8Stop::Incomplete) {
+      incomplete = true;
+    } else if (st.Stop == detail::TUtf8Stop::Room && done < n) {
+      splitPair(dst + done++);
+    } else if (st.Stop == detail::TUtf8Stop::Invalid) {
+      probeFailed();
+      break;
+    }
+  }
+  return done;
+}
+
+// One unit of room and a four-byte sequence next: its high surrogate ends
+// this read and its low surrogate starts the next. Both stay in the same
+// paragraph, which the loader keeps in one buffer.
+void TCharReader::splitPair(char16_t* dst) {
+  char16_t pair[2];
+  const detail::TUtf8Step st = detail::DecodeUtf8(stage() + fHead, static_cast<size_t>(fTail - fHead), pair, 2, fEnded,
+                                                  detail::TUtf8Invalid::Stop);
+  Q_ASSERT(st.Written == 2);
+  fHead += static_cast<int32_t>(st.Read);
+  fNonAscii = true;
+  dst[0] = pair[0];
+  fLow = pair[1];
+}
+
+void TCharReader::probeFailed() {
+  if (!fNonAscii)
+    fMode = TMode::Ansi; // all ASCII so far: the same characters as in 8-bit text
+  else if (!fSequential)
+    fRestart = true;
+  else
+    fMode = TMode::Utf8; // invalid bytes from here on are taken as their 8-bit values
+}
+
+// Reads up to `want` more bytes into the stage (at least one, unless the
+// stream ended); returns how many came.
+int32_t TCharReader::refill(int32_t want) {
+  if (fEnded)
+    return 0;
+  if (fHead > 0) {
+    std::memmove(stage(), stage() + fHead, static_cast<size_t>(fTail - fHead));
+    fTail -= fHead;
+    fHead = 0;
+  }
+  want = std::clamp(want, 1, kStageBytes + kStageSlack - fTail);
+  const auto got = static_cast<int32_t>(readBytes(reinterpret_cast<char*>(stage() + fTail), want));
+  fTail += got;
+  return got;
+}
+
+qint64 TCharReader::readBytes(char* dst, qint64 n) {
+  qint64 done = 0;
+  while (done < n && !fEnded) {
+    const QString errorBefore = fDev.errorString();
+    const qint64 r = fDev.read(dst + done, n - done);
+    if (r > 0) {
+      done += r;
+      fBytes += r;
+      continue;
+    }
+    if (r == 0 && fSequential && fDev.waitForReadyRead(-1))
+      continue;
+    fEnded = true;
+    // Fewer bytes than the size promised, or a failure the device reports
+    // (reading past the end gives -1 on some devices: that is no failure).
+    if (fBytes < fExpected || (r < 0 && deviceFailed(errorBefore)))
+      fail(r);
+  }
+  return done;
+}
+
+bool TCharReader::deviceFailed(const QString& errorBefore) const {
+  if (const auto* file = qobject_cast<const QFileDevice*>(&fDev))
+    return file->error() != QFileDevice::NoError;
+  return fDev.errorString() != errorBefore;
+}
+
+void TCharReader::fail(qint64 r) {
+  QString msg = QString::fromLatin1(SStreamReadError);
+  const QString why = fDev.errorString();
+  if (r < 0 && !why.isEmpty() && why != QLatin1String("Unknown error"))
+    msg += QLatin1String(": ") + why;
+  else if (r >= 0)
+    msg += QLatin1String(": the stream ended early");
+  fError.emplace(msg);
+}
 
 } // namespace
 
 // One load: the scan state kept across buffer changes.
 class TTextLoader {
 public:
-  TTextLoader(TParagraphsList& list, QIODevice& dev, bool ansi, char16_t nullRepl, bool discard,
+  TTextLoader(TParagraphsList& list, QIODevice& dev, const TLoadRequest& request, char16_t nullRepl, bool discard,
               TzvsLineBreak& lineBreak, const TProgressEvent& onProgress, uint32_t interval)
-      : L(list), fDev(dev), fAnsi(ansi), fNullRepl(nullRepl), fDiscard(discard), fLineBreak(lineBreak),
+      : L(list), fDev(dev), fRequest(request), fNullRepl(nullRepl), fDiscard(discard), fLineBreak(lineBreak),
         fOnProgress(onProgress), fInterval(interval), fB(detail::LoadBufferChars()), fLimit(detail::LoadTextLimit()),
-        fReader(dev, ansi, expectedBytes(dev)) {}
+        fReader(dev, expectedBytes(dev), nullRepl == 0) {}
 
-  void run();
+  // False when the text turned out not to be UTF-8 and must be loaded again
+  // as 8-bit text (the store then holds a part of it).
+  bool run();
+  TzvsLoadResult result() const { return fReader.result(); }
 
 private:
   static qint64 expectedBytes(const QIODevice& dev) { return dev.isSequential() ? 0 : StreamRemaining(dev); }
@@ -201,7 +455,7 @@ private:
 
   TParagraphsList& L;
   QIODevice& fDev;
-  bool fAnsi;
+  TLoadRequest fRequest;
   char16_t fNullRepl;
   bool fDiscard;
   TzvsLineBreak& fLineBreak;
@@ -228,12 +482,13 @@ private:
   std::vector<char16_t> fCarry; // the unfinished paragraph while its buffer shrinks
 };
 
-void TTextLoader::run() {
+bool TTextLoader::run() {
   if (!fDev.isReadable()) {
     L.EnsureOneParagraph();
     throw EStreamError(QString::fromLatin1(SStreamReadError) + QLatin1String(": the device is not open for reading"));
   }
   fStartPos = fDev.isSequential() ? 0 : fDev.pos();
+  fReader.start(fRequest);
   checkExpectedLength();
   fNextReport = GetTickCount() + fInterval;
   try {
@@ -241,6 +496,8 @@ void TTextLoader::run() {
       startBuffer();
       scan();
     }
+  } catch (const TRestartAs8Bit&) {
+    return false;
   } catch (...) {
     closeLastBuffer();
     L.finishLoad();
@@ -248,29 +505,31 @@ void TTextLoader::run() {
   }
   closeLastBuffer();
   if (fStoppedAtNull && !fDev.isSequential())
-    StreamSeek(fDev, fStartPos + (fConsumed + fNullIndex) * (fAnsi ? 1 : 2));
+    StreamSeek(fDev, fStartPos + fReader.nulOffset(fConsumed + fNullIndex));
   L.finishLoad();
   if (fReader.error())
     throw *fReader.error();
-  if (!fAnsi && !fStoppedAtNull && (fReader.bytes() & 1))
+  if (fReader.isUtf16() && !fStoppedAtNull && (fReader.bytes() & 1))
     throw EStreamError(QStringLiteral("UTF-16 text has an odd number of bytes (%1)").arg(fReader.bytes()));
+  return true;
 }
 
 // A random-access device tells its length: an odd UTF-16 byte count or too
-// long a text is refused before anything is read. Sequential devices are
-// checked as the bytes arrive.
+// long a text is refused before the text is read (the device goes back to
+// where the load started). Sequential devices are checked as the bytes
+// arrive.
 void TTextLoader::checkExpectedLength() {
   if (fDev.isSequential())
     return;
-  const qint64 bytes = StreamRemaining(fDev);
-  if (!fAnsi && (bytes & 1)) {
-    L.EnsureOneParagraph();
-    throw EStreamError(QStringLiteral("UTF-16 text has an odd number of bytes (%1)").arg(bytes));
-  }
-  if ((fAnsi ? bytes : bytes / 2) > fLimit) {
-    L.EnsureOneParagraph();
-    throw ETextTooLong();
-  }
+  const bool odd = fReader.oddUtf16();
+  if (!odd && fReader.fewestChars() <= fLimit)
+    return;
+  if (fReader.bytes() > 0)
+    StreamSeek(fDev, fStartPos);
+  L.EnsureOneParagraph();
+  if (odd)
+    throw EStreamError(QStringLiteral("UTF-16 text has an odd number of bytes (%1)").arg(StreamRemaining(fDev)));
+  throw ETextTooLong();
 }
 
 // Characters to read next: at most `want`, at most what the device's size
@@ -307,6 +566,8 @@ void TTextLoader::fill(int32_t n) {
   fFill += got;
   fBuf[fFill] = 0;
   fRead += got;
+  if (fReader.restartAs8Bit())
+    throw TRestartAs8Bit{};
   if (fRead > fLimit)
     throw ETextTooLong();
 }
@@ -501,13 +762,46 @@ void TParagraphsList::finishLoad() {
   fVisibleLineCount = fCount;
 }
 
+namespace {
+
+// Loads with the loader; a text that proved not to be UTF-8 after
+// multi-byte characters were read from a random-access device is loaded
+// again from its start as 8-bit text.
+TzvsLoadResult loadText(TParagraphsList& list, QIODevice& dev, const TLoadRequest& request, char16_t nullRepl,
+                        bool discard, TzvsLineBreak& lineBreak, const TProgressEvent& onProgress, uint32_t interval) {
+  const qint64 start = dev.isSequential() ? 0 : dev.pos();
+  const TzvsLineBreak preset = lineBreak;
+  {
+    TTextLoader loader(list, dev, request, nullRepl, discard, lineBreak, onProgress, interval);
+    if (loader.run())
+      return loader.result();
+  }
+  list.CleanUp();
+  lineBreak = preset;
+  StreamSeek(dev, start);
+  TTextLoader again(list, dev, TLoadRequest{TzvsEncoding::Ansi, false}, nullRepl, discard, lineBreak, onProgress,
+                    interval);
+  again.run();
+  return again.result();
+}
+
+} // namespace
+
 void TParagraphsList::LoadFromStream(QIODevice& Stream, bool Ansi, char16_t NullReplacement, bool DiscardTrailingSpaces,
                                      TzvsLineBreak& LineBreak, const TProgressEvent& OnProgress,
                                      uint32_t ProgressInterval) {
   ZARV_CHECKED_SCOPE("LoadFromStream", TParagraphsList, *this, s.CheckIntegrity());
-  TTextLoader loader(*this, Stream, Ansi, NullReplacement, DiscardTrailingSpaces, LineBreak, OnProgress,
-                     ProgressInterval);
-  loader.run();
+  const TLoadRequest request{Ansi ? TzvsEncoding::Ansi : TzvsEncoding::Utf16LE, false};
+  loadText(*this, Stream, request, NullReplacement, DiscardTrailingSpaces, LineBreak, OnProgress, ProgressInterval);
+}
+
+TzvsLoadResult TParagraphsList::LoadFromStream(QIODevice& Stream, std::optional<TzvsEncoding> Encoding,
+                                               char16_t NullReplacement, bool DiscardTrailingSpaces,
+                                               TzvsLineBreak& LineBreak, const TProgressEvent& OnProgress,
+                                               uint32_t ProgressInterval) {
+  ZARV_CHECKED_SCOPE("LoadFromStream", TParagraphsList, *this, s.CheckIntegrity());
+  return loadText(*this, Stream, TLoadRequest{Encoding, true}, NullReplacement, DiscardTrailingSpaces, LineBreak,
+                  OnProgress, ProgressInterval);
 }
 
 // ---- Saving ----------------------------------------------------------------------------
@@ -543,46 +837,89 @@ void stripStrayCodes(std::u16string& t) {
   t.swap(out);
 }
 
-// Collects output and hands it to the device in large writes.
+bool isHighSurrogate(char16_t c) { return c >= 0xD800 && c <= 0xDBFF; }
+bool isLowSurrogate(char16_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
+
+// Encodes output and hands it to the device in large writes. Counts the
+// characters the encoding cannot hold: above U+00FF in 8-bit text (written
+// as their low byte), surrogates without a partner in UTF-8 (written as
+// U+FFFD). UTF-16 holds every unit as it is.
 class TStagedWriter {
 public:
-  TStagedWriter(QIODevice& dev, bool ansi) : fDev(dev), fAnsi(ansi) { fStage.reserve(kStage + 4096); }
+  TStagedWriter(QIODevice& dev, TzvsEncoding encoding)
+      : fDev(dev), fEncoding(encoding), fStage(kStage + kSlack), fPerUnit(encoding == TzvsEncoding::Ansi   ? 1
+                                                                          : encoding == TzvsEncoding::Utf8 ? 3
+                                                                                                           : 2) {}
   ~TStagedWriter() = default;
   TStagedWriter(const TStagedWriter&) = delete;
   TStagedWriter& operator=(const TStagedWriter&) = delete;
 
-  void put(const char16_t* p, size_t n) {
-    while (n > 0) {
-      const size_t room = (kStage - fStage.size()) / (fAnsi ? 1 : 2);
-      const size_t take = std::min(n, room == 0 ? size_t{1} : room);
-      const size_t at = fStage.size();
-      if (fAnsi) {
-        fStage.resize(at + take);
-        char* d = fStage.data() + at;
-        // Characters above 255 keep only their low byte.
-        for (size_t i = 0; i < take; ++i)
-          d[i] = static_cast<char>(p[i] & 0xFF);
-      } else {
-        fStage.resize(at + take * 2);
-        std::memcpy(fStage.data() + at, p, take * 2);
-      }
-      p += take;
-      n -= take;
-      if (fStage.size() >= kStage)
-        flush();
-    }
-  }
-  void flush() {
-    if (!fStage.empty())
-      WriteExact(fDev, fStage.data(), static_cast<qint64>(fStage.size()));
-    fStage.clear();
+  void putBytes(const char* p, size_t n) {
+    Q_ASSERT(n <= kSlack);
+    std::memcpy(fStage.data() + fUsed, p, n);
+    fUsed += n;
   }
 
+  void put(const char16_t* p, size_t n) {
+    while (n > 0) {
+      if (fUsed + kSlack > kStage)
+        flush();
+      size_t take = std::min(n, (kStage - fUsed) / fPerUnit);
+      // A surrogate pair goes to the UTF-8 encoder in one piece.
+      if (take < n && isHighSurrogate(p[take - 1]) && isLowSurrogate(p[take]))
+        --take;
+      encode(p, take, fStage.data() + fUsed);
+      p += take;
+      n -= take;
+    }
+  }
+
+  void flush() {
+    if (fUsed > 0)
+      WriteExact(fDev, fStage.data(), static_cast<qint64>(fUsed));
+    fUsed = 0;
+  }
+
+  int64_t unrepresentable() const { return fUnrepresentable; }
+
 private:
+  void encode(const char16_t* p, size_t n, char* d) {
+    switch (fEncoding) {
+    case TzvsEncoding::Ansi: {
+      int64_t wide = 0;
+      for (size_t i = 0; i < n; ++i) {
+        d[i] = static_cast<char>(p[i] & 0xFF);
+        wide += p[i] > 0xFF;
+      }
+      fUnrepresentable += wide;
+      fUsed += n;
+      break;
+    }
+    case TzvsEncoding::Utf16LE:
+      std::memcpy(d, p, n * 2);
+      fUsed += n * 2;
+      break;
+    case TzvsEncoding::Utf16BE:
+      for (size_t i = 0; i < n; ++i) {
+        d[2 * i] = static_cast<char>(p[i] >> 8);
+        d[2 * i + 1] = static_cast<char>(p[i] & 0xFF);
+      }
+      fUsed += n * 2;
+      break;
+    case TzvsEncoding::Utf8:
+      fUsed += detail::EncodeUtf8(p, n, d, fUnrepresentable);
+      break;
+    }
+  }
+
   static constexpr size_t kStage = 256 * 1024;
+  static constexpr size_t kSlack = 8; // a byte-order mark; at least two units fit after a flush
   QIODevice& fDev;
-  bool fAnsi;
+  TzvsEncoding fEncoding;
   std::vector<char> fStage;
+  size_t fPerUnit;
+  size_t fUsed = 0;
+  int64_t fUnrepresentable = 0;
 };
 
 } // namespace
@@ -590,7 +927,16 @@ private:
 void TParagraphsList::SaveToStream(QIODevice& Stream, bool Ansi, bool StripStrayCtrlCodes, bool DiscardTrailingSpaces,
                                    TzvsLineBreak LineBreak, const TProgressEvent& OnProgress,
                                    uint32_t ProgressInterval) {
-  TStagedWriter out(Stream, Ansi);
+  const TzvsTextFormat format{Ansi ? TzvsEncoding::Ansi : TzvsEncoding::Utf16LE, false};
+  SaveToStream(Stream, format, StripStrayCtrlCodes, DiscardTrailingSpaces, LineBreak, OnProgress, ProgressInterval);
+}
+
+int64_t TParagraphsList::SaveToStream(QIODevice& Stream, TzvsTextFormat Format, bool StripStrayCtrlCodes,
+                                      bool DiscardTrailingSpaces, TzvsLineBreak LineBreak,
+                                      const TProgressEvent& OnProgress, uint32_t ProgressInterval) {
+  TStagedWriter out(Stream, Format.Encoding);
+  if (Format.Bom)
+    out.putBytes(BomBytes(Format.Encoding), static_cast<size_t>(BomLength(Format.Encoding)));
   const std::u16string_view br = LineBreakChars(LineBreak);
   const bool strip = fStaticFormat && StripStrayCtrlCodes;
   std::u16string copy;
@@ -626,6 +972,7 @@ void TParagraphsList::SaveToStream(QIODevice& Stream, bool Ansi, bool StripStray
   fSavePosition = fCount;
   if (OnProgress)
     OnProgress(*this);
+  return out.unrepresentable();
 }
 
 } // namespace zarv

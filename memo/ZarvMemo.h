@@ -1,20 +1,43 @@
 // TZarvMemo: the multi-line editor control.
 //
 // The control is a QAbstractScrollArea whose viewport shows the text of its
-// paragraph store. It owns the store and every navigator created on it, and
-// keeps the layout fields the store layer reads (TZarvMemoHost) current with
-// its font and viewport. This is the control's foundation: the properties
-// that positions and measuring depend on. Editing, painting, scrolling and
-// input build on it.
+// paragraph store. It owns the store, its keyword and start-stop lists, the
+// selection and view navigators and every navigator created on it, and
+// keeps the fields the store layer reads (TZarvMemoHost) current with its
+// font and viewport. Attached components (highlighters, a collapse handler,
+// gutters, printers) are told of changes through two notification lists.
+//
+// Its behaviour is spread over several files by concern: construction,
+// lifecycle and metrics (ZarvMemo.cpp), properties (ZarvMemoProperties.cpp),
+// notification and update locks (ZarvMemoNotify.cpp), text accessors,
+// folding and integrity (ZarvMemoText.cpp).
+//
+// Invariants: fSelStart never stands after fSelStop; fcp is one of them (or
+// the independent caret); |fSelLen| = fSelStop - fSelStart, positive when
+// the caret is fSelStart; fLockedCount >= 0.
 #pragma once
 
+#include <ZarvMemo/memo/ZarvMemoTypes.h>
 #include <ZarvMemo/support/MemoHost.h>
+#include <ZarvMemo/support/highlight/Notify.h>
 #include <ZarvMemo/support/store/ParagraphsList.h>
 
 #include <QAbstractScrollArea>
+#include <QImage>
+#include <QPixmap>
+#include <QPointer>
 #include <QString>
+#include <functional>
+#include <memory>
+#include <vector>
 
 namespace zarv {
+
+class TzvFormatThread;
+class TzvsCollapseHandler;
+class IzvCollapseHandler;
+
+enum TOperation : uint8_t { opInsert, opRemove };
 
 class TZarvMemo : public QAbstractScrollArea, public TZarvMemoHost {
   Q_OBJECT
@@ -23,10 +46,35 @@ class TZarvMemo : public QAbstractScrollArea, public TZarvMemoHost {
   Q_PROPERTY(int LeftMargin READ getLeftMargin WRITE setLeftMargin)
   Q_PROPERTY(int RightMargin READ getRightMargin WRITE setRightMargin)
   Q_PROPERTY(int TabStops READ getTabStops WRITE setTabStops)
+  Q_PROPERTY(int ColumnWrap READ getColumnWrap WRITE setColumnWrap)
+  Q_PROPERTY(int LineHeight READ getLineHeight WRITE setLineHeight)
+  Q_PROPERTY(int CaretWidth READ getCaretWidth WRITE setCaretWidth)
+  Q_PROPERTY(int RightLinePos READ getRightLinePos WRITE setRightLinePos)
   Q_PROPERTY(QString Separators READ getSeparators WRITE setSeparators)
+  Q_PROPERTY(QString WordWrapChars READ getWordWrapChars WRITE setWordWrapChars)
   Q_PROPERTY(bool ApplyKeyWords READ getApplyKeyWords WRITE setApplyKeyWords)
   Q_PROPERTY(bool ApplyStartStopKeys READ getApplyStartStopKeys WRITE setApplyStartStopKeys)
   Q_PROPERTY(bool StaticFormat READ getStaticFormat WRITE setStaticFormat)
+  Q_PROPERTY(bool HideSelection READ getHideSelection WRITE setHideSelection)
+  Q_PROPERTY(bool WantTabs READ getWantTabs WRITE setWantTabs)
+  Q_PROPERTY(bool DisplayOnly READ getDisplayOnly WRITE setDisplayOnly)
+  Q_PROPERTY(bool ReadOnly READ getReadOnly WRITE setReadOnly)
+  Q_PROPERTY(bool Overwrite READ getOverwrite WRITE setOverwrite)
+  Q_PROPERTY(bool EnableHotKeys READ getEnableHotKeys WRITE setEnableHotKeys)
+  Q_PROPERTY(bool PassOverCodes READ getPassOverCodes WRITE setPassOverCodes)
+  Q_PROPERTY(bool ShowEndParSelected READ getShowEndParSelected WRITE setShowEndParSelected)
+  Q_PROPERTY(int HighlightColor READ getHighlightColor WRITE setHighlightColor)
+  Q_PROPERTY(int HighlightBackgnd READ getHighlightBackgnd WRITE setHighlightBackgnd)
+  Q_PROPERTY(int SelBackColor READ getSelBackColor WRITE setSelBackColor)
+  Q_PROPERTY(int SelTextColor READ getSelTextColor WRITE setSelTextColor)
+  Q_PROPERTY(int MouseWheelFactor READ getMouseWheelFactor WRITE setMouseWheelFactor)
+  Q_PROPERTY(int ScrollTime READ getScrollTime WRITE setScrollTime)
+  Q_PROPERTY(uint ProgressInterval READ getProgressInterval WRITE setProgressInterval)
+  Q_PROPERTY(int UndoMaxLevel READ getUndoMaxLevel WRITE setUndoMaxLevel)
+  Q_PROPERTY(int UndoMaxSpace READ getUndoMaxSpace WRITE setUndoMaxSpace)
+  Q_PROPERTY(QFont AltFont READ getAltFont WRITE setAltFont)
+  Q_PROPERTY(QPixmap BackgroundBmp READ getBackgroundBmp WRITE setBackgroundBmp)
+  Q_PROPERTY(QString Version READ getVersion WRITE setVersion)
 
 public:
   explicit TZarvMemo(QWidget* parent = nullptr);
@@ -35,38 +83,300 @@ public:
   int32_t ClientWidth() const override;
   QFont BaseFont() const override { return font(); }
 
+  // ---- Component state and links ---------------------------------------------
+  TComponentState ComponentState() const { return fComponentState; }
+  void SetComponentState(TComponentState s) { fComponentState = s; }
+  // After the control was read from a form: clears undo, then re-applies
+  // highlighting (when a list or highlighter takes part) or reformats once.
+  virtual void Loaded();
+  // A linked component goes (opRemove): the control forgets it.
+  virtual void Notification(QObject* component, TOperation operation);
+  TzvsCollapseHandler* getCollpsHandler() const { return fCollpsComp; }
+  void setCollpsHandler(TzvsCollapseHandler* h);
+  void setHighlighter(TZarvHighlighter* h);
+
+  // ---- Notification ----------------------------------------------------------
+  // Listeners of changes (notify list) and of every processed event
+  // (message list). A listener may leave a list, or be destroyed, while the
+  // list is being notified: its slot is cleared and the list compacted after.
+  void AddNotify(IzvsNotify* l);
+  void RemoveNotify(IzvsNotify* l);
+  void AddMsgListener(IzvsNotify* l);
+  void RemoveMsgListener(IzvsNotify* l);
+  const std::vector<IzvsNotify*>& NotifyList() const { return fNotifyList; }
+  const std::vector<IzvsNotify*>& MsgList() const { return fMsgList; }
+  // The event being processed, for message listeners.
+  TzvWinMsg WinMsg;
+
+  // ---- Update lock -------------------------------------------------------------
+  // Nested brackets; changes made inside are processed once, at the
+  // outermost EndUpdate.
+  void BeginUpdate() { ++fLockedCount; }
+  void EndUpdate();
+  int32_t LockedCount() const { return fLockedCount; }
+  class TUpdateLock {
+  public:
+    explicit TUpdateLock(TZarvMemo& m) : fMemo(m) { m.BeginUpdate(); }
+    ~TUpdateLock() { fMemo.EndUpdate(); }
+    TUpdateLock(const TUpdateLock&) = delete; // one bracket per lock
+    TUpdateLock& operator=(const TUpdateLock&) = delete;
+
+  private:
+    TZarvMemo& fMemo;
+  };
+
+  // ---- Events (sender first); the main ones are also Qt signals ----------------
+  std::function<void(TZarvMemo&)> OnChange, OnSelMove, OnStyleChange, OnProgress, OnHScroll, OnVScroll, OnInternalPopup;
+  std::function<void(TZarvMemo&, int32_t StartOffset, int32_t StopOffset)> OnParse;
+  std::function<void(TZarvMemo&, int32_t Context, int32_t StartOffset, int32_t StopOffset)> OnContext;
+  std::function<void(TZarvMemo&, QString& Txt)> OnBeforeChange;
+
+  // ---- Properties ----------------------------------------------------------------
   bool getWordWrap() const { return fWordWrap; }
-  void setWordWrap(bool v) { fWordWrap = v; }
+  void setWordWrap(bool v);
   TAlignment getAlignment() const { return fAlignment; }
-  void setAlignment(TAlignment a) { fAlignment = a; }
+  void setAlignment(TAlignment a);
   bool getJustified() const { return fJustified; }
-  void setJustified(bool v) { fJustified = v; }
+  void setJustified(bool v);
   int getLeftMargin() const { return fLeftMargin; }
-  void setLeftMargin(int v) { TZarvMemoHost::setLeftMargin(v); }
+  void setLeftMargin(int v);
   int getRightMargin() const { return fRightMargin; }
-  void setRightMargin(int v) { TZarvMemoHost::setRightMargin(v); }
+  void setRightMargin(int v);
   int getTabStops() const { return fTabStops; }
-  void setTabStops(int v) { TZarvMemoHost::setTabStops(v); }
+  void setTabStops(int v);
+  int getColumnWrap() const { return fColumnWrap; }
+  void setColumnWrap(int v);
+  QString getWordWrapChars() const { return fWWChars; }
+  void setWordWrapChars(const QString& s);
+  // Reads 0 at design time while the height is automatic; a value >= 1
+  // (at most 65 535) fixes it, < 1 makes it automatic.
+  int getLineHeight() const;
+  void setLineHeight(int32_t v);
+  // 0 selects an automatic width of LineHeight / 14 + 1.
+  int getCaretWidth() const { return fAutoCaretWidth ? 0 : fCaretWidth; }
+  void setCaretWidth(int v);
+  int32_t CaretPixelWidth() const { return fCaretWidth; }
+  int getRightLinePos() const { return fRightLinePos; }
+  void setRightLinePos(int v);
   bool getStaticFormat() const { return fParagraphs->fStaticFormat; }
-  void setStaticFormat(bool v) { fParagraphs->fStaticFormat = v; }
+  void setStaticFormat(bool v);
   // Word separators as 8-bit characters; CR and LF are always separators.
   // Reading returns the set in ascending code order.
   QString getSeparators() const;
   void setSeparators(const QString& s);
   bool getApplyKeyWords() const { return fApplyKeyWords; }
-  void setApplyKeyWords(bool v) { fApplyKeyWords = v; }
+  void setApplyKeyWords(bool v);
   bool getApplyStartStopKeys() const { return fApplyStartStopKeys; }
-  void setApplyStartStopKeys(bool v) { fApplyStartStopKeys = v; }
-  // A fixed line height (>= 1, at most 65 535) or automatic (< 1).
-  void setLineHeight(int32_t v);
-  void setAltFont(const QFont& f) { fAltFont = f; }
+  void setApplyStartStopKeys(bool v);
+  void setUpperCaseType(TzvUpperCase t);
+  QFont getAltFont() const { return fAltFont; }
+  void setAltFont(const QFont& f);
+  QPixmap getBackgroundBmp() const { return fBackground; }
+  void setBackgroundBmp(const QPixmap& p);
+  bool getHideSelection() const { return fHideSelection; }
+  void setHideSelection(bool v);
+  bool getWantTabs() const { return fWantTabs; }
+  void setWantTabs(bool v) { fWantTabs = v; }
+  bool getDisplayOnly() const { return fDisplayOnly; }
+  void setDisplayOnly(bool v);
+  bool getReadOnly() const { return fReadOnly; }
+  void setReadOnly(bool v) { fReadOnly = v; }
+  bool getOverwrite() const { return fOverWrite; }
+  void setOverwrite(bool v);
+  bool getEnableHotKeys() const { return fEnableHotKeys; }
+  void setEnableHotKeys(bool v) { fEnableHotKeys = v; }
+  bool getPassOverCodes() const { return fPassOver; }
+  void setPassOverCodes(bool v) { fPassOver = v; }
+  bool getShowEndParSelected() const { return fShowEndParSelected; }
+  void setShowEndParSelected(bool v) { fShowEndParSelected = v; }
+  TzvNonPrintChars getShowNonPrintChars() const { return fShowNonPrintChars; }
+  void setShowNonPrintChars(TzvNonPrintChars v);
+  TColor getHighlightColor() const { return fHTColor; }
+  void setHighlightColor(TColor c);
+  TColor getHighlightBackgnd() const { return fHBColor; }
+  void setHighlightBackgnd(TColor c);
+  TColor getSelBackColor() const { return fSelBackColor; }
+  void setSelBackColor(TColor c);
+  TColor getSelTextColor() const { return fSelTextColor; }
+  void setSelTextColor(TColor c);
+  const TZarvPen& getEndOfTextMark() const { return fEndOfTextPen; }
+  void setEndOfTextMark(const TZarvPen& p);
+  const TZarvPen& getRightLinePen() const { return fRightLinePen; }
+  void setRightLinePen(const TZarvPen& p);
+  const TZarvPen& getSpecUnderline() const { return fSpecUnderlinePen; }
+  void setSpecUnderline(const TZarvPen& p);
+  TZarvMemoOptions getOptions() const { return fOptions; }
+  void setOptions(TZarvMemoOptions o);
+  TScrollStyle getScrollBars() const { return fScrollBars; }
+  void setScrollBars(TScrollStyle s);
+  TBorderStyle getBorderStyle() const { return fBorderStyle; }
+  void setBorderStyle(TBorderStyle b);
+  TZarvLineBreak getLineBreak() const { return fLineBreak; }
+  void setLineBreak(TZarvLineBreak b) { fLineBreak = b; }
+  char16_t getNullReplacement() const { return fNull; }
+  void setNullReplacement(char16_t c) { fNull = c; }
+  int getMouseWheelFactor() const { return fMouseWheelFact; }
+  void setMouseWheelFactor(int v) { fMouseWheelFact = v; }
+  int getScrollTime() const { return fScrollTime; }
+  void setScrollTime(int v) { fScrollTime = v; }
+  uint getProgressInterval() const { return fProgressInterval; }
+  void setProgressInterval(uint v) { fProgressInterval = v; }
+  int getUndoMaxLevel() const { return fUndoMaxLevel; }
+  void setUndoMaxLevel(int v) { fUndoMaxLevel = v; }
+  int getUndoMaxSpace() const { return fUndoMaxSpace; }
+  void setUndoMaxSpace(int v) { fUndoMaxSpace = v; }
+  TzvUpdateMode getUpdateMode() const { return fUpdateMode; }
+  void setUpdateMode(TzvUpdateMode m);
+  QString getVersion() const;
+  void setVersion(const QString&) {} // read-only; writing is ignored
+  bool Modified() const { return fModified; }
+  void SetModified(bool v) { fModified = v; }
 
+  // ---- Text and selection -----------------------------------------------------------
   // Replaces the whole text (breaks of any style).
   void SetTextBuf(const QString& text);
   QString GetTextContent() const { return fParagraphs->Text(zsbCRLF); }
+  void setTextContent(const QString& s) { SetTextBuf(s); }
+  int32_t getCharCount() const { return fParagraphs->fTextLen; }
+  int32_t getTotalLineCount() const { return fParagraphs->fTrueLineCount; }
+  int32_t GetParCount() const { return fParagraphs->Count(); }
+  // The character at offset n (positions are clamped into the text).
+  QChar getChar(int32_t n) const;
+  int32_t GetParFromOffset(int32_t n) const;
+  int32_t getParsOffset(int32_t p) const;
+  // Paragraph p's text; ERangeError outside 0..count-1.
+  QString getParString(int32_t p) const;
+  // The caret's offset, paragraph and the selection.
+  int32_t getSelStart() const;
+  void setSelStart(int32_t n);
+  int32_t getSelLength() const { return fSelLen; }
+  void setSelLength(int32_t n);
+  int32_t getSelPar() const;
+  void setSelPar(int32_t p);
+  QString getSelText() const;
+  int32_t GetSelContext() const;
+  TColor getParBackgnd(int32_t p) const;
+  void setParBackgnd(int32_t p, TColor c);
+  TColor getParForegnd(int32_t p) const;
+  void setParForegnd(int32_t p, TColor c);
+  bool getParWrapable(int32_t p) const;
+  void setParWrapable(int32_t p, bool w);
+  QRect GetEditRect() const { return viewport()->rect(); }
+
+  // ---- Folding (each paragraph-block operation inside one update bracket) ------
+  bool MakeCollapsibleBlock(int32_t StartPar, int32_t StopPar);
+  void RemoveCollapsibleBlock(int32_t Par);
+  bool MakeSelCollapsible();
+  void RemoveSelCollapsible();
+  bool CollapseBlock(int32_t Par, int32_t Level);
+  bool ExpandBlock(int32_t Par, int32_t Level);
+  std::vector<bool> GetBlocksStates(int32_t Par) const;
+
+  // Raises EZarvError with the store's first violation and the version text.
+  void CheckIntegrity() const;
+
+  // ---- Display -----------------------------------------------------------------------
+  // The window exists and its line buffer is made: formatting follows the
+  // update mode and painting can run.
+  bool DisplayReady() const { return !fLineBmp.isNull(); }
+  // Requests a re-wrap of the whole text, as the state and update mode allow.
+  void Reformat();
+  // Formats paragraphs still unformatted for at most budgetMs milliseconds
+  // (a background slice takes 25); returns whether some remain.
+  bool FormatPending(int32_t budgetMs);
+  void RefreshDisplay();
+  // Invalidates display lines a..b (either order) where they are on screen.
+  void InvalidateLines(int32_t a, int32_t b);
+  // How many times the control asked for a reformat or a repaint; for tests
+  // and diagnostics.
+  int32_t ReformatCount() const { return fReformatCount; }
+  int32_t RepaintCount() const { return fRepaintCount; }
+  int32_t DisplayLines() const { return fDisplayLines; }
+  int32_t LineWavyPos() const { return fWavyLinePos; }
+  int32_t LineWavyAmplitude() const { return fWavyLineAmplitude; }
+
+signals:
+  void changed();
+  void selMoved();
+  void styleChanged();
+  void contextClicked(int context, int startOffset, int stopOffset);
+  void progressed();
+  void vScrolled();
+  void hScrolled();
 
 protected:
+  bool event(QEvent* e) override;
+  bool viewportEvent(QEvent* e) override;
   void changeEvent(QEvent* e) override;
+  void showEvent(QShowEvent* e) override;
+  void resizeEvent(QResizeEvent* e) override;
+  // Tells the notify list zveChange, then fires OnChange and changed().
+  virtual void Change();
+  void DoSelMove();
+  void DoNotify(std::vector<IzvsNotify*>& list, TzvEvents events);
+  // The window's line buffer and format thread appear and go with the
+  // display.
+  void CreateHandle();
+  void DestroyWindowHandle();
+  void FontChanged();
+  void UpdateMetrics();
+  // Processes what changed while the lock was held.
+  void EndModifications();
+  void ReApplyKeywords();
+  void Repaint();
+
+private:
+  bool processEvent(QEvent* e, bool viewportSide);
+  void reloadText();
+  void applyScrollBarPolicy();
+  void clearSelection(int32_t at);
+
+  TComponentState fComponentState;
+  std::vector<IzvsNotify*> fNotifyList, fMsgList;
+  int32_t fNotifyWalks = 0;
+  bool fNotifyNulls = false;
+  int32_t fWndProcLevel = 0;
+
+  // Positions, registered in the navigator list (freed with it).
+  TZarvNavigator* fSelStart = nullptr;
+  TZarvNavigator* fSelStop = nullptr;
+  TZarvNavigator* fcp = nullptr;
+  TZarvNavigator* fDisplayTop = nullptr;
+  TZarvNavigator* fMouseNav = nullptr;
+  TZarvNavigator* fIndependantCpNav = nullptr;
+  TZarvNavigator* ftmpnav1 = nullptr;
+  TZarvNavigator* ftmpnav2 = nullptr;
+  int32_t fSelLen = 0;
+  QString fExtraCols;
+  int32_t fXCaretRunningPos = INT32_MIN;
+
+  TZarvLineBreak fLineBreak = zbCRLF;
+  char16_t fNull = 0;
+  TZarvMemoOptions fOptions = kDefaultMemoOptions;
+  TScrollStyle fScrollBars = ssVertical;
+  TBorderStyle fBorderStyle = bsSingle;
+  TzvUpdateMode fUpdateMode = umBackground;
+  TzvNonPrintChars fShowNonPrintChars;
+  bool fHideSelection = true, fWantTabs = true, fDisplayOnly = false, fReadOnly = false, fOverWrite = false;
+  bool fEnableHotKeys = true, fPassOver = true, fShowEndParSelected = true, fStripStrayCtrlCodes = true;
+  bool fModified = false, fFixedBMPBackground = false, fAutoCaretWidth = false;
+  int32_t fCaretWidth = 1, fRightLinePos = 0, fMouseWheelFact = -1, fScrollTime = 300;
+  uint32_t fProgressInterval = 300;
+  int32_t fUndoMaxLevel = 65536, fUndoMaxSpace = 4194304;
+  TColor fHTColor = clRed, fHBColor = clWindow, fSelBackColor = clHighlight, fSelTextColor = clHighlightText;
+  TZarvPen fEndOfTextPen{clRed}, fRightLinePen{clGray}, fSpecUnderlinePen{clRed};
+  QPixmap fBackground;
+
+  int32_t fLockedCount = 0;
+  bool fPendingChange = false;
+  int32_t fDisplayLines = 0, fWavyLinePos = 0, fWavyLineAmplitude = 1;
+  QImage fLineBmp;
+  std::unique_ptr<TzvFormatThread> fFormatThread;
+  int32_t fReformatCount = 0, fRepaintCount = 0;
+
+  TzvsCollapseHandler* fCollpsComp = nullptr;
+  IzvCollapseHandler* fCollpsHandler = nullptr;
+  std::vector<QMetaObject::Connection> fFreeNotifications;
 };
 
 } // namespace zarv

@@ -13,7 +13,7 @@
 
 namespace zarv {
 
-TCharSet DefaultDelimiters() { return MakeCharSet(std::string_view("\t\n\r $%&,./:;<=>", 16)); }
+TCharSet DefaultDelimiters() { return MakeCharSet(std::string_view("\t\n\r $%&,./:;<=>")); }
 
 TZarvMemoHost::TZarvMemoHost()
     : fDelimiters(DefaultDelimiters()), fKeywords(std::make_unique<TKeywordList>()),

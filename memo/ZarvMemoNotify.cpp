@@ -1,0 +1,218 @@
+// Notification of attached components, the event wrapper that lets message
+// listeners see (and swallow) every event, the update lock, and the links
+// to the highlighter and the collapse handler.
+#include <ZarvMemo/memo/ZarvMemo.h>
+
+#include <ZarvMemo/platform/Exceptions.h>
+#include <ZarvMemo/support/folding/CollapseHandler.h>
+#include <ZarvMemo/support/highlight/HighlightPass.h>
+#include <ZarvMemo/support/highlight/Highlighter.h>
+#include <ZarvMemo/support/layout/FormatThread.h>
+
+#include <QDebug>
+#include <algorithm>
+#include <exception>
+
+namespace zarv {
+
+namespace {
+
+void addOnce(std::vector<IzvsNotify*>& list, IzvsNotify* l) {
+  if (l && std::find(list.begin(), list.end(), l) == list.end())
+    list.push_back(l);
+}
+
+} // namespace
+
+// ---- Listener lists ------------------------------------------------------------------
+
+void TZarvMemo::AddNotify(IzvsNotify* l) { addOnce(fNotifyList, l); }
+void TZarvMemo::AddMsgListener(IzvsNotify* l) { addOnce(fMsgList, l); }
+
+// During a walk the slot is cleared instead of erased, so that the walk's
+// indexes stay valid; the walk compacts the list when it ends.
+void TZarvMemo::RemoveNotify(IzvsNotify* l) {
+  auto it = std::find(fNotifyList.begin(), fNotifyList.end(), l);
+  if (it == fNotifyList.end())
+    return;
+  if (fNotifyWalks > 0) {
+    *it = nullptr;
+    fNotifyNulls = true;
+  } else {
+    fNotifyList.erase(it);
+  }
+}
+
+void TZarvMemo::RemoveMsgListener(IzvsNotify* l) {
+  auto it = std::find(fMsgList.begin(), fMsgList.end(), l);
+  if (it == fMsgList.end())
+    return;
+  if (fNotifyWalks > 0) {
+    *it = nullptr;
+    fNotifyNulls = true;
+  } else {
+    fMsgList.erase(it);
+  }
+}
+
+void TZarvMemo::DoNotify(std::vector<IzvsNotify*>& list, TzvEvents events) {
+  if (list.empty())
+    return;
+  QPointer<TZarvMemo> self(this);
+  ++fNotifyWalks;
+  const size_t n = list.size(); // listeners added during the walk wait
+  for (size_t i = 0; i < n && i < list.size(); ++i) {
+    if (IzvsNotify* l = list[i]) {
+      l->Notify(this, events);
+      if (!self)
+        return; // a listener destroyed the control
+    } else {
+      fNotifyNulls = true;
+    }
+  }
+  if (--fNotifyWalks == 0 && fNotifyNulls) {
+    fNotifyNulls = false;
+    for (std::vector<IzvsNotify*>* l : {&fNotifyList, &fMsgList})
+      l->erase(std::remove(l->begin(), l->end(), nullptr), l->end());
+  }
+}
+
+void TZarvMemo::Change() {
+  QPointer<TZarvMemo> self(this);
+  DoNotify(fNotifyList, zveChange);
+  if (!self)
+    return;
+  if (OnChange)
+    OnChange(*this);
+  if (self)
+    emit changed();
+}
+
+void TZarvMemo::DoSelMove() {
+  if (OnSelMove)
+    OnSelMove(*this);
+  emit selMoved();
+}
+
+// ---- Events --------------------------------------------------------------------------
+
+bool TZarvMemo::event(QEvent* e) { return processEvent(e, false); }
+bool TZarvMemo::viewportEvent(QEvent* e) { return processEvent(e, true); }
+
+// Message listeners see the event before (zveMessage) and after
+// (zveAfterMessage) the control handles it; a Result of kMsgSwallowed keeps
+// it from the control. The control may be destroyed by a handler: the
+// guard keeps the wrapper from touching it afterwards. No exception leaves
+// an event handler.
+bool TZarvMemo::processEvent(QEvent* e, bool viewportSide) {
+  QPointer<TZarvMemo> self(this);
+  ++fWndProcLevel;
+  WinMsg = TzvWinMsg{e, 0};
+  bool handled = false;
+  try {
+    DoNotify(fMsgList, zveMessage);
+    if (!self)
+      return true;
+    if (WinMsg.Result == kMsgSwallowed) {
+      --fWndProcLevel;
+      return true;
+    }
+    if (!viewportSide && e->type() == TzvFormatThread::UpdateEventType()) {
+      if (fLockedCount == 0 && FormatPending(25) && fFormatThread)
+        fFormatThread->SetEvent();
+      handled = true;
+    } else {
+      handled = viewportSide ? QAbstractScrollArea::viewportEvent(e) : QAbstractScrollArea::event(e);
+    }
+  } catch (const std::exception& ex) {
+    qWarning("TZarvMemo: %s while handling event %d", ex.what(), int(e->type()));
+    handled = true;
+  }
+  if (!self)
+    return handled;
+  --fWndProcLevel;
+  WinMsg = TzvWinMsg{e, handled ? 1 : 0};
+  try {
+    DoNotify(fMsgList, zveAfterMessage);
+  } catch (const std::exception& ex) {
+    qWarning("TZarvMemo: %s after event %d", ex.what(), int(e->type()));
+  }
+  return handled;
+}
+
+// ---- Update lock ------------------------------------------------------------------------
+
+void TZarvMemo::EndUpdate() {
+  Q_ASSERT(fLockedCount > 0);
+  if (fLockedCount <= 0)
+    return;
+  if (--fLockedCount == 0)
+    EndModifications();
+}
+
+// What changed while the lock was held: the modified paragraphs join the
+// pending range, which is highlighted and re-wrapped as the update mode
+// allows (now, on demand, or in background slices), and the change is told
+// once.
+void TZarvMemo::EndModifications() {
+  TParagraphsList& L = *fParagraphs;
+  if (L.fModStopPar >= L.fModStartPar) {
+    const int32_t first = std::max(0, L.fModStartPar);
+    L.fUpdateStartPar = std::min(L.fUpdateStartPar, first);
+    L.fUpdateStopPar = std::max(L.fUpdateStopPar, std::min(L.fModStopPar, L.Count() - 1));
+    L.fModStartPar = L.Count();
+    L.fModStopPar = -1;
+    L.fModLinesOffset = 0;
+    if (DisplayReady()) {
+      if (fUpdateMode == umImmediate)
+        FormatPending(INT32_MAX);
+      else if (fUpdateMode == umBackground && fFormatThread)
+        fFormatThread->SetEvent();
+      Repaint();
+    }
+  }
+  if (fPendingChange) {
+    fPendingChange = false;
+    Change();
+  }
+}
+
+// ---- Linked components -------------------------------------------------------------------
+
+void TZarvMemo::setHighlighter(TZarvHighlighter* h) {
+  if (h == fHighlighter)
+    return;
+  TZarvMemoHost::setHighlighter(h);
+  if ((fComponentState & csDesigning) && !(fComponentState & csLoading))
+    ReApplyKeywords();
+}
+
+void TZarvMemo::setCollpsHandler(TzvsCollapseHandler* h) {
+  if (h == fCollpsComp)
+    return;
+  if (fCollpsHandler) {
+    fCollpsHandler->LinkMemo(this, false);
+    fCollpsHandler = nullptr;
+  }
+  fCollpsComp = h;
+  if (h) {
+    if (auto* iface = dynamic_cast<IzvCollapseHandler*>(h)) {
+      fCollpsHandler = iface;
+      iface->LinkMemo(this, true);
+    }
+    // Free notification: the control forgets a handler that goes first.
+    fFreeNotifications.push_back(
+        connect(h, &QObject::destroyed, this, [this](QObject* gone) { Notification(gone, opRemove); }));
+  }
+}
+
+void TZarvMemo::Notification(QObject* component, TOperation operation) {
+  if (operation != opRemove)
+    return;
+  if (component == fCollpsComp) {
+    fCollpsHandler = nullptr; // the object is gone: no LinkMemo on it
+    fCollpsComp = nullptr;
+  }
+}
+
+} // namespace zarv

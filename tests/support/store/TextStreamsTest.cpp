@@ -1,8 +1,10 @@
 // Tests of loading text from byte streams into the paragraph store and saving
 // it back: break detection, both character widths, buffer changes on large
 // texts, NUL handling, trailing blanks, static-format codes, progress reports,
-// pipes and other devices that do not know their length, and failing or
-// oversized devices.
+// pipes and other devices that do not know their length, failing or
+// oversized devices, and encodings: byte-order marks, UTF-8 found or not
+// found in the bytes, sequences cut at every edge, and what saving cannot
+// hold.
 #include "support/store/StoreTestUtil.h"
 
 #include <ZarvMemo/platform/Exceptions.h>
@@ -1189,6 +1191,409 @@ TEST(TextStreams, Issue10SaveRaisesWhenAFileCannotTakeItsLastBytes) {
   // The few bytes stay in the file's buffer until flushed, where the device refuses them.
   EXPECT_THROW(l.store->SaveToStream(full, false, false, false, zsbCRLF), EStreamError);
   EXPECT_STORE_OK(*l.store);
+}
+
+// ---- Encodings ---------------------------------------------------------------------------
+
+const char* EncodingName(TzvsEncoding e) {
+  switch (e) {
+  case TzvsEncoding::Ansi:
+    return "8-bit";
+  case TzvsEncoding::Utf8:
+    return "UTF-8";
+  case TzvsEncoding::Utf16LE:
+    return "UTF-16LE";
+  case TzvsEncoding::Utf16BE:
+    return "UTF-16BE";
+  }
+  return "?";
+}
+
+std::string FormatName(const TzvsLoadResult& r) {
+  return std::string(EncodingName(r.Format.Encoding)) + (r.Format.Bom ? " with mark" : "") +
+         (r.InvalidBytes ? ", " + std::to_string(r.InvalidBytes) + " invalid" : "");
+}
+
+// UTF-8 read the plain way, by code point arithmetic and the limits of each
+// length: a byte that starts no valid sequence is its 8-bit value.
+struct Utf8Reading {
+  std::u16string text;
+  int64_t invalid = 0;
+  bool multiByteBeforeInvalid = false;
+};
+
+Utf8Reading ReadUtf8(QByteArrayView b) {
+  static constexpr uint32_t kLeast[] = {0, 0, 0x80, 0x800, 0x10000};
+  Utf8Reading r;
+  for (qsizetype i = 0; i < b.size();) {
+    const auto c = static_cast<uint8_t>(b[i]);
+    const int len = c < 0x80 ? 1 : c < 0xC0 ? 0 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : c < 0xF8 ? 4 : 0;
+    uint32_t cp = len == 1 ? c : c & (0x7Fu >> len);
+    bool ok = len > 0 && i + len <= b.size();
+    for (int k = 1; ok && k < len; ++k) {
+      ok = (static_cast<uint8_t>(b[i + k]) & 0xC0) == 0x80;
+      cp = cp << 6 | (static_cast<uint8_t>(b[i + k]) & 0x3F);
+    }
+    ok = ok && cp >= kLeast[len > 1 ? len : 0] && cp <= 0x10FFFF && (cp < 0xD800 || cp > 0xDFFF);
+    if (!ok) {
+      r.text += static_cast<char16_t>(c);
+      ++r.invalid;
+      ++i;
+      continue;
+    }
+    if (cp >= 0x10000) {
+      r.text += static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10));
+      r.text += static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
+    } else {
+      r.text += static_cast<char16_t>(cp);
+    }
+    r.multiByteBeforeInvalid = r.multiByteBeforeInvalid || (len > 1 && r.invalid == 0);
+    i += len;
+  }
+  return r;
+}
+
+std::u16string Latin1(QByteArrayView b) {
+  std::u16string s;
+  for (char c : b)
+    s += static_cast<char16_t>(static_cast<uint8_t>(c));
+  return s;
+}
+
+Pars SplitCrLf(const std::u16string& text) {
+  Pars pars(1);
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text.compare(i, 2, u"\r\n") == 0) {
+      pars.emplace_back();
+      ++i;
+    } else {
+      pars.back() += text[i];
+    }
+  }
+  return pars;
+}
+
+struct EncodedLoad {
+  Loaded loaded;
+  TzvsLoadResult result;
+};
+
+EncodedLoad LoadEncoded(QIODevice& dev, std::optional<TzvsEncoding> encoding, char16_t nullReplacement = 0) {
+  EncodedLoad r;
+  r.loaded.lb = zsbLF;
+  r.result = r.loaded.store->LoadFromStream(dev, encoding, nullReplacement, false, r.loaded.lb);
+  r.loaded.streamPos = dev.pos();
+  return r;
+}
+
+QByteArray SaveEncoded(TParagraphsList& store, TzvsTextFormat format, int64_t* unrepresentable = nullptr) {
+  QByteArray bytes;
+  QBuffer buf(&bytes);
+  buf.open(QIODevice::WriteOnly);
+  const int64_t n = store.SaveToStream(buf, format, false, false, zsbCRLF);
+  if (unrepresentable)
+    *unrepresentable = n;
+  return bytes;
+}
+
+QByteArray Utf16Bytes(const std::u16string& s, bool bigEndian) {
+  QByteArray b = Encode(s, false);
+  if (bigEndian)
+    for (qsizetype i = 0; i + 1 < b.size(); i += 2)
+      std::swap(b[i], b[i + 1]);
+  return b;
+}
+
+// Each text loads as the given or found encoding, from a file-like and from
+// a trickling device alike, and saving it in the format the load reports
+// gives back exactly the bytes it came from.
+TEST(TextStreams, EncodingsAreFoundOrTakenAsAskedAndSavingAsFoundGivesBackTheBytes) {
+  const std::u16string mixed = u"caf\u00E9 \u20AC5 \u4E2D\u6587\r\n\U0001F600 end\r\n\u00DF";
+  const QByteArray utf8 = QString::fromStdU16String(mixed).toUtf8();
+  using E = TzvsEncoding;
+  const auto none = std::optional<E>();
+  struct Case {
+    const char* name;
+    QByteArray bytes;
+    std::optional<E> asked;
+    TzvsTextFormat found;
+    std::u16string text;
+    bool randomAccessOnly = false; // a sequential device cannot go back to read it as 8-bit
+  };
+  const Case cases[] = {
+      {"UTF-8", utf8, none, {E::Utf8, false}, mixed},
+      {"UTF-8 with mark", "\xEF\xBB\xBF" + utf8, none, {E::Utf8, true}, mixed},
+      {"mark, then U+FEFF", "\xEF\xBB\xBF\xEF\xBB\xBFx", none, {E::Utf8, true}, u"\uFEFFx"},
+      {"only a mark", "\xEF\xBB\xBF", none, {E::Utf8, true}, u""},
+      {"empty", "", none, {E::Utf8, false}, u""},
+      {"ASCII", "plain\r\ntext", none, {E::Utf8, false}, u"plain\r\ntext"},
+      {"UTF-16LE with mark", "\xFF\xFE" + Utf16Bytes(mixed, false), none, {E::Utf16LE, true}, mixed},
+      {"UTF-16BE with mark", "\xFE\xFF" + Utf16Bytes(mixed, true), none, {E::Utf16BE, true}, mixed},
+      {"UTF-16BE asked", Utf16Bytes(mixed, true), E::Utf16BE, {E::Utf16BE, false}, mixed},
+      {"UTF-16LE asked, its mark", "\xFF\xFE" + Utf16Bytes(u"a", false), E::Utf16LE, {E::Utf16LE, true}, u"a"},
+      {"UTF-16LE asked, another mark",
+       "\xFE\xFF" + Utf16Bytes(u"a", false),
+       E::Utf16LE,
+       {E::Utf16LE, false},
+       u"\uFFFEa"},
+      {"8-bit asked, a UTF-8 mark", "\xEF\xBB\xBFx", E::Ansi, {E::Ansi, false}, u"\u00EF\u00BB\u00BFx"},
+      {"UTF-8 asked", utf8, E::Utf8, {E::Utf8, false}, mixed},
+      // Not UTF-8: read as 8-bit, so that the bytes come back as they were.
+      {"Latin-1", "caf\xE9\r\nna\xEFve", none, {E::Ansi, false}, u"caf\u00E9\r\nna\u00EFve"},
+      {"Latin-1 first", "\xE9t\xE9", none, {E::Ansi, false}, u"\u00E9t\u00E9"},
+      {"UTF-8 then a Latin-1 byte", utf8 + "\xE9", none, {E::Ansi, false}, Latin1(utf8 + "\xE9"), true},
+      {"overlong", "a\xC0\xAF", none, {E::Ansi, false}, u"a\u00C0\u00AF"},
+      {"encoded surrogate", "\xED\xA0\x80", none, {E::Ansi, false}, u"\u00ED\u00A0\u0080"},
+      {"beyond U+10FFFF", "\xF4\x90\x80\x80", none, {E::Ansi, false}, u"\u00F4\u0090\u0080\u0080"},
+      {"cut at the end", "\xE2\x82", none, {E::Ansi, false}, u"\u00E2\u0082"},
+      {"shortest and longest forms",
+       "\xC2\x80\xE0\xA0\x80\xED\x9F\xBF\xEE\x80\x80\xF0\x90\x80\x80\xF4\x8F\xBF\xBF",
+       none,
+       {E::Utf8, false},
+       u"\u0080\u0800\uD7FF\uE000\U00010000\U0010FFFF"},
+      {"overlong two bytes", "\xC1\xBF", none, {E::Ansi, false}, u"\u00C1\u00BF"},
+      {"overlong three bytes", "\xE0\x9F\xBF", none, {E::Ansi, false}, u"\u00E0\u009F\u00BF"},
+      {"overlong four bytes", "\xF0\x8F\xBF\xBF", none, {E::Ansi, false}, u"\u00F0\u008F\u00BF\u00BF"},
+      {"UTF-16 mark only", "\xFF\xFE", none, {E::Utf16LE, true}, u""},
+  };
+  for (const Case& c : cases) {
+    for (bool sequential : {false, true}) {
+      if (sequential && c.randomAccessOnly)
+        continue;
+      SCOPED_TRACE(std::string(c.name) + (sequential ? ", sequential" : ", random access"));
+      QByteArray copy = c.bytes;
+      QBuffer buffer(&copy);
+      buffer.open(QIODevice::ReadOnly);
+      TrickleDevice trickle(c.bytes, 3, true);
+      QIODevice& dev = sequential ? static_cast<QIODevice&>(trickle) : buffer;
+      EncodedLoad l = LoadEncoded(dev, c.asked);
+      ExpectParagraphs(*l.loaded.store, SplitCrLf(c.text));
+      EXPECT_EQ(FormatName(l.result), FormatName(TzvsLoadResult{c.found, 0}));
+      EXPECT_EQ(SaveEncoded(*l.loaded.store, l.result.Format), c.bytes);
+    }
+  }
+}
+
+// Random texts of valid sequences of every length, invalid bytes and breaks,
+// read through buffers of one to seven characters and devices that deliver
+// one to seven bytes at a time, so that sequences and surrogate pairs are cut
+// at every edge: the paragraphs are those of the whole text read at once.
+TEST(TextStreams, Utf8CutAtEveryBufferAndReadEdgeLoadsAsTheWholeTextReads) {
+  const QByteArray pieces[] = {"a",
+                               "word ",
+                               "\r\n",
+                               "\xC3\xA9",
+                               "\xD0\x96\xD0\xB8",
+                               "\xE2\x82\xAC",
+                               "\xE4\xB8\xAD",
+                               "\xF0\x9F\x98\x80",
+                               "\xF4\x8F\xBF\xBF",
+                               "\xEF\xBF\xBD"};
+  const QByteArray invalid[] = {"\xE9", "\x80", "\xC0\x80", "\xE2\x82", "\xF0\x9F\x98", "\xFF", "\xED\xB0\x80"};
+  uint32_t x = 29;
+  auto next = [&x] {
+    x = x * 1664525u + 1013904223u;
+    return x >> 8;
+  };
+  for (int round = 0; round < 48; ++round) {
+    QByteArray bytes;
+    // Every fourth text is long enough to be cut by the reader's own reads.
+    const uint32_t n = round % 4 == 3 ? 2000 + next() % 1000 : 1 + next() % 80;
+    for (uint32_t k = 0; k < n; ++k)
+      bytes += pieces[next() % std::size(pieces)];
+    // Half the rounds hold an invalid piece, near the start or the end.
+    if (round % 2) {
+      const auto at = round % 4 == 1 ? qsizetype{0} : bytes.size();
+      bytes.insert(at, invalid[next() % std::size(invalid)]);
+    }
+    const Utf8Reading whole = ReadUtf8(bytes);
+    const bool asked = round % 3 == 0;
+    for (int32_t chars : {1, 2, 3, 7}) {
+      SmallLoadBuffers buffers(chars);
+      for (bool sequential : {false, true}) {
+        SCOPED_TRACE("round " + std::to_string(round) + (asked ? ", UTF-8 asked" : ", found") + ", buffers of " +
+                     std::to_string(chars) + (sequential ? ", sequential: " : ", random access: ") +
+                     Show(whole.text.substr(0, 40)));
+        QByteArray copy = bytes;
+        QBuffer buffer(&copy);
+        buffer.open(QIODevice::ReadOnly);
+        TrickleDevice trickle(bytes, static_cast<uint32_t>(round * 8 + chars));
+        QIODevice& dev = sequential ? static_cast<QIODevice&>(trickle) : buffer;
+        EncodedLoad l = LoadEncoded(dev, asked ? std::optional(TzvsEncoding::Utf8) : std::nullopt);
+        const bool as8Bit = !asked && whole.invalid > 0 && (!sequential || !whole.multiByteBeforeInvalid);
+        ExpectParagraphs(*l.loaded.store, SplitCrLf(as8Bit ? Latin1(bytes) : whole.text));
+        EXPECT_EQ(FormatName(l.result),
+                  FormatName({{as8Bit ? TzvsEncoding::Ansi : TzvsEncoding::Utf8, false}, as8Bit ? 0 : whole.invalid}));
+      }
+    }
+  }
+}
+
+// Text that proves not to be UTF-8 only after several buffers: a file is
+// read again as 8-bit text and saves back to its bytes; a pipe cannot be
+// read again, so its text stays UTF-8 with the invalid byte as its 8-bit
+// value, unless all before it was ASCII (then nothing needs reading again).
+TEST(TextStreams, TextProvingNotUtf8LateLoadsAs8BitFromFilesAndStaysUtf8FromPipes) {
+  Pars pars;
+  for (uint32_t i = 0; i < 4000; ++i)
+    pars.push_back(Pattern(30 + i % 40, i));
+  const QByteArray ascii = Encode(Join(pars, zsbCRLF), true);
+  pars[1] += u"\u00E9\u4E2D";
+  const QByteArray utf8 = QString::fromStdU16String(Join(pars, zsbCRLF)).toUtf8();
+  ASSERT_GT(utf8.size(), 3 * kLoadBufferChars);
+  struct Case {
+    const char* name;
+    QByteArray bytes;
+    bool pipe;
+    TzvsLoadResult found;
+  };
+  const Case cases[] = {
+      {"multi-byte, then a Latin-1 byte, from a file", utf8 + "\r\nna\xEFve", false, {{TzvsEncoding::Ansi, false}, 0}},
+      {"multi-byte, then a Latin-1 byte, from a pipe", utf8 + "\r\nna\xEFve", true, {{TzvsEncoding::Utf8, false}, 1}},
+      {"ASCII, then a Latin-1 byte, from a file", ascii + "\r\nna\xEFve", false, {{TzvsEncoding::Ansi, false}, 0}},
+      {"ASCII, then a Latin-1 byte, from a pipe", ascii + "\r\nna\xEFve", true, {{TzvsEncoding::Ansi, false}, 0}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const bool as8Bit = c.found.Format.Encoding == TzvsEncoding::Ansi;
+    const Pars expected = SplitCrLf(as8Bit ? Latin1(c.bytes) : ReadUtf8(c.bytes).text);
+    std::vector<int32_t> positions;
+    auto check = [&](QIODevice& dev) {
+      Loaded l;
+      l.lb = zsbLF;
+      const TzvsLoadResult r = l.store->LoadFromStream(
+          dev, std::nullopt, 0, false, l.lb,
+          [&](TParagraphsList& sender) { positions.push_back(sender.fLoadPosition); }, 0);
+      ExpectParagraphs(*l.store, expected);
+      EXPECT_EQ(BreakName(l.lb), BreakName(zsbCRLF));
+      EXPECT_EQ(FormatName(r), FormatName(c.found));
+      if (as8Bit) {
+        EXPECT_TRUE(SaveEncoded(*l.store, r.Format) == c.bytes);
+      }
+      if (!c.pipe) {
+        EXPECT_EQ(dev.pos(), c.bytes.size());
+      }
+    };
+    if (c.pipe) {
+      ThroughPipe(c.bytes, check);
+    } else {
+      QByteArray copy = c.bytes;
+      QBuffer buffer(&copy);
+      buffer.open(QIODevice::ReadOnly);
+      check(buffer);
+    }
+    ASSERT_FALSE(positions.empty());
+    EXPECT_LE(positions.back(), c.bytes.size());
+  }
+}
+
+// A NUL ends the text where its byte is, whatever the characters before it
+// took, and bytes after it do not decide the encoding.
+TEST(TextStreams, NulEndsUtf8TextAndLeavesTheStreamOnItsByte) {
+  const QByteArray head = "\xC3\xA9\xF0\x9F\x98\x80\r\n\xE4\xB8\xAD";
+  const Pars pars = {u"\u00E9\U0001F600", u"\u4E2D"};
+  struct Case {
+    const char* name;
+    QByteArray bytes;
+    std::optional<TzvsEncoding> asked;
+    TzvsLoadResult found;
+  };
+  const Case cases[] = {
+      {"found", head + QByteArray(1, '\0') + "\xE9", std::nullopt, {{TzvsEncoding::Utf8, false}, 0}},
+      {"with a mark",
+       "\xEF\xBB\xBF" + head + QByteArray(1, '\0') + "\xFF",
+       std::nullopt,
+       {{TzvsEncoding::Utf8, true}, 0}},
+      {"asked", head + QByteArray(1, '\0') + "\xFF", TzvsEncoding::Utf8, {{TzvsEncoding::Utf8, false}, 0}},
+  };
+  for (const Case& c : cases) {
+    for (int32_t chars : {1, 3, kLoadBufferChars}) {
+      SCOPED_TRACE(std::string(c.name) + ", buffers of " + std::to_string(chars));
+      SmallLoadBuffers buffers(chars);
+      QByteArray bytes = "HDR" + c.bytes;
+      QBuffer buf(&bytes);
+      buf.open(QIODevice::ReadOnly);
+      buf.seek(3);
+      EncodedLoad l = LoadEncoded(buf, c.asked);
+      ExpectParagraphs(*l.loaded.store, pars);
+      EXPECT_EQ(FormatName(l.result), FormatName(c.found));
+      EXPECT_EQ(l.loaded.streamPos, bytes.indexOf('\0'));
+    }
+  }
+}
+
+// Saving: a mark when asked for, surrogate pairs kept whole wherever the
+// writer's staging cuts the text, and what the encoding cannot hold counted
+// (unpaired surrogates as U+FFFD in UTF-8, wide characters as their low byte
+// in 8-bit text); UTF-16 keeps every unit.
+TEST(TextStreams, SavingKeepsPairsWholeAndCountsWhatTheEncodingCannotHold) {
+  std::u16string pairs;
+  for (int i = 0; i < 100000; ++i)
+    pairs += i % 3 ? u"\U0001F600" : u"\u00E9\U00010348";
+  const Pars stored = {pairs, u"x\xD800y\xDC00", u"\xDBFF", u"\u0141\u00FF", pairs + u"z"};
+  const std::u16string text = Join(stored, zsbCRLF);
+  Loaded l = LoadText(text, {});
+  using E = TzvsEncoding;
+  const QByteArray utf8 =
+      QString::fromStdU16String(Join({pairs, u"x\uFFFDy\uFFFD", u"\uFFFD", u"\u0141\u00FF", pairs + u"z"}, zsbCRLF))
+          .toUtf8();
+  const auto wide = std::count_if(text.begin(), text.end(), [](char16_t u) { return u > 0xFF; });
+  struct Case {
+    TzvsTextFormat format;
+    QByteArray bytes;
+    int64_t unrepresentable;
+  };
+  const Case cases[] = {
+      {{E::Utf8, false}, utf8, 3},
+      {{E::Utf8, true}, "\xEF\xBB\xBF" + utf8, 3},
+      {{E::Utf16LE, true}, "\xFF\xFE" + Utf16Bytes(text, false), 0},
+      {{E::Utf16BE, false}, Utf16Bytes(text, true), 0},
+      {{E::Ansi, true}, Encode(text, true), wide}, // 8-bit text has no mark
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(FormatName({c.format, 0}));
+    int64_t unrepresentable = -1;
+    EXPECT_TRUE(SaveEncoded(*l.store, c.format, &unrepresentable) == c.bytes);
+    EXPECT_EQ(unrepresentable, c.unrepresentable);
+  }
+  ExpectParagraphs(*l.store, stored);
+}
+
+// UTF-8 text is held to the length limit in characters, not bytes: a file
+// is refused before its text is read only when even three bytes per
+// character would be too many (the device then goes back to where it was).
+TEST(TextStreams, Utf8TextIsHeldToTheLengthLimitInCharacters) {
+  const QByteArray bytes = QString(300, QChar(0x4E2D)).toUtf8();
+  struct Case {
+    int32_t limit;
+    bool sequential;
+    bool tooLong;
+  };
+  const Case cases[] = {{300, false, false}, {300, true, false}, {299, false, true}, {299, true, true}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE("limit " + std::to_string(c.limit) + (c.sequential ? ", sequential" : ", random access"));
+    detail::SetLoadTextLimitForTesting(c.limit);
+    SmallLoadBuffers buffers(64);
+    TrickleDevice trickle(bytes, 9);
+    FailingReadDevice file(bytes, bytes.size());
+    QIODevice& dev = c.sequential ? static_cast<QIODevice&>(trickle) : file;
+    auto store = std::make_unique<TParagraphsList>();
+    TzvsLineBreak lb = zsbCRLF;
+    bool threw = false;
+    try {
+      store->LoadFromStream(dev, std::nullopt, 0, false, lb);
+    } catch (const ETextTooLong&) {
+      threw = true;
+    }
+    detail::SetLoadTextLimitForTesting(0);
+    EXPECT_EQ(threw, c.tooLong);
+    ASSERT_STORE_OK(*store);
+    EXPECT_LE(store->fTextLen, c.limit);
+    if (c.tooLong && !c.sequential) {
+      EXPECT_LE(file.delivered, 3);
+      EXPECT_EQ(file.pos(), 0);
+    }
+  }
 }
 
 } // namespace

@@ -7,6 +7,15 @@
 //   through an in-memory QBuffer so that the disk does not count (best of 3);
 // - load throughput of the same bytes as one single line (breaks turned
 //   into blanks), which must match the normal load;
+// - load and save throughput of a UTF-8 form of the corpus (words now and
+//   then in accented Latin, Cyrillic or Greek, CJK, and emoji: two-, three-
+//   and four-byte sequences), asked for as UTF-8 and found by detection, and
+//   of the same bytes made invalid at their very end, which detection reads
+//   twice (as UTF-8 until the last byte, then again as 8-bit);
+// - the peak resident memory of an 8-bit and a UTF-8 load beyond what the
+//   process held before (VmHWM after resetting it), beside the resident
+//   memory the loaded store keeps: decoding must not hold a second copy of
+//   the text;
 // - bytes per paragraph the store holds beyond its text after loading: what
 //   malloc counts as in use (mallinfo2 uordblks + hblkhd, chunk headers
 //   included) gained over the load, plus the text blocks the store maps
@@ -107,17 +116,122 @@ QByteArray Utf16Bytes(const std::string& ascii) {
   return QByteArray(reinterpret_cast<const char*>(wide.data()), static_cast<qsizetype>(wide.size() * 2));
 }
 
-std::unique_ptr<TParagraphsList> Load(const QByteArray& bytes, bool ansi, double* seconds = nullptr) {
+// How a benchmark load reads its bytes.
+enum class TLoadAs { Ansi, Utf16, Utf8, Detect };
+
+const char* LoadName(TLoadAs as) {
+  switch (as) {
+  case TLoadAs::Ansi:
+    return "8bit_";
+  case TLoadAs::Utf16:
+    return "utf16_";
+  case TLoadAs::Utf8:
+    return "utf8_";
+  case TLoadAs::Detect:
+    return "auto_";
+  }
+  return "";
+}
+
+std::unique_ptr<TParagraphsList> Load(const QByteArray& bytes, TLoadAs as, double* seconds = nullptr,
+                                      TzvsLoadResult* found = nullptr) {
   auto store = std::make_unique<TParagraphsList>();
   QBuffer device;
   device.setData(bytes); // shares the bytes, no copy
   device.open(QIODevice::ReadOnly);
   TzvsLineBreak lb = zsbCRLF;
   const auto t0 = Clock::now();
-  store->LoadFromStream(device, ansi, 0, false, lb);
+  TzvsLoadResult result;
+  switch (as) {
+  case TLoadAs::Ansi:
+  case TLoadAs::Utf16:
+    store->LoadFromStream(device, as == TLoadAs::Ansi, 0, false, lb);
+    break;
+  case TLoadAs::Utf8:
+    result = store->LoadFromStream(device, TzvsEncoding::Utf8, 0, false, lb);
+    break;
+  case TLoadAs::Detect:
+    result = store->LoadFromStream(device, std::nullopt, 0, false, lb);
+    break;
+  }
   if (seconds)
     *seconds = Seconds(Clock::now() - t0);
+  if (found)
+    *found = result;
   return store;
+}
+
+std::unique_ptr<TParagraphsList> Load(const QByteArray& bytes, bool ansi) {
+  return Load(bytes, ansi ? TLoadAs::Ansi : TLoadAs::Utf16);
+}
+
+// The corpus with words now and then written in other scripts, as UTF-8 of
+// at most `bytes` bytes: per word, 10 % get accented vowels (two bytes
+// each), 6 % become Cyrillic or Greek (two bytes a letter), 4 % CJK (three
+// bytes a letter), and 1 % are followed by an emoji (four bytes): about one
+// character in eleven is not ASCII, most of them in runs, as in text that
+// mixes languages. Comments and identifiers alike: the decoder does not care
+// which.
+std::string Utf8Corpus(const std::string& ascii, int64_t bytes) {
+  static constexpr char kVowels[] = "aeiou";
+  static constexpr const char* kAccented[] = {"\u00E1", "\u00E9", "\u00ED", "\u00F3", "\u00FC"}; // a e i o u
+  static constexpr const char* kCyrillicGreek[] = {"\u0434", "\u0436", "\u0438", "\u043A", "\u043B", "\u043C",
+                                                   "\u03B1", "\u03B2", "\u03B3", "\u03BB", "\u03C3", "\u03C9"};
+  static constexpr const char* kCjk[] = {"\u4E2D", "\u6587", "\u5B57", "\u65E5", "\u672C", "\u8A9E", "\u6F22"};
+  static constexpr const char* kEmoji[] = {"\U0001F600", "\U0001F680", "\U0001F44D", "\U0001D538"};
+  TCorpusRandom random(DefaultCorpusSeed ^ 0x55);
+  std::string out;
+  out.reserve(static_cast<size_t>(bytes));
+  enum { kPlain, kAccents, kOtherAlphabet, kIdeographs } script = kPlain;
+  bool emoji = false;
+  auto isLetter = [](char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); };
+  auto put = [&](std::string_view piece) {
+    if (static_cast<int64_t>(out.size() + piece.size()) > bytes)
+      return false;
+    out += piece;
+    return true;
+  };
+  for (size_t i = 0; i < ascii.size(); ++i) {
+    const char c = ascii[i];
+    if (isLetter(c) && (i == 0 || !isLetter(ascii[i - 1]))) {
+      const uint32_t r = random.Below(1000);
+      script = r < 100 ? kAccents : r < 160 ? kOtherAlphabet : r < 200 ? kIdeographs : kPlain;
+      emoji = random.Below(1000) < 10;
+    }
+    std::string_view piece(&ascii[i], 1);
+    if (isLetter(c)) {
+      const auto letter = static_cast<uint32_t>(c | 0x20) - 'a';
+      const char* vowel = std::strchr(kVowels, c | 0x20);
+      if (script == kAccents && vowel)
+        piece = kAccented[vowel - kVowels];
+      else if (script == kOtherAlphabet)
+        piece = kCyrillicGreek[letter % std::size(kCyrillicGreek)];
+      else if (script == kIdeographs)
+        piece = kCjk[letter % std::size(kCjk)];
+    } else if (emoji && i > 0 && isLetter(ascii[i - 1])) {
+      emoji = false;
+      if (!put(kEmoji[random.Below(std::size(kEmoji))]))
+        break;
+    }
+    if (!put(piece))
+      break;
+  }
+  return out;
+}
+
+// Shares of the characters of UTF-8 text by sequence length, in percent.
+std::string SequenceShares(const std::string& utf8) {
+  int64_t count[5] = {};
+  for (unsigned char c : utf8)
+    if ((c & 0xC0) != 0x80)
+      ++count[c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4];
+  const auto all = static_cast<double>(count[1] + count[2] + count[3] + count[4]);
+  char text[160];
+  std::snprintf(text, sizeof text,
+                "characters by length: 1 byte %.2f %%, 2 bytes %.2f %%, 3 bytes %.2f %%, 4 bytes %.3f %%",
+                100.0 * static_cast<double>(count[1]) / all, 100.0 * static_cast<double>(count[2]) / all,
+                100.0 * static_cast<double>(count[3]) / all, 100.0 * static_cast<double>(count[4]) / all);
+  return text;
 }
 
 // ---- Load, memory, save ----------------------------------------------------------
@@ -129,22 +243,26 @@ struct TTarget {
 std::vector<TTarget> gTargets;
 
 // `kind` names the figure: "" for the corpus as it is, "single_line_" for
-// the corpus as one line.
-double BenchLoad(const TConfig& cfg, const QByteArray& bytes, bool ansi, const std::string& kind = "") {
+// the corpus as one line. `expect` is the encoding the load must report.
+double BenchLoad(const TConfig& cfg, const QByteArray& bytes, TLoadAs as, const std::string& kind = "",
+                 TzvsEncoding expect = TzvsEncoding::Utf8) {
   double best = std::numeric_limits<double>::infinity();
   for (int run = 0; run < cfg.Runs; ++run) {
     double s = 0;
-    auto store = Load(bytes, ansi, &s);
+    TzvsLoadResult found;
+    auto store = Load(bytes, as, &s, &found);
     best = std::min(best, s);
     if (run == 0) {
       CheckStore(*store, "loading");
-      if (!kind.empty() && store->Count() != 1)
+      if (kind == "single_line_" && store->Count() != 1)
         Fail("the single-line corpus loaded as " + std::to_string(store->Count()) + " paragraphs");
+      if ((as == TLoadAs::Utf8 || as == TLoadAs::Detect) && found.Format.Encoding != expect)
+        Fail(std::string("load_") + LoadName(as) + kind + " found another encoding");
     }
     store.reset(); // not timed
   }
   const double mbps = static_cast<double>(bytes.size()) / static_cast<double>(MB) / best;
-  Report(std::string("load_") + (ansi ? "8bit_" : "utf16_") + kind + cfg.SizeTag, mbps, "MB/s");
+  Report(std::string("load_") + LoadName(as) + kind + cfg.SizeTag, mbps, "MB/s");
   return mbps;
 }
 
@@ -189,8 +307,68 @@ double BenchMemory(const TConfig& cfg, const QByteArray& bytes) {
   return perPar;
 }
 
-void BenchSave(const TConfig& cfg, TParagraphsList& store, const QByteArray& expected, bool ansi) {
-  const std::string name = std::string("save_") + (ansi ? "8bit_" : "utf16_") + cfg.SizeTag;
+// Peak resident memory of the process, or -1.
+int64_t PeakResidentBytes() {
+#if defined(__linux__)
+  FILE* f = std::fopen("/proc/self/status", "r");
+  if (!f)
+    return -1;
+  char line[256];
+  int64_t kb = -1;
+  while (std::fgets(line, sizeof line, f))
+    if (std::sscanf(line, "VmHWM: %ld kB", &kb) == 1)
+      break;
+  std::fclose(f);
+  return kb < 0 ? -1 : kb * 1024;
+#else
+  return -1;
+#endif
+}
+
+// Makes the peak resident figure start again from the present one.
+bool ResetPeakResident() {
+#if defined(__linux__)
+  FILE* f = std::fopen("/proc/self/clear_refs", "w");
+  if (!f)
+    return false;
+  const bool ok = std::fputs("5", f) >= 0;
+  return std::fclose(f) == 0 && ok;
+#else
+  return false;
+#endif
+}
+
+struct TPeak {
+  double PeakMB = -1;  // resident growth at the peak of the load
+  double StoreMB = -1; // resident growth the loaded store keeps
+};
+
+// Resident memory an in-memory load needs at its peak beside what the store
+// keeps afterwards; the difference is what decoding held on the side.
+TPeak BenchPeak(const TConfig& cfg, const QByteArray& bytes, TLoadAs as) {
+#if defined(__GLIBC__)
+  malloc_trim(0);
+#endif
+  TPeak peak;
+  const int64_t before = ResidentBytes();
+  if (before < 0 || !ResetPeakResident()) {
+    Note("peak resident figures need /proc/self/clear_refs; skipped");
+    return peak;
+  }
+  auto store = Load(bytes, as);
+  const int64_t top = PeakResidentBytes();
+  const int64_t after = ResidentBytes();
+  peak.PeakMB = static_cast<double>(top - before) / static_cast<double>(MB);
+  peak.StoreMB = static_cast<double>(after - before) / static_cast<double>(MB);
+  const std::string tag = std::string(LoadName(as)) + cfg.SizeTag;
+  Report("load_peak_resident_" + tag, peak.PeakMB, "MB");
+  Report("store_resident_" + tag, peak.StoreMB, "MB");
+  return peak;
+}
+
+void BenchSave(const TConfig& cfg, TParagraphsList& store, const QByteArray& expected, TzvsEncoding encoding) {
+  const char* name8 = encoding == TzvsEncoding::Ansi ? "8bit_" : encoding == TzvsEncoding::Utf8 ? "utf8_" : "utf16_";
+  const std::string name = std::string("save_") + name8 + cfg.SizeTag;
   double best = std::numeric_limits<double>::infinity();
   for (int run = 0; run < cfg.Runs; ++run) {
     QByteArray out;
@@ -198,7 +376,7 @@ void BenchSave(const TConfig& cfg, TParagraphsList& store, const QByteArray& exp
     QBuffer device(&out);
     device.open(QIODevice::WriteOnly);
     const auto t0 = Clock::now();
-    store.SaveToStream(device, ansi, false, false, zsbCRLF);
+    store.SaveToStream(device, TzvsTextFormat{encoding, false}, false, false, zsbCRLF);
     best = std::min(best, Seconds(Clock::now() - t0));
     device.close();
     if (run == 0 && out != expected)
@@ -366,25 +544,52 @@ int Run(const TConfig& cfg, bool quick) {
   const QByteArray wideBytes = Utf16Bytes(corpus);
   Note("corpus: C++-like source, " + cfg.SizeTag + ", CR LF breaks; MB = 2^20 bytes of stream");
 
-  const double load8 = BenchLoad(cfg, ansiBytes, true);
-  BenchLoad(cfg, wideBytes, false);
+  const double load8 = BenchLoad(cfg, ansiBytes, TLoadAs::Ansi);
+  BenchLoad(cfg, wideBytes, TLoadAs::Utf16);
   double load8Single = 0;
   {
     const std::string single = SingleLine(corpus);
-    load8Single = BenchLoad(cfg, QByteArray::fromRawData(single.data(), static_cast<qsizetype>(single.size())), true,
-                            "single_line_");
+    load8Single = BenchLoad(cfg, QByteArray::fromRawData(single.data(), static_cast<qsizetype>(single.size())),
+                            TLoadAs::Ansi, "single_line_");
   }
   const double perPar = BenchMemory(cfg, ansiBytes);
   {
     auto store = Load(ansiBytes, true);
-    BenchSave(cfg, *store, ansiBytes, true);
-    BenchSave(cfg, *store, wideBytes, false);
+    BenchSave(cfg, *store, ansiBytes, TzvsEncoding::Ansi);
+    BenchSave(cfg, *store, wideBytes, TzvsEncoding::Utf16LE);
   }
+
+  const std::string utf8 = Utf8Corpus(corpus, cfg.CorpusBytes);
+  const QByteArray utf8Bytes = QByteArray::fromRawData(utf8.data(), static_cast<qsizetype>(utf8.size()));
+  Note("UTF-8 corpus: " + std::to_string(utf8.size()) + " bytes; " + SequenceShares(utf8));
+  const double loadUtf8 = BenchLoad(cfg, utf8Bytes, TLoadAs::Utf8);
+  const double loadAuto = BenchLoad(cfg, utf8Bytes, TLoadAs::Detect, "utf8_");
+  {
+    std::string invalid = utf8;
+    invalid.back() = '\xFF';
+    BenchLoad(cfg, QByteArray::fromRawData(invalid.data(), static_cast<qsizetype>(invalid.size())), TLoadAs::Detect,
+              "utf8_invalid_at_end_", TzvsEncoding::Ansi);
+  }
+  {
+    auto store = Load(utf8Bytes, TLoadAs::Utf8);
+    BenchSave(cfg, *store, utf8Bytes, TzvsEncoding::Utf8);
+  }
+  const TPeak peak8 = BenchPeak(cfg, ansiBytes, TLoadAs::Ansi);
+  const TPeak peakUtf8 = BenchPeak(cfg, utf8Bytes, TLoadAs::Utf8);
   const TEditFigures edits = BenchEdits(cfg);
 
   Target("load_8bit >= 500 MB/s", load8 >= 500, load8);
   // One long line is no slower than the same bytes in lines (within noise).
   Target("load_8bit_single_line >= 0.9 x load_8bit", load8Single >= 0.9 * load8, load8Single);
+  Target("load_utf8 >= 0.5 x load_8bit", loadUtf8 >= 0.5 * load8, loadUtf8);
+  Target("load_auto_utf8 >= 0.9 x load_utf8", loadAuto >= 0.9 * loadUtf8, loadAuto);
+  if (peak8.PeakMB >= 0) {
+    // A few MB of pages beside the store: the reader's stage, the record
+    // chunks' growth and the arena's block being filled.
+    Target("load_peak_resident_8bit <= store_resident_8bit + 8 MB", peak8.PeakMB <= peak8.StoreMB + 8, peak8.PeakMB);
+    Target("load_peak_resident_utf8 <= store_resident_utf8 + 8 MB", peakUtf8.PeakMB <= peakUtf8.StoreMB + 8,
+           peakUtf8.PeakMB);
+  }
   if (perPar >= 0)
     Target("heap_per_par_beyond_text <= 40 bytes", perPar <= 40, perPar);
   const double worstType = std::max(edits.TypeStart, edits.TypeMiddle);

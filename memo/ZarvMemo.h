@@ -29,6 +29,7 @@
 #include <QString>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace zarv {
@@ -263,6 +264,31 @@ public:
   void setParWrapable(int32_t p, bool w);
   QRect GetEditRect() const { return viewport()->rect(); }
 
+  // ---- Loading and saving the whole text (ZarvMemoStreams.cpp) --------------------
+  // Replaces the text by the device's. Without an encoding it is found from
+  // a byte-order mark or the bytes (UTF-8 when they are valid UTF-8, else
+  // 8-bit); the format found is remembered for saving. A failing device
+  // raises EStreamError after what was read became the text.
+  void LoadFromStream(QIODevice& Stream, std::optional<TzvsEncoding> Encoding = std::nullopt);
+  // 8-bit (Ansi) or UTF-16LE text.
+  virtual void LoadFromStream(QIODevice& Stream, bool Ansi);
+  // Raises EStreamError, leaving the text as it was, when the file cannot
+  // be opened.
+  void LoadFromFile(const QString& FileName, std::optional<TzvsEncoding> Encoding = std::nullopt);
+  // Writes the text in the format last loaded or set (TextFormat).
+  void SaveToStream(QIODevice& Stream);
+  virtual void SaveToStream(QIODevice& Stream, bool Ansi);
+  void SaveToFile(const QString& FileName);
+  TzvsTextFormat TextFormat() const { return fEncoding; }
+  void SetTextFormat(TzvsTextFormat f) { fEncoding = f; }
+  bool LoadingContent() const { return fLoadingContent; }
+  bool SavingContent() const { return fSavingContent; }
+  // Progress of a load (bytes), a save (characters), or else the first
+  // paragraph not yet formatted.
+  int32_t getFormatCompleted() const;
+  // Empties the text as a load of nothing does.
+  void Clear();
+
   // ---- Folding (each paragraph-block operation inside one update bracket) ------
   bool MakeCollapsibleBlock(int32_t StartPar, int32_t StopPar);
   void RemoveCollapsibleBlock(int32_t Par);
@@ -326,6 +352,10 @@ protected:
   void Repaint();
 
 private:
+  template <class Load>
+  void loadContent(QIODevice& stream, Load&& load);
+  void saveContent(const std::function<void(const TProgressEvent&)>& save);
+  void reportProgress(bool force);
   bool processEvent(QEvent* e, bool viewportSide);
   void reloadText();
   void applyScrollBarPolicy();
@@ -351,6 +381,10 @@ private:
   int32_t fXCaretRunningPos = INT32_MIN;
 
   TZarvLineBreak fLineBreak = zbCRLF;
+  TzvsTextFormat fEncoding{TzvsEncoding::Utf8, false};
+  bool fLoadingContent = false, fSavingContent = false;
+  qint64 fLoadStreamSize = 0;
+  qint64 fLastProgress = 0;
   char16_t fNull = 0;
   TZarvMemoOptions fOptions = kDefaultMemoOptions;
   TScrollStyle fScrollBars = ssVertical;

@@ -22,10 +22,15 @@ void checkPar(const TParagraphsList& L, int32_t p) {
 // ---- Whole text -------------------------------------------------------------------------
 
 void TZarvMemo::SetTextBuf(const QString& text) {
+  // A listener or handler may destroy the control; nothing of it is
+  // touched afterwards.
+  QPointer<TZarvMemo> self(this);
   QString txt = text;
   DoNotify(fNotifyList, zveBeforeChange);
-  if (OnBeforeChange)
+  if (self && OnBeforeChange)
     OnBeforeChange(*this, txt);
+  if (!self)
+    return;
   TZarvNavigator a(&Paragraphs()), b(&Paragraphs());
   b.SetPos(fParagraphs->fTextLen);
   int32_t od = 0, ld = 0;
@@ -40,10 +45,10 @@ void TZarvMemo::SetTextBuf(const QString& text) {
   fExtraCols.clear();
   fModified = true;
   fPendingChange = true;
-  if (fLockedCount == 0)
-    EndModifications();
   if (OnParse)
     OnParse(*this, 0, getCharCount());
+  if (self && fLockedCount == 0)
+    EndModifications();
 }
 
 // ---- Characters and paragraphs ------------------------------------------------------------

@@ -1,85 +1,94 @@
-// Console demo: loads a file into a paragraph store and reports what a user
-// wants to know about it, then proves that saving gives the same bytes back.
-#include <ZarvMemo/platform/TickCount.h>
-#include <ZarvMemo/support/store/ParagraphsList.h>
+// Console demo: loads a file into an editor control (the encoding found
+// from a byte-order mark or the bytes), reports what a user wants to know
+// about it, then proves that saving in the format found gives the same
+// bytes back. The editor window itself follows.
+#include <ZarvMemo/memo/ZarvMemo.h>
 
-#include <QCoreApplication>
+#include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryFile>
 #include <cstdio>
 
 using namespace zarv;
 
 namespace {
-const char* breakName(TzvsLineBreak lb) {
+const char* breakName(TZarvLineBreak lb) {
   switch (lb) {
-  case zsbCRLF:
+  case zbCRLF:
     return "CR LF";
-  case zsbLFCR:
+  case zbLFCR:
     return "LF CR";
-  case zsbCR:
+  case zbCR:
     return "CR";
-  case zsbLF:
+  case zbLF:
     return "LF";
   }
   return "?";
 }
 
-// UTF-16LE when the file starts with its byte-order mark, else 8-bit.
-bool isUtf16(QFile& f) {
-  const QByteArray head = f.peek(2);
-  return head.size() == 2 && uchar(head[0]) == 0xFF && uchar(head[1]) == 0xFE;
+const char* encodingName(TzvsEncoding e) {
+  switch (e) {
+  case TzvsEncoding::Ansi:
+    return "8-bit";
+  case TzvsEncoding::Utf8:
+    return "UTF-8";
+  case TzvsEncoding::Utf16LE:
+    return "UTF-16LE";
+  case TzvsEncoding::Utf16BE:
+    return "UTF-16BE";
+  }
+  return "?";
 }
 } // namespace
 
 int main(int argc, char** argv) {
-  QCoreApplication app(argc, argv);
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
   if (argc < 2) {
     std::fprintf(stderr, "usage: %s FILE\n", argv[0]);
     return 2;
   }
-  QFile in(QString::fromLocal8Bit(argv[1]));
-  if (!in.open(QIODevice::ReadOnly)) {
-    std::fprintf(stderr, "cannot open %s: %s\n", argv[1], qPrintable(in.errorString()));
-    return 1;
-  }
-  const bool utf16 = isUtf16(in);
-  QByteArray bom;
-  if (utf16)
-    bom = in.read(2);
-  TParagraphsList store;
-  TzvsLineBreak lb = zsbCRLF;
+  const QString name = QString::fromLocal8Bit(argv[1]);
+  TZarvMemo memo;
+  memo.setOptions(memo.getOptions() | zvoAutoLineBreak);
   QElapsedTimer timer;
   timer.start();
   try {
-    store.LoadFromStream(in, !utf16, 0, false, lb);
+    memo.LoadFromFile(name);
   } catch (const std::exception& e) {
     std::fprintf(stderr, "load failed: %s\n", e.what());
     return 1;
   }
   const double ms = std::max<double>(timer.nsecsElapsed() / 1e6, 0.001);
-  const double mb = double(in.size()) / (1024.0 * 1024.0);
-  std::printf("file:          %s (%s)\n", argv[1], utf16 ? "UTF-16LE" : "8-bit");
+  const double mb = double(QFileInfo(name).size()) / (1024.0 * 1024.0);
+  const TzvsTextFormat format = memo.TextFormat();
+  std::printf("file:          %s (%s%s)\n", argv[1], encodingName(format.Encoding), format.Bom ? " with mark" : "");
   std::printf("size:          %.2f MB\n", mb);
-  std::printf("paragraphs:    %d\n", store.Count());
-  std::printf("characters:    %d (breaks count 2)\n", store.fTextLen);
-  std::printf("line break:    %s%s\n", breakName(lb), store.Count() > 1 ? "" : " (none found, default)");
+  std::printf("paragraphs:    %d\n", memo.GetParCount());
+  std::printf("characters:    %d (breaks count 2)\n", memo.getCharCount());
+  std::printf("line break:    %s%s\n", breakName(memo.getLineBreak()), memo.GetParCount() > 1 ? "" : " (none found)");
   std::printf("load time:     %.1f ms (%.0f MB/s)\n", ms, mb / (ms / 1000.0));
-  const QString integrity = store.CheckIntegrity();
-  std::printf("integrity:     %s\n", integrity.isEmpty() ? "ok" : qPrintable(integrity));
+  try {
+    memo.CheckIntegrity();
+    std::printf("integrity:     ok\n");
+  } catch (const std::exception& e) {
+    std::printf("integrity:     %s\n", e.what());
+  }
 
   QTemporaryFile out;
   if (!out.open()) {
     std::fprintf(stderr, "cannot create a temporary file\n");
     return 1;
   }
-  out.write(bom);
   timer.restart();
-  store.SaveToStream(out, !utf16, false, false, lb);
+  memo.SaveToStream(out);
   out.flush();
   const double saveMs = std::max<double>(timer.nsecsElapsed() / 1e6, 0.001);
-  in.seek(0);
+  QFile in(name);
+  in.open(QIODevice::ReadOnly);
   out.seek(0);
   const bool same = in.readAll() == out.readAll();
   std::printf("save time:     %.1f ms (%.0f MB/s)\n", saveMs, mb / (saveMs / 1000.0));

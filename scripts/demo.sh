@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the demo and runs it on FILE, or on a generated sample when FILE is
-# omitted. For now the demo loads the text into a paragraph store, reports
-# what it found and checks that saving gives the same bytes back.
+# omitted. For now the demo loads the text into an editor control (finding
+# its encoding), reports what it found and checks that saving gives the
+# same bytes back.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup-deps.sh

@@ -321,8 +321,11 @@ int32_t TCharReader::readUtf8(char16_t* dst, int32_t n) {
     const void* nul = fStopAtNul ? std::memchr(s, 0, avail) : nullptr;
     if (nul)
       avail = static_cast<size_t>(static_cast<const unsigned char*>(nul) - s) + 1;
+    // After a failure a sequence cut at the end is incomplete, not invalid:
+    // it must not decide what the text is.
+    const bool last = fEnded && !fError;
     const bool probe = fMode == TMode::Utf8Probe;
-    const detail::TUtf8Step st = detail::DecodeUtf8(s, avail, dst + done, static_cast<size_t>(n - done), fEnded,
+    const detail::TUtf8Step st = detail::DecodeUtf8(s, avail, dst + done, static_cast<size_t>(n - done), last,
                                                     probe ? detail::TUtf8Invalid::Stop : detail::TUtf8Invalid::Widen);
     fHead += static_cast<int32_t>(st.Read);
     done += static_cast<int32_t>(st.Written);

@@ -1260,12 +1260,13 @@ std::u16string Latin1(QByteArrayView b) {
   return s;
 }
 
+// Paragraphs of a text whose breaks are CR LF, or CR and LF alone.
 Pars SplitCrLf(const std::u16string& text) {
   Pars pars(1);
   for (size_t i = 0; i < text.size(); ++i) {
-    if (text.compare(i, 2, u"\r\n") == 0) {
+    if (text[i] == u'\r' || text[i] == u'\n') {
       pars.emplace_back();
-      ++i;
+      i += text.compare(i, 2, u"\r\n") == 0;
     } else {
       pars.back() += text[i];
     }
@@ -1557,6 +1558,29 @@ TEST(TextStreams, SavingKeepsPairsWholeAndCountsWhatTheEncodingCannotHold) {
     EXPECT_EQ(unrepresentable, c.unrepresentable);
   }
   ExpectParagraphs(*l.store, stored);
+}
+
+// A device failing inside a multi-byte sequence: the load raises and keeps
+// the characters that came whole; the cut sequence is no sign of text that
+// is not UTF-8, so a file is not read again as 8-bit text.
+TEST(TextStreams, DeviceFailingInsideAUtf8SequenceKeepsTheCharactersThatCameWhole) {
+  const QByteArray bytes = QString::fromStdU16String(u"\u00E9\u4E2D\U0001F600\r\n\u00E9\u4E2D\U0001F600").toUtf8();
+  for (qsizetype failAfter = 1; failAfter < bytes.size(); ++failAfter) {
+    qsizetype whole = failAfter; // bytes of the characters delivered whole
+    while (whole > 0 && (static_cast<uint8_t>(bytes[whole]) & 0xC0) == 0x80)
+      --whole;
+    const Pars expected = SplitCrLf(QString::fromUtf8(bytes.left(whole)).toStdU16String());
+    for (bool sequential : {false, true}) {
+      SCOPED_TRACE("failing after " + std::to_string(failAfter) + (sequential ? ", sequential" : ", random access"));
+      FailingReadDevice file(bytes, failAfter);
+      TrickleDevice trickle(bytes, 5, false, failAfter);
+      QIODevice& dev = sequential ? static_cast<QIODevice&>(trickle) : file;
+      auto store = std::make_unique<TParagraphsList>();
+      TzvsLineBreak lb = zsbLF;
+      EXPECT_THROW(store->LoadFromStream(dev, std::nullopt, 0, false, lb), EStreamError);
+      ExpectParagraphs(*store, expected);
+    }
+  }
 }
 
 // UTF-8 text is held to the length limit in characters, not bytes: a file

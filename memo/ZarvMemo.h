@@ -247,6 +247,22 @@ public:
   int32_t getParsOffset(int32_t p) const;
   // Paragraph p's text; ERangeError outside 0..count-1.
   QString getParString(int32_t p) const;
+  // Replaces paragraph p's text (p = count appends a paragraph; anything
+  // else outside 0..count raises ERangeError). The caret keeps its place,
+  // moved by the change of length when it is in a later paragraph.
+  void setParString(int32_t p, const QString& s);
+  // Display line l (with word wrap the paragraphs up to it are formatted
+  // first); '' outside 0..total lines - 1.
+  QString getLineString(int32_t l);
+  // The caret to the start of display line l / to column c of its line.
+  void setSelLine(int32_t l);
+  int32_t getSelLine() const;
+  void setSelCol(int32_t c);
+  int32_t getSelCol() const;
+  // The word at the caret, and the effective style there (ranges parsed up
+  // to the caret's paragraph first).
+  QString getCurrentWord() const;
+  uint8_t getCurrentStyle();
   // The caret's offset, paragraph and the selection.
   int32_t getSelStart() const;
   void setSelStart(int32_t n);
@@ -296,6 +312,14 @@ public:
   void RemoveSelCollapsible();
   bool CollapseBlock(int32_t Par, int32_t Level);
   bool ExpandBlock(int32_t Par, int32_t Level);
+  // The block at the caret: its paragraph block, else the collapsible run
+  // in force there.
+  bool CollapseSel();
+  bool ExpandSel();
+  // Every block (only level 1 unless AllLevels): paragraph blocks with
+  // Blocks, collapsible runs with Runs (the whole text is highlighted first).
+  void CollapseAll(bool AllLevels, bool Blocks, bool Runs);
+  void ExpandAll(bool AllLevels, bool Blocks, bool Runs);
   std::vector<bool> GetBlocksStates(int32_t Par) const;
 
   // Raises EZarvError with the store's first violation and the version text.
@@ -360,6 +384,9 @@ private:
   void reloadText();
   void applyScrollBarPolicy();
   void clearSelection(int32_t at);
+  void replaceRange(TZarvNavigator& a, TZarvNavigator& b, const std::u16string& buf);
+  void formatUpToLine(int32_t l);
+  void foldAll(bool collapse, bool allLevels, bool blocks, bool runs);
 
   TComponentState fComponentState;
   std::vector<IzvsNotify*> fNotifyList, fMsgList;

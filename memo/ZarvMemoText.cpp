@@ -5,6 +5,7 @@
 
 #include <ZarvMemo/platform/Exceptions.h>
 #include <ZarvMemo/support/navigator/Navigator.h>
+#include <ZarvMemo/support/navigator/NavigatorAdjust.h>
 
 #include <algorithm>
 
@@ -49,6 +50,29 @@ void TZarvMemo::SetTextBuf(const QString& text) {
     OnParse(*this, 0, getCharCount());
   if (self && fLockedCount == 0)
     EndModifications();
+}
+
+// Replaces the text between a and b and moves every navigator of the
+// control as the edit says (those marked to go with deleted text are freed).
+void TZarvMemo::replaceRange(TZarvNavigator& a, TZarvNavigator& b, const std::u16string& buf) {
+  TParagraphsList& L = *fParagraphs;
+  TEditRange edit;
+  edit.StartPos = a.GetPos();
+  edit.StartPar = a.GetParNb();
+  edit.OldStopPos = b.GetPos();
+  edit.OldStopPar = b.GetParNb();
+  int32_t od = 0, ld = 0;
+  bool dc = false;
+  L.InsertBuf(buf.empty() ? nullptr : buf.c_str(), a, b, fOptions.testFlag(zvoDiscardTrailingSpaces), true, od, ld, dc);
+  edit.NewStopPos = b.GetPos();
+  edit.NewStopPar = b.GetParNb();
+  std::vector<TZarvNavigator*> toFree;
+  AdjustNavigators(L, fNavigators, edit, toFree);
+  for (TZarvNavigator* n : toFree)
+    delete n; // a navigator marked fFreeOnDelete is heap-made and unregisters itself
+  DropUpText();
+  fModified = true;
+  fPendingChange = true;
 }
 
 // ---- Characters and paragraphs ------------------------------------------------------------
@@ -214,5 +238,141 @@ void TZarvMemo::CheckIntegrity() const {
   if (!e.isEmpty())
     throw EZarvError(e + QLatin1Char(' ') + getVersion());
 }
+
+} // namespace zarv
+
+namespace zarv {
+
+// ---- Paragraph and line strings ------------------------------------------------------------
+
+void TZarvMemo::setParString(int32_t p, const QString& s) {
+  TParagraphsList& L = *fParagraphs;
+  if (p < 0 || p > L.Count())
+    throw ERangeError();
+  const int32_t caretPar = fcp->GetParNb();
+  if (caretPar == p)
+    setSelStart(L.Par(p)->StartOffset);
+  const int32_t caret = getSelStart();
+  const int32_t selLen = fSelLen;
+  const int32_t oldLen = p < L.Count() ? GetParLength(*L.Par(p)) : -2; // appending adds a break
+  {
+    TUpdateLock lock(*this);
+    DoNotify(fNotifyList, zveBeforeChange);
+    TZarvNavigator a(&L), b(&L);
+    std::u16string buf = s.toStdU16String();
+    if (p == L.Count()) {
+      a.SetPos(L.fTextLen);
+      b.SetPos(L.fTextLen);
+      buf.insert(0, u"\r\n");
+    } else {
+      a.SetParPos(p, 0);
+      b.SetParPos(p, GetParLength(*L.Par(p)));
+    }
+    replaceRange(a, b, buf);
+    const int32_t delta = int32_t(s.size()) - oldLen;
+    setSelStart(caretPar > p ? caret + delta : caret);
+    if (caretPar != p)
+      setSelLength(selLen);
+  }
+}
+
+void TZarvMemo::formatUpToLine(int32_t l) {
+  TParagraphsList& L = *fParagraphs;
+  // Paragraphs before the pending range are formatted; go on until line l
+  // lies inside them.
+  while (L.fUpdateStopPar >= 0 && L.fUpdateStartPar < L.Count() &&
+         L.Par(std::min(L.fUpdateStartPar, L.Count() - 1))->StartLine <= l)
+    if (!FormatPending(25))
+      break;
+}
+
+QString TZarvMemo::getLineString(int32_t l) {
+  if (l < 0)
+    return {};
+  if (fWordWrap)
+    formatUpToLine(l);
+  if (l >= getTotalLineCount())
+    return {};
+  TZarvNavigator n(&Paragraphs());
+  n.AttachMemo(this);
+  n.SetLineNb(l);
+  return n.GetLine();
+}
+
+void TZarvMemo::setSelLine(int32_t l) {
+  if (fWordWrap)
+    formatUpToLine(l);
+  TZarvNavigator n(&Paragraphs());
+  n.AttachMemo(this);
+  n.SetLineNb(std::clamp(l, 0, std::max(0, getTotalLineCount() - 1)));
+  setSelStart(n.GetPos());
+}
+
+int32_t TZarvMemo::getSelLine() const { return fcp->GetLineNb(); }
+
+void TZarvMemo::setSelCol(int32_t c) {
+  const int32_t pos = getSelStart();
+  TZarvNavigator n(&Paragraphs());
+  n.AttachMemo(this);
+  n.SetPos(pos);
+  n.SetColNb(std::max(0, c));
+  setSelStart(n.GetPos());
+  const int32_t missing = c - n.GetColNb();
+  if (fOptions.testFlag(zvoKeepColumnPos) && !fWordWrap && missing > 0)
+    fExtraCols = QString(missing, QLatin1Char(' '));
+}
+
+int32_t TZarvMemo::getSelCol() const { return fcp->GetColNb() + int32_t(fExtraCols.size()); }
+
+QString TZarvMemo::getCurrentWord() const { return fcp->GetWord(); }
+
+uint8_t TZarvMemo::getCurrentStyle() {
+  DoDynParse(0, fcp->GetParNb(), false);
+  fcp->ForgetIndexes();
+  return AttrToExtFontStyles(fcp->GetStyle(), fcp->GetpDynInfo()->DynStyle);
+}
+
+// ---- Folding at the caret and everywhere -----------------------------------------------------
+
+bool TZarvMemo::CollapseSel() {
+  const int32_t p = fcp->GetParNb();
+  const int level = zvsGetParLevel(*fParagraphs->Par(p));
+  return level > 0 ? CollapseBlock(p, level) : fcp->Collapse(true);
+}
+
+bool TZarvMemo::ExpandSel() {
+  const int32_t p = fcp->GetParNb();
+  const int level = zvsGetParLevel(*fParagraphs->Par(p));
+  return level > 0 ? ExpandBlock(p, level) : fcp->Expand(true);
+}
+
+void TZarvMemo::foldAll(bool collapse, bool allLevels, bool blocks, bool runs) {
+  TUpdateLock lock(*this);
+  TParagraphsList& L = *fParagraphs;
+  if (blocks)
+    for (int32_t p = 0; p < L.Count(); ++p) {
+      const int from = p > 0 ? zvsGetParBlockEndLevel(*L.Par(p - 1)) + 1 : 1;
+      const int to = allLevels ? zvsGetParLevel(*L.Par(p)) : std::min(1, zvsGetParLevel(*L.Par(p)));
+      for (int level = from; level <= to; ++level)
+        L.CollapseExpandBlock(p, level, collapse);
+    }
+  if (!runs)
+    return;
+  if (collapse)
+    DoDynParse(0, L.Count() - 1, false);
+  // Every code that opens a deeper collapse level than the one before it.
+  TZarvNavigator n(&L);
+  n.AttachMemo(this);
+  int previous = DynToCollapseLevel(*GetStartDynAttrib(*L.Par(0)));
+  while (n.NextDyn()) {
+    const int level = DynToCollapseLevel(*n.GetpDynInfo());
+    if (level > previous && (allLevels || level == 1))
+      collapse ? n.Collapse(true) : n.Expand(true);
+    previous = level;
+  }
+}
+
+void TZarvMemo::CollapseAll(bool AllLevels, bool Blocks, bool Runs) { foldAll(true, AllLevels, Blocks, Runs); }
+void TZarvMemo::ExpandAll(bool AllLevels, bool Blocks, bool Runs) { foldAll(false, AllLevels, Blocks, Runs); }
 
 } // namespace zarv

@@ -125,7 +125,8 @@ public:
     const int32_t need = isUtf16() ? 2 : 1;
     while (fTail - fHead < need && !fEnded)
       refill(fMode == TMode::Utf8 || fMode == TMode::Utf8Probe ? kMinUtf8Read : 1);
-    // A UTF-8 sequence cut by a failing device may yet deliver nothing.
+    // Staged UTF-8 bytes may be a sequence a failing device cut off: the
+    // next read drops them and delivers nothing, and the stream has ended.
     return fTail - fHead >= need;
   }
 
@@ -781,7 +782,12 @@ TzvsLoadResult loadText(TParagraphsList& list, QIODevice& dev, const TLoadReques
   }
   list.CleanUp();
   lineBreak = preset;
-  StreamSeek(dev, start);
+  try {
+    StreamSeek(dev, start);
+  } catch (...) {
+    list.EnsureOneParagraph();
+    throw;
+  }
   TTextLoader again(list, dev, TLoadRequest{TzvsEncoding::Ansi, false}, nullRepl, discard, lineBreak, onProgress,
                     interval);
   again.run();

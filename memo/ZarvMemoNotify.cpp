@@ -89,9 +89,12 @@ void TZarvMemo::Change() {
 }
 
 void TZarvMemo::DoSelMove() {
-  if (OnSelMove)
+  QPointer<TZarvMemo> self(this);
+  DoNotify(fNotifyList, zveSelMove);
+  if (self && OnSelMove)
     OnSelMove(*this);
-  emit selMoved();
+  if (self)
+    emit selMoved();
 }
 
 // ---- Events --------------------------------------------------------------------------

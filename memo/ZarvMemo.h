@@ -17,6 +17,7 @@
 // the caret is fSelStart; fLockedCount >= 0.
 #pragma once
 
+#include <ZarvMemo/memo/ZarvMemoEditFields.h>
 #include <ZarvMemo/memo/ZarvMemoTypes.h>
 #include <ZarvMemo/support/MemoHost.h>
 #include <ZarvMemo/support/highlight/Notify.h>
@@ -40,7 +41,7 @@ class IzvCollapseHandler;
 
 enum TOperation : uint8_t { opInsert, opRemove };
 
-class TZarvMemo : public QAbstractScrollArea, public TZarvMemoHost {
+class TZarvMemo : public QAbstractScrollArea, public TZarvMemoHost, protected TZarvMemoEditFields {
   Q_OBJECT
   Q_PROPERTY(bool WordWrap READ getWordWrap WRITE setWordWrap)
   Q_PROPERTY(bool Justified READ getJustified WRITE setJustified)
@@ -357,6 +358,9 @@ signals:
 protected:
   bool event(QEvent* e) override;
   bool viewportEvent(QEvent* e) override;
+  // With WantTabs (and not display-only) Tab and Shift+Tab are typed into
+  // the text instead of moving the focus.
+  bool focusNextPrevChild(bool next) override;
   void changeEvent(QEvent* e) override;
   void showEvent(QShowEvent* e) override;
   void resizeEvent(QResizeEvent* e) override;

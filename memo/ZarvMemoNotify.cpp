@@ -100,6 +100,12 @@ void TZarvMemo::DoSelMove() {
 // ---- Events --------------------------------------------------------------------------
 
 bool TZarvMemo::event(QEvent* e) { return processEvent(e, false); }
+
+bool TZarvMemo::focusNextPrevChild(bool next) {
+  if (fWantTabs && !fDisplayOnly)
+    return false;
+  return QAbstractScrollArea::focusNextPrevChild(next);
+}
 bool TZarvMemo::viewportEvent(QEvent* e) { return processEvent(e, true); }
 
 // Message listeners see the event before (zveMessage) and after

@@ -1,0 +1,36 @@
+// The editor control's state of editing and undo, scrolling, the caret and
+// the mouse, kept in a base of the control so that its own header stays a
+// readable size. The behaviour that reads these fields comes with the
+// control's editing, scrolling, rendering and input code.
+#pragma once
+
+#include <ZarvMemo/memo/ZarvMemoTypes.h>
+
+#include <QString>
+#include <QtGlobal>
+#include <cstdint>
+
+namespace zarv {
+
+struct TZarvMemoEditFields {
+  int32_t fUndoLevel = 0, fUndoTotalSize = 0;
+  bool fInUndo = false, fUndoBreak = true;
+  bool fBlockSelection = false, fBlockOperation = false;
+  int32_t fBlockStartCol = 0, fBlockStopCol = 0;
+  int32_t fSelMoveUpdateCount = 0;
+  bool fNoCheckFormat = false, fNoPaint = false, fInStripCodes = false, fInComposition = false;
+  int32_t fVScrollfact = 1, fHScrollFact = 1, fScrollRate = 0, fMouseWheelAcc = 0;
+  qint64 fLastScrollTime = 0;
+  bool fInternalScroll = false, fInSetScroll = false;
+  TMouseScrollType fMouseScroll = msNoScroll;
+  int32_t fCaretX = 0, fCaretY = 0;
+  uint8_t fsStyle = 0;
+  int32_t fsPos = 0;
+  QString fsExtraCols;
+  bool fsSelLenDirty = false, fsPosDirty = false;
+  int32_t fMouseDownPos = 0, fStartLineSelection = -1, LastContext = 0;
+  bool fDragging = false, fDraggingOutside = false, fMouseDown = false, fDblClick = false;
+  bool fMouseInContext = false, fMouseInSel = false, fFocused = false, fReceivedKeyUp = false;
+};
+
+} // namespace zarv

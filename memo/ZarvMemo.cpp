@@ -100,9 +100,19 @@ void TZarvMemo::DestroyWindowHandle() {
 
 void TZarvMemo::resizeEvent(QResizeEvent* e) {
   const int32_t oldWidth = e->oldSize().width();
+  // Whether the view stood above the end of the text before the resize (the
+  // viewport has its new size already; its old one differs as the widget's).
+  const int64_t textHeight = int64_t(fParagraphs->fVisibleLineCount) * fLineHeight;
+  const int32_t oldViewportHeight = viewport()->height() - (e->size().height() - e->oldSize().height());
+  const bool aboveEnd = e->oldSize().isValid() && fTopOrigin < textHeight - oldViewportHeight + 5;
   QAbstractScrollArea::resizeEvent(e);
   if (!DisplayReady())
     return;
+  // Enlarging the window at the end of the text shows more text rather than
+  // empty space below it.
+  const int64_t limit = textHeight - viewport()->height() + 3;
+  if (aboveEnd && fTopOrigin > limit)
+    setTopOrigin(int32_t(std::max<int64_t>(0, limit)));
   fLineBmp = QImage(std::max(1, viewport()->width()), std::max(1, fLineHeight), QImage::Format_ARGB32_Premultiplied);
   fDisplayLines = viewport()->height() / std::max(1, fLineHeight) + 1;
   // The wrap width follows the client width.
@@ -228,9 +238,46 @@ bool TZarvMemo::FormatPending(int32_t budgetMs) {
   return true;
 }
 
+void TZarvMemo::setTopOrigin(int32_t y) {
+  const int64_t last = std::max<int64_t>(0, int64_t(fParagraphs->fVisibleLineCount) * fLineHeight - 1);
+  y = int32_t(std::clamp<int64_t>(y, 0, last));
+  if (y == fTopOrigin)
+    return;
+  fTopOrigin = y;
+  fDisplayTop->setVisibleLineNumber(getTopLine());
+  Repaint();
+  QPointer<TZarvMemo> self(this);
+  DoNotify(fNotifyList, zveVScroll);
+  if (self && OnVScroll)
+    OnVScroll(*this);
+  if (self)
+    emit vScrolled();
+}
+
+void TZarvMemo::setTopLine(int32_t l) {
+  setTopOrigin(int32_t(std::clamp<int64_t>(int64_t(l) * fLineHeight, 0, INT32_MAX)));
+}
+
+void TZarvMemo::setDisplayLeft(int32_t x) {
+  x = std::max(0, x);
+  if (x == fDisplayLeft)
+    return;
+  fDisplayLeft = x;
+  Repaint();
+  QPointer<TZarvMemo> self(this);
+  DoNotify(fNotifyList, zveHScroll);
+  if (self && OnHScroll)
+    OnHScroll(*this);
+  if (self)
+    emit hScrolled();
+}
+
 void TZarvMemo::RefreshDisplay() {
   if (!DisplayReady())
     return;
+  const int32_t lastTop = std::max(fParagraphs->fVisibleLineCount - fDisplayLines + 1, 0);
+  if (getTopLine() > lastTop)
+    setTopLine(lastTop);
   Repaint();
 }
 

@@ -280,6 +280,15 @@ public:
   bool getParWrapable(int32_t p) const;
   void setParWrapable(int32_t p, bool w);
   QRect GetEditRect() const { return viewport()->rect(); }
+  // The view: the first display line shown, its pixel origin in the whole
+  // text and the horizontal scroll. Moving it tells zveVScroll/zveHScroll,
+  // OnVScroll/OnHScroll and the signals.
+  int32_t getTopLine() const { return fTopOrigin / std::max(1, fLineHeight); }
+  void setTopLine(int32_t l);
+  int32_t getTopOrigin() const { return fTopOrigin; }
+  void setTopOrigin(int32_t y);
+  int32_t getDisplayLeft() const { return fDisplayLeft; }
+  void setDisplayLeft(int32_t x);
 
   // ---- Loading and saving the whole text (ZarvMemoStreams.cpp) --------------------
   // Replaces the text by the device's. Without an encoding it is found from

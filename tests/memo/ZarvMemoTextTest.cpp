@@ -4,6 +4,7 @@
 #include <ZarvMemo/memo/ZarvMemo.h>
 #include <ZarvMemo/platform/Exceptions.h>
 
+#include <QApplication>
 #include <QStringList>
 #include <gtest/gtest.h>
 #include <random>
@@ -108,4 +109,37 @@ TEST(ZarvMemoText, LoadedReappliesHighlightingOnceWhenAListTakesPart) {
   m.getCurrentStyle(); // parses up to the caret
   m.setSelStart(5);
   EXPECT_EQ(m.GetSelContext(), 2);
+}
+
+// Moving the view is told to the notify list and the handlers; enlarging
+// the window at the end of the text shows more text instead of space.
+TEST(ZarvMemoText, TheViewMovesWithNoticeAndAnEnlargedWindowShowsMoreTextAtTheEnd) {
+  TZarvMemo m;
+  m.setWordWrap(false);
+  m.setUpdateMode(umImmediate);
+  m.resize(300, 200);
+  m.show();
+  QString text;
+  for (int i = 0; i < 100; ++i)
+    text += QStringLiteral("line %1\r\n").arg(i);
+  m.SetTextBuf(text);
+  int vScrolls = 0, hScrolls = 0;
+  m.OnVScroll = [&](TZarvMemo&) { ++vScrolls; };
+  m.OnHScroll = [&](TZarvMemo&) { ++hScrolls; };
+  m.setTopLine(90);
+  EXPECT_EQ(m.getTopLine(), 90);
+  EXPECT_EQ(vScrolls, 1);
+  m.setTopLine(90);
+  EXPECT_EQ(vScrolls, 1) << "no move, no notice";
+  m.setDisplayLeft(-5);
+  EXPECT_EQ(hScrolls, 0) << "clamped to 0, which it was";
+  m.setDisplayLeft(12);
+  EXPECT_EQ(hScrolls, 1);
+  const int32_t lh = m.getLineHeight();
+  const int32_t endTop = m.Paragraphs().fVisibleLineCount * lh - m.viewport()->height();
+  m.setTopOrigin(endTop);
+  m.resize(300, 200 + 10 * lh);
+  QApplication::processEvents();
+  EXPECT_LT(m.getTopOrigin(), endTop) << "the view moved up to fill the taller window";
+  EXPECT_LE(m.getTopOrigin() + m.viewport()->height(), m.Paragraphs().fVisibleLineCount * lh + 3);
 }

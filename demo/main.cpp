@@ -28,19 +28,6 @@ const char* breakName(TZarvLineBreak lb) {
   return "?";
 }
 
-const char* encodingName(TzvsEncoding e) {
-  switch (e) {
-  case TzvsEncoding::Ansi:
-    return "8-bit";
-  case TzvsEncoding::Utf8:
-    return "UTF-8";
-  case TzvsEncoding::Utf16LE:
-    return "UTF-16LE";
-  case TzvsEncoding::Utf16BE:
-    return "UTF-16BE";
-  }
-  return "?";
-}
 } // namespace
 
 int main(int argc, char** argv) {
@@ -65,7 +52,7 @@ int main(int argc, char** argv) {
   const double ms = std::max<double>(timer.nsecsElapsed() / 1e6, 0.001);
   const double mb = double(QFileInfo(name).size()) / (1024.0 * 1024.0);
   const TzvsTextFormat format = memo.TextFormat();
-  std::printf("file:          %s (%s%s)\n", argv[1], encodingName(format.Encoding), format.Bom ? " with mark" : "");
+  std::printf("file:          %s (%s%s)\n", argv[1], EncodingName(format.Encoding), format.Bom ? " with mark" : "");
   std::printf("size:          %.2f MB\n", mb);
   std::printf("paragraphs:    %d\n", memo.GetParCount());
   std::printf("characters:    %d (breaks count 2)\n", memo.getCharCount());

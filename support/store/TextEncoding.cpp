@@ -14,6 +14,20 @@
 
 namespace zarv {
 
+const char* EncodingName(TzvsEncoding encoding) {
+  switch (encoding) {
+  case TzvsEncoding::Ansi:
+    return "8-bit";
+  case TzvsEncoding::Utf8:
+    return "UTF-8";
+  case TzvsEncoding::Utf16LE:
+    return "UTF-16LE";
+  case TzvsEncoding::Utf16BE:
+    return "UTF-16BE";
+  }
+  return "?";
+}
+
 int BomLength(TzvsEncoding encoding) {
   switch (encoding) {
   case TzvsEncoding::Utf8:

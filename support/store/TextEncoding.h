@@ -47,6 +47,8 @@ struct TzvsLoadResult {
 };
 
 // Length of the encoding's byte-order mark (0 for 8-bit text).
+// "8-bit", "UTF-8", "UTF-16LE" or "UTF-16BE".
+const char* EncodingName(TzvsEncoding encoding);
 int BomLength(TzvsEncoding encoding);
 // The bytes of the mark (BomLength of them).
 const char* BomBytes(TzvsEncoding encoding);

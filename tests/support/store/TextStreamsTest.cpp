@@ -1195,20 +1195,6 @@ TEST(TextStreams, Issue10SaveRaisesWhenAFileCannotTakeItsLastBytes) {
 
 // ---- Encodings ---------------------------------------------------------------------------
 
-const char* EncodingName(TzvsEncoding e) {
-  switch (e) {
-  case TzvsEncoding::Ansi:
-    return "8-bit";
-  case TzvsEncoding::Utf8:
-    return "UTF-8";
-  case TzvsEncoding::Utf16LE:
-    return "UTF-16LE";
-  case TzvsEncoding::Utf16BE:
-    return "UTF-16BE";
-  }
-  return "?";
-}
-
 std::string FormatName(const TzvsLoadResult& r) {
   return std::string(EncodingName(r.Format.Encoding)) + (r.Format.Bom ? " with mark" : "") +
          (r.InvalidBytes ? ", " + std::to_string(r.InvalidBytes) + " invalid" : "");

@@ -18,6 +18,7 @@
 #pragma once
 
 #include <ZarvMemo/memo/ZarvMemoEditFields.h>
+#include <ZarvMemo/memo/ZarvMemoSettings.h>
 #include <ZarvMemo/memo/ZarvMemoTypes.h>
 #include <ZarvMemo/support/MemoHost.h>
 #include <ZarvMemo/support/highlight/Notify.h>
@@ -41,7 +42,10 @@ class IzvCollapseHandler;
 
 enum TOperation : uint8_t { opInsert, opRemove };
 
-class TZarvMemo : public QAbstractScrollArea, public TZarvMemoHost, protected TZarvMemoEditFields {
+class TZarvMemo : public QAbstractScrollArea,
+                  public TZarvMemoHost,
+                  public TZarvMemoSettings,
+                  protected TZarvMemoEditFields {
   Q_OBJECT
   Q_PROPERTY(bool WordWrap READ getWordWrap WRITE setWordWrap)
   Q_PROPERTY(bool Justified READ getJustified WRITE setJustified)
@@ -177,20 +181,10 @@ public:
   void setBackgroundBmp(const QPixmap& p);
   bool getHideSelection() const { return fHideSelection; }
   void setHideSelection(bool v);
-  bool getWantTabs() const { return fWantTabs; }
-  void setWantTabs(bool v) { fWantTabs = v; }
   bool getDisplayOnly() const { return fDisplayOnly; }
   void setDisplayOnly(bool v);
-  bool getReadOnly() const { return fReadOnly; }
-  void setReadOnly(bool v) { fReadOnly = v; }
   bool getOverwrite() const { return fOverWrite; }
   void setOverwrite(bool v);
-  bool getEnableHotKeys() const { return fEnableHotKeys; }
-  void setEnableHotKeys(bool v) { fEnableHotKeys = v; }
-  bool getPassOverCodes() const { return fPassOver; }
-  void setPassOverCodes(bool v) { fPassOver = v; }
-  bool getShowEndParSelected() const { return fShowEndParSelected; }
-  void setShowEndParSelected(bool v) { fShowEndParSelected = v; }
   TzvNonPrintChars getShowNonPrintChars() const { return fShowNonPrintChars; }
   void setShowNonPrintChars(TzvNonPrintChars v);
   TColor getHighlightColor() const { return fHTColor; }
@@ -213,26 +207,10 @@ public:
   void setScrollBars(TScrollStyle s);
   TBorderStyle getBorderStyle() const { return fBorderStyle; }
   void setBorderStyle(TBorderStyle b);
-  TZarvLineBreak getLineBreak() const { return fLineBreak; }
-  void setLineBreak(TZarvLineBreak b) { fLineBreak = b; }
-  char16_t getNullReplacement() const { return fNull; }
-  void setNullReplacement(char16_t c) { fNull = c; }
-  int getMouseWheelFactor() const { return fMouseWheelFact; }
-  void setMouseWheelFactor(int v) { fMouseWheelFact = v; }
-  int getScrollTime() const { return fScrollTime; }
-  void setScrollTime(int v) { fScrollTime = v; }
-  uint getProgressInterval() const { return fProgressInterval; }
-  void setProgressInterval(uint v) { fProgressInterval = v; }
-  int getUndoMaxLevel() const { return fUndoMaxLevel; }
-  void setUndoMaxLevel(int v) { fUndoMaxLevel = v; }
-  int getUndoMaxSpace() const { return fUndoMaxSpace; }
-  void setUndoMaxSpace(int v) { fUndoMaxSpace = v; }
   TzvUpdateMode getUpdateMode() const { return fUpdateMode; }
   void setUpdateMode(TzvUpdateMode m);
   QString getVersion() const;
   void setVersion(const QString&) {} // read-only; writing is ignored
-  bool Modified() const { return fModified; }
-  void SetModified(bool v) { fModified = v; }
 
   // ---- Text and selection -----------------------------------------------------------
   // Replaces the whole text (breaks of any style).
@@ -420,23 +398,18 @@ private:
   QString fExtraCols;
   int32_t fXCaretRunningPos = INT32_MIN;
 
-  TZarvLineBreak fLineBreak = zbCRLF;
   TzvsTextFormat fEncoding{TzvsEncoding::Utf8, false};
   bool fLoadingContent = false, fSavingContent = false;
   qint64 fLoadStreamSize = 0;
   qint64 fLastProgress = 0;
-  char16_t fNull = 0;
   TZarvMemoOptions fOptions = kDefaultMemoOptions;
   TScrollStyle fScrollBars = ssVertical;
   TBorderStyle fBorderStyle = bsSingle;
   TzvUpdateMode fUpdateMode = umBackground;
   TzvNonPrintChars fShowNonPrintChars;
-  bool fHideSelection = true, fWantTabs = true, fDisplayOnly = false, fReadOnly = false, fOverWrite = false;
-  bool fEnableHotKeys = true, fPassOver = true, fShowEndParSelected = true, fStripStrayCtrlCodes = true;
-  bool fModified = false, fFixedBMPBackground = false, fAutoCaretWidth = false;
-  int32_t fCaretWidth = 1, fRightLinePos = 0, fMouseWheelFact = -1, fScrollTime = 300;
-  uint32_t fProgressInterval = 300;
-  int32_t fUndoMaxLevel = 65536, fUndoMaxSpace = 4194304;
+  bool fHideSelection = true, fDisplayOnly = false, fOverWrite = false;
+  bool fFixedBMPBackground = false, fAutoCaretWidth = false;
+  int32_t fCaretWidth = 1, fRightLinePos = 0;
   TColor fHTColor = clRed, fHBColor = clWindow, fSelBackColor = clHighlight, fSelTextColor = clHighlightText;
   TZarvPen fEndOfTextPen{clRed}, fRightLinePen{clGray}, fSpecUnderlinePen{clRed};
   QPixmap fBackground;

@@ -1,0 +1,279 @@
+// TRegExpr: the library's own regular-expression engine.
+//
+// A pattern is compiled into a small node program (regex/RegExprProgram.h)
+// by a recursive-descent parser, and run by a backtracking interpreter over
+// 16-bit units. The object holds the pattern, the modifiers, the character
+// classes it matches with, the compiled program, the subject and the bounds
+// of the last match, so one object is one reusable "regex + last result",
+// used from one thread at a time.
+//
+// The work is split over several files: RegExpr.cpp (properties, modifiers,
+// errors), RegExprCompiler.cpp and RegExprAtoms.cpp (parsing and emission),
+// RegExprDump.cpp (the program listing), RegExprMatcher.cpp (the
+// interpreter), RegExprExec.cpp (searching, match results, substitution,
+// replace and split). Free functions are in RegExprFunctions.h.
+//
+// Two guards keep hostile patterns and subjects from hurting the caller: the
+// interpreter backtracks through an explicit stack of bounded size instead
+// of recursing (BacktrackLimit, error 1017), and a search stops after a
+// budget of interpreter steps (StepLimit, error 1016).
+#pragma once
+
+#include <ZarvMemo/regex/ERegExpr.h>
+#include <ZarvMemo/regex/RegExprProgram.h>
+#include <ZarvMemo/regex/UnitSet.h>
+
+#include <QString>
+#include <QStringView>
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <vector>
+
+namespace zarv {
+
+class TStrings;
+class TRegExpr;
+
+// Case inversion used for case-insensitive comparison: one unit in, one out.
+using TRegExprInvertCaseFunction = std::function<char16_t(char16_t Ch)>;
+// Called once per match by ReplaceEx; returns the replacement text.
+using TRegExprReplaceFunction = std::function<QString(TRegExpr& ARegExpr)>;
+
+// Defaults a new TRegExpr takes; an application may change them before it
+// creates its objects.
+inline bool RegExprModifierI = false;
+inline bool RegExprModifierR = true;
+inline bool RegExprModifierS = true;
+inline bool RegExprModifierG = true;
+inline bool RegExprModifierM = false;
+inline constexpr char16_t RegExprSpaceChars[] = u" \t\n\r\f";
+inline constexpr char16_t RegExprWordChars[] = u"0123456789abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ_";
+inline constexpr char16_t RegExprLineSeparators[] = u"\r\n\x0b\x0c\u2028\u2029\u0085";
+
+// Error codes beyond the classic set, raised by the run-time guards.
+inline constexpr int32_t reeStepLimitExceeded = 1016;
+inline constexpr int32_t reeBacktrackLimitExceeded = 1017;
+
+class TRegExpr {
+public:
+  // Modifier bits of fModifiers and its kin.
+  enum : int { MaskModI = 1, MaskModR = 2, MaskModS = 4, MaskModG = 8, MaskModM = 16, MaskModX = 32 };
+
+  TRegExpr();
+  virtual ~TRegExpr();
+  // The match bounds point into the object's own subject: not copyable, and
+  // not movable either, since callers keep views of matches.
+  TRegExpr(const TRegExpr&) = delete;
+  TRegExpr& operator=(const TRegExpr&) = delete;
+
+  static int32_t VersionMajor() { return 0; }
+  static int32_t VersionMinor() { return 952; }
+
+  // ---- Pattern and modifiers (RegExpr.cpp) ------------------------------------
+  QString Expression() const { return fExpression.value_or(QString()); }
+  void SetExpression(const QString& AStr);
+
+  QString ModifierStr() const;
+  void SetModifierStr(const QString& AStr);
+  // Modifier numbers 1 to 6: i, r, s, g, m, x. Any other raises 1013.
+  bool GetModifier(int32_t AIndex) const;
+  void SetModifier(int32_t AIndex, bool ASet);
+  bool ModifierI() const { return GetModifier(1); }
+  void SetModifierI(bool v) { SetModifier(1, v); }
+  bool ModifierR() const { return GetModifier(2); }
+  void SetModifierR(bool v) { SetModifier(2, v); }
+  bool ModifierS() const { return GetModifier(3); }
+  void SetModifierS(bool v) { SetModifier(3, v); }
+  bool ModifierG() const { return GetModifier(4); }
+  void SetModifierG(bool v) { SetModifier(4, v); }
+  bool ModifierM() const { return GetModifier(5); }
+  void SetModifierM(bool v) { SetModifier(5, v); }
+  bool ModifierX() const { return GetModifier(6); }
+  void SetModifierX(bool v) { SetModifier(6, v); }
+
+  // Read by sets at compile time and by \w, \s, \b at match time.
+  QString SpaceChars() const { return fSpaceChars.Units(); }
+  void SetSpaceChars(const QString& AStr) { fSpaceChars.Assign(AStr); }
+  QString WordChars() const { return fWordChars.Units(); }
+  void SetWordChars(const QString& AStr) { fWordChars.Assign(AStr); }
+  QString LineSeparators() const { return fLineSeparators.Units(); }
+  void SetLineSeparators(const QString& AStr);
+  // Two different units, or empty for none; anything else raises 128.
+  QString LinePairedSeparator() const;
+  void SetLinePairedSeparator(const QString& AStr);
+  const TRegExprInvertCaseFunction& InvertCase() const { return fInvertCase; }
+  void SetInvertCase(const TRegExprInvertCaseFunction& AFunc);
+  static char16_t InvertCaseFunction(char16_t Ch);
+
+  // ---- Program (RegExpr.cpp, RegExprCompiler.cpp, RegExprDump.cpp) ----------
+  void Compile();
+  void InvalidateProgramm();
+  // Compiles when there is no program or the modifiers changed since.
+  bool IsProgrammOk();
+  // Returns the code of the last error and forgets it.
+  int32_t LastError();
+  virtual QString ErrorMsg(int32_t AErrorID) const;
+  // Records AErrorID and raises ERegExpr with its message.
+  virtual void Error(int32_t AErrorID);
+  int32_t CompilerErrorPos() const;
+  // One line per node, then the search hints the compiler derived.
+  QString Dump();
+
+  // ---- Searching and results (RegExprExec.cpp) --------------------------------
+  QString InputString() const;
+  void SetInputString(const QString& AInputString);
+  bool Exec(const QString& AInputString);
+  bool Exec();
+  bool Exec(int32_t AOffset);
+  bool ExecPos(int32_t AOffset = 1);
+  bool ExecNext();
+  // Searches a subject that the caller keeps alive and unchanged while the
+  // match results are read; nothing is copied.
+  bool ExecView(QStringView ASubject, int32_t AOffset = 1);
+
+  // 1-based position, length and text of the match (0) or group Idx (1..14);
+  // -1, -1 and empty when there is none.
+  int32_t MatchPos(int32_t Idx) const;
+  int32_t MatchLen(int32_t Idx) const;
+  QString Match(int32_t Idx) const;
+  QStringView MatchView(int32_t Idx) const;
+  int32_t SubExprMatchCount() const;
+
+  QString Substitute(const QString& ATemplate);
+  QString Replace(const QString& AInputStr, const QString& AReplaceStr, bool AUseSubstitution = false);
+  QString Replace(const QString& AInputStr, const TRegExprReplaceFunction& AReplaceFunc);
+  QString ReplaceEx(const QString& AInputStr, const TRegExprReplaceFunction& AReplaceFunc);
+  void Split(const QString& AInputStr, TStrings& APieces);
+
+  // ---- Run-time guards --------------------------------------------------------
+  // Interpreter steps one search may take (0: unlimited).
+  int64_t StepLimit() const { return fStepLimit; }
+  void SetStepLimit(int64_t ALimit) { fStepLimit = ALimit; }
+  // Saved backtracking states one match attempt may hold at once.
+  int32_t BacktrackLimit() const { return fBacktrackLimit; }
+  void SetBacktrackLimit(int32_t ALimit) { fBacktrackLimit = ALimit; }
+  static constexpr int64_t DefaultStepLimit = 1'000'000'000;
+  static constexpr int32_t DefaultBacktrackLimit = 8 * 1024 * 1024;
+
+private:
+  struct TBacktrackFrame;
+
+  // Error, guaranteed not to return: what the engine calls.
+  [[noreturn]] void Raise(int32_t AErrorID);
+
+  // RegExprCompiler.cpp
+  void CompileRegExpr(const char16_t* exp);
+  int32_t ParseReg(bool paren, int& flagp);
+  int32_t ParseBranch(int& flagp);
+  int32_t ParsePiece(int& flagp);
+  bool ParseBraces(int32_t& min, int32_t& max);
+  int32_t ParseBraceNumber(const char16_t* begin, const char16_t* end);
+  int32_t EmitQuantifier(char16_t op, int32_t atom, int atomFlags, bool nonGreedy, int32_t min, int32_t max);
+  int32_t EmitLoop(int32_t atom, bool nonGreedy, int32_t min, int32_t max);
+  void SetSearchHints(int flags);
+  // RegExprAtoms.cpp
+  int32_t ParseAtom(int& flagp);
+  int32_t ParseEscapeAtom(int& flagp);
+  int32_t ParseGroupOrOption(int& flagp);
+  int32_t ParseSet(int& flagp);
+  int32_t ParseLiteralRun(int& flagp);
+  void SkipExtendedSpace();
+  char16_t UnQuoteChar();
+  char16_t ParseHex();
+  void AddRange(QString& set, char16_t lo, char16_t hi);
+  // Emission
+  int32_t EmitNode(char16_t op);
+  void EmitC(char16_t unit);
+  void EmitInt(int32_t value);
+  void EmitString(QStringView units);
+  void InsertOperator(char16_t op, int32_t opnd, int32_t size);
+  void Tail(int32_t p, int32_t val);
+  void OpTail(int32_t p, int32_t val);
+
+  // RegExprMatcher.cpp
+  bool MatchPrim(int32_t scan);
+  bool MatchSimple(char16_t op, int32_t scan);
+  bool Backtrack(int32_t& scan);
+  bool StartRepeat(int32_t& scan);
+  bool NextRepeatCount(TBacktrackFrame& f, bool first);
+  bool StartLoop(int32_t& scan, bool nonGreedy);
+  int32_t RegRepeat(int32_t p, int32_t AMax);
+  bool SameUnitCI(char16_t pattern, char16_t subject) const;
+  bool InSetCI(const char16_t* set, char16_t u) const;
+  char16_t Invert(char16_t u) const;
+  bool IsLineSeparator(char16_t u) const { return fLineSeparators.Contains(u); }
+  bool AtLineStart() const;
+  bool AtLineEnd() const;
+  void Push(const TBacktrackFrame& f);
+
+  // RegExprExec.cpp
+  bool ExecPrim(int32_t AOffset);
+  bool SearchFrom(const char16_t* s);
+  bool RegMatchAt(const char16_t* s);
+  void ClearMatches();
+  void AssignSubject(QStringView subject);
+
+  // Shared modifier-letter parser of ModifierStr and "(?...)".
+  static bool ParseModifiers(const char16_t* begin, const char16_t* end, int& mods);
+
+  // ---- Match state ------------------------------------------------------------
+  // startp[n]/endp[n]: bounds of group n (0: the whole match) in the subject,
+  // both nullptr when the group took no part.
+  const char16_t* startp[regexprog::NSUBEXP];
+  const char16_t* endp[regexprog::NSUBEXP];
+  // Counters of the active counted loops, LoopStack[1..LoopStackIdx].
+  int32_t LoopStack[regexprog::LoopStackMax + 1];
+  int32_t LoopStackIdx = 0;
+
+  // Search hints: every match starts with regstart (0: unknown), can only
+  // start at the search start (reganch), or contains the literal of regmlen
+  // units at programm[regmust] (regmust 0: none).
+  char16_t regstart = 0;
+  uint16_t reganch = 0;
+  int32_t regmust = 0;
+  int32_t regmlen = 0;
+
+  // The subject is [fInputStart, fInputEnd): it ends at its first 0 unit.
+  const char16_t* reginput = nullptr;
+  const char16_t* fInputStart = nullptr;
+  const char16_t* fInputEnd = nullptr;
+
+  // ---- Compile state (valid while CompileRegExpr runs) ------------------------
+  const char16_t* regparse = nullptr;
+  int32_t regnpar = 1;
+  int32_t regsize = 0;
+  const char16_t* regexpbeg = nullptr;
+
+  bool fExprIsCompiled = false;
+  // Empty when there is no program; else programm[0] == MAGIC.
+  regexprog::TProgram programm;
+  std::optional<QString> fExpression; // nullopt: none
+  QString fInputString;               // the subject, when assigned as text
+  QStringView fSubject;               // the whole subject, 0 units included
+  bool fInputAssigned = false;        // a subject was set
+  bool fInputIsView = false;          // fSubject is a caller's view, not fInputString
+  int32_t fLastError = 0;
+
+  int fModifiers = 0;
+  int fCompModifiers = 0;
+  int fProgModifiers = 0;
+
+  TUnitSet fSpaceChars;
+  TUnitSet fWordChars;
+  TUnitSet fLineSeparators;
+  TRegExprInvertCaseFunction fInvertCase;
+  bool fInvertCaseIsDefault = true; // skip the std::function on the hot path
+  bool fLinePairedSeparatorAssigned = true;
+  char16_t fLinePairedSeparatorHead = u'\r';
+  char16_t fLinePairedSeparatorTail = u'\n';
+
+  // ---- Guards -------------------------------------------------------------------
+  int64_t fStepLimit = DefaultStepLimit;
+  int64_t fStepsLeft = 0;
+  int32_t fBacktrackLimit = DefaultBacktrackLimit;
+  std::vector<TBacktrackFrame> fBacktrack;
+};
+
+} // namespace zarv

@@ -1,0 +1,489 @@
+// TRegExpr: the backtracking interpreter of the node program.
+//
+// MatchPrim walks the node chain from a node, testing the subject at
+// reginput. Where the program offers a choice (alternatives, repeat counts,
+// another loop iteration) it takes the first way and pushes a frame that
+// remembers the others; every change of match state that a later failure
+// must undo (group bounds, loop counters, the loop index) pushes a frame
+// with the old value. A failing test pops frames, undoing their changes,
+// until a frame offers another way forward; an empty stack means no match
+// from this start. The order in which ways are tried is the one a recursive
+// backtracker would follow, so the first success is the same match.
+//
+// The stack lives in the object (BacktrackLimit frames at most) and every
+// node visited costs one step of the search's budget (StepLimit), so a long
+// subject cannot overflow the machine stack and a pattern that backtracks
+// exponentially ends with an error instead of hanging.
+#include <ZarvMemo/regex/RegExpr.h>
+#include <ZarvMemo/regex/RegExprFrame.h>
+
+#include <limits>
+
+namespace zarv {
+
+using namespace regexprog;
+
+char16_t TRegExpr::Invert(char16_t u) const {
+  if (fInvertCaseIsDefault)
+    return InvertCaseFunction(u);
+  return fInvertCase(u);
+}
+
+bool TRegExpr::SameUnitCI(char16_t pattern, char16_t subject) const {
+  return pattern == subject || Invert(pattern) == subject;
+}
+
+namespace {
+
+bool InSet(const char16_t* set, char16_t u) {
+  for (; *set != 0; ++set)
+    if (*set == u)
+      return true;
+  return false;
+}
+
+bool InTinySet(const char16_t* set, char16_t u) { return set[0] == u || set[1] == u || set[2] == u; }
+
+} // namespace
+
+bool TRegExpr::InSetCI(const char16_t* set, char16_t u) const {
+  if (InSet(set, u))
+    return true;
+  const char16_t inv = Invert(u);
+  return inv != u && InSet(set, inv);
+}
+
+void TRegExpr::Push(const TBacktrackFrame& f) {
+  if (fBacktrackLimit > 0 && fBacktrack.size() >= size_t(fBacktrackLimit))
+    Raise(reeBacktrackLimitExceeded);
+  fBacktrack.push_back(f);
+}
+
+// "^" with modifier m: at the subject start or after a line separator, but
+// never between the two units of the paired separator.
+bool TRegExpr::AtLineStart() const {
+  if (reginput == fInputStart)
+    return true;
+  const char16_t p = reginput[-1];
+  if (fLinePairedSeparatorAssigned) {
+    if (p == fLinePairedSeparatorTail && reginput - 1 > fInputStart && reginput[-2] == fLinePairedSeparatorHead)
+      return true;
+    if (p == fLinePairedSeparatorHead && reginput < fInputEnd && *reginput == fLinePairedSeparatorTail)
+      return false;
+  }
+  return IsLineSeparator(p);
+}
+
+// "$" with modifier m: at the subject end or before a line separator, but
+// never between the two units of the paired separator.
+bool TRegExpr::AtLineEnd() const {
+  if (reginput == fInputEnd)
+    return true;
+  const char16_t c = *reginput;
+  if (fLinePairedSeparatorAssigned) {
+    if (c == fLinePairedSeparatorHead && reginput + 1 < fInputEnd && reginput[1] == fLinePairedSeparatorTail)
+      return true;
+    if (c == fLinePairedSeparatorTail && reginput > fInputStart && reginput[-1] == fLinePairedSeparatorHead)
+      return false;
+  }
+  return IsLineSeparator(c);
+}
+
+// The one-unit tests shared by the interpreter and the repeat counter;
+// `op` is the node's opcode at `scan`, the subject is not at its end.
+bool TRegExpr::MatchSimple(char16_t op, int32_t scan) {
+  const char16_t u = *reginput;
+  const char16_t* opnd = programm.data() + OperandOf(scan);
+  switch (op) {
+  case ANY:
+    return true;
+  case EXACTLY:
+    return u == opnd[0];
+  case EXACTLYCI:
+    return SameUnitCI(opnd[0], u);
+  case ANYOF:
+    return InSet(opnd, u);
+  case ANYBUT:
+    return !InSet(opnd, u);
+  case ANYOFCI:
+    return InSetCI(opnd, u);
+  case ANYBUTCI:
+    return !InSetCI(opnd, u);
+  case ANYOFTINYSET:
+    return InTinySet(opnd, u);
+  case ANYBUTTINYSET:
+    return !InTinySet(opnd, u);
+  case ANYDIGIT:
+    return u >= u'0' && u <= u'9';
+  case NOTDIGIT:
+    return !(u >= u'0' && u <= u'9');
+  case ANYLETTER:
+    return fWordChars.Contains(u);
+  case NOTLETTER:
+    return !fWordChars.Contains(u);
+  case ANYSPACE:
+    return fSpaceChars.Contains(u);
+  case NOTSPACE:
+    return !fSpaceChars.Contains(u);
+  default:
+    Raise(1000);
+  }
+}
+
+// How many times the simple node at p matches in a row at reginput, at most
+// AMax; reginput moves past them.
+int32_t TRegExpr::RegRepeat(int32_t p, int32_t AMax) {
+  const char16_t op = programm[size_t(p)];
+  const int64_t left = fInputEnd - reginput;
+  if (op == BSUBEXP || op == BSUBEXPCI) {
+    const int n = programm[size_t(p) + NodeSize];
+    if (startp[n] == nullptr || endp[n] == nullptr)
+      return 0;
+    const int64_t len = endp[n] - startp[n];
+    int32_t count = 0;
+    while (count < AMax && fInputEnd - reginput >= len) {
+      for (int64_t i = 0; i < len; ++i)
+        if (op == BSUBEXP ? reginput[i] != startp[n][i] : !SameUnitCI(startp[n][i], reginput[i]))
+          return count;
+      reginput += len;
+      ++count;
+    }
+    return count;
+  }
+  const int32_t limit = int32_t(left < AMax ? left : AMax);
+  if (op == ANY) {
+    reginput += limit;
+    return limit;
+  }
+  if (op == EXACTLY) { // the common "x*": no dispatch per unit
+    const char16_t c = programm[size_t(p) + NodeSize];
+    int32_t count = 0;
+    while (count < limit && reginput[count] == c)
+      ++count;
+    reginput += count;
+    return count;
+  }
+  int32_t count = 0;
+  while (count < limit && MatchSimple(op, p)) {
+    ++reginput;
+    ++count;
+  }
+  return count;
+}
+
+// The next repeat count to try, moving away from the preferred end: down
+// for greedy, up for lazy; counts after which the following literal's first
+// unit cannot come are skipped.
+bool TRegExpr::NextRepeatCount(TBacktrackFrame& f, bool) {
+  for (;;) {
+    if (f.greedy ? --f.a < f.b : ++f.a > f.b)
+      return false;
+    if (!f.hasLookahead)
+      return true;
+    const char16_t* at = f.pos + int64_t(f.a) * f.step;
+    if (at < fInputEnd && *at == f.lookahead)
+      return true;
+  }
+}
+
+// STAR, PLUS, BRACES and their lazy forms over the simple node after them:
+// count once, then try the rest of the program after each count.
+bool TRegExpr::StartRepeat(int32_t& scan) {
+  const char16_t* prog = programm.data();
+  const char16_t op = prog[scan];
+  int32_t min = 0, max = std::numeric_limits<int32_t>::max();
+  int32_t opnd = OperandOf(scan);
+  if (op == PLUS || op == PLUSNG) {
+    min = 1;
+  } else if (op == BRACES || op == BRACESNG) {
+    min = Read32(prog + opnd);
+    max = Read32(prog + opnd + 2);
+    opnd += BracesOperand;
+  }
+  TBacktrackFrame f{};
+  f.kind = TBacktrackFrame::Repeat;
+  f.greedy = op == STAR || op == PLUS || op == BRACES;
+  f.node = scan;
+  f.pos = reginput;
+  f.step = 1;
+  const int32_t next = NextOf(prog, scan);
+  if (next != 0 && prog[next] == EXACTLY) {
+    f.hasLookahead = true;
+    f.lookahead = prog[OperandOf(next)];
+  }
+  int32_t count = 0;
+  const char16_t rop = prog[opnd];
+  const int group = prog[OperandOf(opnd)];
+  if ((rop == BSUBEXP || rop == BSUBEXPCI) && startp[group] != nullptr && endp[group] != nullptr &&
+      startp[group] == endp[group]) {
+    // An empty group repeats without moving: every count ends at the same
+    // place, so only the smallest one is worth a try.
+    f.step = 0;
+    count = min;
+  } else {
+    if (rop == BSUBEXP || rop == BSUBEXPCI)
+      f.step = startp[group] != nullptr && endp[group] != nullptr ? int32_t(endp[group] - startp[group]) : 1;
+    count = RegRepeat(opnd, max);
+  }
+  if (count < min)
+    return false;
+  if (f.greedy) {
+    f.a = f.step == 0 ? min + 1 : count + 1;
+    f.b = min;
+  } else {
+    f.a = min - 1;
+    f.b = f.step == 0 ? min : count;
+  }
+  if (!NextRepeatCount(f, true))
+    return false;
+  reginput = f.pos + int64_t(f.a) * f.step;
+  scan = next;
+  if (f.a != f.b)
+    Push(f);
+  return true;
+}
+
+// LOOP and LOOPNG: iterate the body while below min, then prefer another
+// iteration (greedy) or leaving (lazy) and remember the other way.
+bool TRegExpr::StartLoop(int32_t& scan, bool nonGreedy) {
+  if (LoopStackIdx <= 0)
+    Raise(1015);
+  const char16_t* prog = programm.data();
+  const int32_t idx = LoopStackIdx;
+  const int32_t k = LoopStack[idx];
+  const int32_t min = Read32(prog + scan + NodeSize);
+  const int32_t max = Read32(prog + scan + NodeSize + 2);
+  const int32_t body = scan - Read32(prog + scan + NodeSize + 4);
+  TBacktrackFrame f{};
+  f.node = scan;
+  f.a = idx;
+  f.b = k;
+  f.pos = reginput;
+  if (k < min) {
+    f.kind = TBacktrackFrame::LoopCount;
+    Push(f);
+    LoopStack[idx] = k + 1;
+    scan = body;
+  } else if (!nonGreedy && k < max) {
+    f.kind = TBacktrackFrame::LoopLeave;
+    Push(f);
+    LoopStack[idx] = k + 1;
+    scan = body;
+  } else {
+    f.kind = nonGreedy ? TBacktrackFrame::LoopMore : TBacktrackFrame::LoopIndex;
+    Push(f);
+    LoopStackIdx = idx - 1;
+    scan = NextOf(prog, scan);
+  }
+  return true;
+}
+
+// Pops frames until one offers another way; sets scan and reginput to it.
+bool TRegExpr::Backtrack(int32_t& scan) {
+  const char16_t* prog = programm.data();
+  while (!fBacktrack.empty()) {
+    TBacktrackFrame& f = fBacktrack.back();
+    switch (f.kind) {
+    case TBacktrackFrame::RestoreStart:
+      startp[f.a] = f.pos;
+      break;
+    case TBacktrackFrame::RestoreEnd:
+      endp[f.a] = f.pos;
+      break;
+    case TBacktrackFrame::LoopEntry:
+      LoopStackIdx = f.a;
+      LoopStack[f.a + 1] = f.b;
+      break;
+    case TBacktrackFrame::LoopCount:
+      LoopStack[f.a] = f.b;
+      break;
+    case TBacktrackFrame::LoopIndex:
+      LoopStackIdx = f.a;
+      break;
+    case TBacktrackFrame::Branch: {
+      const int32_t alt = NextOf(prog, f.node);
+      reginput = f.pos;
+      scan = OperandOf(alt);
+      if (OpOf(prog, NextOf(prog, alt)) == BRANCH)
+        f.node = alt;
+      else
+        fBacktrack.pop_back(); // the last alternative leaves nothing to retry
+      return true;
+    }
+    case TBacktrackFrame::Repeat:
+      if (NextRepeatCount(f, false)) {
+        reginput = f.pos + int64_t(f.a) * f.step;
+        scan = NextOf(prog, f.node);
+        if (f.a == f.b)
+          fBacktrack.pop_back();
+        return true;
+      }
+      break;
+    case TBacktrackFrame::LoopLeave: {
+      const TBacktrackFrame g = f;
+      fBacktrack.pop_back();
+      LoopStack[g.a] = g.b;
+      reginput = g.pos;
+      TBacktrackFrame leave{};
+      leave.kind = TBacktrackFrame::LoopIndex;
+      leave.a = g.a;
+      Push(leave);
+      LoopStackIdx = g.a - 1;
+      scan = NextOf(prog, g.node);
+      return true;
+    }
+    case TBacktrackFrame::LoopMore: {
+      const TBacktrackFrame g = f;
+      fBacktrack.pop_back();
+      LoopStackIdx = g.a;
+      reginput = g.pos;
+      if (g.b >= Read32(prog + g.node + NodeSize + 2))
+        continue;
+      TBacktrackFrame count{};
+      count.kind = TBacktrackFrame::LoopCount;
+      count.a = g.a;
+      count.b = g.b;
+      Push(count);
+      LoopStack[g.a] = g.b + 1;
+      scan = g.node - Read32(prog + g.node + NodeSize + 4);
+      return true;
+    }
+    }
+    fBacktrack.pop_back();
+  }
+  return false;
+}
+
+bool TRegExpr::MatchPrim(int32_t scan) {
+  const char16_t* prog = programm.data();
+  for (;;) {
+    if (scan <= 0 || size_t(scan) >= programm.size())
+      Raise(1002);
+    if (--fStepsLeft < 0)
+      Raise(reeStepLimitExceeded);
+    const char16_t op = prog[scan];
+    int32_t next = NextOf(prog, scan);
+    bool ok = true;
+    switch (op) {
+    case END:
+      return true;
+    case BOL:
+      ok = reginput == fInputStart;
+      break;
+    case EOL:
+      ok = reginput == fInputEnd;
+      break;
+    case BOLML:
+      ok = AtLineStart();
+      break;
+    case EOLML:
+      ok = AtLineEnd();
+      break;
+    case ANYML:
+      ok = reginput < fInputEnd && !IsLineSeparator(*reginput) &&
+           !(fLinePairedSeparatorAssigned && *reginput == fLinePairedSeparatorHead && reginput + 1 < fInputEnd &&
+             reginput[1] == fLinePairedSeparatorTail);
+      reginput += ok;
+      break;
+    case ANY:
+    case ANYOF:
+    case ANYBUT:
+    case ANYOFCI:
+    case ANYBUTCI:
+    case ANYOFTINYSET:
+    case ANYBUTTINYSET:
+    case ANYDIGIT:
+    case NOTDIGIT:
+    case ANYLETTER:
+    case NOTLETTER:
+    case ANYSPACE:
+    case NOTSPACE:
+      ok = reginput < fInputEnd && MatchSimple(op, scan);
+      reginput += ok;
+      break;
+    case EXACTLY:
+    case EXACTLYCI: {
+      const char16_t* lit = prog + OperandOf(scan);
+      const char16_t* s = reginput;
+      for (; *lit != 0 && ok; ++lit, ++s)
+        ok = s < fInputEnd && (op == EXACTLY ? *s == *lit : SameUnitCI(*lit, *s));
+      if (ok)
+        reginput = s;
+      break;
+    }
+    case BOUND:
+    case NOTBOUND: {
+      const bool before = reginput > fInputStart && fWordChars.Contains(reginput[-1]);
+      const bool after = reginput < fInputEnd && fWordChars.Contains(*reginput);
+      ok = (before != after) == (op == BOUND);
+      break;
+    }
+    case NOTHING:
+    case COMMENT:
+    case BACK:
+      break;
+    case BSUBEXP:
+    case BSUBEXPCI: {
+      const int n = prog[OperandOf(scan)];
+      ok = startp[n] != nullptr && endp[n] != nullptr && fInputEnd - reginput >= endp[n] - startp[n];
+      for (const char16_t* g = ok ? startp[n] : endp[n]; ok && g < endp[n]; ++g, ++reginput)
+        ok = op == BSUBEXP ? *reginput == *g : SameUnitCI(*g, *reginput);
+      break;
+    }
+    case BRANCH:
+      if (OpOf(prog, next) == BRANCH) {
+        TBacktrackFrame f{};
+        f.kind = TBacktrackFrame::Branch;
+        f.node = scan;
+        f.pos = reginput;
+        Push(f);
+      }
+      next = OperandOf(scan);
+      break;
+    case STAR:
+    case PLUS:
+    case BRACES:
+    case STARNG:
+    case PLUSNG:
+    case BRACESNG:
+      ok = StartRepeat(scan);
+      if (ok)
+        continue;
+      break;
+    case LOOPENTRY: {
+      if (LoopStackIdx >= LoopStackMax)
+        Raise(1014);
+      TBacktrackFrame f{};
+      f.kind = TBacktrackFrame::LoopEntry;
+      f.a = LoopStackIdx;
+      f.b = LoopStack[LoopStackIdx + 1];
+      Push(f);
+      LoopStack[++LoopStackIdx] = 0;
+      break;
+    }
+    case LOOP:
+    case LOOPNG:
+      StartLoop(scan, op == LOOPNG);
+      continue;
+    default:
+      if (IsOpen(op) || IsClose(op)) {
+        const int n = IsOpen(op) ? op - OPEN : op - CLOSE;
+        const char16_t*& bound = IsOpen(op) ? startp[n] : endp[n];
+        TBacktrackFrame f{};
+        f.kind = IsOpen(op) ? TBacktrackFrame::RestoreStart : TBacktrackFrame::RestoreEnd;
+        f.a = n;
+        f.pos = bound;
+        Push(f);
+        bound = reginput;
+        break;
+      }
+      Raise(1001);
+    }
+    if (ok)
+      scan = next;
+    else if (!Backtrack(scan))
+      return false;
+  }
+}
+
+} // namespace zarv

@@ -207,6 +207,7 @@ private:
   bool AtLineStart() const;
   bool AtLineEnd() const;
   void Push(const TBacktrackFrame& f);
+  bool GroupIsSet(int n) const;
 
   // RegExprExec.cpp
   bool ExecPrim(int32_t AOffset);

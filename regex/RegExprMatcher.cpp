@@ -53,6 +53,10 @@ bool TRegExpr::InSetCI(const char16_t* set, char16_t u) const {
   return inv != u && InSet(set, inv);
 }
 
+// A group inside its own repetition has its new start before the end of
+// its previous iteration; until it closes again it names no text.
+bool TRegExpr::GroupIsSet(int n) const { return startp[n] != nullptr && endp[n] != nullptr && startp[n] <= endp[n]; }
+
 void TRegExpr::Push(const TBacktrackFrame& f) {
   if (fBacktrackLimit > 0 && fBacktrack.size() >= size_t(fBacktrackLimit))
     Raise(reeBacktrackLimitExceeded);
@@ -137,7 +141,7 @@ int32_t TRegExpr::RegRepeat(int32_t p, int32_t AMax) {
   const int64_t left = fInputEnd - reginput;
   if (op == BSUBEXP || op == BSUBEXPCI) {
     const int n = programm[size_t(p) + NodeSize];
-    if (startp[n] == nullptr || endp[n] == nullptr)
+    if (!GroupIsSet(n))
       return 0;
     const int64_t len = endp[n] - startp[n];
     int32_t count = 0;
@@ -214,15 +218,14 @@ bool TRegExpr::StartRepeat(int32_t& scan) {
   int32_t count = 0;
   const char16_t rop = prog[opnd];
   const int group = prog[OperandOf(opnd)];
-  if ((rop == BSUBEXP || rop == BSUBEXPCI) && startp[group] != nullptr && endp[group] != nullptr &&
-      startp[group] == endp[group]) {
+  if ((rop == BSUBEXP || rop == BSUBEXPCI) && GroupIsSet(group) && startp[group] == endp[group]) {
     // An empty group repeats without moving: every count ends at the same
     // place, so only the smallest one is worth a try.
     f.step = 0;
     count = min;
   } else {
     if (rop == BSUBEXP || rop == BSUBEXPCI)
-      f.step = startp[group] != nullptr && endp[group] != nullptr ? int32_t(endp[group] - startp[group]) : 1;
+      f.step = GroupIsSet(group) ? int32_t(endp[group] - startp[group]) : 1;
     count = RegRepeat(opnd, max);
   }
   if (count < min)
@@ -425,7 +428,7 @@ bool TRegExpr::MatchPrim(int32_t scan) {
     case BSUBEXP:
     case BSUBEXPCI: {
       const int n = prog[OperandOf(scan)];
-      ok = startp[n] != nullptr && endp[n] != nullptr && fInputEnd - reginput >= endp[n] - startp[n];
+      ok = GroupIsSet(n) && fInputEnd - reginput >= endp[n] - startp[n];
       for (const char16_t* g = ok ? startp[n] : endp[n]; ok && g < endp[n]; ++g, ++reginput)
         ok = op == BSUBEXP ? *reginput == *g : SameUnitCI(*g, *reginput);
       break;

@@ -11,6 +11,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-dejavu-core
   clang-format-14
+  libpcre2-dev
   xvfb xauth
 )
 # Extra packages for the sanitizer and fuzz builds are requested by callers:

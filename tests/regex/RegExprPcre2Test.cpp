@@ -1,0 +1,206 @@
+// Differential test against PCRE2: random patterns from a small grammar of
+// constructs both engines read alike, on random subjects, from several
+// start offsets; the match and every group's bounds must agree.
+//
+// Settings that make PCRE2 mean what TRegExpr means: 16-bit code units
+// without UTF, "." matching everything (modifier s is on by default), "$"
+// only at the very end unless multi-line, and in multi-line mode "^" also
+// after a final line feed. Subjects use LF as their only line separator and
+// ASCII letters only, so both engines agree on lines and on case. The
+// grammar never repeats something that can match empty (the engines part
+// there: PCRE2 stops a loop after an empty iteration) and refers back only to
+// groups already closed.
+#include "RegexTestSupport.h"
+
+#include <ZarvMemo/regex/RegExpr.h>
+
+#define PCRE2_CODE_UNIT_WIDTH 16
+#include <pcre2.h>
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+using namespace zarv;
+
+namespace {
+
+class TPatternGen {
+public:
+  explicit TPatternGen(uint32_t seed) : fRng(seed) {}
+
+  std::string Pattern() {
+    fGroups = 0;
+    fClosed.clear();
+    return Alternation(0, false);
+  }
+  int Groups() const { return fGroups; }
+
+  std::string Subject() {
+    static const char alphabet[] = "aabbcAB1_ \n";
+    std::string s;
+    for (int n = Pick(12); n > 0; --n)
+      s += alphabet[Pick(sizeof(alphabet) - 1)];
+    return s;
+  }
+  int Pick(int n) { return int(fRng() % uint32_t(n)); }
+
+private:
+  // solid: must not match the empty string.
+  std::string Alternation(int depth, bool solid) {
+    std::string out = Sequence(depth, solid);
+    for (int n = Pick(depth == 0 ? 3 : 2); n > 0; --n)
+      out += "|" + Sequence(depth, solid);
+    return out;
+  }
+
+  std::string Sequence(int depth, bool solid) {
+    std::string out;
+    const int items = 1 + Pick(3);
+    for (int i = 0; i < items; ++i)
+      out += Item(depth, solid && i == 0);
+    return out;
+  }
+
+  std::string Item(int depth, bool solid) {
+    for (;;) {
+      switch (Pick(solid ? 6 : 8)) {
+      case 0:
+      case 1:
+        return Quantified(std::string(1, "abcAB"[Pick(5)]), solid);
+      case 2:
+        return Quantified(Pick(4) == 0 ? "." : std::string("\\") + "dwsWD"[Pick(5)], solid);
+      case 3: {
+        static const char* const sets[] = {"[ab]", "[^a]", "[a-c]", "[^\\d ]", "[b-c1]"};
+        return Quantified(sets[Pick(5)], solid);
+      }
+      case 4:
+      case 5: {
+        if (depth >= 3 || fGroups >= 9)
+          continue;
+        const int n = ++fGroups;
+        const bool quantify = Pick(2) == 0;
+        std::string body = "(" + Alternation(depth + 1, quantify || solid) + ")";
+        fClosed.push_back(n);
+        return quantify ? Quantified(body, solid) : body;
+      }
+      case 6: {
+        if (fClosed.empty())
+          continue;
+        const std::string ref = "\\" + std::to_string(fClosed[size_t(Pick(int(fClosed.size())))]);
+        return Pick(3) == 0 ? ref + "*" : ref;
+      }
+      default: {
+        static const char* const anchors[] = {"^", "$", "\\b", "\\B"};
+        return anchors[Pick(4)];
+      }
+      }
+    }
+  }
+
+  std::string Quantified(const std::string& atom, bool solid) {
+    static const char* const any[] = {"*", "?", "{0,2}", "*?", "??", "{0,1}?"};
+    static const char* const some[] = {"", "", "", "+", "{2}", "{1,3}", "{2,}", "+?", "{1,2}?", "{2,}?"};
+    if (!solid && Pick(3) == 0)
+      return atom + any[Pick(6)];
+    return atom + some[Pick(10)];
+  }
+
+  std::mt19937 fRng;
+  int fGroups = 0;
+  std::vector<int> fClosed;
+};
+
+// Bounds as "pos+len" per group, "-" for none; "no" when nothing matched.
+std::string Ours(TRegExpr& r, bool found, int groups) {
+  if (!found)
+    return "no";
+  std::string out;
+  for (int i = 0; i <= groups; ++i)
+    out += r.MatchPos(i) < 0 ? " -" : " " + std::to_string(r.MatchPos(i)) + "+" + std::to_string(r.MatchLen(i));
+  return out;
+}
+
+std::string Theirs(pcre2_match_data* md, int rc, int groups) {
+  if (rc == PCRE2_ERROR_NOMATCH)
+    return "no";
+  const PCRE2_SIZE* ov = pcre2_get_ovector_pointer(md);
+  std::string out;
+  for (int i = 0; i <= groups; ++i) {
+    if (i >= rc || ov[2 * i] == PCRE2_UNSET)
+      out += " -";
+    else
+      out += " " + std::to_string(ov[2 * i] + 1) + "+" + std::to_string(ov[2 * i + 1] - ov[2 * i]);
+  }
+  return out;
+}
+
+} // namespace
+
+TEST(RegExprPcre2, RandomPatternsMatchLikePcre2) {
+  TPatternGen gen(20240611);
+  pcre2_match_context* mctx = pcre2_match_context_create(nullptr);
+  pcre2_set_match_limit(mctx, 1'000'000);
+  int compared = 0, matched = 0, failures = 0;
+  for (int iter = 0; iter < 4000 && failures < 10; ++iter) {
+    const std::string pattern = gen.Pattern();
+    const bool caseless = gen.Pick(4) == 0, multiLine = gen.Pick(4) == 0;
+    const QString qpattern = QString::fromStdString(pattern);
+
+    TRegExpr r;
+    r.SetExpression(qpattern);
+    r.SetModifierI(caseless);
+    r.SetModifierM(multiLine);
+    r.SetStepLimit(2'000'000);
+    try {
+      r.Compile();
+    } catch (const ERegExpr& e) {
+      ADD_FAILURE() << "/" << pattern << "/ does not compile: " << e.what();
+      ++failures;
+      continue;
+    }
+    uint32_t options = PCRE2_DOTALL | (multiLine ? PCRE2_MULTILINE | PCRE2_ALT_CIRCUMFLEX : PCRE2_DOLLAR_ENDONLY) |
+                       (caseless ? PCRE2_CASELESS : 0);
+    int err = 0;
+    PCRE2_SIZE erroff = 0;
+    pcre2_code* code = pcre2_compile(reinterpret_cast<PCRE2_SPTR>(qpattern.utf16()), PCRE2_SIZE(qpattern.size()),
+                                     options, &err, &erroff, nullptr);
+    ASSERT_NE(code, nullptr) << pattern;
+    pcre2_match_data* md = pcre2_match_data_create_from_pattern(code, nullptr);
+
+    for (int k = 0; k < 6; ++k) {
+      const QString subject = QString::fromStdString(gen.Subject());
+      for (int offset = 1; offset <= subject.size() + 1; offset += 1 + gen.Pick(4)) {
+        const int rc = pcre2_match(code, reinterpret_cast<PCRE2_SPTR>(subject.utf16()), PCRE2_SIZE(subject.size()),
+                                   PCRE2_SIZE(offset - 1), 0, md, mctx);
+        if (rc < 0 && rc != PCRE2_ERROR_NOMATCH)
+          continue; // PCRE2's own limit: nothing to compare
+        bool found = false;
+        try {
+          r.SetInputString(subject);
+          found = r.ExecPos(offset);
+        } catch (const ERegExpr& e) {
+          if (e.ErrorCode == reeStepLimitExceeded)
+            continue;
+          throw;
+        }
+        ++compared;
+        matched += found;
+        const std::string ours = Ours(r, found, gen.Groups()), theirs = Theirs(md, rc, gen.Groups());
+        if (ours != theirs && ++failures <= 10)
+          ADD_FAILURE() << "/" << pattern << "/" << (caseless ? "i" : "") << (multiLine ? "m" : "") << " on \""
+                        << subject.toStdString() << "\" from " << offset << ": ours" << ours << ", PCRE2" << theirs;
+      }
+    }
+    pcre2_match_data_free(md);
+    pcre2_code_free(code);
+  }
+  pcre2_match_context_free(mctx);
+  // The comparison means something only if it compared enough matches and
+  // enough failures to match.
+  EXPECT_GT(compared, 50000);
+  EXPECT_GT(matched, compared / 5);
+  EXPECT_LT(matched, compared - compared / 5);
+}

@@ -198,6 +198,7 @@ void TRegExpr::SetLineSeparators(const QString& AStr) {
     return;
   fLineSeparators.Assign(AStr);
   InvalidateProgramm();
+  fFirstUnitsReady = false;
 }
 
 QString TRegExpr::LinePairedSeparator() const {
@@ -227,6 +228,7 @@ void TRegExpr::SetLinePairedSeparator(const QString& AStr) {
 void TRegExpr::SetInvertCase(const TRegExprInvertCaseFunction& AFunc) {
   fInvertCase = AFunc ? AFunc : TRegExprInvertCaseFunction(&TRegExpr::InvertCaseFunction);
   fInvertCaseIsDefault = !AFunc;
+  fFirstUnitsReady = false;
 }
 
 // Units from U+20AC upwards are left alone: the simple case mapping of the
@@ -251,6 +253,9 @@ void TRegExpr::Compile() {
 void TRegExpr::InvalidateProgramm() {
   programm.clear();
   programm.shrink_to_fit();
+  fSetOf.clear();
+  fSetBits.clear();
+  fFirstUnitsReady = false;
   fExprIsCompiled = false;
 }
 

@@ -95,9 +95,15 @@ public:
 
   // Read by sets at compile time and by \w, \s, \b at match time.
   QString SpaceChars() const { return fSpaceChars.Units(); }
-  void SetSpaceChars(const QString& AStr) { fSpaceChars.Assign(AStr); }
+  void SetSpaceChars(const QString& AStr) {
+    fSpaceChars.Assign(AStr);
+    fFirstUnitsReady = false;
+  }
   QString WordChars() const { return fWordChars.Units(); }
-  void SetWordChars(const QString& AStr) { fWordChars.Assign(AStr); }
+  void SetWordChars(const QString& AStr) {
+    fWordChars.Assign(AStr);
+    fFirstUnitsReady = false;
+  }
   QString LineSeparators() const { return fLineSeparators.Units(); }
   void SetLineSeparators(const QString& AStr);
   // Two different units, or empty for none; anything else raises 128.
@@ -154,7 +160,7 @@ public:
   // Saved backtracking states one match attempt may hold at once.
   int32_t BacktrackLimit() const { return fBacktrackLimit; }
   void SetBacktrackLimit(int32_t ALimit) { fBacktrackLimit = ALimit; }
-  static constexpr int64_t DefaultStepLimit = 1'000'000'000;
+  static constexpr int64_t DefaultStepLimit = 100'000'000;
   static constexpr int32_t DefaultBacktrackLimit = 8 * 1024 * 1024;
 
 private:
@@ -173,6 +179,13 @@ private:
   int32_t EmitQuantifier(char16_t op, int32_t atom, int atomFlags, bool nonGreedy, int32_t min, int32_t max);
   int32_t EmitLoop(int32_t atom, bool nonGreedy, int32_t min, int32_t max);
   void SetSearchHints(int flags);
+  // RegExprTables.cpp
+  void BuildSetTables();
+  bool InSetNode(int32_t scan, char16_t u) const;
+  void PrepareFirstUnits();
+  bool FirstUnits(int32_t scan, int depth, int& budget);
+  void AddFirstUnit(char16_t u) { fFirstUnits[u >> 6] |= uint64_t(1) << (u & 63); }
+  bool IsFirstUnit(char16_t u) const { return (fFirstUnits[u >> 6] >> (u & 63)) & 1; }
   // RegExprAtoms.cpp
   int32_t ParseAtom(int& flagp);
   int32_t ParseEscapeAtom(int& flagp);
@@ -201,7 +214,7 @@ private:
   bool StartLoop(int32_t& scan, bool nonGreedy);
   int32_t RegRepeat(int32_t p, int32_t AMax);
   bool SameUnitCI(char16_t pattern, char16_t subject) const;
-  bool InSetCI(const char16_t* set, char16_t u) const;
+  bool InSetCI(int32_t scan, char16_t u) const;
   char16_t Invert(char16_t u) const;
   bool IsLineSeparator(char16_t u) const { return fLineSeparators.Contains(u); }
   bool AtLineStart() const;
@@ -269,6 +282,21 @@ private:
   bool fLinePairedSeparatorAssigned = true;
   char16_t fLinePairedSeparatorHead = u'\r';
   char16_t fLinePairedSeparatorTail = u'\n';
+
+  // ---- Tables derived from the program, for speed only ---------------------------
+  // Members below 256 of each set node as a bitmap: fSetOf[node] is 1 + the
+  // node's index in fSetBits (0 for other nodes).
+  struct TSetBits {
+    uint64_t low[4];
+    bool high; // some member is 256 or above
+  };
+  std::vector<int32_t> fSetOf;
+  std::vector<TSetBits> fSetBits;
+  // Units a match can start with (65536 bits), when every match consumes
+  // one and the program tells which; empty when unknown. It depends on the
+  // class characters and the case inversion, so it is made before a search.
+  std::vector<uint64_t> fFirstUnits;
+  bool fFirstUnitsReady = false;
 
   // ---- Guards -------------------------------------------------------------------
   int64_t fStepLimit = DefaultStepLimit;

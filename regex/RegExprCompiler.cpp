@@ -81,6 +81,7 @@ void TRegExpr::CompileRegExpr(const char16_t* exp) {
     ParseReg(false, flags);
     regsize = int32_t(programm.size());
     SetSearchHints(flags);
+    BuildSetTables();
   } catch (...) {
     InvalidateProgramm();
     regexpbeg = regparse = nullptr;

@@ -120,6 +120,18 @@ bool TRegExpr::SearchFrom(const char16_t* s) {
       ++s;
     }
   }
+  if (!fFirstUnitsReady)
+    PrepareFirstUnits();
+  if (!fFirstUnits.empty()) {
+    for (;; ++s) {
+      while (s < fInputEnd && !IsFirstUnit(*s))
+        ++s;
+      if (s == fInputEnd) // no match is empty
+        return false;
+      if (RegMatchAt(s))
+        return true;
+    }
+  }
   for (;; ++s) { // up to and including the end: an empty match may stand there
     if (RegMatchAt(s))
       return true;

@@ -35,22 +35,15 @@ bool TRegExpr::SameUnitCI(char16_t pattern, char16_t subject) const {
 
 namespace {
 
-bool InSet(const char16_t* set, char16_t u) {
-  for (; *set != 0; ++set)
-    if (*set == u)
-      return true;
-  return false;
-}
-
 bool InTinySet(const char16_t* set, char16_t u) { return set[0] == u || set[1] == u || set[2] == u; }
 
 } // namespace
 
-bool TRegExpr::InSetCI(const char16_t* set, char16_t u) const {
-  if (InSet(set, u))
+bool TRegExpr::InSetCI(int32_t scan, char16_t u) const {
+  if (InSetNode(scan, u))
     return true;
   const char16_t inv = Invert(u);
-  return inv != u && InSet(set, inv);
+  return inv != u && InSetNode(scan, inv);
 }
 
 // A group inside its own repetition has its new start before the end of
@@ -106,13 +99,13 @@ bool TRegExpr::MatchSimple(char16_t op, int32_t scan) {
   case EXACTLYCI:
     return SameUnitCI(opnd[0], u);
   case ANYOF:
-    return InSet(opnd, u);
+    return InSetNode(scan, u);
   case ANYBUT:
-    return !InSet(opnd, u);
+    return !InSetNode(scan, u);
   case ANYOFCI:
-    return InSetCI(opnd, u);
+    return InSetCI(scan, u);
   case ANYBUTCI:
-    return !InSetCI(opnd, u);
+    return !InSetCI(scan, u);
   case ANYOFTINYSET:
     return InTinySet(opnd, u);
   case ANYBUTTINYSET:
@@ -167,12 +160,34 @@ int32_t TRegExpr::RegRepeat(int32_t p, int32_t AMax) {
     reginput += count;
     return count;
   }
-  int32_t count = 0;
-  while (count < limit && MatchSimple(op, p)) {
-    ++reginput;
-    ++count;
+  // Tight loops for the common classes; the rest go through MatchSimple.
+  const char16_t* const start = reginput;
+  const char16_t* const stop = reginput + limit;
+  const char16_t* q = start;
+  switch (op) {
+  case ANYOF:
+    while (q < stop && InSetNode(p, *q))
+      ++q;
+    break;
+  case ANYLETTER:
+    while (q < stop && fWordChars.Contains(*q))
+      ++q;
+    break;
+  case ANYDIGIT:
+    while (q < stop && *q >= u'0' && *q <= u'9')
+      ++q;
+    break;
+  case ANYSPACE:
+    while (q < stop && fSpaceChars.Contains(*q))
+      ++q;
+    break;
+  default:
+    while (q < stop && MatchSimple(op, p))
+      reginput = ++q;
+    break;
   }
-  return count;
+  reginput = q;
+  return int32_t(q - start);
 }
 
 // The next repeat count to try, moving away from the preferred end: down

@@ -110,6 +110,29 @@ inline bool IsLiteralOperand(char16_t op) {
   return op == EXACTLY || op == EXACTLYCI || op == ANYOF || op == ANYBUT || op == ANYOFCI || op == ANYBUTCI;
 }
 
+// Index just past the node at s and its operands, or 0 for an opcode that
+// does not exist.
+inline int32_t NodeEnd(const char16_t* prog, int32_t s) {
+  const char16_t op = prog[s];
+  int32_t end = s + NodeSize;
+  if (op == BRACES || op == BRACESNG)
+    return end + BracesOperand;
+  if (op == LOOP || op == LOOPNG)
+    return end + LoopOperand;
+  if (IsLiteralOperand(op)) {
+    while (prog[end] != 0)
+      ++end;
+    return end + 1;
+  }
+  if (op == ANYOFTINYSET || op == ANYBUTTINYSET)
+    return end + 3;
+  if (op == BSUBEXP || op == BSUBEXPCI)
+    return end + 1;
+  if (op == 27 || op >= OPCODE_LIMIT || op == OPEN || op == CLOSE)
+    return 0;
+  return end;
+}
+
 inline bool IsDigit(char16_t c) { return c >= u'0' && c <= u'9'; }
 
 // Whether the pattern text at p is a complete "{n}", "{n,}" or "{n,m}"; a

@@ -255,6 +255,7 @@ void TRegExpr::InvalidateProgramm() {
   programm.shrink_to_fit();
   fSetOf.clear();
   fSetBits.clear();
+  fWideBits.clear();
   fFirstUnitsReady = false;
   fExprIsCompiled = false;
 }

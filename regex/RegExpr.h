@@ -9,6 +9,7 @@
 //
 // The work is split over several files: RegExpr.cpp (properties, modifiers,
 // errors), RegExprCompiler.cpp and RegExprAtoms.cpp (parsing and emission),
+// RegExprTables.cpp (set bitmaps and the first-unit filter of the search),
 // RegExprDump.cpp (the program listing), RegExprMatcher.cpp (the
 // interpreter), RegExprExec.cpp (searching, match results, substitution,
 // replace and split). Free functions are in RegExprFunctions.h.
@@ -210,7 +211,7 @@ private:
   bool MatchSimple(char16_t op, int32_t scan);
   bool Backtrack(int32_t& scan);
   bool StartRepeat(int32_t& scan);
-  bool NextRepeatCount(TBacktrackFrame& f, bool first);
+  bool NextRepeatCount(TBacktrackFrame& f);
   bool StartLoop(int32_t& scan, bool nonGreedy);
   int32_t RegRepeat(int32_t p, int32_t AMax);
   bool SameUnitCI(char16_t pattern, char16_t subject) const;
@@ -284,14 +285,16 @@ private:
   char16_t fLinePairedSeparatorTail = u'\n';
 
   // ---- Tables derived from the program, for speed only ---------------------------
-  // Members below 256 of each set node as a bitmap: fSetOf[node] is 1 + the
-  // node's index in fSetBits (0 for other nodes).
+  // Members of each set node as a bitmap: fSetOf[node] is 1 + the node's
+  // index in fSetBits (0 for other nodes). Sets with members from 256 up
+  // also get all 65536 bits, at fWideBits[wide * 1024].
   struct TSetBits {
     uint64_t low[4];
-    bool high; // some member is 256 or above
+    int32_t wide; // -1: no member is 256 or above
   };
   std::vector<int32_t> fSetOf;
   std::vector<TSetBits> fSetBits;
+  std::vector<uint64_t> fWideBits;
   // Units a match can start with (65536 bits), when every match consumes
   // one and the program tells which; empty when unknown. It depends on the
   // class characters and the case inversion, so it is made before a search.

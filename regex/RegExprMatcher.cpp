@@ -193,7 +193,7 @@ int32_t TRegExpr::RegRepeat(int32_t p, int32_t AMax) {
 // The next repeat count to try, moving away from the preferred end: down
 // for greedy, up for lazy; counts after which the following literal's first
 // unit cannot come are skipped.
-bool TRegExpr::NextRepeatCount(TBacktrackFrame& f, bool) {
+bool TRegExpr::NextRepeatCount(TBacktrackFrame& f) {
   for (;;) {
     if (f.greedy ? --f.a < f.b : ++f.a > f.b)
       return false;
@@ -252,7 +252,7 @@ bool TRegExpr::StartRepeat(int32_t& scan) {
     f.a = min - 1;
     f.b = f.step == 0 ? min : count;
   }
-  if (!NextRepeatCount(f, true))
+  if (!NextRepeatCount(f))
     return false;
   reginput = f.pos + int64_t(f.a) * f.step;
   scan = next;
@@ -329,7 +329,7 @@ bool TRegExpr::Backtrack(int32_t& scan) {
       return true;
     }
     case TBacktrackFrame::Repeat:
-      if (NextRepeatCount(f, false)) {
+      if (NextRepeatCount(f)) {
         reginput = f.pos + int64_t(f.a) * f.step;
         scan = NextOf(prog, f.node);
         if (f.a == f.b)

@@ -1,8 +1,9 @@
 // TRegExpr: tables derived from the program that only make matching faster.
 //
-// Set operands are unit strings; testing a unit against a set of dozens of
-// members by scanning it would dominate a search, so each set node also
-// gets a bitmap of its members below 256 (higher units still scan).
+// Set operands are unit strings; testing a unit against a set of dozens (or,
+// with a wide range, thousands) of members by scanning it would dominate a
+// search, so each set node also gets a bitmap of its members: 256 bits, and
+// all 65536 when it has members from 256 up.
 //
 // A search without a known first unit tries every position. When every
 // match must consume a unit and the program tells which units can come
@@ -26,18 +27,24 @@ bool IsSetOp(char16_t op) { return op == ANYOF || op == ANYBUT || op == ANYOFCI 
 void TRegExpr::BuildSetTables() {
   fSetOf.assign(programm.size(), 0);
   fSetBits.clear();
+  fWideBits.clear();
   fFirstUnits.clear();
   fFirstUnitsReady = false;
   const char16_t* prog = programm.data();
   for (int32_t s = 1; s != 0 && prog[s] != END; s = NodeEnd(prog, s)) {
     if (!IsSetOp(prog[s]))
       continue;
-    TSetBits bits{{0, 0, 0, 0}, false};
+    TSetBits bits{{0, 0, 0, 0}, -1};
     for (const char16_t* m = prog + OperandOf(s); *m != 0; ++m) {
-      if (*m < 256)
+      if (*m < 256) {
         bits.low[*m >> 6] |= uint64_t(1) << (*m & 63);
-      else
-        bits.high = true;
+        continue;
+      }
+      if (bits.wide < 0) {
+        bits.wide = int32_t(fWideBits.size() / 1024);
+        fWideBits.resize(fWideBits.size() + 1024, 0);
+      }
+      fWideBits[size_t(bits.wide) * 1024 + (*m >> 6)] |= uint64_t(1) << (*m & 63);
     }
     fSetBits.push_back(bits);
     fSetOf[size_t(s)] = int32_t(fSetBits.size());
@@ -48,12 +55,7 @@ bool TRegExpr::InSetNode(int32_t scan, char16_t u) const {
   const TSetBits& bits = fSetBits[size_t(fSetOf[size_t(scan)] - 1)];
   if (u < 256)
     return (bits.low[u >> 6] >> (u & 63)) & 1;
-  if (!bits.high)
-    return false;
-  for (const char16_t* m = programm.data() + OperandOf(scan); *m != 0; ++m)
-    if (*m == u)
-      return true;
-  return false;
+  return bits.wide >= 0 && (fWideBits[size_t(bits.wide) * 1024 + (u >> 6)] >> (u & 63)) & 1;
 }
 
 void TRegExpr::PrepareFirstUnits() {

@@ -9,6 +9,10 @@
 #include <ctime>
 #include <string>
 
+#if defined(__linux__)
+#include <unistd.h>
+#endif
+
 namespace zarv::bench {
 
 using Clock = std::chrono::steady_clock;
@@ -38,6 +42,21 @@ inline void Fail(const std::string& what) {
   std::printf("# FAILED: %s\n", what.c_str());
   std::fflush(stdout);
   gFailed = true;
+}
+
+// Resident bytes of the process, or -1.
+inline int64_t ResidentBytes() {
+#if defined(__linux__)
+  long pages = 0, resident = 0;
+  FILE* f = std::fopen("/proc/self/statm", "r");
+  if (!f)
+    return -1;
+  const bool ok = std::fscanf(f, "%ld %ld", &pages, &resident) == 2;
+  std::fclose(f);
+  return ok ? static_cast<int64_t>(resident) * sysconf(_SC_PAGESIZE) : -1;
+#else
+  return -1;
+#endif
 }
 
 } // namespace zarv::bench

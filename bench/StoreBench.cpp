@@ -91,21 +91,6 @@ int64_t HeapInUse() {
 #endif
 }
 
-// Resident bytes of the process, or -1.
-int64_t ResidentBytes() {
-#if defined(__linux__)
-  long pages = 0, resident = 0;
-  FILE* f = std::fopen("/proc/self/statm", "r");
-  if (!f)
-    return -1;
-  const bool ok = std::fscanf(f, "%ld %ld", &pages, &resident) == 2;
-  std::fclose(f);
-  return ok ? static_cast<int64_t>(resident) * sysconf(_SC_PAGESIZE) : -1;
-#else
-  return -1;
-#endif
-}
-
 // Sum of paragraph lengths: the characters, breaks not counted.
 int64_t TextChars(const TParagraphsList& store) {
   return int64_t{store.fTextLen} - 2 * int64_t{std::max(store.Count() - 1, 0)};

@@ -40,12 +40,15 @@ TZarvMemo::TZarvMemo(QWidget* parent) : QAbstractScrollArea(parent) {
   viewport()->setCursor(Qt::IBeamCursor);
   setFrameShape(QFrame::StyledPanel);
   applyScrollBarPolicy();
+  connect(verticalScrollBar(), &QAbstractSlider::actionTriggered, this, [this](int a) { scrollBarAction(true, a); });
+  connect(horizontalScrollBar(), &QAbstractSlider::actionTriggered, this, [this](int a) { scrollBarAction(false, a); });
   resize(100, 60);
   UpdateMetrics();
 }
 
 TZarvMemo::~TZarvMemo() {
   fComponentState |= csDestroying;
+  Finalize();
   setCollpsHandler(nullptr);
   for (const QMetaObject::Connection& c : fFreeNotifications)
     disconnect(c);
@@ -74,20 +77,26 @@ void TZarvMemo::showEvent(QShowEvent* e) {
 void TZarvMemo::CreateHandle() {
   fExtraCols.clear();
   fXCaretRunningPos = INT32_MIN;
-  fLineBmp = QImage(std::max(1, viewport()->width()), std::max(1, fLineHeight), QImage::Format_ARGB32_Premultiplied);
+  fLineWidth = viewport()->width();
+  fLineBmp = QImage(std::max(1, fLineWidth), std::max(1, fLineHeight), QImage::Format_ARGB32_Premultiplied);
   UpdateMetrics();
   if (!(fComponentState & csDesigning) && fUpdateMode == umBackground)
     fFormatThread = std::make_unique<TzvFormatThread>(this);
-  Reformat();
   fDisplayLeft = 0;
   fTopOrigin = 0;
   fDisplayTop->SetPos(0);
+  Reformat();
+  setVScrollParams();
+  setHScrollParams();
   setCaretWidth(fAutoCaretWidth ? 0 : fCaretWidth);
-  verticalScrollBar()->setValue(0);
-  horizontalScrollBar()->setValue(0);
+  updateScrollBarValues();
+  QPointer<TZarvMemo> self(this);
   if (OnVScroll)
     OnVScroll(*this);
-  emit vScrolled();
+  if (self)
+    emit vScrolled();
+  if (self)
+    UpdateCaret(false);
 }
 
 void TZarvMemo::DestroyWindowHandle() {
@@ -96,28 +105,6 @@ void TZarvMemo::DestroyWindowHandle() {
     fFormatThread->PutToEnd(true);
     fFormatThread.reset();
   }
-}
-
-void TZarvMemo::resizeEvent(QResizeEvent* e) {
-  const int32_t oldWidth = e->oldSize().width();
-  // Whether the view stood above the end of the text before the resize (the
-  // viewport has its new size already; its old one differs as the widget's).
-  const int64_t textHeight = int64_t(fParagraphs->fVisibleLineCount) * fLineHeight;
-  const int32_t oldViewportHeight = viewport()->height() - (e->size().height() - e->oldSize().height());
-  const bool aboveEnd = e->oldSize().isValid() && fTopOrigin < textHeight - oldViewportHeight + 5;
-  QAbstractScrollArea::resizeEvent(e);
-  if (!DisplayReady())
-    return;
-  // Enlarging the window at the end of the text shows more text rather than
-  // empty space below it.
-  const int64_t limit = textHeight - viewport()->height() + 3;
-  if (aboveEnd && fTopOrigin > limit)
-    setTopOrigin(int32_t(std::max<int64_t>(0, limit)));
-  fLineBmp = QImage(std::max(1, viewport()->width()), std::max(1, fLineHeight), QImage::Format_ARGB32_Premultiplied);
-  fDisplayLines = viewport()->height() / std::max(1, fLineHeight) + 1;
-  // The wrap width follows the client width.
-  if (fWordWrap && fColumnWrap == 0 && viewport()->width() != oldWidth)
-    Reformat();
 }
 
 // ---- Metrics -----------------------------------------------------------------------
@@ -142,18 +129,26 @@ void TZarvMemo::FontChanged() {
   // height + 1; the display's metrics then refine it.
   if (fAutoLineHeight && !DisplayReady())
     fLineHeight = QFontInfo(font()).pixelSize() + 1;
+  QPointer<TZarvMemo> self(this);
   if (DisplayReady()) {
     Repaint();
-    Reformat();
     fDisplayLeft = 0;
     fTopOrigin = 0;
     fDisplayTop->SetPos(0);
+    Reformat();
+    setVScrollParams();
+    setHScrollParams();
     setCaretWidth(fAutoCaretWidth ? 0 : fCaretWidth);
+    updateScrollBarValues();
     if (OnVScroll)
       OnVScroll(*this);
-    emit vScrolled();
+    if (self)
+      emit vScrolled();
+    if (self)
+      UpdateCaret(false);
   }
-  DoNotify(fNotifyList, zveFontChanged);
+  if (self)
+    DoNotify(fNotifyList, zveFontChanged);
 }
 
 void TZarvMemo::changeEvent(QEvent* e) {
@@ -171,114 +166,14 @@ void TZarvMemo::Repaint() {
   viewport()->update();
 }
 
-void TZarvMemo::Reformat() {
-  ++fReformatCount;
-  fMaxLineWidth = 0;
-  fMaxLineNumber = -1;
-  TParagraphsList& L = *fParagraphs;
-  if (fComponentState & csReading)
-    return;
-  if (fLockedCount >= 1) {
-    L.MarkUnformatted();
-    L.fModStartPar = 0;
-    L.fModStopPar = L.Count() - 1;
-    L.fModLinesOffset = 0;
-    fPendingChange = fPendingChange || false;
-    return;
-  }
-  L.MarkUnformatted();
-  if (!DisplayReady())
-    return;
-  if (fUpdateMode == umImmediate) {
-    // Everything now; nothing is left pending.
-    FormatPending(INT32_MAX);
-  } else if (fUpdateMode == umBackground && fFormatThread) {
-    fFormatThread->SetEvent();
-  }
-}
-
-// Formats paragraphs still marked unformatted, from the pending range's
-// start, for at most `budgetMs` milliseconds; returns whether work remains.
-bool TZarvMemo::FormatPending(int32_t budgetMs) {
-  TParagraphsList& L = *fParagraphs;
-  QElapsedTimer clock;
-  clock.start();
-  const int32_t width = ClientWidth();
-  int32_t p = std::max(0, L.fUpdateStartPar);
-  const int32_t last = std::min(L.fUpdateStopPar, L.Count() - 1);
-  bool first = true;
-  for (; p <= last; ++p) {
-    ParInfo& par = *L.Par(p);
-    if (par.ParState & zvpFormatted)
-      continue;
-    // Ranges are parsed before the line is measured in their styles.
-    if (fApplyStartStopKeys || fHighlighter)
-      DoDynParse(p, p, false);
-    int32_t start = 0, stop = 0, delta = 0, count = 0, space = 0, overhang = 0;
-    uint64_t state = 0;
-    ReformatParP(*this, &Canvas(), first, width, nullptr, p, start, stop, true, state, space, overhang, delta, count);
-    first = false;
-    if (delta != 0) {
-      L.UpdateLines(p + 1, delta);
-      L.fTrueLineCount += delta;
-      if (!(par.ParState & zvpHidden))
-        L.fVisibleLineCount += delta;
-    }
-    if (clock.elapsed() >= budgetMs) {
-      ++p;
-      break;
-    }
-  }
-  L.fUpdateStartPar = p;
-  if (p > last) {
-    L.fUpdateStartPar = L.Count();
-    L.fUpdateStopPar = -1;
-    return false;
-  }
-  return true;
-}
-
-void TZarvMemo::setTopOrigin(int32_t y) {
-  const int64_t last = std::max<int64_t>(0, int64_t(fParagraphs->fVisibleLineCount) * fLineHeight - 1);
-  y = int32_t(std::clamp<int64_t>(y, 0, last));
-  if (y == fTopOrigin)
-    return;
-  fTopOrigin = y;
-  fDisplayTop->setVisibleLineNumber(getTopLine());
-  Repaint();
-  QPointer<TZarvMemo> self(this);
-  DoNotify(fNotifyList, zveVScroll);
-  if (self && OnVScroll)
-    OnVScroll(*this);
-  if (self)
-    emit vScrolled();
-}
-
-void TZarvMemo::setTopLine(int32_t l) {
-  setTopOrigin(int32_t(std::clamp<int64_t>(int64_t(l) * fLineHeight, 0, INT32_MAX)));
-}
-
-void TZarvMemo::setDisplayLeft(int32_t x) {
-  x = std::max(0, x);
-  if (x == fDisplayLeft)
-    return;
-  fDisplayLeft = x;
-  Repaint();
-  QPointer<TZarvMemo> self(this);
-  DoNotify(fNotifyList, zveHScroll);
-  if (self && OnHScroll)
-    OnHScroll(*this);
-  if (self)
-    emit hScrolled();
-}
-
 void TZarvMemo::RefreshDisplay() {
   if (!DisplayReady())
     return;
   const int32_t lastTop = std::max(fParagraphs->fVisibleLineCount - fDisplayLines + 1, 0);
   if (getTopLine() > lastTop)
-    setTopLine(lastTop);
+    SetTopLeft(clampTop(int64_t(lastTop) * fLineHeight), fDisplayLeft, 0);
   Repaint();
+  UpdateCaret(false);
 }
 
 void TZarvMemo::InvalidateLines(int32_t a, int32_t b) {

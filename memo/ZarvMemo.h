@@ -10,7 +10,9 @@
 // Its behaviour is spread over several files by concern: construction,
 // lifecycle and metrics (ZarvMemo.cpp), properties (ZarvMemoProperties.cpp),
 // notification and update locks (ZarvMemoNotify.cpp), text accessors,
-// folding and integrity (ZarvMemoText.cpp).
+// folding and integrity (ZarvMemoText.cpp), loading and saving
+// (ZarvMemoStreams.cpp), formatting by update mode (ZarvMemoFormat.cpp),
+// scrolling (ZarvMemoScroll.cpp) and the caret's place (ZarvMemoCaret.cpp).
 //
 // Invariants: fSelStart never stands after fSelStop; fcp is one of them (or
 // the independent caret); |fSelLen| = fSelStop - fSelStart, positive when
@@ -26,8 +28,10 @@
 
 #include <QAbstractScrollArea>
 #include <QImage>
+#include <QPair>
 #include <QPixmap>
 #include <QPointer>
+#include <QRect>
 #include <QString>
 #include <functional>
 #include <memory>
@@ -258,15 +262,56 @@ public:
   bool getParWrapable(int32_t p) const;
   void setParWrapable(int32_t p, bool w);
   QRect GetEditRect() const { return viewport()->rect(); }
-  // The view: the first display line shown, its pixel origin in the whole
-  // text and the horizontal scroll. Moving it tells zveVScroll/zveHScroll,
-  // OnVScroll/OnHScroll and the signals.
+
+  // ---- The view and scrolling (ZarvMemoScroll.cpp) ------------------------------------
+  // The view is the pixel origin of the window in the whole text
+  // (fTopOrigin: top line x LineHeight + a fine offset) and the horizontal
+  // scroll (fDisplayLeft). Every move tells OnVScroll/OnHScroll, the notify
+  // list (zveVScroll/zveHScroll) and the signals, once per axis that moved.
   int32_t getTopLine() const { return fTopOrigin / std::max(1, fLineHeight); }
   void setTopLine(int32_t l);
   int32_t getTopOrigin() const { return fTopOrigin; }
   void setTopOrigin(int32_t y);
   int32_t getDisplayLeft() const { return fDisplayLeft; }
   void setDisplayLeft(int32_t x);
+  // Moves the view (Top clamped to the text's lines, Left to >= 0): at once
+  // when Time is 0, while locked, or for an internal scroll within 200 ms of
+  // the last one; otherwise animated over about |Time| ms, slowing toward
+  // the end when Time > 0, at constant speed when Time < 0.
+  void SetTopLeft(int32_t Top, int32_t Left, int32_t Time);
+  // Brings the caret into view (expanding folds that hide it).
+  void ScrollInView();
+  // What the vertical / horizontal scroll bar asks for; Pos is the thumb's
+  // position for SB_THUMBTRACK, in scroll-bar units.
+  void VScroll(TzvScrollCode Code, int32_t Pos = 0);
+  void HScroll(TzvScrollCode Code, int32_t Pos = 0);
+  // One wheel event: WheelDelta in eighths of a degree (120 a notch, > 0
+  // scrolls up); MouseWheelFactor lines a notch, or the desktop's setting.
+  void DoMouseWheel(Qt::KeyboardModifiers Shift, int32_t WheelDelta, QPoint MousePos);
+  // Sets the vertical range and page from the visible line count (scaled
+  // to 32 760 units); returns whether the client width changed, which
+  // re-wraps the text.
+  bool setVScrollParams();
+  void setHScrollParams();
+  int32_t VScrollFact() const { return fVScrollfact; }
+  int32_t HScrollFact() const { return fHScrollFact; }
+  // The bars as 0..maximum with a page, in scroll-bar units.
+  QPair<int32_t, int32_t> VScrollRange() const { return {fVScrollMax, fVScrollPage}; }
+  QPair<int32_t, int32_t> HScrollRange() const { return {fHScrollMax, fHScrollPage}; }
+
+  // ---- The caret's place (ZarvMemoCaret.cpp) ----------------------------------------------
+  // Recomputes the caret's position in the viewport (formatting its
+  // paragraph first when needed) and tells a moved caret (OnSelMove) or a
+  // changed style at it (OnStyleChange). ForceNew remakes the caret's shape.
+  void UpdateCaret(bool ForceNew = false);
+  // The caret's left and top in viewport pixels, as last updated.
+  int32_t CaretX() const { return fCaretX; }
+  int32_t CaretY() const { return fCaretY; }
+  // The caret's width: the character's under it in overwrite mode with a
+  // wide overwrite caret, else CaretWidth.
+  int32_t GetCaretWidth();
+  // Where the caret is drawn (with word wrap never right of the text width).
+  QRect CaretRect() const { return fCaretRect; }
 
   // ---- Loading and saving the whole text (ZarvMemoStreams.cpp) --------------------
   // Replaces the text by the device's. Without an encoding it is found from
@@ -317,11 +362,33 @@ public:
   // The window exists and its line buffer is made: formatting follows the
   // update mode and painting can run.
   bool DisplayReady() const { return !fLineBmp.isNull(); }
+  // ---- Formatting by update mode (ZarvMemoFormat.cpp) ------------------------------------------
   // Requests a re-wrap of the whole text, as the state and update mode allow.
   void Reformat();
-  // Formats paragraphs still unformatted for at most budgetMs milliseconds
-  // (a background slice takes 25); returns whether some remain.
-  bool FormatPending(int32_t budgetMs);
+  // Wraps paragraphs From..To (To clamped to the last). Without Force only
+  // the pending ones, from the pending start on; with Progress OnProgress
+  // fires while it works. Formatting a range further down leaves the
+  // pending range as it was.
+  void FormatNow(int32_t From, int32_t To, bool Force = false, bool Progress = false);
+  // Brings the start-stop pass up to paragraph Par.
+  void ParseStartStopNow(int32_t Par);
+  // One background slice: wraps pending paragraphs for 25 ms, then asks the
+  // format thread for the next slice while work remains.
+  void ZVUpdateBkg();
+  // Formats the paragraphs the window shows (from its top line down).
+  void FormatShownLines();
+  // Stops background formatting for good (the application calls it before
+  // it shuts down; the destructor does too).
+  void Finalize();
+  // Paragraphs wrapped so far and background slices run, for tests and
+  // diagnostics; the most paragraphs one slice wrapped.
+  int64_t WrapCount() const { return fWrapCount; }
+  int32_t SliceCount() const { return fSliceCount; }
+  int32_t LargestSlice() const { return fLargestSlice; }
+  // The millisecond clock the control paces slices, progress and scroll
+  // animation with; tests install their own.
+  void SetTickSource(std::function<uint32_t()> source) { fTickSource = std::move(source); }
+  uint32_t Tick() const;
   void RefreshDisplay();
   // Invalidates display lines a..b (either order) where they are on screen.
   void InvalidateLines(int32_t a, int32_t b);
@@ -350,7 +417,9 @@ protected:
   bool focusNextPrevChild(bool next) override;
   void changeEvent(QEvent* e) override;
   void showEvent(QShowEvent* e) override;
-  void resizeEvent(QResizeEvent* e) override;
+  void wheelEvent(QWheelEvent* e) override;
+  // The control moves its view itself; the area never scrolls on its own.
+  void scrollContentsBy(int, int) override {}
   // Tells the notify list zveChange, then fires OnChange and changed().
   virtual void Change();
   void DoSelMove();
@@ -377,6 +446,18 @@ private:
   void clearSelection(int32_t at);
   void replaceRange(TZarvNavigator& a, TZarvNavigator& b, const std::u16string& buf);
   void formatUpToLine(int32_t l);
+  struct TWrapState;
+  int32_t wrapParagraph(int32_t p, TWrapState& ws);
+  bool afterWrap(int32_t from, int32_t to, int32_t running, int32_t trueDelta, bool caretTouched, int32_t oldMaxWidth,
+                 bool forScreen);
+  void viewportResized(QSize oldSize);
+  void moveView(int32_t left, int32_t top);
+  void animateView(int32_t top, int32_t left, int32_t time);
+  void updateScrollBarValues();
+  void scrollBarAction(bool vertical, int action);
+  void formatLineRange(int32_t firstLine, int32_t lastLine);
+  int32_t clampTop(int64_t top) const;
+  void PlaceCaret();
   void foldAll(bool collapse, bool allLevels, bool blocks, bool runs);
 
   TComponentState fComponentState;
@@ -401,7 +482,7 @@ private:
   TzvsTextFormat fEncoding{TzvsEncoding::Utf8, false};
   bool fLoadingContent = false, fSavingContent = false;
   qint64 fLoadStreamSize = 0;
-  qint64 fLastProgress = 0;
+  uint32_t fLastProgress = 0; // tick of the last OnProgress
   TZarvMemoOptions fOptions = kDefaultMemoOptions;
   TScrollStyle fScrollBars = ssVertical;
   TBorderStyle fBorderStyle = bsSingle;
@@ -420,6 +501,10 @@ private:
   QImage fLineBmp;
   std::unique_ptr<TzvFormatThread> fFormatThread;
   int32_t fReformatCount = 0, fRepaintCount = 0;
+  int64_t fWrapCount = 0;
+  int32_t fSliceCount = 0, fLargestSlice = 0;
+  std::function<uint32_t()> fTickSource;
+  QRect fCaretRect;
 
   TzvsCollapseHandler* fCollpsComp = nullptr;
   IzvCollapseHandler* fCollpsHandler = nullptr;

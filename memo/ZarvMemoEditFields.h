@@ -20,7 +20,11 @@ struct TZarvMemoEditFields {
   int32_t fSelMoveUpdateCount = 0;
   bool fNoCheckFormat = false, fNoPaint = false, fInStripCodes = false, fInComposition = false;
   int32_t fVScrollfact = 1, fHScrollFact = 1, fScrollRate = 0, fMouseWheelAcc = 0;
-  qint64 fLastScrollTime = 0;
+  // The scroll bars as the scrolling code sees them: 0..maximum with a page
+  // (the Qt bar's own maximum is that maximum - page + 1).
+  int32_t fVScrollMax = 0, fVScrollPage = 0, fHScrollMax = 0, fHScrollPage = 0;
+  int32_t fLineWidth = 0;       // the client width the text is laid out for
+  uint32_t fLastScrollTime = 0; // tick count (ms) of the last internal scroll
   bool fInternalScroll = false, fInSetScroll = false;
   TMouseScrollType fMouseScroll = msNoScroll;
   int32_t fCaretX = 0, fCaretY = 0;

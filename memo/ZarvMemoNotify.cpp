@@ -10,6 +10,7 @@
 #include <ZarvMemo/support/layout/FormatThread.h>
 
 #include <QDebug>
+#include <QResizeEvent>
 #include <algorithm>
 #include <exception>
 
@@ -88,7 +89,13 @@ void TZarvMemo::Change() {
     emit changed();
 }
 
+// Tells a moved caret or a changed selection once, unless a caller holds
+// the notice back (fSelMoveUpdateCount) to tell it when it is done.
 void TZarvMemo::DoSelMove() {
+  if (fSelMoveUpdateCount >= 1 || !(fsPosDirty || fsSelLenDirty))
+    return;
+  fsPosDirty = false;
+  fsSelLenDirty = false;
   QPointer<TZarvMemo> self(this);
   DoNotify(fNotifyList, zveSelMove);
   if (self && OnSelMove)
@@ -127,9 +134,11 @@ bool TZarvMemo::processEvent(QEvent* e, bool viewportSide) {
       return true;
     }
     if (!viewportSide && e->type() == TzvFormatThread::UpdateEventType()) {
-      if (fLockedCount == 0 && FormatPending(25) && fFormatThread)
-        fFormatThread->SetEvent();
+      ZVUpdateBkg();
       handled = true;
+    } else if (viewportSide && e->type() == QEvent::Resize) {
+      handled = QAbstractScrollArea::viewportEvent(e);
+      viewportResized(static_cast<QResizeEvent*>(e)->oldSize());
     } else {
       handled = viewportSide ? QAbstractScrollArea::viewportEvent(e) : QAbstractScrollArea::event(e);
     }
@@ -173,17 +182,26 @@ void TZarvMemo::EndModifications() {
     L.fModStopPar = -1;
     L.fModLinesOffset = 0;
     if (DisplayReady()) {
-      if (fUpdateMode == umImmediate)
-        FormatPending(INT32_MAX);
-      else if (fUpdateMode == umBackground && fFormatThread)
-        fFormatThread->SetEvent();
+      if (fUpdateMode == umImmediate) {
+        FormatNow(L.fUpdateStartPar, L.fUpdateStopPar, false, false);
+      } else {
+        FormatShownLines();
+        if (fUpdateMode == umBackground && fFormatThread)
+          fFormatThread->SetEvent();
+      }
+      setVScrollParams();
+      setHScrollParams();
+      updateScrollBarValues();
       Repaint();
     }
   }
+  QPointer<TZarvMemo> self(this);
   if (fPendingChange) {
     fPendingChange = false;
     Change();
   }
+  if (self)
+    UpdateCaret(false);
 }
 
 // ---- Linked components -------------------------------------------------------------------

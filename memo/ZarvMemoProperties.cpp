@@ -87,11 +87,16 @@ void TZarvMemo::setLineHeight(int32_t v) {
   if (!DisplayReady() || fLineHeight == old)
     return;
   // The same line stays on top with the same fine offset.
-  fTopOrigin = int32_t(int64_t(fTopOrigin / old) * fLineHeight + fTopOrigin % old);
+  fTopOrigin = int32_t(std::min<int64_t>(int64_t(fTopOrigin / old) * fLineHeight + fTopOrigin % old, INT32_MAX));
+  setVScrollParams();
+  updateScrollBarValues();
   Repaint();
-  if (OnVScroll)
+  QPointer<TZarvMemo> self(this);
+  UpdateCaret(false);
+  if (self && OnVScroll)
     OnVScroll(*this);
-  emit vScrolled();
+  if (self)
+    emit vScrolled();
 }
 
 void TZarvMemo::setCaretWidth(int v) {
@@ -316,22 +321,6 @@ void TZarvMemo::setBorderStyle(TBorderStyle b) {
     return;
   fBorderStyle = b;
   setFrameShape(b == bsSingle ? QFrame::StyledPanel : QFrame::NoFrame);
-}
-
-void TZarvMemo::setUpdateMode(TzvUpdateMode m) {
-  if (m == fUpdateMode)
-    return;
-  if (fFormatThread) {
-    fFormatThread->PutToEnd(false);
-    fFormatThread.reset();
-  }
-  fUpdateMode = m;
-  if (m == umBackground && DisplayReady() && !(fComponentState & csDesigning)) {
-    fFormatThread = std::make_unique<TzvFormatThread>(this);
-    fFormatThread->SetEvent();
-  } else if (m == umImmediate && DisplayReady()) {
-    FormatPending(INT32_MAX);
-  }
 }
 
 } // namespace zarv

@@ -9,28 +9,14 @@
 #include <ZarvMemo/support/navigator/Navigator.h>
 
 #include <QBuffer>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QSaveFile>
 
 namespace zarv {
 
-namespace {
-
-qint64 elapsedMs() {
-  static QElapsedTimer clock = [] {
-    QElapsedTimer t;
-    t.start();
-    return t;
-  }();
-  return clock.elapsed();
-}
-
-} // namespace
-
 void TZarvMemo::reportProgress(bool force) {
-  const qint64 now = elapsedMs();
-  if (!force && now - fLastProgress < qint64(fProgressInterval))
+  const uint32_t now = Tick();
+  if (!force && now - fLastProgress <= fProgressInterval)
     return;
   fLastProgress = now;
   if (OnProgress)

@@ -161,7 +161,8 @@ void TZarvMemo::setSelStart(int32_t n) {
   fExtraCols.clear();
   fXCaretRunningPos = INT32_MIN;
   clearSelection(std::clamp(n, 0, getCharCount()));
-  DoSelMove();
+  fUndoBreak = true;
+  UpdateCaret(false);
 }
 
 // Selects from the caret over n characters (negative: backwards); the caret
@@ -182,7 +183,9 @@ void TZarvMemo::setSelLength(int32_t n) {
     fcp = fSelStop;
     fSelLen = other - caret;
   }
-  DoSelMove();
+  fUndoBreak = true;
+  fsSelLenDirty = true;
+  UpdateCaret(false);
 }
 
 int32_t TZarvMemo::getSelPar() const { return fcp->GetParNb(); }
@@ -276,16 +279,6 @@ void TZarvMemo::setParString(int32_t p, const QString& s) {
   }
 }
 
-void TZarvMemo::formatUpToLine(int32_t l) {
-  TParagraphsList& L = *fParagraphs;
-  // Paragraphs before the pending range are formatted; go on until line l
-  // lies inside them.
-  while (L.fUpdateStopPar >= 0 && L.fUpdateStartPar < L.Count() &&
-         L.Par(std::min(L.fUpdateStartPar, L.Count() - 1))->StartLine <= l)
-    if (!FormatPending(25))
-      break;
-}
-
 QString TZarvMemo::getLineString(int32_t l) {
   if (l < 0)
     return {};
@@ -327,7 +320,13 @@ int32_t TZarvMemo::getSelCol() const { return fcp->GetColNb() + int32_t(fExtraCo
 QString TZarvMemo::getCurrentWord() const { return fcp->GetWord(); }
 
 uint8_t TZarvMemo::getCurrentStyle() {
-  DoDynParse(0, fcp->GetParNb(), false);
+  const int32_t p = fcp->GetParNb();
+  ParseStartStopNow(p);
+  ParInfo& par = *fParagraphs->Par(p);
+  if (!(par.ParState & zvpKeywDone) && NeedsKeywordPass()) {
+    ApplyKeywordsToParagraph(p);
+    par.ParState |= zvpKeywDone;
+  }
   fcp->ForgetIndexes();
   return AttrToExtFontStyles(fcp->GetStyle(), fcp->GetpDynInfo()->DynStyle);
 }

@@ -1,6 +1,6 @@
 // Value types of the editor control's properties: the option set, line
 // breaks, shown non-printing characters, update modes, scroll bars, border,
-// component state, pens and the copy of the event being processed.
+// scroll-bar requests, component state, pens and the copy of the event being processed.
 //
 // The enumerators keep their documented order: the option set is stored as
 // 24 bits (3 bytes), bit i for option i, and form files rely on it.
@@ -64,6 +64,26 @@ enum TzvUpdateMode : uint8_t { umImmediate, umOnNeed, umBackground };
 enum TMouseScrollType : uint8_t { msNoScroll, msUp, msDown, msLeft, msRight };
 enum TScrollStyle : uint8_t { ssNone, ssHorizontal, ssVertical, ssBoth };
 enum TBorderStyle : uint8_t { bsNone, bsSingle };
+
+// What a scroll bar asks for (the horizontal bar's left and right are the
+// vertical bar's up and down).
+enum TzvScrollCode : uint8_t {
+  SB_LINEUP,
+  SB_LINEDOWN,
+  SB_PAGEUP,
+  SB_PAGEDOWN,
+  SB_THUMBPOSITION,
+  SB_THUMBTRACK,
+  SB_TOP,
+  SB_BOTTOM,
+  SB_ENDSCROLL,
+  SB_LINELEFT = SB_LINEUP,
+  SB_LINERIGHT = SB_LINEDOWN,
+  SB_PAGELEFT = SB_PAGEUP,
+  SB_PAGERIGHT = SB_PAGEDOWN,
+  SB_LEFT = SB_TOP,
+  SB_RIGHT = SB_BOTTOM,
+};
 
 // Where a component is in its life: being read from a form, being edited in
 // a designer, being destroyed. Setters that depend on other properties wait

@@ -103,7 +103,8 @@ TEST(ZarvMemoModel, ANewControlHoldsOneEmptyParagraphAndThePropertyDefaults) {
 }
 
 // Equal values change nothing; layout setters re-wrap only where the text
-// can wrap differently; look setters repaint.
+// can wrap differently (and repaint the lines they re-wrap); look setters
+// repaint.
 TEST(ZarvMemoModel, SettersReformatOrRepaintOnlyWhenTheValueChanges) {
   struct Case {
     const char* name;
@@ -113,7 +114,7 @@ TEST(ZarvMemoModel, SettersReformatOrRepaintOnlyWhenTheValueChanges) {
   };
   const Case cases[] = {
       {"WordWrap", false, true, true},  {"LeftMargin", 20, true, true},    {"RightMargin", 3, true, true},
-      {"TabStops", 4, true, true},      {"ColumnWrap", 40, true, true},    {"WordWrapChars", "-", true, false},
+      {"TabStops", 4, true, true},      {"ColumnWrap", 40, true, true},    {"WordWrapChars", "-", true, true},
       {"Justified", true, false, true}, {"RightLinePos", 80, false, true}, {"HighlightColor", int(clBlue), false, true},
       {"ReadOnly", true, false, false}, {"WantTabs", false, false, false},
   };

@@ -498,6 +498,7 @@ TEST_F(NavigatorDisplay, Issue11CoordinatesSaturateOnHugeLinesAndExtremeSettings
        INT32_MIN, true},
       {"justified, 60 000 blanks sharing a free width of -50 000", manyBlanks,
        [](NavigatorDisplay& t) {
+         t.memo.setWordWrap(false); // one line of 60 000 blanks, as the line record below says
          t.memo.setJustified(true);
          t.EditLine(0, 0, [&](LineInfo& li) {
            li.JustifyStart = 0;

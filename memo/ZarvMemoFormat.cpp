@@ -1,0 +1,281 @@
+// Formatting by update mode: which paragraphs are wrapped when. In
+// immediate mode a change or re-wrap formats everything pending at once; on
+// need, a paragraph is wrapped when the screen, the caret or a line lookup
+// needs it; in the background mode (the default) the format thread also
+// paces 25 ms slices on the GUI thread through the pending range. While
+// line counts change above the window the view keeps its top line and fine
+// offset, so the text on screen stays still.
+#include <ZarvMemo/memo/ZarvMemo.h>
+
+#include <ZarvMemo/platform/TickCount.h>
+#include <ZarvMemo/support/layout/FormatThread.h>
+#include <ZarvMemo/support/layout/LineFormat.h>
+#include <ZarvMemo/support/navigator/Navigator.h>
+
+#include <QCoreApplication>
+#include <algorithm>
+
+namespace zarv {
+
+uint32_t TZarvMemo::Tick() const { return fTickSource ? fTickSource() : GetTickCount(); }
+
+// What consecutive wraps share: the first one of a run selects the font and
+// measures the space and overhang, later ones reuse them.
+struct TZarvMemo::TWrapState {
+  bool InitFont = true;
+  int32_t SpaceWidth = 0, Overhang = 0;
+  uint64_t FontState = 0;
+};
+
+// Wraps paragraph p completely; returns the change of its line count.
+int32_t TZarvMemo::wrapParagraph(int32_t p, TWrapState& ws) {
+  int32_t start = 0, stop = 0, delta = 0, count = 0;
+  ReformatParP(*this, &Canvas(), ws.InitFont, ClientWidth(), nullptr, p, start, stop, true, ws.FontState, ws.SpaceWidth,
+               ws.Overhang, delta, count);
+  ws.InitFont = false;
+  ++fWrapCount;
+  return delta;
+}
+
+// After paragraphs from..to were walked with their start lines set from a
+// running count (which ends at `running`): the later paragraphs' start
+// lines and the line totals follow, stale line indexes of navigators there
+// are dropped, and, for the screen, the view keeps its top line and fine
+// offset while the bars, the caret and the widest line follow. Returns
+// false when the client width changed on the way (a full re-wrap follows).
+bool TZarvMemo::afterWrap(int32_t from, int32_t to, int32_t running, int32_t trueDelta, bool caretTouched,
+                          int32_t oldMaxWidth, bool forScreen) {
+  TParagraphsList& L = *fParagraphs;
+  L.fTrueLineCount += trueDelta;
+  const int32_t oldNext = to + 1 < L.Count() ? L.Par(to + 1)->StartLine : L.fVisibleLineCount;
+  const int32_t visDelta = running - oldNext;
+  if (visDelta != 0) {
+    L.UpdateLines(to + 1, visDelta);
+    L.fVisibleLineCount += visDelta;
+    if (fStartLineSelection >= oldNext)
+      fStartLineSelection += visDelta;
+  }
+  for (TZarvNavigator* n : fNavigators)
+    if (n->IsLocated() && n->GetParNb() >= from && n->GetParNb() <= to)
+      n->ForgetIndexes();
+  if (!forScreen || !DisplayReady())
+    return true;
+  // The same text stays on top, with the same fine offset.
+  const int32_t lh = std::max(1, fLineHeight);
+  const int32_t fine = fTopOrigin % lh;
+  const int32_t newTop = clampTop(int64_t(fDisplayTop->getVisibleLineNumber()) * lh + fine);
+  fCaretY += fTopOrigin - newTop;
+  fTopOrigin = newTop;
+  if (visDelta != 0 && setVScrollParams())
+    return false;
+  updateScrollBarValues();
+  // The caret moves with the lines: its own paragraph was wrapped, or lines
+  // above it may have changed.
+  if (caretTouched || fcp->GetParNb() >= from)
+    UpdateCaret(false);
+  if (fMaxLineWidth != oldMaxWidth && (!fWordWrap || fColumnWrap != 0))
+    setHScrollParams();
+  InvalidateLines(L.Par(from)->StartLine, running);
+  return true;
+}
+
+void TZarvMemo::ParseStartStopNow(int32_t Par) {
+  TParagraphsList& L = *fParagraphs;
+  Par = std::min(Par, L.Count() - 1);
+  if (Par > L.fLastStartStopParsed && (fApplyStartStopKeys || fHighlighter))
+    DoDynParse(L.fLastStartStopParsed + 1, Par, false);
+}
+
+void TZarvMemo::FormatNow(int32_t From, int32_t To, bool Force, bool Progress) {
+  TParagraphsList& L = *fParagraphs;
+  To = std::min(To, L.Count() - 1);
+  if (!Force)
+    From = std::max(From, L.fUpdateStartPar);
+  From = std::max(From, 0);
+  if (To < From)
+    return;
+  const bool progress = Progress && OnProgress;
+  const int32_t oldStart = L.fUpdateStartPar;
+  const int32_t oldMaxWidth = fMaxLineWidth;
+  const int32_t caretPar = fcp->GetParNb();
+  fNoPaint = true;
+  if (!progress)
+    ParseStartStopNow(To);
+  TWrapState ws;
+  int32_t running = L.Par(From)->StartLine, trueDelta = 0;
+  bool wrapped = false, caretTouched = false;
+  for (int32_t p = From; p <= To; ++p) {
+    ParInfo& par = *L.Par(p);
+    par.StartLine = running;
+    if (Force || !(par.ParState & zvpFormatted)) {
+      if (progress) {
+        ParseStartStopNow(p);
+        reportProgress(false);
+      }
+      trueDelta += wrapParagraph(p, ws);
+      wrapped = true;
+      if (p == caretPar) {
+        fcp->ForgetIndexes();
+        caretTouched = true;
+      }
+    }
+    running += L.VisibleLinesOf(p);
+    L.fUpdateStartPar = p + 1;
+  }
+  bool complete = true;
+  if (wrapped)
+    complete = afterWrap(From, To, running, trueDelta, caretTouched, oldMaxWidth, true);
+  fNoPaint = false;
+  if (!complete)
+    return; // a re-wrap of the whole text took over the pending range
+  if (From == oldStart) {
+    if (L.fUpdateStartPar > L.fUpdateStopPar) {
+      L.fUpdateStartPar = L.Count();
+      L.fUpdateStopPar = -1;
+      if (progress)
+        reportProgress(true);
+    }
+  } else {
+    L.fUpdateStartPar = oldStart;
+  }
+}
+
+void TZarvMemo::ZVUpdateBkg() {
+  TParagraphsList& L = *fParagraphs;
+  if (fLockedCount > 0 || L.fUpdateStopPar < 0 || L.Count() == 0)
+    return;
+  const int32_t stop = std::min(L.fUpdateStopPar, L.Count() - 1);
+  const uint32_t t0 = Tick();
+  const int32_t from = std::max(0, L.fUpdateStartPar);
+  const int32_t oldMaxWidth = fMaxLineWidth;
+  const int32_t caretPar = fcp->GetParNb();
+  ++fSliceCount;
+  TWrapState ws;
+  int32_t p = from, running = from < L.Count() ? L.Par(from)->StartLine : 0, trueDelta = 0, wraps = 0;
+  bool caretTouched = false;
+  for (; p <= stop && Tick() - t0 < 25; ++p) {
+    ParInfo& par = *L.Par(p);
+    par.StartLine = running;
+    if (!(par.ParState & zvpFormatted)) {
+      ParseStartStopNow(p); // nothing when the ranges are parsed that far
+      trueDelta += wrapParagraph(p, ws);
+      ++wraps;
+      if (p == caretPar) {
+        fcp->ForgetIndexes();
+        caretTouched = true;
+      }
+    }
+    running += L.VisibleLinesOf(p);
+  }
+  L.fUpdateStartPar = p;
+  fLargestSlice = std::max(fLargestSlice, wraps);
+  if (wraps > 0)
+    if (!afterWrap(from, p - 1, running, trueDelta, caretTouched, oldMaxWidth, true))
+      return;
+  if (L.fUpdateStartPar > stop) {
+    L.fUpdateStopPar = -1;
+    L.fUpdateStartPar = L.Count();
+    reportProgress(true);
+    return;
+  }
+  reportProgress(false);
+  if (fFormatThread && !QCoreApplication::closingDown())
+    fFormatThread->SetEvent();
+}
+
+void TZarvMemo::FormatShownLines() {
+  TParagraphsList& L = *fParagraphs;
+  if (!DisplayReady() || L.Count() == 0 || L.fUpdateStopPar < 0)
+    return;
+  int32_t p = fDisplayTop->GetParNb();
+  for (;;) {
+    const int32_t q = std::min(L.Count() - 1, p + std::max(1, fDisplayLines));
+    FormatNow(p, q, false, false);
+    if (q == L.Count() - 1 || L.Par(q)->StartLine + L.VisibleLinesOf(q) >= getTopLine() + fDisplayLines)
+      break;
+    p = q + 1;
+  }
+}
+
+void TZarvMemo::formatUpToLine(int32_t l) {
+  TParagraphsList& L = *fParagraphs;
+  // Paragraphs before the pending range are formatted; go on until line l
+  // lies inside them.
+  while (L.fUpdateStopPar >= 0 && L.fUpdateStartPar < L.Count() && L.Par(L.fUpdateStartPar)->StartLine <= l)
+    FormatNow(L.fUpdateStartPar, L.fUpdateStartPar + std::max(64, fDisplayLines), false, false);
+}
+
+void TZarvMemo::formatLineRange(int32_t firstLine, int32_t lastLine) {
+  TParagraphsList& L = *fParagraphs;
+  if (L.fUpdateStopPar < 0 || L.Count() == 0)
+    return;
+  TZarvNavigator n(&L);
+  n.AttachMemo(this);
+  n.setVisibleLineNumber(std::clamp(firstLine, 0, std::max(0, L.fVisibleLineCount - 1)));
+  int32_t p = n.GetParNb();
+  // Each paragraph shows at least one line until it is wrapped, so the
+  // paragraphs up to the last line's (as counted now) cover the range.
+  n.setVisibleLineNumber(std::clamp(lastLine, 0, std::max(0, L.fVisibleLineCount - 1)));
+  FormatNow(p, n.GetParNb(), false, false);
+}
+
+void TZarvMemo::Reformat() {
+  ++fReformatCount;
+  fMaxLineWidth = 0;
+  fMaxLineNumber = -1;
+  fStartLineSelection = -1;
+  TParagraphsList& L = *fParagraphs;
+  if (fLoadingContent || (fComponentState & csReading))
+    return;
+  if (DisplayReady())
+    setHScrollParams();
+  if (fLockedCount >= 1) {
+    L.MarkUnformatted();
+    L.fModStartPar = 0;
+    L.fModStopPar = L.Count() - 1;
+    L.fModLinesOffset = 0;
+    L.fModStartLine = 0;
+    return;
+  }
+  L.MarkUnformatted();
+  if (!DisplayReady())
+    return;
+  if (fUpdateMode == umImmediate || (fComponentState & csDesigning)) {
+    FormatNow(0, L.Count() - 1, false, false);
+    L.fUpdateStartPar = L.Count();
+    L.fUpdateStopPar = -1;
+  } else {
+    FormatShownLines();
+    if (fUpdateMode == umBackground && fFormatThread)
+      fFormatThread->SetEvent();
+  }
+}
+
+void TZarvMemo::setUpdateMode(TzvUpdateMode m) {
+  if (m == fUpdateMode)
+    return;
+  if (fFormatThread) {
+    fFormatThread->PutToEnd(false);
+    fFormatThread.reset();
+  }
+  fUpdateMode = m;
+  if ((fComponentState & csDesigning) || !DisplayReady())
+    return;
+  TParagraphsList& L = *fParagraphs;
+  if (m == umImmediate) {
+    FormatNow(L.fUpdateStartPar, L.Count() - 1, false, false);
+  } else if (m == umBackground) {
+    fFormatThread = std::make_unique<TzvFormatThread>(this);
+    if (L.fUpdateStopPar >= 0)
+      fFormatThread->SetEvent();
+  }
+}
+
+void TZarvMemo::Finalize() {
+  if (fFormatThread) {
+    fFormatThread->PutToEnd(true);
+    fFormatThread.reset();
+  }
+}
+
+} // namespace zarv

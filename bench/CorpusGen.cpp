@@ -1052,4 +1052,18 @@ std::optional<int64_t> ParseByteSize(std::string_view text) {
   return value * unit;
 }
 
+std::string CorpusOfParagraphs(int32_t paragraphs) {
+  TCorpusOptions options;
+  options.Bytes = int64_t{paragraphs} * 48;
+  for (;;) {
+    const std::string text = GenerateCorpus(options);
+    int32_t breaks = 0;
+    for (size_t i = 0; i < text.size(); ++i) {
+      if (text[i] == '\r' && ++breaks == paragraphs)
+        return text.substr(0, i);
+    }
+    options.Bytes *= 2;
+  }
+}
+
 } // namespace zarv::bench

@@ -69,6 +69,10 @@ inline constexpr int64_t LongLineBytes = MB;
 // kind and seed except for its last few lines, which are made to fit.
 std::string GenerateCorpus(const TCorpusOptions& options);
 
+// The start of the default (C++, CR LF) corpus holding exactly `paragraphs`
+// paragraphs, for figures that depend on the paragraph count.
+std::string CorpusOfParagraphs(int32_t paragraphs);
+
 // The text widened one byte to one UTF-16 unit.
 std::u16string WidenAscii(std::string_view text);
 

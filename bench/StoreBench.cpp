@@ -373,20 +373,6 @@ void BenchSave(const TConfig& cfg, TParagraphsList& store, const QByteArray& exp
 // ---- Edits -----------------------------------------------------------------------
 
 // The first `paragraphs` lines of a C++ corpus, CR LF breaks.
-std::string EditCorpus(int32_t paragraphs) {
-  TCorpusOptions options;
-  options.Bytes = int64_t{paragraphs} * 48;
-  for (;;) {
-    const std::string text = GenerateCorpus(options);
-    int32_t breaks = 0;
-    for (size_t i = 0; i < text.size(); ++i) {
-      if (text[i] == '\r' && ++breaks == paragraphs)
-        return text.substr(0, i);
-    }
-    options.Bytes *= 2;
-  }
-}
-
 // Replaces text the way the control does: two navigators that it keeps,
 // placed on absolute positions.
 class TEditor {
@@ -500,7 +486,7 @@ void BenchEditsAt(const TConfig& cfg, TParagraphsList& store, const char* where,
 }
 
 TEditFigures BenchEdits(const TConfig& cfg) {
-  const std::string text = EditCorpus(cfg.EditParagraphs);
+  const std::string text = CorpusOfParagraphs(cfg.EditParagraphs);
   auto store = Load(QByteArray::fromRawData(text.data(), static_cast<qsizetype>(text.size())), true);
   if (store->Count() != cfg.EditParagraphs)
     Fail("the edit corpus has " + std::to_string(store->Count()) + " paragraphs");

@@ -22,6 +22,7 @@
 #include <ZarvMemo/memo/ZarvMemoEditFields.h>
 #include <ZarvMemo/memo/ZarvMemoSettings.h>
 #include <ZarvMemo/memo/ZarvMemoTypes.h>
+#include <ZarvMemo/memo/ZarvUndoList.h>
 #include <ZarvMemo/support/MemoHost.h>
 #include <ZarvMemo/support/highlight/Notify.h>
 #include <ZarvMemo/support/store/ParagraphsList.h>
@@ -121,7 +122,10 @@ public:
   // ---- Update lock -------------------------------------------------------------
   // Nested brackets; changes made inside are processed once, at the
   // outermost EndUpdate.
-  void BeginUpdate() { ++fLockedCount; }
+  void BeginUpdate() {
+    if (fLockedCount++ == 0)
+      ++fUndoGroup; // the changes of one bracket undo as one step
+  }
   void EndUpdate();
   int32_t LockedCount() const { return fLockedCount; }
   class TUpdateLock {
@@ -313,6 +317,61 @@ public:
   // Where the caret is drawn (with word wrap never right of the text width).
   QRect CaretRect() const { return fCaretRect; }
 
+  // ---- Editing and undo (ZarvMemoEdit.cpp) ------------------------------------------------
+  // Replaces the selection by Buf (breaks of any style); every change of
+  // the text goes through here. OnBeforeChange may substitute the text; the
+  // change is recorded for undo (typing runs merge into one record), the
+  // changed paragraph highlighted again, and, outside BeginUpdate/EndUpdate,
+  // processed at once (EndModifications). The caret ends after the new text.
+  // ETextTooLong leaves text, selection and undo list as they were.
+  virtual void SetSelTextBuf(const QString& Buf);
+  // SetSelTextBuf, with the virtual columns before the caret made real
+  // first (zvoPutExtraSpaces).
+  void setSelText(const QString& S);
+  void ClearSelection();
+  // Selects the whole text with the caret at its end.
+  void SelectAll();
+  // Copy min(selection, MaxLen - 1) / min(text, MaxLen - 1) characters and
+  // a zero; 0 when MaxLen < 1.
+  int32_t GetSelTextBuf(char16_t* Buf, int32_t MaxLen) const;
+  int32_t GetTextBuf(char16_t* Buf, int32_t MaxLen) const;
+  int32_t GetTextLen() const { return getCharCount(); }
+  // The text between two offsets (clamped; breaks as CR LF).
+  QString GetTextPart(int32_t Start, int32_t Stop) const;
+  // Column blocks: columns count characters with tabs expanded to TabStops
+  // (formatting codes of static text count none).
+  int32_t ColumnToOffset(int32_t Par, int32_t Col) const;
+  int32_t OffsetToColumn(int32_t Par, int32_t Offset) const;
+  // Selects the block of columns StartCol..StopCol over lines (paragraphs)
+  // StartLine..StopLine, the caret at StopCol of StopLine (nothing with
+  // word wrap).
+  void SelectBlock(int32_t StartCol, int32_t StartLine, int32_t StopCol, int32_t StopLine);
+  // The block's columns (left, right) and lines (top, bottom), or an empty
+  // rectangle without a block.
+  QRect GetColumnBlockXY() const;
+  bool BlockSelection() const { return fBlockSelection; }
+
+  // Undo and redo: records below the level undo, the rest redo; records of
+  // one BeginUpdate/EndUpdate bracket go as one step.
+  void Undo();
+  void Redo();
+  bool CanUndo() const;
+  bool CanRedo() const;
+  void ClearUndo();
+  void RemoveUndo(int32_t I);
+  int32_t getUndoCount() const { return fUndoList.Count(); }
+  // A copy of record I (ERangeError outside the list).
+  TUndoRecord getUndoList(int32_t I) const;
+  const TZarvUndoList& UndoList() const { return fUndoList; }
+  // Setting a limit trims the list to it at once.
+  void setUndoMaxLevel(int v);
+  void setUndoMaxSpace(int v);
+  // The undo list as a stream, so that an editing session can be restored
+  // on the same text. A stream that is cut short, impossible or made on
+  // another text raises EReadError and changes nothing.
+  void SaveUndo(QIODevice& Stream) const;
+  void LoadUndo(QIODevice& Stream);
+
   // ---- Loading and saving the whole text (ZarvMemoStreams.cpp) --------------------
   // Replaces the text by the device's. Without an encoding it is found from
   // a byte-order mark or the bytes (UTF-8 when they are valid UTF-8, else
@@ -372,6 +431,10 @@ public:
   void FormatNow(int32_t From, int32_t To, bool Force = false, bool Progress = false);
   // Brings the start-stop pass up to paragraph Par.
   void ParseStartStopNow(int32_t Par);
+  // Makes paragraphs First..Last fully highlighted (ranges parsed up to
+  // Last, keyword passes done) before their style runs are read, as the
+  // exporters, the printer and folding do.
+  void DoDynParse(int32_t First, int32_t Last, bool StartStopOnly) override;
   // One background slice: wraps pending paragraphs for 25 ms, then asks the
   // format thread for the next slice while work remains.
   void ZVUpdateBkg();
@@ -399,6 +462,10 @@ public:
   int32_t DisplayLines() const { return fDisplayLines; }
   int32_t LineWavyPos() const { return fWavyLinePos; }
   int32_t LineWavyAmplitude() const { return fWavyLineAmplitude; }
+
+public slots:
+  void undo() { Undo(); }
+  void redo() { Redo(); }
 
 signals:
   void changed();
@@ -444,12 +511,18 @@ private:
   void reloadText();
   void applyScrollBarPolicy();
   void clearSelection(int32_t at);
-  void replaceRange(TZarvNavigator& a, TZarvNavigator& b, const std::u16string& buf);
+  void replaceRange(TZarvNavigator& a, TZarvNavigator& b, const std::u16string& buf, bool discard = false,
+                    bool checkFormat = true);
+  void deleteColumnBlock();
+  void stripStrayCodes(int32_t first, int32_t last);
+  void swapUndoRecord(int32_t i);
   void formatUpToLine(int32_t l);
   struct TWrapState;
   int32_t wrapParagraph(int32_t p, TWrapState& ws);
   bool afterWrap(int32_t from, int32_t to, int32_t running, int32_t trueDelta, bool caretTouched, int32_t oldMaxWidth,
                  bool forScreen);
+  bool needsParse(int32_t p) const;
+  void flushLineShift(int32_t p, int32_t running, int32_t& trueDelta);
   void viewportResized(QSize oldSize);
   void moveView(int32_t left, int32_t top);
   void animateView(int32_t top, int32_t left, int32_t time);
@@ -477,6 +550,7 @@ private:
   TZarvNavigator* ftmpnav2 = nullptr;
   int32_t fSelLen = 0;
   QString fExtraCols;
+  TZarvUndoList fUndoList;
   int32_t fXCaretRunningPos = INT32_MIN;
 
   TzvsTextFormat fEncoding{TzvsEncoding::Utf8, false};
@@ -502,7 +576,7 @@ private:
   std::unique_ptr<TzvFormatThread> fFormatThread;
   int32_t fReformatCount = 0, fRepaintCount = 0;
   int64_t fWrapCount = 0;
-  int32_t fSliceCount = 0, fLargestSlice = 0;
+  int32_t fSliceCount = 0, fLargestSlice = 0, fLastSliceSpan = 0;
   std::function<uint32_t()> fTickSource;
   QRect fCaretRect;
 

@@ -13,7 +13,9 @@
 namespace zarv {
 
 struct TZarvMemoEditFields {
-  int32_t fUndoLevel = 0, fUndoTotalSize = 0;
+  // The group of the undo records made inside the current outermost
+  // BeginUpdate/EndUpdate bracket (a serial number; 0 outside any).
+  int32_t fUndoGroup = 0;
   bool fInUndo = false, fUndoBreak = true;
   bool fBlockSelection = false, fBlockOperation = false;
   int32_t fBlockStartCol = 0, fBlockStopCol = 0;

@@ -7,7 +7,9 @@
 // offset, so the text on screen stays still.
 #include <ZarvMemo/memo/ZarvMemo.h>
 
+#include <ZarvMemo/platform/IntegrityGuard.h>
 #include <ZarvMemo/platform/TickCount.h>
+#include <ZarvMemo/support/highlight/HighlightPass.h>
 #include <ZarvMemo/support/layout/FormatThread.h>
 #include <ZarvMemo/support/layout/LineFormat.h>
 #include <ZarvMemo/support/navigator/Navigator.h>
@@ -79,11 +81,51 @@ bool TZarvMemo::afterWrap(int32_t from, int32_t to, int32_t running, int32_t tru
   return true;
 }
 
+bool TZarvMemo::needsParse(int32_t p) const {
+  return (fApplyStartStopKeys || fHighlighter) && p > fParagraphs->fLastStartStopParsed;
+}
+
+// Applies the line shift of a walk that reached paragraph p (start lines
+// set from `running` before it, the old ones from p on) to the rest of the
+// store, so that it is consistent again; the walk goes on from there.
+void TZarvMemo::flushLineShift(int32_t p, int32_t running, int32_t& trueDelta) {
+  TParagraphsList& L = *fParagraphs;
+  const int32_t d = running - L.Par(p)->StartLine;
+  if (d != 0) {
+    L.UpdateLines(p, d);
+    L.fVisibleLineCount += d;
+  }
+  L.fTrueLineCount += trueDelta;
+  trueDelta = 0;
+}
+
+// Paragraphs after the last one parsed whose pass is not done are parsed
+// one by one; one whose end state changed marks the next for parsing, so a
+// change travels no further than asked (the rest follows when formatted).
 void TZarvMemo::ParseStartStopNow(int32_t Par) {
   TParagraphsList& L = *fParagraphs;
   Par = std::min(Par, L.Count() - 1);
-  if (Par > L.fLastStartStopParsed && (fApplyStartStopKeys || fHighlighter))
-    DoDynParse(L.fLastStartStopParsed + 1, Par, false);
+  if (Par <= L.fLastStartStopParsed || !(fApplyStartStopKeys || fHighlighter))
+    return;
+  for (int32_t p = std::max(0, L.fLastStartStopParsed + 1); p <= Par; ++p)
+    if (!(L.Par(p)->ParState & zvpSSDone))
+      HighlightParagraph(*this, p);
+  L.fLastStartStopParsed = std::max(L.fLastStartStopParsed, Par);
+}
+
+void TZarvMemo::DoDynParse(int32_t first, int32_t last, bool startStopOnly) {
+  TParagraphsList& L = *fParagraphs;
+  last = std::min(last, L.Count() - 1);
+  ParseStartStopNow(last);
+  if (startStopOnly || !NeedsKeywordPass())
+    return;
+  for (int32_t p = std::max(first, 0); p <= last; ++p) {
+    ParInfo& par = *L.Par(p);
+    if (!(par.ParState & zvpKeywDone)) {
+      ApplyKeywordsToParagraph(p);
+      par.ParState |= zvpKeywDone;
+    }
+  }
 }
 
 void TZarvMemo::FormatNow(int32_t From, int32_t To, bool Force, bool Progress) {
@@ -94,6 +136,9 @@ void TZarvMemo::FormatNow(int32_t From, int32_t To, bool Force, bool Progress) {
   From = std::max(From, 0);
   if (To < From)
     return;
+  // Start lines are in flux while the walk runs; the store is checked when
+  // it ends.
+  ZARV_CHECKED_SCOPE("FormatNow", TParagraphsList, L, s.CheckIntegrity());
   const bool progress = Progress && OnProgress;
   const int32_t oldStart = L.fUpdateStartPar;
   const int32_t oldMaxWidth = fMaxLineWidth;
@@ -106,12 +151,14 @@ void TZarvMemo::FormatNow(int32_t From, int32_t To, bool Force, bool Progress) {
   bool wrapped = false, caretTouched = false;
   for (int32_t p = From; p <= To; ++p) {
     ParInfo& par = *L.Par(p);
+    if (progress && (Force || !(par.ParState & zvpFormatted)) && needsParse(p)) {
+      flushLineShift(p, running, trueDelta);
+      ParseStartStopNow(p);
+    }
     par.StartLine = running;
     if (Force || !(par.ParState & zvpFormatted)) {
-      if (progress) {
-        ParseStartStopNow(p);
+      if (progress)
         reportProgress(false);
-      }
       trueDelta += wrapParagraph(p, ws);
       wrapped = true;
       if (p == caretPar) {
@@ -149,15 +196,24 @@ void TZarvMemo::ZVUpdateBkg() {
   const int32_t from = std::max(0, L.fUpdateStartPar);
   const int32_t oldMaxWidth = fMaxLineWidth;
   const int32_t caretPar = fcp->GetParNb();
+  ZARV_CHECKED_SCOPE("ZVUpdateBkg", TParagraphsList, L, s.CheckIntegrity());
   ++fSliceCount;
+  // Ranges are parsed ahead, as far as the last slice got, while the store
+  // is consistent; running past that, the line shift so far is applied
+  // before parsing further.
+  const int32_t ahead = std::max(64, 2 * fLastSliceSpan);
+  ParseStartStopNow(std::min(stop, from + ahead));
   TWrapState ws;
   int32_t p = from, running = from < L.Count() ? L.Par(from)->StartLine : 0, trueDelta = 0, wraps = 0;
   bool caretTouched = false;
   for (; p <= stop && Tick() - t0 < 25; ++p) {
     ParInfo& par = *L.Par(p);
+    if (!(par.ParState & zvpFormatted) && needsParse(p)) {
+      flushLineShift(p, running, trueDelta);
+      ParseStartStopNow(std::min(stop, p + ahead));
+    }
     par.StartLine = running;
     if (!(par.ParState & zvpFormatted)) {
-      ParseStartStopNow(p); // nothing when the ranges are parsed that far
       trueDelta += wrapParagraph(p, ws);
       ++wraps;
       if (p == caretPar) {
@@ -169,6 +225,7 @@ void TZarvMemo::ZVUpdateBkg() {
   }
   L.fUpdateStartPar = p;
   fLargestSlice = std::max(fLargestSlice, wraps);
+  fLastSliceSpan = p - from;
   if (wraps > 0)
     if (!afterWrap(from, p - 1, running, trueDelta, caretTouched, oldMaxWidth, true))
       return;

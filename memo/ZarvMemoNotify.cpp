@@ -8,6 +8,7 @@
 #include <ZarvMemo/support/highlight/HighlightPass.h>
 #include <ZarvMemo/support/highlight/Highlighter.h>
 #include <ZarvMemo/support/layout/FormatThread.h>
+#include <ZarvMemo/support/navigator/Navigator.h>
 
 #include <QDebug>
 #include <QResizeEvent>
@@ -168,25 +169,33 @@ void TZarvMemo::EndUpdate() {
     EndModifications();
 }
 
-// What changed while the lock was held: the modified paragraphs join the
-// pending range, which is highlighted and re-wrapped as the update mode
-// allows (now, on demand, or in background slices), and the change is told
-// once.
+// What changed since the last call (an edit, or everything inside the
+// outermost BeginUpdate/EndUpdate): the changed paragraphs and those on
+// screen are parsed and wrapped now, the rest of the changed range joins the
+// pending range (formatted by the update mode), the view keeps its top line
+// and fine offset, and the change is told once.
 void TZarvMemo::EndModifications() {
   TParagraphsList& L = *fParagraphs;
-  if (L.fModStopPar >= L.fModStartPar) {
-    const int32_t first = std::max(0, L.fModStartPar);
+  if (L.fModStopPar >= L.fModStartPar && L.Count() > 0) {
+    const int32_t first = std::clamp(L.fModStartPar, 0, L.Count() - 1);
+    const int32_t modStop = std::clamp(L.fModStopPar, first, L.Count() - 1);
     L.fUpdateStartPar = std::min(L.fUpdateStartPar, first);
-    L.fUpdateStopPar = std::max(L.fUpdateStopPar, std::min(L.fModStopPar, L.Count() - 1));
+    L.fUpdateStopPar = std::max(L.fUpdateStopPar, modStop);
     L.fModStartPar = L.Count();
     L.fModStopPar = -1;
     L.fModLinesOffset = 0;
+    L.fModStartLine = L.fTrueLineCount;
     if (DisplayReady()) {
+      // Lines added or removed above the window leave its text in place.
+      const int32_t lh = std::max(1, fLineHeight);
+      fTopOrigin = clampTop(int64_t(fDisplayTop->getVisibleLineNumber()) * lh + fTopOrigin % lh);
       if (fUpdateMode == umImmediate) {
-        FormatNow(L.fUpdateStartPar, L.fUpdateStopPar, false, false);
+        FormatNow(L.fUpdateStartPar, L.fUpdateStopPar);
       } else {
+        // The changed paragraphs near the window now, the rest by mode.
+        FormatNow(first, std::min(modStop, first + 2 * fDisplayLines));
         FormatShownLines();
-        if (fUpdateMode == umBackground && fFormatThread)
+        if (fUpdateMode == umBackground && fFormatThread && L.fUpdateStopPar >= 0)
           fFormatThread->SetEvent();
       }
       setVScrollParams();
@@ -198,6 +207,7 @@ void TZarvMemo::EndModifications() {
   QPointer<TZarvMemo> self(this);
   if (fPendingChange) {
     fPendingChange = false;
+    L.fModified = false;
     Change();
   }
   if (self)

@@ -34,9 +34,7 @@ public:
   uint getProgressInterval() const { return fProgressInterval; }
   void setProgressInterval(uint v) { fProgressInterval = v; }
   int getUndoMaxLevel() const { return fUndoMaxLevel; }
-  void setUndoMaxLevel(int v) { fUndoMaxLevel = v; }
   int getUndoMaxSpace() const { return fUndoMaxSpace; }
-  void setUndoMaxSpace(int v) { fUndoMaxSpace = v; }
   bool Modified() const { return fModified; }
   void SetModified(bool v) { fModified = v; }
 

@@ -23,38 +23,20 @@ void checkPar(const TParagraphsList& L, int32_t p) {
 // ---- Whole text -------------------------------------------------------------------------
 
 void TZarvMemo::SetTextBuf(const QString& text) {
-  // A listener or handler may destroy the control; nothing of it is
-  // touched afterwards.
   QPointer<TZarvMemo> self(this);
-  QString txt = text;
-  DoNotify(fNotifyList, zveBeforeChange);
-  if (self && OnBeforeChange)
-    OnBeforeChange(*this, txt);
+  SelectAll();
+  SetSelTextBuf(text);
   if (!self)
     return;
-  TZarvNavigator a(&Paragraphs()), b(&Paragraphs());
-  b.SetPos(fParagraphs->fTextLen);
-  int32_t od = 0, ld = 0;
-  bool dc = false;
-  const std::u16string buf = txt.toStdU16String();
-  fParagraphs->InsertBuf(buf.c_str(), a, b, fOptions.testFlag(zvoDiscardTrailingSpaces), false, od, ld, dc);
-  DropUpText();
-  for (TZarvNavigator* nav : fNavigators)
-    nav->Invalidate(), nav->SetPos(0);
-  fSelLen = 0;
-  fcp = fSelStart;
-  fExtraCols.clear();
-  fModified = true;
-  fPendingChange = true;
-  if (OnParse)
-    OnParse(*this, 0, getCharCount());
-  if (self && fLockedCount == 0)
-    EndModifications();
+  setSelStart(0);
+  if (fLockedCount == 0)
+    setTopOrigin(0);
 }
 
 // Replaces the text between a and b and moves every navigator of the
 // control as the edit says (those marked to go with deleted text are freed).
-void TZarvMemo::replaceRange(TZarvNavigator& a, TZarvNavigator& b, const std::u16string& buf) {
+void TZarvMemo::replaceRange(TZarvNavigator& a, TZarvNavigator& b, const std::u16string& buf, bool discard,
+                             bool checkFormat) {
   TParagraphsList& L = *fParagraphs;
   TEditRange edit;
   edit.StartPos = a.GetPos();
@@ -63,7 +45,13 @@ void TZarvMemo::replaceRange(TZarvNavigator& a, TZarvNavigator& b, const std::u1
   edit.OldStopPar = b.GetParNb();
   int32_t od = 0, ld = 0;
   bool dc = false;
-  L.InsertBuf(buf.empty() ? nullptr : buf.c_str(), a, b, fOptions.testFlag(zvoDiscardTrailingSpaces), true, od, ld, dc);
+  L.InsertBuf(buf.empty() ? nullptr : buf.c_str(), a, b, discard, checkFormat, od, ld, dc);
+  // Discarding trailing blanks may have started the edit earlier, at the
+  // blanks before the range.
+  if (a.GetPos() < edit.StartPos) {
+    edit.StartPos = a.GetPos();
+    edit.StartPar = a.GetParNb();
+  }
   edit.NewStopPos = b.GetPos();
   edit.NewStopPar = b.GetParNb();
   std::vector<TZarvNavigator*> toFree;
@@ -195,10 +183,7 @@ void TZarvMemo::setSelPar(int32_t p) {
   setSelStart(fParagraphs->Par(p)->StartOffset);
 }
 
-QString TZarvMemo::getSelText() const {
-  const QString all = GetTextContent();
-  return all.mid(fSelStart->GetPos(), fSelStop->GetPos() - fSelStart->GetPos());
-}
+QString TZarvMemo::getSelText() const { return GetTextPart(fSelStart->GetPos(), fSelStop->GetPos()); }
 
 int32_t TZarvMemo::GetSelContext() const { return DynToContext(*fcp->GetpDynInfo()); }
 
@@ -260,18 +245,14 @@ void TZarvMemo::setParString(int32_t p, const QString& s) {
   const int32_t oldLen = p < L.Count() ? GetParLength(*L.Par(p)) : -2; // appending adds a break
   {
     TUpdateLock lock(*this);
-    DoNotify(fNotifyList, zveBeforeChange);
-    TZarvNavigator a(&L), b(&L);
-    std::u16string buf = s.toStdU16String();
     if (p == L.Count()) {
-      a.SetPos(L.fTextLen);
-      b.SetPos(L.fTextLen);
-      buf.insert(0, u"\r\n");
-    } else {
-      a.SetParPos(p, 0);
-      b.SetParPos(p, GetParLength(*L.Par(p)));
+      setSelStart(L.fTextLen);
+      SetSelTextBuf(QStringLiteral("\r\n"));
     }
-    replaceRange(a, b, buf);
+    const int32_t start = L.Par(p)->StartOffset;
+    setSelStart(start);
+    setSelLength(GetParLength(*L.Par(p)));
+    SetSelTextBuf(s);
     const int32_t delta = int32_t(s.size()) - oldLen;
     setSelStart(caretPar > p ? caret + delta : caret);
     if (caretPar != p)

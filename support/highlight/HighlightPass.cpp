@@ -462,6 +462,11 @@ void HighlightAll(TZarvMemoHost& Memo) {
     n->ForgetIndexes();
 }
 
+bool HighlightParagraph(TZarvMemoHost& Memo, int32_t par) {
+  ZARV_CHECKED_SCOPE("HighlightParagraph", TParagraphsList, Memo.Paragraphs(), s.CheckIntegrity());
+  return parseParagraphs(Memo, par, par);
+}
+
 int32_t HighlightParagraphs(TZarvMemoHost& Memo, int32_t firstPar, int32_t lastPar) {
   ZARV_CHECKED_SCOPE("HighlightParagraphs", TParagraphsList, Memo.Paragraphs(), s.CheckIntegrity());
   TParagraphsList& L = Memo.Paragraphs();

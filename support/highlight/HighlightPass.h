@@ -66,6 +66,11 @@ void InvalidateNavs(const std::vector<TZarvNavigator*>& navs, int32_t fromPos, i
 // every paragraph.
 void HighlightAll(TZarvMemoHost& Memo);
 
+// Highlights paragraph par from its start (both passes). When the state at
+// its end changed, the next paragraph is marked for parsing in turn (not
+// parsed): returns whether the state agreed.
+bool HighlightParagraph(TZarvMemoHost& Memo, int32_t par);
+
 // Re-highlights after an edit that touched paragraphs firstPar..lastPar:
 // those paragraphs are parsed again from their start, then following
 // paragraphs one by one while their start state changed. Returns the last

@@ -1,0 +1,442 @@
+// Editing: the one operation that changes the text (SetSelTextBuf, which
+// replaces the selection), its undo recording, the re-highlighting of the
+// changed paragraph, the text accessors built on it, column blocks, and undo
+// and redo with the saved undo stream.
+#include <ZarvMemo/memo/ZarvMemo.h>
+
+#include <ZarvMemo/platform/Exceptions.h>
+#include <ZarvMemo/support/highlight/HighlightPass.h>
+#include <ZarvMemo/support/highlight/Highlighter.h>
+#include <ZarvMemo/support/navigator/Navigator.h>
+
+#include <algorithm>
+
+namespace zarv {
+
+namespace {
+
+// A position on the LF of a CR LF pair stands at the end of its paragraph.
+void offBreak(TZarvNavigator& n) {
+  if (n.GetOffset() > GetParLength(*n.GetPar()))
+    n.setParOffset(GetParLength(*n.GetPar()));
+}
+
+// Restores a flag of the control when the scope ends, also on an exception.
+class TFlagScope {
+public:
+  TFlagScope(bool& flag, bool value) : fFlag(flag), fOld(flag) { flag = value; }
+  ~TFlagScope() { fFlag = fOld; }
+  TFlagScope(const TFlagScope&) = delete;
+  TFlagScope& operator=(const TFlagScope&) = delete;
+
+private:
+  bool& fFlag;
+  bool fOld;
+};
+
+} // namespace
+
+// ---- Reading text ---------------------------------------------------------------------------------
+
+QString TZarvMemo::GetTextPart(int32_t Start, int32_t Stop) const {
+  Start = std::max(Start, 0);
+  Stop = std::min(Stop, getCharCount());
+  if (Stop <= Start)
+    return {};
+  TZarvNavigator n(&Paragraphs());
+  n.SetPos(Start);
+  std::u16string buf(size_t(Stop - Start) + 1, u'\0');
+  const int32_t got = n.GetTextBuf(buf.data(), Stop - Start);
+  return QString::fromUtf16(buf.data(), got);
+}
+
+int32_t TZarvMemo::GetSelTextBuf(char16_t* Buf, int32_t MaxLen) const {
+  if (!Buf || MaxLen <= 0)
+    return 0;
+  const QString s = GetTextPart(fSelStart->GetPos(), fSelStart->GetPos() + std::min(std::abs(fSelLen), MaxLen - 1));
+  std::copy(s.utf16(), s.utf16() + s.size(), Buf);
+  Buf[s.size()] = 0;
+  return int32_t(s.size());
+}
+
+int32_t TZarvMemo::GetTextBuf(char16_t* Buf, int32_t MaxLen) const {
+  if (!Buf || MaxLen <= 0)
+    return 0;
+  const QString s = GetTextPart(0, std::min(getCharCount(), MaxLen - 1));
+  std::copy(s.utf16(), s.utf16() + s.size(), Buf);
+  Buf[s.size()] = 0;
+  return int32_t(s.size());
+}
+
+// ---- Columns ----------------------------------------------------------------------------------
+
+// Columns count characters, a tab advancing to the next multiple of
+// TabStops, formatting codes of static text taking none.
+int32_t TZarvMemo::ColumnToOffset(int32_t Par, int32_t Col) const {
+  const ParInfo& par = *fParagraphs->Par(Par);
+  const int32_t len = GetParLength(par);
+  int64_t c = 0;
+  for (int32_t i = 0; i < len; ++i) {
+    if (c >= Col)
+      return i;
+    const char16_t ch = par.ParText[i];
+    if (fParagraphs->fStaticFormat && IsStyleCode(ch))
+      continue;
+    c = ch == u'\t' && fTabStops > 0 ? (c / fTabStops + 1) * fTabStops : c + 1;
+  }
+  return len;
+}
+
+int32_t TZarvMemo::OffsetToColumn(int32_t Par, int32_t Offset) const {
+  const ParInfo& par = *fParagraphs->Par(Par);
+  const int32_t end = std::clamp(Offset, 0, GetParLength(par));
+  int64_t c = 0;
+  for (int32_t i = 0; i < end; ++i) {
+    const char16_t ch = par.ParText[i];
+    if (fParagraphs->fStaticFormat && IsStyleCode(ch))
+      continue;
+    c = ch == u'\t' && fTabStops > 0 ? (c / fTabStops + 1) * fTabStops : c + 1;
+  }
+  return int32_t(std::min<int64_t>(c, INT32_MAX));
+}
+
+void TZarvMemo::SelectBlock(int32_t StartCol, int32_t StartLine, int32_t StopCol, int32_t StopLine) {
+  if (fWordWrap)
+    return;
+  TParagraphsList& L = *fParagraphs;
+  StartLine = std::clamp(StartLine, 0, L.Count() - 1);
+  StopLine = std::clamp(StopLine, 0, L.Count() - 1);
+  StartCol = std::max(StartCol, 0);
+  StopCol = std::max(StopCol, 0);
+  const int32_t anchor = L.Par(StartLine)->StartOffset + ColumnToOffset(StartLine, StartCol);
+  const int32_t caretOff = ColumnToOffset(StopLine, StopCol);
+  const int32_t caret = L.Par(StopLine)->StartOffset + caretOff;
+  fSelMoveUpdateCount++;
+  setSelStart(caret);
+  setSelLength(anchor - caret);
+  fSelMoveUpdateCount--;
+  const int32_t missing = StopCol - OffsetToColumn(StopLine, caretOff);
+  fExtraCols = missing > 0 ? QString(missing, QLatin1Char(' ')) : QString();
+  fBlockSelection = true;
+  fBlockStartCol = StartCol;
+  fBlockStopCol = StopCol;
+  UpdateCaret(false);
+}
+
+QRect TZarvMemo::GetColumnBlockXY() const {
+  if (!fBlockSelection)
+    return {};
+  return QRect(QPoint(std::min(fBlockStartCol, fBlockStopCol), fSelStart->GetLineNb()),
+               QPoint(std::max(fBlockStartCol, fBlockStopCol), fSelStop->GetLineNb()));
+}
+
+// The block's columns are cut out of every paragraph it spans, in one lock.
+void TZarvMemo::deleteColumnBlock() {
+  const int32_t left = std::min(fBlockStartCol, fBlockStopCol), right = std::max(fBlockStartCol, fBlockStopCol);
+  const int32_t first = fSelStart->GetParNb(), last = fSelStop->GetParNb();
+  TUpdateLock lock(*this);
+  for (int32_t p = first; p <= last; ++p) {
+    const int32_t base = fParagraphs->Par(p)->StartOffset;
+    const int32_t a = base + ColumnToOffset(p, left), b = base + ColumnToOffset(p, right);
+    fSelStart->SetPos(a);
+    fSelStop->SetPos(b);
+    fcp = fSelStart;
+    fSelLen = b - a;
+    SetSelTextBuf(QString());
+  }
+  fSelStart->SetPos(fParagraphs->Par(first)->StartOffset + ColumnToOffset(first, left));
+  fSelStop->Assign(*fSelStart);
+  fcp = fSelStart;
+  fSelLen = 0;
+}
+
+// ---- Replacing the selection ------------------------------------------------------------------------
+
+void TZarvMemo::setSelText(const QString& S) {
+  if (!fExtraCols.isEmpty() && fOptions.testFlag(zvoPutExtraSpaces) && !(fBlockSelection && fSelLen != 0))
+    SetSelTextBuf(fExtraCols + S);
+  else
+    SetSelTextBuf(S);
+}
+
+void TZarvMemo::ClearSelection() { setSelText(QString()); }
+
+void TZarvMemo::SelectAll() {
+  ++fSelMoveUpdateCount;
+  setSelStart(getCharCount());
+  setSelLength(-getCharCount());
+  --fSelMoveUpdateCount;
+  DoSelMove();
+}
+
+void TZarvMemo::SetSelTextBuf(const QString& Buf) {
+  QString text = Buf;
+  QPointer<TZarvMemo> self(this);
+  if (OnBeforeChange) {
+    OnBeforeChange(*this, text);
+    if (!self)
+      return;
+  }
+  DoNotify(fNotifyList, zveBeforeChange);
+  if (!self)
+    return;
+  TParagraphsList& L = *fParagraphs;
+  offBreak(*fSelStart);
+  offBreak(*fSelStop);
+  const int32_t selLen = fSelStop->GetPos() - fSelStart->GetPos();
+  fSelLen = fSelLen < 0 ? -selLen : selLen;
+  if (fSelLen == 0 && text.isEmpty())
+    return;
+  if (fBlockSelection) {
+    fBlockSelection = false;
+    deleteColumnBlock();
+    if (text.isEmpty())
+      return;
+  }
+  const int32_t start = fSelStart->GetPos(), oldStop = fSelStop->GetPos();
+  const int32_t caret = fcp->GetPos();
+
+  // What undo needs, taken before the text changes and kept only once the
+  // change was made.
+  const bool record = !fInUndo && !(fComponentState & (csLoading | csDesigning)) && fUndoMaxLevel != 0;
+  const int32_t group = fLockedCount > 0 ? fUndoGroup : 0;
+  bool extend = false;
+  std::u16string removed, blanksBefore;
+  const bool discard = fOptions.testFlag(zvoDiscardTrailingSpaces) && !fInUndo;
+  if (record) {
+    const int32_t level = fUndoList.Level();
+    if (fSelLen == 0 && level > 0 && !fUndoBreak) {
+      const TUndoRecord& last = fUndoList.At(level - 1);
+      extend = last.UndoStop == caret && last.UndoStart != caret && (last.LockCount == 0) == (group == 0);
+    }
+    if (!extend)
+      removed = GetTextPart(start, oldStop).toStdU16String();
+    if (discard) {
+      // Removing blanks at a paragraph end may take the blanks before the
+      // selection with it; they belong to what undo must put back.
+      const ParInfo& par = *fSelStart->GetPar();
+      int32_t b = fSelStart->GetOffset();
+      while (b > 0 && (par.ParText[b - 1] == u' ' || par.ParText[b - 1] == u'\t'))
+        --b;
+      blanksBefore.assign(par.ParText + b, par.ParText + fSelStart->GetOffset());
+    }
+  }
+
+  const int32_t startPar = fSelStart->GetParNb();
+  const bool ssWasDone = L.Par(startPar)->ParState & zvpSSDone;
+  const bool keywWasDone = L.Par(startPar)->ParState & zvpKeywDone;
+  const bool canParse = startPar <= L.fLastStartStopParsed + 1;
+  TZarvNavigator a(&L), b(&L);
+  a.AttachMemo(this);
+  b.AttachMemo(this);
+  a.Assign(*fSelStart);
+  b.Assign(*fSelStop);
+  ++fLockedCount;
+  try {
+    replaceRange(a, b, text.toStdU16String(), discard, !fNoCheckFormat);
+  } catch (...) {
+    --fLockedCount;
+    throw;
+  }
+  --fLockedCount;
+  fExtraCols.clear();
+  fXCaretRunningPos = INT32_MIN;
+  fStartLineSelection = -1;
+  fSelStart->Assign(a);
+  fSelStop->Assign(b);
+  fcp = fSelStart;
+  if (fSelLen != 0)
+    fsSelLenDirty = true;
+
+  if (record) {
+    fUndoList.RemoveRedo();
+    const int32_t newStart = a.GetPos();
+    if (extend) {
+      fUndoList.At(fUndoList.Level() - 1).UndoStop = b.GetPos();
+    } else {
+      if (newStart < start)
+        removed.insert(0, blanksBefore.substr(blanksBefore.size() - size_t(start - newStart)));
+      fUndoList.Append(TUndoRecord{newStart, b.GetPos(), group, std::move(removed)}, fUndoMaxLevel);
+    }
+    fUndoBreak = false;
+    fUndoList.TrimSpace(fUndoMaxSpace);
+  }
+
+  // The changed paragraph is highlighted again from its start; paragraphs
+  // after it follow when they are formatted or shown, the next one marked
+  // when the state at the end changed.
+  const int32_t parsedPar = fSelStart->GetParNb();
+  if (OnParse) {
+    ++fLockedCount;
+    L.Par(fcp->GetParNb())->ParState &= static_cast<TParStates>(~zvpFormatted);
+    OnParse(*this, fSelStart->GetPos(), fSelStop->GetPos());
+    --fLockedCount;
+    if (!self)
+      return;
+  }
+  ParInfo& sp = *L.Par(parsedPar);
+  if (fLockedCount > 0 || !canParse) {
+    sp.ParState &= static_cast<TParStates>(~(zvpSSDone | zvpKeywDone));
+  } else if (ssWasDone || keywWasDone) {
+    TZarvNavigator p1(&L), p2(&L);
+    p1.AttachMemo(this);
+    p2.AttachMemo(this);
+    p1.SetParPos(parsedPar, 0);
+    p2.SetParPos(parsedPar, GetParLength(sp));
+    if (ssWasDone) {
+      if (fHighlighter)
+        fHighlighter->FixRange(p1, p2, fKeywords->GetCount(), fStartStopKeys->Count());
+      DynInfoRec end;
+      ApplyStartStopKeyListP(p1, p2, end);
+    }
+    if (keywWasDone) {
+      p1.SetParPos(parsedPar, 0);
+      p2.SetParPos(parsedPar, GetParLength(sp));
+      ApplyKeywordsListP(p1, p2);
+      sp.ParState |= zvpKeywDone;
+    }
+  }
+
+  fExtraCols.clear();
+  fSelLen = 0;
+  fBlockSelection = false;
+  if (!fInStripCodes) {
+    if (L.fStaticFormat && fStripStrayCtrlCodes)
+      stripStrayCodes(fSelStart->GetParNb(), fSelStop->GetParNb());
+    fSelStart->Assign(*fSelStop);
+    fcp = fSelStart;
+    if (fLockedCount == 0)
+      EndModifications();
+    L.fNoCompleteFormat = false;
+  }
+}
+
+// A formatting code followed, in one run of codes, by the same code again
+// encloses nothing: both go.
+void TZarvMemo::stripStrayCodes(int32_t first, int32_t last) {
+  TFlagScope stripping(fInStripCodes, true);
+  TFlagScope unchecked(fNoCheckFormat, true);
+  TParagraphsList& L = *fParagraphs;
+  const int32_t caret = fSelStop->GetPos();
+  int32_t removedBefore = 0;
+  for (int32_t p = first; p <= last && p < L.Count(); ++p) {
+    int32_t i = 0;
+    while (i < GetParLength(*L.Par(p))) {
+      const char16_t* t = L.Par(p)->ParText;
+      const int32_t len = GetParLength(*L.Par(p));
+      if (!IsStyleCode(t[i])) {
+        ++i;
+        continue;
+      }
+      int32_t j = i + 1;
+      while (j < len && IsStyleCode(t[j]) && t[j] != t[i])
+        ++j;
+      if (j >= len || t[j] != t[i]) {
+        ++i;
+        continue;
+      }
+      const int32_t base = L.Par(p)->StartOffset;
+      for (int32_t at : {j, i}) { // the later one first, so the earlier keeps its place
+        fSelStart->SetPos(base + at);
+        fSelStop->SetPos(base + at + 1);
+        fcp = fSelStart;
+        fSelLen = 1;
+        SetSelTextBuf(QString());
+        if (base + at < caret)
+          ++removedBefore;
+      }
+    }
+  }
+  fSelStop->SetPos(caret - removedBefore);
+  fSelStart->Assign(*fSelStop);
+  fcp = fSelStart;
+  fSelLen = 0;
+}
+
+// ---- Undo and redo ------------------------------------------------------------------------------
+
+bool TZarvMemo::CanUndo() const { return fUndoList.Level() > (fInUndo ? 1 : 0); }
+bool TZarvMemo::CanRedo() const {
+  return fInUndo ? fUndoList.Level() <= fUndoList.Count() : fUndoList.Level() < fUndoList.Count();
+}
+void TZarvMemo::ClearUndo() { fUndoList.Clear(); }
+void TZarvMemo::RemoveUndo(int32_t I) { fUndoList.Remove(I); }
+
+TUndoRecord TZarvMemo::getUndoList(int32_t I) const {
+  if (I < 0 || I >= fUndoList.Count())
+    throw ERangeError();
+  return fUndoList.At(I);
+}
+
+void TZarvMemo::setUndoMaxLevel(int v) {
+  fUndoList.TrimLevel(v);
+  fUndoMaxLevel = v;
+}
+
+void TZarvMemo::setUndoMaxSpace(int v) {
+  fUndoList.TrimSpace(v);
+  fUndoMaxSpace = v;
+}
+
+// Record i is swapped for what its change put in place: its range is
+// selected, a record of the selected text replaces it, and its text goes in,
+// verbatim (no blank discarding, no code checks).
+void TZarvMemo::swapUndoRecord(int32_t i) {
+  const TUndoRecord r = fUndoList.At(i);
+  const int32_t start = std::clamp(r.UndoStart, 0, getCharCount());
+  const int32_t stop = std::clamp(r.UndoStop, start, getCharCount());
+  fSelStart->SetPos(start);
+  fSelStop->SetPos(stop);
+  fcp = fSelStop;
+  fSelLen = start - stop;
+  fBlockSelection = false;
+  fUndoList.Replace(i, TUndoRecord{start, start, r.LockCount, GetTextPart(start, stop).toStdU16String()});
+  {
+    TFlagScope unchecked(fNoCheckFormat, true);
+    SetSelTextBuf(QString::fromStdU16String(r.UndoText));
+  }
+  fUndoList.At(i).UndoStop = fSelStop->GetPos();
+}
+
+void TZarvMemo::Undo() {
+  if (fUndoList.Level() == 0)
+    return;
+  TFlagScope undoing(fInUndo, true);
+  TUpdateLock lock(*this);
+  for (;;) {
+    const int32_t i = fUndoList.Level() - 1;
+    fUndoList.SetLevel(i);
+    const int32_t group = fUndoList.At(i).LockCount;
+    swapUndoRecord(i);
+    if (i == 0 || group == 0 || fUndoList.At(i - 1).LockCount != group)
+      break;
+  }
+  fUndoBreak = true;
+}
+
+void TZarvMemo::Redo() {
+  if (fUndoList.Level() >= fUndoList.Count())
+    return;
+  TFlagScope undoing(fInUndo, true);
+  TUpdateLock lock(*this);
+  for (;;) {
+    const int32_t i = fUndoList.Level();
+    const int32_t group = fUndoList.At(i).LockCount;
+    swapUndoRecord(i);
+    fUndoList.SetLevel(i + 1);
+    if (i + 1 >= fUndoList.Count() || group == 0 || fUndoList.At(i + 1).LockCount != group)
+      break;
+  }
+  fUndoBreak = true;
+}
+
+void TZarvMemo::SaveUndo(QIODevice& Stream) const { fUndoList.Save(Stream); }
+
+void TZarvMemo::LoadUndo(QIODevice& Stream) {
+  fUndoList.Load(Stream, getCharCount());
+  for (int32_t i = 0; i < fUndoList.Count(); ++i)
+    fUndoGroup = std::max(fUndoGroup, fUndoList.At(i).LockCount);
+  fUndoBreak = true;
+}
+
+} // namespace zarv

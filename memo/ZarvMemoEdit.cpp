@@ -305,9 +305,9 @@ void TZarvMemo::SetSelTextBuf(const QString& Buf) {
       stripStrayCodes(fSelStart->GetParNb(), fSelStop->GetParNb());
     fSelStart->Assign(*fSelStop);
     fcp = fSelStart;
-    if (fLockedCount == 0)
-      EndModifications();
     L.fNoCompleteFormat = false;
+    if (fLockedCount == 0)
+      EndModifications(); // may end with the control destroyed by a handler
   }
 }
 

@@ -27,10 +27,10 @@ void setHidden(ParInfo& p, bool hidden) {
 }
 } // namespace
 
-bool TParagraphsList::IsCollapsedBlockStart(int32_t i) const { return isCollapsedStart(*Par(i)); }
+bool TParagraphsList::IsCollapsedBlockStart(int32_t i) const { return isCollapsedStart(*RawPar(i)); }
 
 int32_t TParagraphsList::VisibleLinesOf(int32_t i) const {
-  const ParInfo& p = *Par(i);
+  const ParInfo& p = *RawPar(i); // state and lines only: no pending shift needed
   if (p.ParState & zvpHidden)
     return 0;
   return isCollapsedStart(p) ? 1 : GetLineCount(p);

@@ -92,12 +92,12 @@ void TZarvNavigator::setWithinPar(int32_t newOffset) {
     fParLine = -1;
   }
   fOffset = newOffset;
-  fPos = fPar->StartOffset + newOffset;
+  fPos = freshPar()->StartOffset + newOffset;
 }
 
 void TZarvNavigator::SetPos(int32_t P) {
   if (fPar) {
-    const int32_t start = fPar->StartOffset;
+    const int32_t start = freshPar()->StartOffset;
     if (P >= start && P <= start + GetParLength(*fPar) + 1) {
       setWithinPar(P - start);
       return;
@@ -111,7 +111,7 @@ void TZarvNavigator::locate() {
   Q_ASSERT(fList);
   fParNb = fList->LocatePar(fPos);
   fPar = fList->Par(fParNb);
-  fOffset = fPos - fPar->StartOffset;
+  fOffset = fPos - freshPar()->StartOffset;
   fDynNb = -1;
   fParLine = -1;
 }
@@ -125,7 +125,7 @@ QString TZarvNavigator::CheckIntegrity() const {
     return {};
   if (fParNb < 0 || fParNb >= fList->Count() || fPar != fList->Par(fParNb))
     return QStringLiteral("navigator at %1 caches paragraph %2 of %3").arg(fPos).arg(fParNb).arg(fList->Count());
-  if (fOffset != fPos - fPar->StartOffset || fOffset < 0 || fOffset > GetParLength(*fPar) + 1)
+  if (fOffset != fPos - freshPar()->StartOffset || fOffset < 0 || fOffset > GetParLength(*fPar) + 1)
     return QStringLiteral("navigator at %1 caches offset %2 in paragraph %3").arg(fPos).arg(fOffset).arg(fParNb);
   if (fDynNb > GetDynCount(*fPar))
     return QStringLiteral("navigator at %1 caches code index %2 of %3").arg(fPos).arg(fDynNb).arg(GetDynCount(*fPar));
@@ -138,10 +138,16 @@ int32_t TZarvNavigator::GetParNb() {
   return fParNb;
 }
 
+ParInfo* TZarvNavigator::freshPar() const {
+  if (fPar && fParNb >= fList->ShiftFrom())
+    fList->Par(fParNb);
+  return fPar;
+}
+
 ParInfo* TZarvNavigator::GetPar() {
   if (!fPar)
     locate();
-  return fPar;
+  return freshPar();
 }
 
 int32_t TZarvNavigator::GetOffset() {
@@ -154,7 +160,7 @@ void TZarvNavigator::setParNb(int32_t N) {
   fPar = fList->getParPointers(N);
   fParNb = N;
   fOffset = 0;
-  fPos = fPar->StartOffset;
+  fPos = freshPar()->StartOffset;
   fDynNb = 0;
   fParLine = 0;
 }
@@ -163,7 +169,7 @@ void TZarvNavigator::setParOffset(int32_t O) {
   GetPar();
   O = std::clamp(O, 0, GetParLength(*fPar));
   fOffset = O;
-  fPos = fPar->StartOffset + O;
+  fPos = freshPar()->StartOffset + O;
   if (fDynNb >= 0) {
     fDynNb = -1;
     GetDynNb();
@@ -200,7 +206,7 @@ void TZarvNavigator::SetParLine(int32_t L) {
   GetPar();
   L = std::clamp(L, 0, GetLineCount(*fPar) - 1);
   fOffset = lineInfo(L).Start;
-  fPos = fPar->StartOffset + fOffset;
+  fPos = freshPar()->StartOffset + fOffset;
   fDynNb = -1;
   fParLine = L;
 }
@@ -235,19 +241,19 @@ void TZarvNavigator::SetLineNb(int32_t N) {
   while (p < count - 1 && fList->Par(p)->StartLine + GetLineCount(*fList->Par(p)) <= N)
     ++p;
   setParNb(p);
-  const int32_t line = std::clamp(N - fPar->StartLine, 0, GetLineCount(*fPar) - 1);
+  const int32_t line = std::clamp(N - freshPar()->StartLine, 0, GetLineCount(*fPar) - 1);
   const LineInfo& li = lineInfo(line);
   fParLine = line;
   fOffset = li.Start;
-  fPos = fPar->StartOffset + fOffset;
+  fPos = freshPar()->StartOffset + fOffset;
   fDynNb = static_cast<int32_t>(li.StartDynNb);
 }
 
 int32_t TZarvNavigator::getVisibleLineNumber() {
   GetPar();
   if (fPar->ParState & zvpHidden)
-    return fPar->StartLine;
-  return fPar->StartLine + GetParLine();
+    return freshPar()->StartLine;
+  return freshPar()->StartLine + GetParLine();
 }
 
 void TZarvNavigator::setVisibleLineNumber(int32_t N) {
@@ -274,7 +280,7 @@ void TZarvNavigator::setVisibleLineNumber(int32_t N) {
   while (p < count - 1 && (fList->Par(p)->ParState & zvpHidden) && fList->Par(p + 1)->StartLine <= N)
     ++p;
   setParNb(p);
-  const int32_t line = std::clamp(N - fPar->StartLine, 0, GetLineCount(*fPar) - 1);
+  const int32_t line = std::clamp(N - freshPar()->StartLine, 0, GetLineCount(*fPar) - 1);
   if (line > 0)
     SetParLine(line);
 }
@@ -291,7 +297,7 @@ void TZarvNavigator::SetColNb(int32_t C) {
   const LineInfo& li = lineInfo(line);
   C = std::clamp(C, 0, li.Stop - li.Start);
   fOffset = li.Start + C;
-  fPos = fPar->StartOffset + fOffset;
+  fPos = freshPar()->StartOffset + fOffset;
   fDynNb = -1;
 }
 
@@ -397,7 +403,7 @@ void TZarvNavigator::SetLocated(int32_t parNb, int32_t offset, int32_t dynNb, in
   fPar = fList->Par(parNb);
   fParNb = parNb;
   fOffset = offset;
-  fPos = fPar->StartOffset + offset;
+  fPos = freshPar()->StartOffset + offset;
   fDynNb = dynNb;
   fParLine = parLine;
 }

@@ -172,6 +172,9 @@ private:
   TParagraphsList* fList = nullptr;
   int32_t fPos = 0;
   ParInfo* fPar = nullptr;
+  // fPar with the store's pending shift applied to it (read its start
+  // offset and line only through this).
+  ParInfo* freshPar() const;
   int32_t fParNb = -1;
   int32_t fOffset = 0;
   int32_t fDynNb = -1;

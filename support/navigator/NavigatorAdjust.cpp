@@ -51,14 +51,15 @@ void AdjustNavigators(TParagraphsList& list, const std::vector<TZarvNavigator*>&
     if (!nav->fPar)
       continue;
     if (nav->fParNb > edit.OldStopPar) {
-      // A later paragraph: same record contents, new slot and offset.
+      // A later paragraph: same record contents, new slot and offset (its
+      // start offset may wait for the store's pending shift).
       nav->fParNb += parDelta;
-      nav->fPar = list.Par(nav->fParNb);
+      nav->fPar = list.RawPar(nav->fParNb);
     } else {
       // The tail of the old stop paragraph now ends the last new paragraph.
       nav->fParNb = edit.NewStopPar;
       nav->fPar = list.Par(edit.NewStopPar);
-      nav->fOffset = nav->fPos - nav->fPar->StartOffset;
+      nav->fOffset = nav->fPos - list.Par(nav->fParNb)->StartOffset;
       nav->fDynNb = -1;
       nav->fParLine = -1;
     }

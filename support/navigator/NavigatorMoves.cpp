@@ -28,7 +28,7 @@ void TZarvNavigator::setDynNb(int32_t D) {
   if (D < 0 || D > static_cast<int32_t>(codes.size()))
     return;
   fOffset = D == 0 ? 0 : codes[static_cast<size_t>(D - 1)].DynOffset;
-  fPos = fPar->StartOffset + fOffset;
+  fPos = freshPar()->StartOffset + fOffset;
   fDynNb = D;
   fParLine = -1;
 }
@@ -83,7 +83,7 @@ bool TZarvNavigator::NextDyn() {
     if (!next.empty()) {
       setParNb(p);
       fOffset = next.front().DynOffset;
-      fPos = fPar->StartOffset + fOffset;
+      fPos = freshPar()->StartOffset + fOffset;
       fDynNb = 1;
       fParLine = -1;
       return true;
@@ -101,7 +101,7 @@ bool TZarvNavigator::PreviousDyn() {
     --t;
   if (t >= 0) {
     fOffset = codes[static_cast<size_t>(t)].DynOffset;
-    fPos = fPar->StartOffset + fOffset;
+    fPos = freshPar()->StartOffset + fOffset;
     fDynNb = t + 1;
     fParLine = -1;
     return true;
@@ -111,7 +111,7 @@ bool TZarvNavigator::PreviousDyn() {
     if (!prev.empty()) {
       setParNb(p);
       fOffset = prev.back().DynOffset;
-      fPos = fPar->StartOffset + fOffset;
+      fPos = freshPar()->StartOffset + fOffset;
       fDynNb = static_cast<int32_t>(prev.size());
       fParLine = -1;
       return true;
@@ -125,7 +125,7 @@ bool TZarvNavigator::ForwardToDyn(int32_t Limit) {
   const auto& codes = GetDynArray(*fPar);
   if (fDynNb < static_cast<int32_t>(codes.size())) {
     const DynInfoRec& d = codes[static_cast<size_t>(fDynNb)];
-    if (fPar->StartOffset + d.DynOffset > Limit)
+    if (freshPar()->StartOffset + d.DynOffset > Limit)
       return false;
     const int32_t target = fDynNb;
     setWithinPar(d.DynOffset);
@@ -141,7 +141,7 @@ bool TZarvNavigator::ForwardToDyn(int32_t Limit) {
       return false;
     setParNb(p);
     fOffset = next.front().DynOffset;
-    fPos = fPar->StartOffset + fOffset;
+    fPos = freshPar()->StartOffset + fOffset;
     fDynNb = 0;
     fParLine = -1;
     return true;
@@ -153,10 +153,10 @@ bool TZarvNavigator::BackToDyn(int32_t Limit) {
   GetDynNb();
   if (fDynNb > 0) {
     const DynInfoRec& d = fPar->ParExtra->DynCodes[static_cast<size_t>(fDynNb - 1)];
-    if (fPar->StartOffset + d.DynOffset < Limit)
+    if (freshPar()->StartOffset + d.DynOffset < Limit)
       return false;
     fOffset = d.DynOffset;
-    fPos = fPar->StartOffset + fOffset;
+    fPos = freshPar()->StartOffset + fOffset;
     --fDynNb;
     fParLine = -1;
     return true;
@@ -170,7 +170,7 @@ bool TZarvNavigator::BackToDyn(int32_t Limit) {
       return false;
     setParNb(p);
     fOffset = prev.back().DynOffset;
-    fPos = fPar->StartOffset + fOffset;
+    fPos = freshPar()->StartOffset + fOffset;
     fDynNb = static_cast<int32_t>(prev.size()) - 1;
     fParLine = -1;
     return true;

@@ -39,6 +39,7 @@ void MakeOwnTextBuffer(TParagraphsList& list, int32_t parNb, ParInfo* par) {
 void TParagraphsList::moveRecords(int32_t from, int32_t to, int32_t count) {
   if (count <= 0 || from == to)
     return;
+  SettleAll(); // records change places: no shift may stay pending
   const int32_t per = fElementsPerBuffer;
   const size_t rec = static_cast<size_t>(fElementSpace);
   if (to < from) {
@@ -425,6 +426,7 @@ void TInsertBufOp::editOneParagraph() {
 }
 
 void TInsertBufOp::replaceParagraphs() {
+  L.SettleAll(); // records change places below
   std::vector<ParInfo> np(static_cast<size_t>(k + 1));
   buildNewParagraphs(np);
   foldBookkeeping(np);

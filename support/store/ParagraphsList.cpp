@@ -39,6 +39,7 @@ void TParagraphsList::freeSharedBuffers() {
 }
 
 void TParagraphsList::CleanUp() {
+  resetShift();
   for (int32_t i = 0; i < fCount; ++i)
     releaseParagraph(*Par(i));
   fTextLen = 0;
@@ -81,23 +82,61 @@ void forEachFrom(const TParagraphsList& list, int32_t from, Fn fn) {
 }
 } // namespace
 
-void TParagraphsList::UpdateOffsets(int32_t FromPar, int32_t Delta) {
-  if (Delta != 0)
-    forEachFrom(*this, FromPar, [Delta](ParInfo& p) { p.StartOffset += Delta; });
+void TParagraphsList::UpdateOffsets(int32_t FromPar, int32_t Delta) { UpdateOffsetsLines(FromPar, Delta, 0); }
+
+void TParagraphsList::UpdateLines(int32_t FromPar, int32_t Delta) { UpdateOffsetsLines(FromPar, 0, Delta); }
+
+// Adds the deltas to records from..to - 1 as stored.
+void TParagraphsList::shiftRange(int32_t from, int32_t to, int32_t offsetDelta, int32_t lineDelta) const {
+  const int32_t per = ElementsPerBuffer();
+  for (int32_t i = from; i < to;) {
+    ParInfo* p = RawPar(i);
+    const int32_t run = std::min(per - i % per, to - i);
+    for (int32_t k = 0; k < run; ++k) {
+      p[k].StartOffset += offsetDelta;
+      p[k].StartLine += lineDelta;
+    }
+    i += run;
+  }
 }
 
-void TParagraphsList::UpdateLines(int32_t FromPar, int32_t Delta) {
-  if (Delta != 0)
-    forEachFrom(*this, FromPar, [Delta](ParInfo& p) { p.StartLine += Delta; });
+// The pending shift reaches the records up to the end of i's chunk, so
+// that a chunk is always either all shifted or all pending.
+void TParagraphsList::settleShift(int32_t i) const {
+  if (fShiftFrom >= fCount) {
+    resetShift();
+    return;
+  }
+  const int32_t per = ElementsPerBuffer();
+  const int32_t end =
+      static_cast<int32_t>(std::min<int64_t>(fCount, (static_cast<int64_t>(std::max(i, fShiftFrom)) / per + 1) * per));
+  shiftRange(fShiftFrom, end, fShiftOffset, fShiftLine);
+  if (end >= fCount)
+    resetShift();
+  else
+    fShiftFrom = end;
 }
 
 void TParagraphsList::UpdateOffsetsLines(int32_t FromPar, int32_t OffsetDelta, int32_t LineDelta) {
-  if (LineDelta == 0)
-    return UpdateOffsets(FromPar, OffsetDelta);
-  forEachFrom(*this, FromPar, [OffsetDelta, LineDelta](ParInfo& p) {
-    p.StartOffset += OffsetDelta;
-    p.StartLine += LineDelta;
-  });
+  FromPar = std::max(FromPar, 0);
+  if ((OffsetDelta == 0 && LineDelta == 0) || FromPar >= fCount)
+    return;
+  if (fShiftFrom >= fCount) {
+    fShiftFrom = FromPar;
+    fShiftOffset = OffsetDelta;
+    fShiftLine = LineDelta;
+    return;
+  }
+  // One pending shift: the records between the two starts get their own
+  // part now.
+  if (FromPar >= fShiftFrom) {
+    shiftRange(fShiftFrom, FromPar, fShiftOffset, fShiftLine);
+    fShiftFrom = FromPar;
+  } else {
+    shiftRange(FromPar, fShiftFrom, OffsetDelta, LineDelta);
+  }
+  fShiftOffset += OffsetDelta;
+  fShiftLine += LineDelta;
 }
 
 // ---- Modified range ----------------------------------------------------------------------
@@ -106,8 +145,8 @@ void TParagraphsList::ExtendMods(int32_t StartPar, int32_t LineInPar, int32_t St
   if (fModStopPar < fModStartPar) {
     fModStartPar = fCount;
     if (fCount > 0) {
-      const ParInfo& last = *Par(fCount - 1);
-      fModStartLine = last.StartLine + GetLineCount(last);
+      // Read without applying a pending shift: this runs on every edit.
+      fModStartLine = StartLineOf(fCount - 1) + GetLineCount(*RawPar(fCount - 1));
     } else {
       fModStartLine = 0;
     }
@@ -156,19 +195,21 @@ QString TParagraphsList::Text(TzvsLineBreak lb) const {
 // the text (64-bit products, so no scaling is needed and nothing overflows),
 // narrow the bracket around it and re-estimate, then walk the last steps.
 // Text whose paragraph lengths vary smoothly needs one or two estimates.
+// The search reads start offsets with the pending shift added, so that it
+// applies the shift to nothing.
 int32_t TParagraphsList::LocatePar(int32_t pos) const {
   if (fCount <= 1 || fTextLen <= 0 || pos <= 0)
     return 0;
   int32_t lo = 0, hi = fCount - 1;
-  if (pos >= Par(hi)->StartOffset)
+  if (pos >= StartOffsetOf(hi))
     return hi;
   // Invariant: StartOffset(lo) <= pos < StartOffset(hi).
-  int64_t loOff = 0, hiOff = Par(hi)->StartOffset;
+  int64_t loOff = 0, hiOff = StartOffsetOf(hi);
   for (int round = 0; hi - lo > 32; ++round) {
     // Bisect instead when the estimates keep missing (very uneven text).
     int64_t n = round < 4 ? lo + (static_cast<int64_t>(hi - lo) * (pos - loOff)) / (hiOff - loOff) : lo + (hi - lo) / 2;
     n = std::clamp<int64_t>(n, lo + 1, hi - 1);
-    const int32_t off = Par(static_cast<int32_t>(n))->StartOffset;
+    const int32_t off = StartOffsetOf(static_cast<int32_t>(n));
     if (off <= pos) {
       lo = static_cast<int32_t>(n);
       loOff = off;
@@ -178,7 +219,7 @@ int32_t TParagraphsList::LocatePar(int32_t pos) const {
     }
   }
   int32_t n = lo;
-  while (n + 1 < hi && Par(n + 1)->StartOffset <= pos)
+  while (n + 1 < hi && StartOffsetOf(n + 1) <= pos)
     ++n;
   return n;
 }
@@ -246,12 +287,15 @@ QString TParagraphsList::CheckIntegrity() const {
   int64_t total = 0;
   int prevEndLevel = 0;
   std::unordered_map<const DynInfoRec*, int32_t> refs;
+  if (fShiftFrom != INT32_MAX && (fShiftFrom < 0 || fShiftFrom >= fCount))
+    return QStringLiteral("Error 8 in store: a shift pending from record %1 of %2").arg(fShiftFrom).arg(fCount);
   for (int32_t i = 0; i < fCount; ++i) {
-    const ParInfo& p = *Par(i);
-    if (p.StartLine != visible)
-      return fail("Error 1 in", i, QStringLiteral("start line %1, expected %2").arg(p.StartLine).arg(visible));
-    if (p.StartOffset != offset)
-      return fail("Error 2 in", i, QStringLiteral("start offset %1, expected %2").arg(p.StartOffset).arg(offset));
+    // Checked as read, the pending shift included, without applying it.
+    const ParInfo& p = *RawPar(i);
+    if (StartLineOf(i) != visible)
+      return fail("Error 1 in", i, QStringLiteral("start line %1, expected %2").arg(StartLineOf(i)).arg(visible));
+    if (StartOffsetOf(i) != offset)
+      return fail("Error 2 in", i, QStringLiteral("start offset %1, expected %2").arg(StartOffsetOf(i)).arg(offset));
     if (zvsGetParBlockStartLevel(p) != prevEndLevel)
       return fail("Error 7 in", i,
                   QStringLiteral("block start level %1, previous end level %2")

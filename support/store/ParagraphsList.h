@@ -14,7 +14,9 @@
 //   fTextLen = sum of lengths + 2 x (count - 1);
 // - StartLine(i) is the number of visible display lines before paragraph i
 //   (a hidden paragraph carries the next visible paragraph's number);
-//   fVisibleLineCount and fTrueLineCount are the visible and total sums;
+//   fVisibleLineCount and fTrueLineCount are the visible and total sums
+//   (both StartOffset and StartLine as read through Par(), which applies a
+//   pending shift first);
 // - display lines of a paragraph tile 0..length; dynamic codes are ordered
 //   and lie within 0..length;
 // - a paragraph's block start level equals the previous paragraph's block
@@ -50,8 +52,34 @@ public:
   ParInfo GetItem(int32_t i) const { return *getParPointers(i); }
   void SetItem(int32_t i, const ParInfo& rec) { *getParPointers(i) = rec; }
   // Address of record i (valid until the paragraph count changes).
-  ParInfo* getParPointers(int32_t i) const { return static_cast<ParInfo*>(GetPointer(i)); }
-  ParInfo* Par(int32_t i) const { return static_cast<ParInfo*>(PointerUnchecked(i)); }
+  // Reading a record through these applies any pending shift to it first.
+  ParInfo* getParPointers(int32_t i) const {
+    if (i >= fShiftFrom)
+      settleShift(i);
+    return static_cast<ParInfo*>(GetPointer(i));
+  }
+  ParInfo* Par(int32_t i) const {
+    if (i >= fShiftFrom)
+      settleShift(i);
+    return static_cast<ParInfo*>(PointerUnchecked(i));
+  }
+  // The record as stored: its StartOffset and StartLine may still lack the
+  // pending shift (see ShiftFrom).
+  ParInfo* RawPar(int32_t i) const { return static_cast<ParInfo*>(PointerUnchecked(i)); }
+  // Start offset and line of record i, pending shift included, without
+  // applying it.
+  int32_t StartOffsetOf(int32_t i) const { return RawPar(i)->StartOffset + (i >= fShiftFrom ? fShiftOffset : 0); }
+  int32_t StartLineOf(int32_t i) const { return RawPar(i)->StartLine + (i >= fShiftFrom ? fShiftLine : 0); }
+  // Shifting the start offsets and lines of every record after an edit
+  // would touch the whole store on each keystroke. The shift is kept
+  // pending instead: records from ShiftFrom() on lack it, and it is applied
+  // chunk by chunk as they are read, or to a range when another shift
+  // starts elsewhere.
+  int32_t ShiftFrom() const { return fShiftFrom; }
+  void SettleAll() const {
+    if (fShiftFrom < fCount)
+      settleShift(fCount - 1);
+  }
 
   // ---- Editing ------------------------------------------------------------
   // Replaces the text between StartNav and StopNav by the NUL-terminated Buf
@@ -165,6 +193,16 @@ private:
   // Copies count records from index `from` to index `to` (ranges may
   // overlap), in runs that stay inside one chunk on both sides.
   void moveRecords(int32_t from, int32_t to, int32_t count);
+  void settleShift(int32_t i) const;
+  void shiftRange(int32_t from, int32_t to, int32_t offsetDelta, int32_t lineDelta) const;
+  void resetShift() const {
+    fShiftFrom = INT32_MAX;
+    fShiftOffset = fShiftLine = 0;
+  }
+  // Pending shift: records from fShiftFrom on (INT32_MAX: none) lack
+  // fShiftOffset and fShiftLine.
+  mutable int32_t fShiftFrom = INT32_MAX;
+  mutable int32_t fShiftOffset = 0, fShiftLine = 0;
 };
 
 // Gives paragraph parNb (or par, when not nil) its own copy of its text, so

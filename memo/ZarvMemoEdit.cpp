@@ -301,7 +301,8 @@ void TZarvMemo::SetSelTextBuf(const QString& Buf) {
   fSelLen = 0;
   fBlockSelection = false;
   if (!fInStripCodes) {
-    if (L.fStaticFormat && fStripStrayCtrlCodes)
+    // Undo and redo put back exactly what was there, pairs included.
+    if (L.fStaticFormat && fStripStrayCtrlCodes && !fInUndo)
       stripStrayCodes(fSelStart->GetParNb(), fSelStop->GetParNb());
     fSelStart->Assign(*fSelStop);
     fcp = fSelStart;

@@ -79,7 +79,13 @@ void ExpectLikeFresh(TZarvMemo& m, int step) {
   m.DoDynParse(0, m.GetParCount() - 1, false);
   m.FormatNow(0, m.GetParCount() - 1);
   auto fresh = Control();
-  fresh->SetTextBuf(m.GetTextContent());
+  fresh->setStaticFormat(m.getStaticFormat());
+  const QString text = m.GetTextContent();
+  QByteArray bytes(reinterpret_cast<const char*>(text.utf16()), text.size() * 2);
+  QBuffer device(&bytes);
+  device.open(QIODevice::ReadOnly);
+  fresh->LoadFromStream(device, TzvsEncoding::Utf16LE); // as it is, without format checks
+  ASSERT_EQ(fresh->GetTextContent(), text);
   HighlightAll(*fresh);
   fresh->Reformat();
   const TDumpParts parts(dpText | dpCodes | dpLines);
@@ -91,9 +97,10 @@ void ExpectLikeFresh(TZarvMemo& m, int step) {
 // paragraphs (and chunks of records) and BeginUpdate groups; after each
 // step the text is the model's and the store consistent; then undo and redo
 // walk the steps back and forth and give back each step's texts.
-void RunModel(TZarvMemoOptions options, uint32_t seed, bool exactModel) {
+void RunModel(TZarvMemoOptions options, uint32_t seed, bool exactModel, bool staticFormat = false) {
   std::mt19937 rng(seed);
   auto m = Control(options);
+  m->setStaticFormat(staticFormat);
   std::u16string model;
   for (int i = 0; i < 1500; ++i)
     model += (i % 7 == 0 ? u"int /* x */ \"s\" y;" : u"line with words") + std::u16string(u"\r\n");
@@ -104,7 +111,9 @@ void RunModel(TZarvMemoOptions options, uint32_t seed, bool exactModel) {
   int changes = 0;
   m->OnChange = [&](TZarvMemo&) { ++changes; };
   const char16_t* breaks[] = {u"\r\n", u"\n", u"\r", u"\n\r"};
-  const std::u16string words[] = {u"a", u"int", u"/*", u"*/", u"\"", u" ", u"\t", u"word "};
+  std::vector<std::u16string> words{u"a", u"int", u"/*", u"*/", u"\"", u" ", u"\t", u"word "};
+  if (staticFormat) // formatting codes: bold, highlight, underline
+    words.insert(words.end(), {u"\x02", u"\x03", u"\x15", u"\x02x\x02"});
   auto randomPos = [&](const std::u16string& text) {
     int32_t p = int32_t(rng() % (text.size() + 1));
     if (p > 0 && p < int32_t(text.size()) && text[size_t(p)] == u'\n' && text[size_t(p - 1)] == u'\r')
@@ -115,7 +124,7 @@ void RunModel(TZarvMemoOptions options, uint32_t seed, bool exactModel) {
     std::u16string s;
     const char16_t* br = breaks[rng() % 4];
     for (int n = int(rng() % 6); n > 0; --n)
-      s += rng() % 4 == 0 ? std::u16string(br) : words[rng() % std::size(words)];
+      s += rng() % 4 == 0 ? std::u16string(br) : words[rng() % words.size()];
     return s;
   };
   std::vector<TStep> steps;
@@ -150,7 +159,7 @@ void RunModel(TZarvMemoOptions options, uint32_t seed, bool exactModel) {
       std::u16string typed;
       edits = 1 + int(rng() % 5);
       for (int n = edits; n > 0; --n) {
-        const std::u16string w = words[rng() % std::size(words)].substr(0, 1);
+        const std::u16string w = words[rng() % words.size()].substr(0, 1);
         m->setSelText(QString::fromStdU16String(w));
         typed += w;
       }
@@ -251,6 +260,10 @@ TEST(ZarvMemoEdit, UndoGivesBackBlanksThatDiscardingTrailingSpacesTook) {
   m->Undo();
   EXPECT_EQ(m->GetTextContent(), QStringLiteral("ab  cd"));
 }
+
+// Static text: the format check adds closing codes and stray pairs go, as
+// extra records; undo and redo still walk every step's texts.
+TEST(ZarvMemoEdit, UndoAndRedoWalkStaticFormatEdits) { RunModel({}, 3, false, true); }
 
 // Typing merges into one record until the caret moves; a BeginUpdate group
 // undoes as one step, but two groups are two steps.
@@ -398,4 +411,34 @@ TEST(ZarvMemoEdit, TheUndoStreamRoundTripsAndBadStreamsChangeNothing) {
   bad.open(QIODevice::ReadOnly);
   EXPECT_THROW(m->LoadUndo(bad), EReadError);
   EXPECT_EQ(m->getUndoCount(), count);
+}
+
+// In static-format text a code followed by the same code, with only codes
+// between, encloses nothing: both go after an edit, one record each; undo
+// puts back exactly what each step removed (pairs included).
+TEST(ZarvMemoEdit, StrayCodePairsGoAfterAnEditOfStaticTextAndUndoPutsThemBack) {
+  auto m = Control();
+  m->setStaticFormat(true);
+  m->SetTextBuf(QStringLiteral("ab cd"));
+  m->ClearUndo();
+  m->setSelStart(1);
+  m->setSelText(QStringLiteral("\x02\x03\x02")); // bold, highlight, bold: the format check closes the highlight
+  EXPECT_EQ(m->GetTextContent(), QStringLiteral("ab cd")) << "every code enclosed nothing";
+  EXPECT_EQ(m->getSelStart(), 1);
+  ASSERT_NO_THROW(m->CheckIntegrity());
+  std::vector<QString> seen;
+  while (m->CanUndo()) {
+    m->Undo();
+    seen.push_back(m->GetTextContent());
+  }
+  const std::vector<QString> want{QStringLiteral("a\x03"
+                                                 "b cd"),
+                                  QStringLiteral("a\x03\x03"
+                                                 "b cd"),
+                                  QStringLiteral("a\x02\x03\x03"
+                                                 "b cd"),
+                                  QStringLiteral("a\x02\x03\x02\x03"
+                                                 "b cd"),
+                                  QStringLiteral("ab cd")};
+  EXPECT_EQ(seen, want);
 }

@@ -246,6 +246,9 @@ public:
   int32_t getSelLine() const;
   void setSelCol(int32_t c);
   int32_t getSelCol() const;
+  // The virtual columns between the end of the caret's line and the caret
+  // (spaces and tabs not in the text).
+  const QString& ExtraCols() const { return fExtraCols; }
   // The word at the caret, and the effective style there (ranges parsed up
   // to the caret's paragraph first).
   QString getCurrentWord() const;
@@ -350,6 +353,63 @@ public:
   // rectangle without a block.
   QRect GetColumnBlockXY() const;
   bool BlockSelection() const { return fBlockSelection; }
+
+  // ---- Editing commands (ZarvMemoCommands.cpp) ------------------------------------------
+  // A typed key: printable characters (overwrite replaces the character at
+  // the caret), Enter (13, with auto-indent), Tab (9, smart tabs), and the
+  // control codes Ctrl+A (1), Ctrl+C (3), Ctrl+E (5, integrity check),
+  // Ctrl+V (22), Ctrl+X (24). Nothing while locked, dragging, display-only
+  // or read-only (except Ctrl+C). Returns whether the key was handled.
+  bool KeyPress(char16_t Key);
+  // Text typed as one piece: a character, a surrogate pair, an input
+  // method's commit.
+  void TypeText(const QString& Text);
+  // Backspace (Ctrl: back to the previous word; back-indent; virtual
+  // columns first) and Delete (Shift: cut, or the character before; Ctrl: to
+  // the end of the line). Surrogate pairs go whole.
+  void DoBackspace(bool Ctrl = false);
+  void DoDelete(bool Shift = false, bool Ctrl = false);
+  // The spaces a smart tab inserts: up to the next word of the nearest line
+  // above that reaches past the caret.
+  QString SmartTabText();
+  // Around an edit that must not replace the selection: with persistent
+  // blocks the selection is kept aside and comes back after the edit (the
+  // caret then stands apart from it); otherwise it is only cleared.
+  void PrepareKeepBlock();
+  void EndKeepBlock();
+  // Static text: the selection wrapped in a formatting code pair (bold 2,
+  // italic 1, underline 21, highlight 3, alternative font 4).
+  void SetSelAttrib(char16_t Code);
+  void SetBold();
+  void SetItalic();
+  void SetUnderline();
+  void SetHighlight();
+  void SetAltFont();
+  // Pastes S as a column block at the caret's column, one line a paragraph.
+  void InsertBlock(const QString& S);
+
+  // ---- Clipboard (ZarvMemoClipboard.cpp) ----------------------------------------------------
+  // The MIME type marking a column block on the clipboard (one byte, 2).
+  static const QString kBlockMimeType;
+  void CopyToClipboard();
+  void CutToClipboard();
+  void PasteFromClipboard();
+  QString SelectedBlockText() const;
+
+  // ---- Styles and fragments (ZarvMemoStyles.cpp) ---------------------------------------------
+  // The text Start..Stop with the style runs over it, as one string; read
+  // back by SetDynText (EZarvError for a malformed fragment, nothing
+  // changed).
+  QString DynText(int32_t Start, int32_t Stop);
+  void SetDynText(int32_t Start, int32_t Stop, const QString& Blob);
+  // A style run set by the application over Start..Stop.
+  void SetDynStyle(int32_t Start, int32_t Stop, TZarvFontStyles Style, bool WithLevel, int32_t Context, int16_t Cursor,
+                   TColor Backgnd, TColor Foregnd, bool Collapsible);
+  void SetDynStyle(TZarvNavigator& Nav1, TZarvNavigator& Nav2, TZarvFontStyles Style, bool WithLevel, int32_t Context,
+                   int16_t Cursor, TColor Backgnd, TColor Foregnd, bool Collapsible);
+  // Removes the application's run at Pos / every run over Start..Stop.
+  void ClearStyle(int32_t Pos);
+  void ClearStyleRange(int32_t Start, int32_t Stop);
 
   // Undo and redo: records below the level undo, the rest redo; records of
   // one BeginUpdate/EndUpdate bracket go as one step.
@@ -466,6 +526,9 @@ public:
 public slots:
   void undo() { Undo(); }
   void redo() { Redo(); }
+  void cut() { CutToClipboard(); }
+  void copy() { CopyToClipboard(); }
+  void paste() { PasteFromClipboard(); }
 
 signals:
   void changed();
@@ -516,6 +579,9 @@ private:
   void deleteColumnBlock();
   void stripStrayCodes(int32_t first, int32_t last);
   void swapUndoRecord(int32_t i);
+  void typeText(const QString& s);
+  void typeEnter();
+  void typeTab();
   void formatUpToLine(int32_t l);
   struct TWrapState;
   int32_t wrapParagraph(int32_t p, TWrapState& ws);
@@ -551,6 +617,12 @@ private:
   int32_t fSelLen = 0;
   QString fExtraCols;
   TZarvUndoList fUndoList;
+  // The selection kept aside by PrepareKeepBlock (registered navigators
+  // while kept, else nil).
+  TZarvNavigator* fKeepA = nullptr;
+  TZarvNavigator* fKeepB = nullptr;
+  bool fKeepBlock = false;
+  QPair<int32_t, int32_t> fKeepCols;
   int32_t fXCaretRunningPos = INT32_MIN;
 
   TzvsTextFormat fEncoding{TzvsEncoding::Utf8, false};

@@ -3,6 +3,7 @@
 // and the requests to re-wrap and repaint.
 #include <ZarvMemo/memo/ZarvMemo.h>
 
+#include <ZarvMemo/memo/ZarvMemoStrings.h>
 #include <ZarvMemo/platform/Exceptions.h>
 #include <ZarvMemo/support/folding/CollapseHandler.h>
 #include <ZarvMemo/support/highlight/HighlightPass.h>
@@ -23,7 +24,9 @@
 
 namespace zarv {
 
-TZarvMemo::TZarvMemo(QWidget* parent) : QAbstractScrollArea(parent) {
+TZarvMemo::TZarvMemo(QWidget* parent)
+    : QAbstractScrollArea(parent), fLines(std::make_unique<TZarvLinesStrings>(*this)),
+      fParaStrings(std::make_unique<TZarvParaStrings>(*this)) {
   fSelStart = new TZarvNavigator(static_cast<QObject*>(this));
   fSelStop = new TZarvNavigator(static_cast<QObject*>(this));
   fcp = fSelStart;

@@ -42,6 +42,8 @@
 namespace zarv {
 
 class TzvFormatThread;
+class TZarvLinesStrings;
+class TZarvParaStrings;
 class TzvsCollapseHandler;
 class IzvCollapseHandler;
 
@@ -432,6 +434,12 @@ public:
   void SaveUndo(QIODevice& Stream) const;
   void LoadUndo(QIODevice& Stream);
 
+  // ---- String views (ZarvMemoStrings.h) -----------------------------------------------------
+  // The text as a list of display lines (published as Lines) and as a list
+  // of paragraphs; both edit through the control, undoably.
+  TZarvLinesStrings& Lines() { return *fLines; }
+  TZarvParaStrings& ParaStrings() { return *fParaStrings; }
+
   // ---- Loading and saving the whole text (ZarvMemoStreams.cpp) --------------------
   // Replaces the text by the device's. Without an encoding it is found from
   // a byte-order mark or the bytes (UTF-8 when they are valid UTF-8, else
@@ -617,6 +625,8 @@ private:
   int32_t fSelLen = 0;
   QString fExtraCols;
   TZarvUndoList fUndoList;
+  std::unique_ptr<TZarvLinesStrings> fLines;
+  std::unique_ptr<TZarvParaStrings> fParaStrings;
   // The selection kept aside by PrepareKeepBlock (registered navigators
   // while kept, else nil).
   TZarvNavigator* fKeepA = nullptr;

@@ -590,6 +590,7 @@ private:
   void typeText(const QString& s);
   void typeEnter();
   void typeTab();
+  void keepColumn(int32_t line, int32_t col);
   void formatUpToLine(int32_t l);
   struct TWrapState;
   int32_t wrapParagraph(int32_t p, TWrapState& ws);

@@ -286,9 +286,23 @@ void TZarvMemo::DoBackspace(bool Ctrl) {
     setSelStart(caret);
     setSelLength(from - caret);
   }
+  const int32_t line = fSelStart->GetLineNb(), col = OffsetToColumn(fSelStart->GetParNb(), fSelStart->GetOffset());
   ClearSelection();
+  keepColumn(line, col);
   if (keep)
     EndKeepBlock();
+}
+
+// With zvoKeepColumnPos, columns an edit took from the caret's line (blanks
+// discarded at its end) come back as virtual columns.
+void TZarvMemo::keepColumn(int32_t line, int32_t col) {
+  if (!fOptions.testFlag(zvoKeepColumnPos) || fWordWrap || fcp->GetLineNb() != line)
+    return;
+  const int32_t now = OffsetToColumn(fcp->GetParNb(), fcp->GetOffset());
+  if (now < col) {
+    fExtraCols = QString(col - now, QLatin1Char(' '));
+    UpdateCaret(false);
+  }
 }
 
 void TZarvMemo::DoDelete(bool Shift, bool Ctrl) {
@@ -342,7 +356,9 @@ void TZarvMemo::DoDelete(bool Shift, bool Ctrl) {
     setSelStart(caret);
     setSelLength(to - caret);
   }
+  const int32_t line = fSelStart->GetLineNb(), col = OffsetToColumn(fSelStart->GetParNb(), fSelStart->GetOffset());
   ClearSelection();
+  keepColumn(line, col);
   if (keep)
     EndKeepBlock();
 }

@@ -16,6 +16,7 @@
 #include <QtEndian>
 #include <algorithm>
 #include <cstring>
+#include <vector>
 
 namespace zarv {
 
@@ -53,6 +54,38 @@ DynInfoRec readStyle(const char* b) {
     d.KeyIndex[i] = qFromLittleEndian<qint16>(b + 22 + 2 * i);
   d.Klen = qFromLittleEndian<quint32>(b + 54);
   return d;
+}
+
+// A position on the LF half of a break stands at its paragraph's end, so
+// that no run starts or ends inside a break.
+void offBreak(TZarvNavigator& n) {
+  if (n.GetOffset() > GetParLength(*n.GetPar()))
+    n.setParOffset(GetParLength(*n.GetPar()));
+}
+
+// Offsets in the text as the store holds it for each offset in `text`:
+// every break counts two there, and the second half of a pair is the
+// first's.
+std::vector<int32_t> storeOffsets(const QString& text) {
+  std::vector<int32_t> map(size_t(text.size()) + 1);
+  int32_t o = 0;
+  for (qsizetype i = 0; i < text.size();) {
+    map[size_t(i)] = o;
+    const QChar c = text[i];
+    if (c == QLatin1Char('\r') || c == QLatin1Char('\n')) {
+      const bool pair = i + 1 < text.size() && (text[i + 1] == QLatin1Char('\r') || text[i + 1] == QLatin1Char('\n')) &&
+                        text[i + 1] != c;
+      if (pair)
+        map[size_t(i + 1)] = o;
+      i += pair ? 2 : 1;
+      o += 2;
+    } else {
+      ++i;
+      ++o;
+    }
+  }
+  map[size_t(text.size())] = o;
+  return map;
 }
 
 } // namespace
@@ -161,18 +194,21 @@ void TZarvMemo::SetDynText(int32_t Start, int32_t Stop, const QString& Blob) {
     const int32_t at = fSelStart->GetPos();
     SetSelTextBuf(text);
     const int32_t end = fSelStop->GetPos();
+    const std::vector<int32_t> offsets = storeOffsets(text);
     TParagraphsList& L = *fParagraphs;
     // Each run over its own stretch (up to the next one), so that no run
     // leaves a restoring code behind for the next to stack on.
     for (size_t i = 0; i < runs.size(); ++i) {
       const auto& [d, off] = runs[i];
-      const int32_t to = i + 1 < runs.size() ? at + runs[i + 1].second : end;
+      const int32_t to = std::min(end, i + 1 < runs.size() ? at + offsets[size_t(runs[i + 1].second)] : end);
       TZarvNavigator a(&L), b(&L);
       a.AttachMemo(this);
       b.AttachMemo(this);
-      a.SetPos(at + off);
+      a.SetPos(std::min(end, at + offsets[size_t(off)]));
       b.SetPos(to);
-      if (a.GetPos() < to)
+      offBreak(a);
+      offBreak(b);
+      if (a.GetPos() < b.GetPos())
         SetDynStyleP(L, a, b, d, (d.DynStyle & dsHasAttrib) != 0, true);
     }
     for (TZarvNavigator* n : fNavigators)
@@ -196,6 +232,8 @@ void TZarvMemo::SetDynStyle(TZarvNavigator& Nav1, TZarvNavigator& Nav2, TZarvFon
   d.Foregnd = Foregnd;
   d.CollpsState = Collapsible ? zvdCollapsible : dInfoCollpsStates(0);
   TParagraphsList& L = *fParagraphs;
+  offBreak(Nav1);
+  offBreak(Nav2);
   const int32_t from = std::min(Nav1.GetPos(), Nav2.GetPos());
   const int32_t toPar = std::max(Nav1.GetParNb(), Nav2.GetParNb());
   SetDynStyleP(L, Nav1, Nav2, d, true, true);
@@ -221,6 +259,8 @@ void TZarvMemo::ClearStyleRange(int32_t Start, int32_t Stop) {
   b.AttachMemo(this);
   a.SetPos(std::clamp(Start, 0, getCharCount()));
   b.SetPos(std::clamp(Stop, 0, getCharCount()));
+  offBreak(a);
+  offBreak(b);
   if (a.GetPos() == b.GetPos())
     return;
   const int32_t from = std::min(a.GetPos(), b.GetPos());

@@ -315,6 +315,12 @@ TEST(ZarvMemoCommands, StyledFragmentsRoundTripAndMalformedOnesAreRefused) {
   EXPECT_TRUE(other->DynText(1, 43) == fragment) << "the same runs at the same offsets";
   ASSERT_NO_THROW(other->CheckIntegrity());
 
+  // Runs starting or ending on the LF half of a break, or after breaks of
+  // another style in a fragment's text, stay inside the paragraphs.
+  other->SetDynStyle(2, 5, fsBold, false, 3, 0, clRed, clBlue, false);
+  other->SetDynText(0, 0, m->DynText(8, 40).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
+  ASSERT_NO_THROW(other->CheckIntegrity());
+
   const QString before = other->GetTextContent();
   const QString malformed[] = {QString(3, QChar(1)), fragment.left(20),
                                QString(fragment).replace(0, 2, QString(2, QChar(0))),

@@ -165,8 +165,12 @@ void TZarvMemo::EndUpdate() {
   Q_ASSERT(fLockedCount > 0);
   if (fLockedCount <= 0)
     return;
-  if (--fLockedCount == 0)
+  if (--fLockedCount == 0) {
+    QPointer<TZarvMemo> self(this); // a change handler may destroy the control
     EndModifications();
+    if (self)
+      flushSkippedPaint();
+  }
 }
 
 // What changed since the last call (an edit, or everything inside the

@@ -617,6 +617,14 @@ private:
   void fitLineBuffer(qreal dpr);
   // The glyph source of each prepared font drawn so far, by font key.
   const QRawFont& rawFontFor(const QFont& f);
+  // Repaints the lines whose selection look changed since the last call
+  // (UpdateCaret runs after every move of the caret or the selection).
+  void invalidateSelectionChange();
+  struct TShownSelection {
+    int32_t A = 0, B = 0, Col0 = 0, Col1 = 0;
+    bool Visible = false, Block = false;
+    bool operator==(const TShownSelection&) const = default;
+  } fShownSel;
   QRegion fSkippedRegion;
   int32_t fSkippedPaints = 0;
   int64_t fPaintedLines = 0;

@@ -176,10 +176,47 @@ void TZarvMemo::paintRightLine(QPainter& p, const QRect& r) {
       d /= w; // Qt counts dashes in pen widths
     qp.setDashPattern(scaled);
   }
-  // The pattern starts on a period boundary of the text, not of the window.
-  const int64_t y0 = period > 0 ? r.top() - FloorMod(int64_t(r.top()) + fTopOrigin, period) : r.top();
+  // The pattern's phase follows the text, not the window (a dash offset:
+  // Qt restarts a pattern where a line is clipped, so the line must start
+  // inside the device).
+  if (period > 0)
+    qp.setDashOffset(double(FloorMod(int64_t(r.top()) + fTopOrigin, period)) / w);
   p.setPen(qp);
-  p.drawLine(QPointF(double(x) + 0.5, double(y0)), QPointF(double(x) + 0.5, r.bottom() + 1));
+  p.drawLine(QPointF(double(x) + 0.5, r.top()), QPointF(double(x) + 0.5, r.bottom() + 1));
+}
+
+void TZarvMemo::invalidateSelectionChange() {
+  TShownSelection now;
+  now.Visible = fSelLen != 0 && (hasFocus() || !fHideSelection);
+  if (now.Visible) {
+    now.A = fSelStart->GetPos();
+    now.B = fSelStop->GetPos();
+    now.Block = fBlockSelection;
+    now.Col0 = fBlockStartCol;
+    now.Col1 = fBlockStopCol;
+  }
+  const TShownSelection old = fShownSel;
+  if (now == old)
+    return;
+  fShownSel = now;
+  TZarvNavigator n(fParagraphs.get());
+  n.AttachMemo(this);
+  auto lineOf = [&](int32_t pos) {
+    n.SetPos(std::clamp(pos, 0, fParagraphs->fTextLen));
+    return n.getVisibleLineNumber();
+  };
+  // One end moved: only the lines between its two places change.
+  if (old.Visible && now.Visible && !old.Block && !now.Block && (old.A == now.A || old.B == now.B)) {
+    if (old.A == now.A)
+      InvalidateLines(lineOf(old.B), lineOf(now.B));
+    else
+      InvalidateLines(lineOf(old.A), lineOf(now.A));
+    return;
+  }
+  if (old.Visible)
+    InvalidateLines(lineOf(old.A), lineOf(old.B));
+  if (now.Visible)
+    InvalidateLines(lineOf(now.A), lineOf(now.B));
 }
 
 void TZarvMemo::flushSkippedPaint() {
@@ -195,20 +232,15 @@ void TZarvMemo::focusInEvent(QFocusEvent* e) {
   if (!DisplayReady())
     return;
   UpdateCaret(false);
-  if (fSelLen != 0 && fHideSelection)
-    Repaint();
-  else
-    viewport()->update(fCaretRect);
+  viewport()->update(fCaretRect);
 }
 
 void TZarvMemo::focusOutEvent(QFocusEvent* e) {
   QAbstractScrollArea::focusOutEvent(e);
   if (!DisplayReady())
     return;
-  if (fSelLen != 0 && fHideSelection)
-    Repaint();
-  else
-    viewport()->update(fCaretRect);
+  invalidateSelectionChange();
+  viewport()->update(fCaretRect);
 }
 
 } // namespace zarv

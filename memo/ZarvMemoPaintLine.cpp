@@ -252,8 +252,12 @@ void TLinePainter::drawText(const TElement& e, const char16_t* text, bool dropTr
   if (dropTrailingBlanks)
     while (to > e.From && text[to - 1] == u' ')
       --to;
+  // Glyph ink may overhang the advance (italics): glyphs up to a line
+  // height beyond either edge are drawn, so that a scrolled window and a
+  // fresh paint agree.
+  const int32_t slack = M.fLineHeight;
   const int32_t start = fX0 + e.X;
-  if (to <= e.From || start >= fLineW || start + int64_t(e.W) <= 0)
+  if (to <= e.From || start >= fLineW + slack || start + int64_t(e.W) + slack <= 0)
     return;
   const uint8_t fontStyles = e.Style & ~fsHighlight;
   M.SelectFont(fontStyles);
@@ -283,7 +287,7 @@ void TLinePainter::drawText(const TElement& e, const char16_t* text, bool dropTr
     positions.clear();
   };
   int64_t x = start;
-  for (int32_t i = e.From; i < to && x < fLineW;) {
+  for (int32_t i = e.From; i < to && x < fLineW + slack;) {
     char16_t c = text[i];
     if (c >= TZarvCanvas::kTableLimit) {
       // Characters that may need shaping are drawn as one string, at the
@@ -301,7 +305,7 @@ void TLinePainter::drawText(const TElement& e, const char16_t* text, bool dropTr
     const int32_t w = cv.CharWidth(c);
     if (c == u' ' && dots)
       c = kDot;
-    if (c != u' ' && x + w > 0) {
+    if (c != u' ' && x + w + slack > 0) {
       quint32 g = 0;
       int n = 1;
       const QChar qc(c);

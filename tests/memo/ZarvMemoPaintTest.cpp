@@ -1,0 +1,286 @@
+// Painting of the control, checked by pixel probes at positions computed from
+// the control's metrics (not golden images), at device-pixel ratios 1, 1.5
+// and 2, and differentially: what the window shows after scrolls,
+// selections and edits (repainted piecemeal through the backing store)
+// equals a fresh control's full paint of the same state.
+#include <ZarvMemo/memo/ZarvMemo.h>
+#include <ZarvMemo/support/navigator/Navigator.h>
+
+#include <QApplication>
+#include <QImage>
+#include <QPainter>
+#include <QScreen>
+#include <gtest/gtest.h>
+#include <memory>
+#include <random>
+
+using namespace zarv;
+
+namespace {
+
+std::unique_ptr<TZarvMemo> MakeMemo(const QString& text, int w = 400, int h = 200) {
+  auto m = std::make_unique<TZarvMemo>();
+  m->setFont(QFont(QStringLiteral("DejaVu Sans Mono"), 10));
+  m->setUpdateMode(umImmediate);
+  m->setScrollTime(0);
+  m->setHideSelection(false);
+  // Each test window would take the focus from the one before; no caret.
+  m->setFocusPolicy(Qt::NoFocus);
+  m->Keywords().AddKeyWord(QStringLiteral("red"), woMatchCase | woWholeWordsOnly, 0, 1, 0, clNone, clRed);
+  m->StartStopKeys().AddStartStopKey(QStringLiteral("/*"), QStringLiteral("*/"), woMatchCase, fsItalic, 2, 0, clNone,
+                                     clGreen, false);
+  m->resize(w, h);
+  m->show();
+  m->SetTextBuf(text);
+  QApplication::processEvents();
+  return m;
+}
+
+// A full paint of the viewport into an image of the given pixel ratio.
+QImage Render(TZarvMemo& m, qreal dpr = 1) {
+  const QSize s = m.viewport()->size();
+  QImage img(int(std::ceil(s.width() * dpr)), int(std::ceil(s.height() * dpr)), QImage::Format_RGB32);
+  img.setDevicePixelRatio(dpr);
+  img.fill(Qt::magenta);
+  m.viewport()->render(&img);
+  return img;
+}
+
+QColor At(const QImage& img, int x, int y) {
+  const qreal d = img.devicePixelRatio();
+  return img.pixelColor(int(x * d), int(y * d));
+}
+
+QColor Base(TZarvMemo& m) { return m.palette().color(QPalette::Base); }
+
+// Columns (logical x) within [x0, x1) of the line at top y that hold a
+// pixel differing from the background `bg`.
+std::vector<int> InkColumns(const QImage& img, int x0, int x1, int y, int h, const QColor& bg) {
+  std::vector<int> cols;
+  const qreal d = img.devicePixelRatio();
+  for (int x = int(x0 * d); x < int(x1 * d); ++x)
+    for (int yy = int(y * d); yy < int((y + h) * d); ++yy)
+      if (img.pixelColor(x, yy) != bg) {
+        cols.push_back(int(x / d));
+        break;
+      }
+  return cols;
+}
+
+TEST(ZarvMemoPaint, TheRightLineStandsWhereItsPositionSaysAtEveryPixelRatio) {
+  auto m = MakeMemo(QStringLiteral("x"), 1200, 120);
+  m->setRightLinePen(TZarvPen{clBlue, 1, Qt::SolidLine});
+  struct {
+    int pos, left, scroll;
+  } cases[] = {{80, 8, 0}, {-100, 8, 0}, {10, 20, 0}, {40, 8, 16}};
+  for (const auto& c : cases) {
+    m->setLeftMargin(c.left);
+    m->setRightLinePos(c.pos);
+    m->setDisplayLeft(c.scroll);
+    QApplication::processEvents();
+    const int x = c.pos > 0 ? c.pos * m->fSpaceWidth + c.left - c.scroll : c.left - c.scroll - c.pos;
+    for (qreal dpr : {1.0, 1.5, 2.0}) {
+      const QImage img = Render(*m, dpr);
+      const int y = 3 * m->fLineHeight; // below the text
+      EXPECT_EQ(At(img, x, y), QColor(Qt::blue)) << c.pos << " dpr " << dpr;
+      EXPECT_EQ(At(img, x - 1, y), Base(*m)) << c.pos << " dpr " << dpr;
+      // A one-pixel line covers 1.5 device pixels at a ratio of 1.5.
+      EXPECT_EQ(At(img, x + (dpr == 1.5 ? 2 : 1), y), Base(*m)) << c.pos << " dpr " << dpr;
+    }
+  }
+  EXPECT_EQ(m->fSpaceWidth, m->Canvas().CharWidth(u' '));
+}
+
+TEST(ZarvMemoPaint, ADottedRightLineKeepsItsDotsOnTheTextWhenScrolledByOneLine) {
+  QString text;
+  for (int i = 0; i < 60; ++i)
+    text += QStringLiteral("line %1\r\n").arg(i);
+  auto m = MakeMemo(text, 300, 200);
+  m->setRightLinePos(20);
+  m->setRightLinePen(TZarvPen{clBlue, 1, Qt::DotLine});
+  const int x = 20 * m->fSpaceWidth + m->getLeftMargin(), lh = m->fLineHeight;
+  const QImage before = Render(*m);
+  m->setTopLine(1);
+  QApplication::processEvents();
+  const QImage after = Render(*m);
+  int dots = 0;
+  for (int y = 0; y + lh < before.height(); ++y) {
+    EXPECT_EQ(At(after, x, y), At(before, x, y + lh)) << y;
+    dots += At(after, x, y) == QColor(Qt::blue);
+  }
+  EXPECT_GT(dots, 10);
+  EXPECT_LT(dots, before.height() - lh - 10);
+}
+
+TEST(ZarvMemoPaint, BackgroundsPictureParagraphColourAndTheEndOfTextMark) {
+  auto m = MakeMemo(QStringLiteral("one\r\ntwo\r\nthree"), 300, 150);
+  QPixmap pic(16, 16);
+  pic.fill(Qt::green);
+  m->setBackgroundBmp(pic);
+  m->setParBackgnd(1, clYellow);
+  m->setEndOfTextMark(TZarvPen{clRed, 1, Qt::SolidLine});
+  QApplication::processEvents();
+  const int lh = m->fLineHeight, far = m->viewport()->width() - 2;
+  const QImage img = Render(*m);
+  EXPECT_EQ(At(img, far, 1), QColor(Qt::green)); // picture behind line 0
+  EXPECT_EQ(At(img, far, lh + 1), QColor(Qt::yellow));
+  EXPECT_EQ(At(img, 2, lh + lh / 2), QColor(Qt::yellow)); // in the margin too
+  EXPECT_EQ(At(img, far, 3 * lh), QColor(Qt::red));       // end-of-text line
+  EXPECT_EQ(At(img, far, 3 * lh + 2), QColor(Qt::green)); // picture below the text
+  m->setEndOfTextMark(TZarvPen{clDefault, 1, Qt::SolidLine});
+  QApplication::processEvents();
+  EXPECT_EQ(At(Render(*m), far, 3 * lh), QColor(Qt::green));
+}
+
+TEST(ZarvMemoPaint, ASelectedKeywordIsInvertedOrInSelectionColours) {
+  auto m = MakeMemo(QStringLiteral("a red word"));
+  m->setSelBackColor(clYellow);
+  m->setSelTextColor(clBlue);
+  m->setSelStart(2);
+  m->setSelLength(3);
+  const int left = m->getLeftMargin() + 2 * m->fSpaceWidth, right = left + 3 * m->fSpaceWidth;
+  const int lh = m->fLineHeight;
+  struct {
+    bool windowsColours;
+    QColor back, text;
+  } cases[] = {{false, QColor(Qt::black), QColor(Qt::cyan)}, {true, QColor(Qt::yellow), QColor(Qt::blue)}};
+  for (const auto& c : cases) {
+    TZarvMemoOptions o = m->getOptions();
+    o.setFlag(zvoWindowsSelColors, c.windowsColours);
+    m->setOptions(o);
+    QApplication::processEvents();
+    const QImage img = Render(*m);
+    EXPECT_EQ(At(img, left + 1, 0), c.back) << c.windowsColours;
+    EXPECT_EQ(At(img, right - 1, lh - 1), c.back) << c.windowsColours;
+    EXPECT_EQ(At(img, right + 1, 0), Base(*m)) << c.windowsColours;
+    int textPixels = 0;
+    for (int x = left; x < right; ++x)
+      for (int y = 0; y < lh; ++y)
+        textPixels += At(img, x, y) == c.text;
+    EXPECT_GT(textPixels, 10) << c.windowsColours;
+  }
+}
+
+TEST(ZarvMemoPaint, TheEndOfParagraphBoxShowsOnlyWhenTheBreakIsSelected) {
+  auto m = MakeMemo(QStringLiteral("ab\r\ncd"));
+  m->setShowEndParSelected(true);
+  const int endX = m->getLeftMargin() + 2 * m->fSpaceWidth, lh = m->fLineHeight;
+  struct {
+    int length;
+    bool box;
+  } cases[] = {{2, false}, {3, true}, {4, true}};
+  for (const auto& c : cases) {
+    m->setSelStart(0);
+    m->setSelLength(c.length);
+    QApplication::processEvents();
+    const QImage img = Render(*m);
+    EXPECT_EQ(At(img, endX + 1, lh / 2) == QColor(Qt::black), c.box) << c.length;
+    EXPECT_EQ(At(img, endX + 1, 1), Base(*m)) << c.length; // the box is short
+  }
+}
+
+TEST(ZarvMemoPaint, TabsReachTheirStopsAndTheCaretAgreesWithTheGlyphs) {
+  struct {
+    int tabStops;
+    QString text;
+    int stop; // x of 'X' from the line start
+  } cases[] = {
+      {-40, QStringLiteral("\tX"), 40}, {-40, QStringLiteral("abcdefg\tX"), 80}, {4, QStringLiteral("ab\tX"), -4}};
+  for (const auto& c : cases) {
+    auto m = MakeMemo(c.text);
+    m->setTabStops(c.tabStops);
+    QApplication::processEvents();
+    const int stop = c.stop > 0 ? c.stop : -c.stop * m->fSpaceWidth;
+    const int x = m->getLeftMargin() + stop;
+    m->setSelStart(int32_t(c.text.size()) - 1);
+    EXPECT_EQ(m->CaretX(), x) << c.tabStops;
+    for (qreal dpr : {1.0, 1.5, 2.0}) {
+      const QImage img = Render(*m, dpr);
+      const std::vector<int> ink = InkColumns(img, x - 6, x + m->fSpaceWidth, 0, m->fLineHeight, Base(*m));
+      ASSERT_FALSE(ink.empty()) << c.tabStops << " dpr " << dpr;
+      EXPECT_GE(ink.front(), x) << c.tabStops << " dpr " << dpr;
+      EXPECT_LE(ink.front(), x + 2) << c.tabStops << " dpr " << dpr;
+    }
+  }
+}
+
+// The picture the window shows once background formatting is done, as the
+// backing store holds it.
+QImage OnScreen(TZarvMemo& m) {
+  while (m.getFormatCompleted() < m.GetParCount())
+    QApplication::processEvents(QEventLoop::AllEvents, 20);
+  QApplication::processEvents();
+  const QPoint at = m.viewport()->mapTo(m.window(), QPoint(0, 0));
+  return m.screen()
+      ->grabWindow(m.window()->winId(), at.x(), at.y(), m.viewport()->width(), m.viewport()->height())
+      .toImage()
+      .convertToFormat(QImage::Format_RGB32);
+}
+
+TEST(ZarvMemoPaint, PiecemealRepaintsShowWhatAFreshControlPaintsWhole) {
+  QString text;
+  std::mt19937 rng(17);
+  const QString words[] = {QStringLiteral("red"), QStringLiteral("/*"), QStringLiteral("*/"),
+                           QStringLiteral("int"), QStringLiteral("\t"), QStringLiteral("word")};
+  for (int p = 0; p < 80; ++p) {
+    for (int k = int(rng() % 12); k > 0; --k)
+      text += words[rng() % std::size(words)] + QLatin1Char(' ');
+    text += QStringLiteral("\r\n");
+  }
+  auto m = MakeMemo(text, 260, 180);
+  m->setUpdateMode(umBackground);
+  m->setRightLinePos(24);
+  m->setShowEndParSelected(true);
+  int compared = 0;
+  for (int step = 0; step < 60; ++step) {
+    const int n = m->getCharCount();
+    switch (rng() % 5) {
+    case 0:
+      m->setTopLine(int32_t(rng() % 40));
+      break;
+    case 1:
+      m->setSelStart(int32_t(rng() % (n + 1)));
+      m->setSelLength(int32_t(rng() % 200) - 100);
+      break;
+    case 2:
+      m->setSelText(words[rng() % std::size(words)]);
+      break;
+    case 3: {
+      TZarvMemo::TUpdateLock lock(*m);
+      m->setSelText(QStringLiteral("\r\nred /*"));
+      QApplication::processEvents(); // paints are held off meanwhile
+      break;
+    }
+    default:
+      m->setDisplayLeft(int32_t(rng() % 3) * 8);
+      break;
+    }
+    const QImage shown = OnScreen(*m);
+    auto fresh = MakeMemo(m->GetTextContent(), 260, 180);
+    fresh->move(m->pos());
+    fresh->setRightLinePos(24);
+    fresh->setShowEndParSelected(true);
+    fresh->setTopOrigin(m->getTopOrigin());
+    fresh->setDisplayLeft(m->getDisplayLeft());
+    fresh->setSelStart(m->getSelStart());
+    fresh->setSelLength(m->getSelLength());
+    ASSERT_EQ(fresh->getTopOrigin(), m->getTopOrigin());
+    ASSERT_EQ(shown, Render(*fresh)) << "step " << step;
+    ++compared;
+  }
+  EXPECT_EQ(compared, 60);
+}
+
+TEST(ZarvMemoPaint, APaintAskedWhileLockedDrawsNothingAndIsAskedAgainAfterwards) {
+  auto m = MakeMemo(QStringLiteral("first\r\nsecond"));
+  const int64_t painted = m->PaintedLineCount();
+  m->BeginUpdate();
+  m->viewport()->repaint();
+  EXPECT_EQ(m->PaintedLineCount(), painted);
+  EXPECT_EQ(m->SkippedPaintCount(), 1);
+  m->EndUpdate();
+  QApplication::processEvents();
+  EXPECT_GT(m->PaintedLineCount(), painted);
+}
+
+} // namespace

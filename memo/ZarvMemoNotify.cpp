@@ -195,6 +195,9 @@ void TZarvMemo::EndModifications() {
       fTopOrigin = clampTop(int64_t(fDisplayTop->getVisibleLineNumber()) * lh + fTopOrigin % lh);
       if (fUpdateMode == umImmediate) {
         FormatNow(L.fUpdateStartPar, L.fUpdateStopPar);
+        // Paragraphs whose start-stop state changed were marked pending
+        // meanwhile; what the window shows must not stay stale.
+        FormatShownLines();
       } else {
         // The changed paragraphs near the window now, the rest by mode.
         FormatNow(first, std::min(modStop, first + 2 * fDisplayLines));

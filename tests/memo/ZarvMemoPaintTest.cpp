@@ -4,6 +4,7 @@
 // selections and edits (repainted piecemeal through the backing store)
 // equals a fresh control's full paint of the same state.
 #include <ZarvMemo/memo/ZarvMemo.h>
+#include <ZarvMemo/support/folding/CollapseHandler.h>
 #include <ZarvMemo/support/navigator/Navigator.h>
 
 #include <QApplication>
@@ -202,6 +203,34 @@ TEST(ZarvMemoPaint, TabsReachTheirStopsAndTheCaretAgreesWithTheGlyphs) {
       EXPECT_LE(ink.front(), x + 2) << c.tabStops << " dpr " << dpr;
     }
   }
+}
+
+// Records the lines it is asked to mark and paints one pixel at each.
+class TMarkingHandler : public TzvsCollapseHandler, public IzvCollapseHandler {
+public:
+  void LinkMemo(QObject*, bool) override {}
+  void PaintLine(QObject*, QPainter* DC, int, int, const ParInfo& Par, const LineInfo& Line) override {
+    Starts.push_back(Par.StartOffset + Line.Start);
+    DC->fillRect(QRect(0, 0, 1, 1), Qt::blue);
+  }
+  std::vector<int32_t> Starts;
+};
+
+TEST(ZarvMemoPaint, FoldedParagraphsAreSkippedAndTheHandlerMarksEachShownLine) {
+  auto m = MakeMemo(QStringLiteral("zero\r\none\r\ntwo\r\nthree\r\nfour"));
+  auto shortened = MakeMemo(QStringLiteral("zero\r\none\r\nfour"));
+  ASSERT_TRUE(m->MakeCollapsibleBlock(1, 3));
+  ASSERT_TRUE(m->CollapseBlock(1, 2));
+  QApplication::processEvents();
+  ASSERT_EQ(m->Paragraphs().fVisibleLineCount, 3);
+  EXPECT_EQ(Render(*m), Render(*shortened));
+  TMarkingHandler handler;
+  m->setCollpsHandler(&handler);
+  const QImage img = Render(*m);
+  EXPECT_EQ(handler.Starts, (std::vector<int32_t>{0, 6, 23}));
+  for (int line = 0; line < 3; ++line)
+    EXPECT_EQ(At(img, 0, line * m->fLineHeight), QColor(Qt::blue)) << line;
+  m->setCollpsHandler(nullptr);
 }
 
 // The picture the window shows once background formatting is done, as the

@@ -42,6 +42,8 @@
 #include <optional>
 #include <vector>
 
+class QTimer;
+
 namespace zarv {
 
 class TzvFormatThread;
@@ -617,9 +619,15 @@ private:
   void fitLineBuffer(qreal dpr);
   // The glyph source of each prepared font drawn so far, by font key.
   const QRawFont& rawFontFor(const QFont& f);
-  // Repaints the lines whose selection look changed since the last call
-  // (UpdateCaret runs after every move of the caret or the selection).
+  // After every move of the caret or the selection (from UpdateCaret): the
+  // caret shows at once (the blink restarts) and the lines whose selection
+  // look changed are repainted.
+  void caretMoved();
   void invalidateSelectionChange();
+  // The caret blinks while the control has the focus (not at a flash time
+  // of 0); fCaretOn is whether it shows now.
+  QTimer* fCaretTimer = nullptr;
+  bool fCaretOn = true;
   struct TShownSelection {
     int32_t A = 0, B = 0, Col0 = 0, Col1 = 0;
     bool Visible = false, Block = false;

@@ -13,9 +13,12 @@
 #include <ZarvMemo/support/navigator/Navigator.h>
 
 #include <QFocusEvent>
+#include <QGuiApplication>
 #include <QPaintEngine>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QStyleHints>
+#include <QTimer>
 #include <cmath>
 
 namespace zarv {
@@ -139,7 +142,7 @@ void TZarvMemo::paintEvent(QPaintEvent* e) {
   paintEndOfText(vp, R, visible);
   paintRightLine(vp, R);
   // The caret inverts what lies under it, so it shows on any background.
-  if (hasFocus() && !fDisplayOnly && fCaretRect.intersects(R)) {
+  if (fCaretOn && hasFocus() && !fDisplayOnly && fCaretRect.intersects(R)) {
     vp.setCompositionMode(QPainter::CompositionMode_Difference);
     vp.fillRect(fCaretRect, Qt::white);
   }
@@ -183,6 +186,16 @@ void TZarvMemo::paintRightLine(QPainter& p, const QRect& r) {
     qp.setDashOffset(double(FloorMod(int64_t(r.top()) + fTopOrigin, period)) / w);
   p.setPen(qp);
   p.drawLine(QPointF(double(x) + 0.5, r.top()), QPointF(double(x) + 0.5, r.bottom() + 1));
+}
+
+void TZarvMemo::caretMoved() {
+  if (!fCaretOn) {
+    fCaretOn = true;
+    viewport()->update(fCaretRect);
+  }
+  if (fCaretTimer && fCaretTimer->isActive())
+    fCaretTimer->start(); // a full period before the next blink
+  invalidateSelectionChange();
 }
 
 void TZarvMemo::invalidateSelectionChange() {
@@ -231,12 +244,26 @@ void TZarvMemo::focusInEvent(QFocusEvent* e) {
   QAbstractScrollArea::focusInEvent(e);
   if (!DisplayReady())
     return;
+  const int flash = QGuiApplication::styleHints()->cursorFlashTime();
+  if (flash > 0) {
+    if (!fCaretTimer) {
+      fCaretTimer = new QTimer(this);
+      connect(fCaretTimer, &QTimer::timeout, this, [this] {
+        fCaretOn = !fCaretOn;
+        viewport()->update(fCaretRect);
+      });
+    }
+    fCaretTimer->start(flash / 2);
+  }
+  fCaretOn = true;
   UpdateCaret(false);
   viewport()->update(fCaretRect);
 }
 
 void TZarvMemo::focusOutEvent(QFocusEvent* e) {
   QAbstractScrollArea::focusOutEvent(e);
+  if (fCaretTimer)
+    fCaretTimer->stop();
   if (!DisplayReady())
     return;
   invalidateSelectionChange();

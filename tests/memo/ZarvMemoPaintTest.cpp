@@ -205,6 +205,36 @@ TEST(ZarvMemoPaint, TabsReachTheirStopsAndTheCaretAgreesWithTheGlyphs) {
   }
 }
 
+TEST(ZarvMemoPaint, TheCaretIsAnInvertedBarWhereUpdateCaretPutItOnlyWhenFocused) {
+  auto m = MakeMemo(QStringLiteral("abc def"));
+  m->setFocusPolicy(Qt::StrongFocus);
+  m->activateWindow();
+  m->setFocus();
+  QApplication::processEvents();
+  if (!m->hasFocus())
+    GTEST_SKIP() << "the platform gives no focus";
+  m->setCaretWidth(2);
+  m->setSelStart(4);
+  QApplication::processEvents();
+  const int x = m->getLeftMargin() + 4 * m->fSpaceWidth;
+  EXPECT_EQ(m->CaretRect(), QRect(x, 0, 2, m->fLineHeight));
+  struct {
+    bool displayOnly, focused;
+  } cases[] = {{false, true}, {true, true}, {false, false}};
+  for (const auto& c : cases) {
+    m->setDisplayOnly(c.displayOnly);
+    if (!c.focused)
+      m->clearFocus();
+    QApplication::processEvents();
+    m->setSelStart(4); // a moved caret shows at once, whatever the blink
+    const QImage img = Render(*m);
+    const bool shown = !c.displayOnly && c.focused;
+    for (int dx : {0, 1})
+      EXPECT_EQ(At(img, x + dx, 1), shown ? QColor(Qt::black) : Base(*m)) << c.displayOnly << c.focused;
+    EXPECT_EQ(At(img, x + 2, 1), Base(*m));
+  }
+}
+
 // Records the lines it is asked to mark and paints one pixel at each.
 class TMarkingHandler : public TzvsCollapseHandler, public IzvCollapseHandler {
 public:

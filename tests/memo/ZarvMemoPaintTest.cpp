@@ -11,9 +11,11 @@
 #include <QImage>
 #include <QPainter>
 #include <QScreen>
+#include <cmath>
 #include <gtest/gtest.h>
 #include <memory>
 #include <random>
+#include <string>
 
 using namespace zarv;
 
@@ -54,18 +56,25 @@ QColor At(const QImage& img, int x, int y) {
 
 QColor Base(TZarvMemo& m) { return m.palette().color(QPalette::Base); }
 
-// Columns (logical x) within [x0, x1) of the line at top y that hold a
-// pixel differing from the background `bg`.
-std::vector<int> InkColumns(const QImage& img, int x0, int x1, int y, int h, const QColor& bg) {
-  std::vector<int> cols;
+// The first device column in logical [x0, x1) of the line at top y that
+// holds a pixel differing from the background `bg`, as a logical x (may be
+// fractional); -1 when there is none.
+double FirstInk(const QImage& img, int x0, int x1, int y, int h, const QColor& bg) {
   const qreal d = img.devicePixelRatio();
-  for (int x = int(x0 * d); x < int(x1 * d); ++x)
+  for (int x = int(std::floor(x0 * d)); x < int(std::ceil(x1 * d)); ++x)
     for (int yy = int(y * d); yy < int((y + h) * d); ++yy)
-      if (img.pixelColor(x, yy) != bg) {
-        cols.push_back(int(x / d));
-        break;
-      }
-  return cols;
+      if (img.pixelColor(x, yy) != bg)
+        return x / d;
+  return -1;
+}
+
+// Ink begins at x (antialiasing may reach into the device pixel that
+// holds x at a fractional ratio) and at most 2 pixels right of it.
+void ExpectInkAt(const QImage& img, int x, int y, int h, const QColor& bg, const std::string& what) {
+  const double first = FirstInk(img, x - 3, x + 8, y, h, bg);
+  const double d = img.devicePixelRatio();
+  EXPECT_GE(first, std::floor(x * d) / d) << what << " dpr " << d;
+  EXPECT_LE(first, x + 2.0) << what << " dpr " << d;
 }
 
 TEST(ZarvMemoPaint, TheRightLineStandsWhereItsPositionSaysAtEveryPixelRatio) {
@@ -196,12 +205,35 @@ TEST(ZarvMemoPaint, TabsReachTheirStopsAndTheCaretAgreesWithTheGlyphs) {
     m->setSelStart(int32_t(c.text.size()) - 1);
     EXPECT_EQ(m->CaretX(), x) << c.tabStops;
     for (qreal dpr : {1.0, 1.5, 2.0}) {
-      const QImage img = Render(*m, dpr);
-      const std::vector<int> ink = InkColumns(img, x - 6, x + m->fSpaceWidth, 0, m->fLineHeight, Base(*m));
-      ASSERT_FALSE(ink.empty()) << c.tabStops << " dpr " << dpr;
-      EXPECT_GE(ink.front(), x) << c.tabStops << " dpr " << dpr;
-      EXPECT_LE(ink.front(), x + 2) << c.tabStops << " dpr " << dpr;
+      ExpectInkAt(Render(*m, dpr), x, 0, m->fLineHeight, Base(*m), "tab stops " + std::to_string(c.tabStops));
     }
+  }
+}
+
+TEST(ZarvMemoPaint, JustifiedWordsStandWhereTheNavigatorPutsThemAtEveryPixelRatio) {
+  // Word starts after widened blanks and after a tab (justified only after
+  // the last tab), with a bold keyword changing the font in between.
+  const QString text = QStringLiteral("Hi Mo red Ha\tHe Mi Hu Ma Ho Me Hy Mu Hw Mx Hq My Hz Mv Hk Mj Ho Mm Hn "
+                                      "Mb Hc Md He Mf Hg Mh Hi Mk Hl Mn Hp Mq Hr Ms Ht Mu Hv Mw");
+  auto m = MakeMemo(text, 300, 200);
+  m->Keywords().AddKeyWord(QStringLiteral("Ha"), woMatchCase | woWholeWordsOnly, fsBold, 1, 0, clNone, clBlue);
+  m->setJustified(true);
+  m->setTabStops(-64);
+  QApplication::processEvents();
+  ASSERT_GT(m->getTotalLineCount(), 2);
+  TZarvNavigator nav(static_cast<QObject*>(m.get()));
+  for (qreal dpr : {1.0, 1.5, 2.0}) {
+    const QImage img = Render(*m, dpr);
+    int checked = 0;
+    for (int32_t i = 1; i < text.size(); ++i) {
+      if (text[i - 1] != QLatin1Char(' ') && text[i - 1] != QLatin1Char('\t'))
+        continue;
+      nav.SetPos(i);
+      const int x = nav.GetDisplayX(), y = nav.GetDisplayY() - m->fLineBase;
+      ExpectInkAt(img, x, y, m->fLineHeight, Base(*m), "offset " + std::to_string(i));
+      ++checked;
+    }
+    EXPECT_GT(checked, 40);
   }
 }
 

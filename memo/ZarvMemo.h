@@ -612,6 +612,7 @@ private:
   // Repaints what was asked while painting was held off (fNoPaint or the
   // update lock); called when either ends.
   void flushSkippedPaint();
+  int64_t paintLines(QPainter& vp, int32_t first, int32_t last);
   void paintRightLine(QPainter& p, const QRect& r);
   void paintEndOfText(QPainter& p, const QRect& r, int32_t lastLine);
   // The line buffer (fLineBmp) at the paint device's pixel ratio, as wide

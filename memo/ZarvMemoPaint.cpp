@@ -116,27 +116,8 @@ void TZarvMemo::paintEvent(QPaintEvent* e) {
       BackgroundFill(vp, QRect(R.left(), R.top(), R.width(), h), true, R.top(), clWindow);
     below = std::max<int64_t>(below, -int64_t(fTopOrigin));
   }
-  if (lf < visible && L.Count() > 0) {
-    TZarvNavigator nav(&L);
-    nav.AttachMemo(this);
-    nav.setVisibleLineNumber(int32_t(lf));
-    int32_t p = nav.GetParNb(), li = nav.GetParLine();
-    for (int64_t l = lf; l <= ll && l < visible && p < L.Count(); ++l) {
-      const int32_t y = int32_t(l * lh - fTopOrigin);
-      {
-        QPainter lp(&fLineBmp);
-        TLinePainter(*this, lp).PaintLine(p, li, y);
-      }
-      vp.drawImage(QPoint(0, y), fLineBmp);
-      ++fPaintedLines;
-      below = int64_t(y) + lh;
-      if (++li >= L.VisibleLinesOf(p)) {
-        li = 0;
-        while (++p < L.Count() && L.VisibleLinesOf(p) == 0) {
-        }
-      }
-    }
-  }
+  if (lf < visible && L.Count() > 0)
+    below = paintLines(vp, int32_t(lf), int32_t(std::min<int64_t>(ll, visible - 1)));
   if (below <= R.bottom())
     BackgroundFill(vp, QRect(R.left(), int(below), R.width(), int(R.bottom() + 1 - below)), true, int(below), clWindow);
   paintEndOfText(vp, R, visible);
@@ -146,6 +127,34 @@ void TZarvMemo::paintEvent(QPaintEvent* e) {
     vp.setCompositionMode(QPainter::CompositionMode_Difference);
     vp.fillRect(fCaretRect, Qt::white);
   }
+}
+
+// Display lines first..last, each composed in the line buffer and copied;
+// returns the viewport row below the last one.
+int64_t TZarvMemo::paintLines(QPainter& vp, int32_t first, int32_t last) {
+  TParagraphsList& L = *fParagraphs;
+  const int32_t lh = std::max(1, fLineHeight);
+  TZarvNavigator nav(&L);
+  nav.AttachMemo(this);
+  nav.setVisibleLineNumber(first);
+  int32_t p = nav.GetParNb(), li = nav.GetParLine();
+  int64_t below = int64_t(first) * lh - fTopOrigin;
+  for (int32_t l = first; l <= last && p < L.Count(); ++l) {
+    const int32_t y = int32_t(int64_t(l) * lh - fTopOrigin);
+    {
+      QPainter lp(&fLineBmp);
+      TLinePainter(*this, lp).PaintLine(p, li, y);
+    }
+    vp.drawImage(QPoint(0, y), fLineBmp);
+    ++fPaintedLines;
+    below = int64_t(y) + lh;
+    if (++li >= L.VisibleLinesOf(p)) { // on to the next paragraph shown
+      li = 0;
+      while (++p < L.Count() && L.VisibleLinesOf(p) == 0) {
+      }
+    }
+  }
+  return below;
 }
 
 void TZarvMemo::paintEndOfText(QPainter& p, const QRect& r, int32_t lastLine) {

@@ -33,79 +33,88 @@ void TLinePainter::PaintLine(int32_t parNb, int32_t lineIdx, int32_t y) {
   const LineInfo line = GetParLine(par, lineIdx);
   const int32_t len = GetParLength(par);
   const bool lastLine = lineIdx == GetLineCount(par) - 1;
-  const int32_t lh = M.fLineHeight;
   fLineW = M.viewport()->width();
   fParBack = zvsGetParBackgnd(par);
   fParFore = zvsGetParForegnd(par);
   fFontColour = IsColour(fParFore) ? M.PaintColor(fParFore) : M.PaintColor(clWindowText);
-
   // A paragraph's own background covers the whole line, picture or not.
   const bool parBack = IsColour(fParBack);
-  M.BackgroundFill(P, QRect(0, 0, fLineW, lh), !parBack, y, parBack ? fParBack : clWindow);
+  M.BackgroundFill(P, QRect(0, 0, fLineW, M.fLineHeight), !parBack, y, parBack ? fParBack : clWindow);
+  fX0 = lineStartX(line, len);
+  setupSelection(parNb, par, line, lastLine);
+  buildElements(par, line, len);
+  selectionXRange(line, lastLine);
+  fMarkShown = lastLine && M.fShowNonPrintChars.testFlag(zvNPReturn);
+  if (fMarkShown)
+    prepareParagraphMark(par, line, len);
+  paintLayers(par, line, lastLine);
+  if (M.fCollpsHandler)
+    M.fCollpsHandler->PaintLine(&M, &P, M.fDisplayLeft, M.fLineHeight, par, line);
+}
 
-  // The line's start x, as the navigator computes it.
+// The line's start x in the viewport, as the navigator computes it.
+int32_t TLinePainter::lineStartX(const LineInfo& line, int32_t len) const {
   const bool justifiedLine = M.fJustified && line.JustifyStart < len;
-  const int64_t free = int64_t(M.ClientWidth()) - M.fLeftMargin - M.fRightMargin - line.LineWidth;
+  const int64_t spare = int64_t(M.ClientWidth()) - M.fLeftMargin - M.fRightMargin - line.LineWidth;
   int64_t x0 = M.fLeftMargin;
   if (!justifiedLine && M.fAlignment == taRightJustify)
     x0 = int64_t(M.ClientWidth()) - M.fRightMargin - line.LineWidth;
   else if (!justifiedLine && M.fAlignment == taCenter)
-    x0 = M.fLeftMargin + free / 2;
-  fX0 = int32_t(std::clamp<int64_t>(x0 - M.fDisplayLeft, INT32_MIN / 2, INT32_MAX / 2));
+    x0 = M.fLeftMargin + spare / 2;
+  return int32_t(std::clamp<int64_t>(x0 - M.fDisplayLeft, INT32_MIN / 2, INT32_MAX / 2));
+}
 
-  setupSelection(parNb, par, line, lastLine);
-  buildElements(par, line, len);
+// A stream selection's x range on the line, relative to fX0 (a block's
+// was set with the selection).
+void TLinePainter::selectionXRange(const LineInfo& line, bool lastLine) {
+  if (!fHasSel || M.fBlockSelection)
+    return;
+  auto xAt = [&](int32_t off) {
+    for (const TElement& e : fElems)
+      if (e.From >= off)
+        return e.X;
+    return fEndX;
+  };
+  fSelX0 = fSelA <= line.Start ? 0 : xAt(fSelA);
+  if (fSelB < line.Stop || (fSelB == line.Stop && lastLine))
+    fSelX1 = xAt(fSelB);
+  else if (M.fOptions.testFlag(zvoFullLineSelect))
+    fSelX1 = fLineW - fX0;
+  else
+    fSelX1 = fEndX;
+}
 
-  // Selection x range (relative to fX0).
-  if (fHasSel && !M.fBlockSelection) {
-    auto xAt = [&](int32_t off) {
-      for (const TElement& e : fElems)
-        if (e.From >= off)
-          return e.X;
-      return fEndX;
-    };
-    fSelX0 = fSelA <= line.Start ? 0 : xAt(fSelA);
-    if (fSelB < line.Stop || (fSelB == line.Stop && lastLine))
-      fSelX1 = xAt(fSelB);
-    else if (M.fOptions.testFlag(zvoFullLineSelect))
-      fSelX1 = fLineW - fX0;
-    else
-      fSelX1 = fEndX;
-  }
+// The paragraph mark's style and colours (those in force at the paragraph
+// end); a selection going on past the break ends after the mark.
+void TLinePainter::prepareParagraphMark(const ParInfo& par, const LineInfo& line, int32_t len) {
+  TZarvFontStyles st = line.StartAttrib;
+  const DynInfoRec* dyn = GetStartDynAttrib(par);
+  for (const DynInfoRec& d : GetDynArray(par))
+    if (d.DynOffset <= len)
+      dyn = &d;
+  if (M.fParagraphs->fStaticFormat)
+    for (int32_t i = line.Start; i < len; ++i)
+      if (IsStyleCode(par.ParText[i]))
+        XORStyleCode(st, par.ParText[i]);
+  TElement e{len, len, fEndX, 0, M.AttrToExtFontStyles(st, dyn->DynStyle), fBreakSelected, TKind::Text, {}, {}};
+  computeColours(e, st, *dyn);
+  fMark = e;
+  M.SelectFont(static_cast<uint8_t>(e.Style & ~fsHighlight));
+  fMark.W = M.Canvas().CharWidth(kParMark);
+  if (fBreakSelected && !M.fOptions.testFlag(zvoFullLineSelect) && !M.fBlockSelection)
+    fSelX1 = fEndX + fMark.W;
+}
 
-  // The paragraph mark and its width, which the selection may reach.
-  const bool parMark = lastLine && M.fShowNonPrintChars.testFlag(zvNPReturn);
-  uint8_t endStyle = 0;
-  QColor endColour = fFontColour;
-  if (parMark) {
-    TZarvFontStyles st = line.StartAttrib;
-    // The style at the paragraph end: the codes of the line replayed.
-    const TDynInfoArray& codes = GetDynArray(par);
-    const DynInfoRec* dyn = GetStartDynAttrib(par);
-    for (const DynInfoRec& d : codes)
-      if (d.DynOffset <= len)
-        dyn = &d;
-    if (M.fParagraphs->fStaticFormat)
-      for (int32_t i = line.Start; i < len; ++i)
-        if (IsStyleCode(par.ParText[i]))
-          XORStyleCode(st, par.ParText[i]);
-    endStyle = M.AttrToExtFontStyles(st, dyn->DynStyle);
-    TElement e{len, len, fEndX, 0, endStyle, fBreakSelected, TKind::Text, {}, {}};
-    computeColours(e, st, *dyn);
-    endColour = e.Text;
-    M.SelectFont(static_cast<uint8_t>(endStyle & ~fsHighlight));
-    if (fBreakSelected && !M.fOptions.testFlag(zvoFullLineSelect) && !M.fBlockSelection)
-      fSelX1 = fEndX + M.Canvas().CharWidth(kParMark);
-    if (e.Back.isValid())
-      P.fillRect(QRect(fX0 + fEndX, 0, M.Canvas().CharWidth(kParMark), lh), e.Back);
-  }
-
-  // Layers: run backgrounds, selection fill, text, underline, marks, inversion.
+// Run backgrounds, selection fill, text, underline, marks, inversion.
+void TLinePainter::paintLayers(const ParInfo& par, const LineInfo& line, bool lastLine) {
+  const int32_t lh = M.fLineHeight;
   const bool showBlanks = M.fShowNonPrintChars.testFlag(zvNPSpace);
   const bool dropTrailing = !showBlanks && !lastLine;
   for (const TElement& e : fElems)
     if (e.Back.isValid())
       P.fillRect(QRect(fX0 + e.X, 0, e.W, lh), e.Back);
+  if (fMarkShown && fMark.Back.isValid())
+    P.fillRect(QRect(fX0 + fMark.X, 0, fMark.W, lh), fMark.Back);
   fillSelectionAndInvert(false);
   for (const TElement& e : fElems) {
     if (e.Kind == TKind::Text)
@@ -116,12 +125,10 @@ void TLinePainter::PaintLine(int32_t parNb, int32_t lineIdx, int32_t y) {
       drawMark(kDot, e.X, e.Style, e.Text);
   }
   drawWavyLines();
-  if (parMark)
-    drawMark(kParMark, fEndX, endStyle, endColour);
+  if (fMarkShown)
+    drawMark(kParMark, fMark.X, fMark.Style, fMark.Text);
   fillSelectionAndInvert(true);
   drawEndParBox();
-  if (M.fCollpsHandler)
-    M.fCollpsHandler->PaintLine(&M, &P, M.fDisplayLeft, lh, par, line);
 }
 
 void TLinePainter::setupSelection(int32_t parNb, const ParInfo& par, const LineInfo& line, bool lastLine) {

@@ -49,7 +49,11 @@ private:
     QColor Back; // run background; invalid: none
   };
 
+  int32_t lineStartX(const LineInfo& line, int32_t len) const;
   void setupSelection(int32_t parNb, const ParInfo& par, const LineInfo& line, bool lastLine);
+  void selectionXRange(const LineInfo& line, bool lastLine);
+  void prepareParagraphMark(const ParInfo& par, const LineInfo& line, int32_t len);
+  void paintLayers(const ParInfo& par, const LineInfo& line, bool lastLine);
   void buildElements(const ParInfo& par, const LineInfo& line, int32_t len);
   void computeColours(TElement& e, TZarvFontStyles staticStyle, const DynInfoRec& dyn) const;
   void drawText(const TElement& e, const char16_t* text, bool dropTrailingBlanks);
@@ -71,6 +75,9 @@ private:
   bool fSelVisible = false, fHasSel = false, fBreakSelected = false, fWinColours = false;
   int32_t fSelA = -1, fSelB = -1;
   int32_t fSelX0 = 0, fSelX1 = 0;
+  // The paragraph mark "¶" after the last line, when shown (fMarkShown).
+  bool fMarkShown = false;
+  TElement fMark{};
 };
 
 } // namespace zarv

@@ -171,6 +171,28 @@ TEST(ZarvMemoPaint, ASelectedKeywordIsInvertedOrInSelectionColours) {
   }
 }
 
+TEST(ZarvMemoPaint, StaticHighlightCodesTakeNoWidthAndPaintTheHighlightColours) {
+  auto m = MakeMemo(QString());
+  m->setStaticFormat(true);
+  m->SetTextBuf(QStringLiteral("a\x03HH\x03H"));
+  m->setHighlightColor(clRed);
+  m->setHighlightBackgnd(clYellow);
+  QApplication::processEvents();
+  const int lm = m->getLeftMargin(), sw = m->fSpaceWidth, lh = m->fLineHeight;
+  const QImage img = Render(*m);
+  EXPECT_EQ(At(img, lm + sw + 1, 0), QColor(Qt::yellow));
+  EXPECT_EQ(At(img, lm + 3 * sw - 1, lh - 1), QColor(Qt::yellow));
+  EXPECT_EQ(At(img, lm + 3 * sw + 1, 0), Base(*m));
+  int red = 0;
+  for (int x = lm + sw; x < lm + 3 * sw; ++x)
+    for (int y = 0; y < lh; ++y)
+      red += At(img, x, y) == QColor(Qt::red);
+  EXPECT_GT(red, 10);
+  const double h = FirstInk(img, lm + 3 * sw, lm + 4 * sw, 0, lh, Base(*m)); // the last H
+  EXPECT_GE(h, lm + 3 * sw);
+  EXPECT_LE(h, lm + 3 * sw + 2);
+}
+
 TEST(ZarvMemoPaint, TheEndOfParagraphBoxShowsOnlyWhenTheBreakIsSelected) {
   auto m = MakeMemo(QStringLiteral("ab\r\ncd"));
   m->setShowEndParSelected(true);

@@ -193,6 +193,24 @@ TEST(ZarvMemoPaint, StaticHighlightCodesTakeNoWidthAndPaintTheHighlightColours) 
   EXPECT_LE(h, lm + 3 * sw + 2);
 }
 
+TEST(ZarvMemoPaint, AColumnBlockIsTheSameColumnsOnEveryLine) {
+  auto m = MakeMemo(QStringLiteral("abcdef\r\nab\tcd\r\nabcdef\r\nabcdef"));
+  m->setWordWrap(false);
+  m->setTabStops(4);
+  m->SelectBlock(1, 0, 3, 2);
+  QApplication::processEvents();
+  ASSERT_TRUE(m->BlockSelection());
+  const int lm = m->getLeftMargin(), sw = m->fSpaceWidth, lh = m->fLineHeight;
+  const QImage img = Render(*m);
+  for (int line = 0; line < 4; ++line) { // probed on the bottom row, below the glyphs
+    const QColor inside = line < 3 ? QColor(Qt::black) : Base(*m);
+    EXPECT_EQ(At(img, lm + sw + 1, line * lh + lh - 1), inside) << line;
+    EXPECT_EQ(At(img, lm + 3 * sw - 1, line * lh + lh - 1), inside) << line;
+    EXPECT_EQ(At(img, lm + sw - 1, line * lh + lh - 1), Base(*m)) << line;
+    EXPECT_EQ(At(img, lm + 3 * sw + 1, line * lh + lh - 1), Base(*m)) << line;
+  }
+}
+
 TEST(ZarvMemoPaint, TheEndOfParagraphBoxShowsOnlyWhenTheBreakIsSelected) {
   auto m = MakeMemo(QStringLiteral("ab\r\ncd"));
   m->setShowEndParSelected(true);

@@ -142,6 +142,36 @@ TEST(ZarvMemoPaint, BackgroundsPictureParagraphColourAndTheEndOfTextMark) {
   EXPECT_EQ(At(Render(*m), far, 3 * lh), QColor(Qt::green));
 }
 
+TEST(ZarvMemoPaint, ATiledPictureScrollsWithTheTextAndAFixedOneStays) {
+  QString text;
+  for (int i = 0; i < 40; ++i)
+    text += QStringLiteral("line\r\n");
+  QPixmap pic(32, 50); // stripes of 5 rows, so a shift by a line height shows
+  QPainter(&pic).fillRect(pic.rect(), Qt::red);
+  {
+    QPainter p(&pic);
+    for (int y = 0; y < 50; y += 10)
+      p.fillRect(0, y, 32, 5, Qt::blue);
+  }
+  for (bool fixed : {false, true}) {
+    auto m = MakeMemo(text, 300, 200);
+    m->setBackgroundBmp(pic);
+    if (fixed)
+      m->setOptions(m->getOptions() | zvoFixedBackground);
+    QApplication::processEvents();
+    const QImage before = Render(*m);
+    m->setTopLine(1);
+    QApplication::processEvents();
+    const QImage after = Render(*m);
+    const int lh = m->fLineHeight, shift = fixed ? 0 : lh;
+    for (int y = 0; y + shift < 48; ++y) // x = 2 lies in the left margin
+      EXPECT_EQ(At(after, 2, y), At(before, 2, y + shift)) << "fixed " << fixed << " y " << y;
+    if (fixed) { // below the fixed picture: the control's colour
+      EXPECT_EQ(At(after, 2, 60), Base(*m));
+    }
+  }
+}
+
 TEST(ZarvMemoPaint, ASelectedKeywordIsInvertedOrInSelectionColours) {
   auto m = MakeMemo(QStringLiteral("a red word"));
   m->setSelBackColor(clYellow);

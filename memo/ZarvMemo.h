@@ -12,7 +12,8 @@
 // notification and update locks (ZarvMemoNotify.cpp), text accessors,
 // folding and integrity (ZarvMemoText.cpp), loading and saving
 // (ZarvMemoStreams.cpp), formatting by update mode (ZarvMemoFormat.cpp),
-// scrolling (ZarvMemoScroll.cpp) and the caret's place (ZarvMemoCaret.cpp).
+// scrolling (ZarvMemoScroll.cpp), the caret's place (ZarvMemoCaret.cpp) and
+// painting (ZarvMemoPaint.cpp, ZarvMemoPaintLine.cpp).
 //
 // Invariants: fSelStart never stands after fSelStop; fcp is one of them (or
 // the independent caret); |fSelLen| = fSelStop - fSelStart, positive when
@@ -32,12 +33,16 @@
 #include <QPair>
 #include <QPixmap>
 #include <QPointer>
+#include <QRawFont>
 #include <QRect>
+#include <QRegion>
 #include <QString>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
+
+class QTimer;
 
 namespace zarv {
 
@@ -46,6 +51,7 @@ class TZarvLinesStrings;
 class TZarvParaStrings;
 class TzvsCollapseHandler;
 class IzvCollapseHandler;
+class TLinePainter;
 
 enum TOperation : uint8_t { opInsert, opRemove };
 
@@ -531,6 +537,20 @@ public:
   int32_t LineWavyPos() const { return fWavyLinePos; }
   int32_t LineWavyAmplitude() const { return fWavyLineAmplitude; }
 
+  // ---- Painting (ZarvMemoPaint.cpp, ZarvMemoPaintLine.cpp) ----------------------------------
+  // Fills Rect of the painter's device with a background: Color alone, or
+  // the background picture when UsePicture and there is one (fixed to the
+  // window with zvoFixedBackground, else tiled and scrolling with the
+  // text). Y is the rectangle's top in viewport coordinates.
+  void BackgroundFill(QPainter& DC, const QRect& Rect, bool UsePicture, int32_t Y, TColor Color);
+  // A TColor resolved through the control's palette (system colours follow
+  // the desktop theme); -1 gives Fallback.
+  QColor PaintColor(TColor c, const QColor& Fallback = QColor()) const;
+  // Lines painted and paint events skipped (locked or formatting), for tests
+  // and diagnostics.
+  int64_t PaintedLineCount() const { return fPaintedLines; }
+  int32_t SkippedPaintCount() const { return fSkippedPaints; }
+
 public slots:
   void undo() { Undo(); }
   void redo() { Redo(); }
@@ -556,6 +576,9 @@ protected:
   void changeEvent(QEvent* e) override;
   void showEvent(QShowEvent* e) override;
   void wheelEvent(QWheelEvent* e) override;
+  void paintEvent(QPaintEvent* e) override;
+  void focusInEvent(QFocusEvent* e) override;
+  void focusOutEvent(QFocusEvent* e) override;
   // The control moves its view itself; the area never scrolls on its own.
   void scrollContentsBy(int, int) override {}
   // Tells the notify list zveChange, then fires OnChange and changed().
@@ -666,6 +689,38 @@ private:
   TzvsCollapseHandler* fCollpsComp = nullptr;
   IzvCollapseHandler* fCollpsHandler = nullptr;
   std::vector<QMetaObject::Connection> fFreeNotifications;
+
+  // ---- Painting state ----
+  friend class TLinePainter;
+  // Repaints what was asked while painting was held off (fNoPaint or the
+  // update lock); called when either ends.
+  void flushSkippedPaint();
+  int64_t paintLines(QPainter& vp, int32_t first, int32_t last);
+  void paintRightLine(QPainter& p, const QRect& r);
+  void paintEndOfText(QPainter& p, const QRect& r, int32_t lastLine);
+  // The line buffer (fLineBmp) at the paint device's pixel ratio, as wide
+  // as the viewport; remade only when either changes.
+  void fitLineBuffer(qreal dpr);
+  // The glyph source of each prepared font drawn so far, by font key.
+  const QRawFont& rawFontFor(const QFont& f);
+  // After every move of the caret or the selection (from UpdateCaret): the
+  // caret shows at once (the blink restarts) and the lines whose selection
+  // look changed are repainted.
+  void caretMoved();
+  void invalidateSelectionChange();
+  // The caret blinks while the control has the focus (not at a flash time
+  // of 0); fCaretOn is whether it shows now.
+  QTimer* fCaretTimer = nullptr;
+  bool fCaretOn = true;
+  struct TShownSelection {
+    int32_t A = 0, B = 0, Col0 = 0, Col1 = 0;
+    bool Visible = false, Block = false;
+    bool operator==(const TShownSelection&) const = default;
+  } fShownSel;
+  QRegion fSkippedRegion;
+  int32_t fSkippedPaints = 0;
+  int64_t fPaintedLines = 0;
+  std::vector<std::pair<QString, QRawFont>> fRawFonts;
 };
 
 } // namespace zarv

@@ -41,6 +41,7 @@ void TZarvMemo::UpdateCaret(bool ForceNew) {
                                           INT32_MIN / 2, INT32_MAX / 2));
     if (hasFocus() || ForceNew)
       PlaceCaret();
+    caretMoved();
   }
   QPointer<TZarvMemo> self(this);
   if (fcp->GetPos() != fsPos || fExtraCols != fsExtraCols) {

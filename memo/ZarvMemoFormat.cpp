@@ -173,6 +173,7 @@ void TZarvMemo::FormatNow(int32_t From, int32_t To, bool Force, bool Progress) {
   if (wrapped)
     complete = afterWrap(From, To, running, trueDelta, caretTouched, oldMaxWidth, true);
   fNoPaint = false;
+  flushSkippedPaint();
   if (!complete)
     return; // a re-wrap of the whole text took over the pending range
   if (From == oldStart) {

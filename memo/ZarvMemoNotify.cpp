@@ -165,8 +165,12 @@ void TZarvMemo::EndUpdate() {
   Q_ASSERT(fLockedCount > 0);
   if (fLockedCount <= 0)
     return;
-  if (--fLockedCount == 0)
+  if (--fLockedCount == 0) {
+    QPointer<TZarvMemo> self(this); // a change handler may destroy the control
     EndModifications();
+    if (self)
+      flushSkippedPaint();
+  }
 }
 
 // What changed since the last call (an edit, or everything inside the
@@ -191,6 +195,9 @@ void TZarvMemo::EndModifications() {
       fTopOrigin = clampTop(int64_t(fDisplayTop->getVisibleLineNumber()) * lh + fTopOrigin % lh);
       if (fUpdateMode == umImmediate) {
         FormatNow(L.fUpdateStartPar, L.fUpdateStopPar);
+        // Paragraphs whose start-stop state changed were marked pending
+        // meanwhile; what the window shows must not stay stale.
+        FormatShownLines();
       } else {
         // The changed paragraphs near the window now, the rest by mode.
         FormatNow(first, std::min(modStop, first + 2 * fDisplayLines));

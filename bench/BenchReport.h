@@ -18,6 +18,7 @@ namespace zarv::bench {
 using Clock = std::chrono::steady_clock;
 
 inline double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
+inline double Ms(Clock::duration d) { return Seconds(d) * 1000.0; }
 
 // Processor time of this (single-threaded) process.
 inline double CpuSeconds() {

@@ -35,14 +35,9 @@ namespace {
 using namespace zarv;
 using namespace zarv::bench;
 
-double Ms(Clock::duration d) { return Seconds(d) * 1000.0; }
-
 void OpenOne(int64_t bytes) {
   const std::string tag = std::to_string(bytes / MB) + "MB";
-  TCorpusOptions options;
-  options.Kind = TCorpusKind::Cpp;
-  options.Bytes = bytes;
-  const std::string text = GenerateCorpus(options);
+  const std::string text = CppCorpus(bytes);
   TZarvMemo memo;
   SetUpKeys(memo);
   memo.resize(1000, 800);

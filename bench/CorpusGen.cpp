@@ -1052,6 +1052,13 @@ std::optional<int64_t> ParseByteSize(std::string_view text) {
   return value * unit;
 }
 
+std::string CppCorpus(int64_t bytes) {
+  TCorpusOptions options;
+  options.Kind = TCorpusKind::Cpp;
+  options.Bytes = bytes;
+  return GenerateCorpus(options);
+}
+
 std::string CorpusOfParagraphs(int32_t paragraphs) {
   TCorpusOptions options;
   options.Bytes = int64_t{paragraphs} * 48;

@@ -69,6 +69,9 @@ inline constexpr int64_t LongLineBytes = MB;
 // kind and seed except for its last few lines, which are made to fit.
 std::string GenerateCorpus(const TCorpusOptions& options);
 
+// The C++-like corpus (CR LF breaks) of exactly `bytes` bytes.
+std::string CppCorpus(int64_t bytes);
+
 // The start of the default (C++, CR LF) corpus holding exactly `paragraphs`
 // paragraphs, for figures that depend on the paragraph count.
 std::string CorpusOfParagraphs(int32_t paragraphs);

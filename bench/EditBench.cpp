@@ -32,8 +32,6 @@ namespace {
 using namespace zarv;
 using namespace zarv::bench;
 
-double Ms(Clock::duration d) { return Seconds(d) * 1000.0; }
-
 double Percentile(std::vector<double> v, double q) {
   std::sort(v.begin(), v.end());
   return v[std::min(v.size() - 1, size_t(q * double(v.size())))];

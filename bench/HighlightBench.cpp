@@ -60,13 +60,6 @@ void Load(TZarvMemo& memo, const std::string& text) {
   memo.DropUpText();
 }
 
-std::string Corpus(int64_t bytes) {
-  TCorpusOptions options;
-  options.Kind = TCorpusKind::Cpp;
-  options.Bytes = bytes;
-  return GenerateCorpus(options);
-}
-
 struct TCounts {
   int64_t Codes = 0;
   int64_t Keywords = 0;
@@ -88,7 +81,7 @@ TCounts CountRuns(const TParagraphsList& list) {
 // ---- From scratch -------------------------------------------------------------------
 
 double BenchScratch(const TConfig& cfg) {
-  const std::string corpus = Corpus(cfg.ScratchBytes);
+  const std::string corpus = CppCorpus(cfg.ScratchBytes);
   TZarvMemo memo;
   const int32_t keywords = SetUpKeys(memo);
   Load(memo, corpus);
@@ -177,7 +170,7 @@ int32_t MiddleCodeParagraph(TZarvMemo& memo, int32_t minLength) {
 }
 
 void BenchEdits(const TConfig& cfg) {
-  const std::string corpus = Corpus(cfg.EditBytes);
+  const std::string corpus = CppCorpus(cfg.EditBytes);
   TZarvMemo memo;
   SetUpKeys(memo);
   Load(memo, corpus);

@@ -47,6 +47,11 @@ TZarvMemo::TZarvMemo(QWidget* parent)
   connect(horizontalScrollBar(), &QAbstractSlider::actionTriggered, this, [this](int a) { scrollBarAction(false, a); });
   resize(100, 60);
   UpdateMetrics();
+  // Keywords added, changed or removed are highlighted again at once.
+  fKeywords->OnChange = [this](TKeywordList&) {
+    if (fApplyKeyWords && !(fComponentState & csDestroying))
+      ReApplyKeywords();
+  };
 }
 
 TZarvMemo::~TZarvMemo() {
@@ -64,8 +69,13 @@ TZarvMemo::~TZarvMemo() {
 }
 
 // A hidden control has not laid out its viewport yet; its width is then
-// what the viewport will get.
-int32_t TZarvMemo::ClientWidth() const { return isVisible() ? viewport()->width() : maximumViewportSize().width(); }
+// what the viewport will get. Text laid out for another device has that
+// device's width.
+int32_t TZarvMemo::ClientWidth() const {
+  if (fCanvas)
+    return fW;
+  return isVisible() ? viewport()->width() : maximumViewportSize().width();
+}
 
 QString TZarvMemo::getVersion() const { return QStringLiteral("ZarvMemo 0.1"); }
 
@@ -114,12 +124,10 @@ void TZarvMemo::DestroyWindowHandle() {
 
 void TZarvMemo::UpdateMetrics() {
   UpdateFontDependantFields();
-  const QFontMetrics& m = Canvas().Metrics();
   if (DisplayReady()) {
     fDisplayLines = viewport()->height() / std::max(1, fLineHeight) + 1;
     fLineBmp = QImage(fLineBmp.width(), std::max(1, fLineHeight), QImage::Format_ARGB32_Premultiplied);
   }
-  (void)m;
   fWavyLinePos = fLineDescent;
   fWavyLineAmplitude = fSpecUnderlinePen.Width * 3 / 2 + 1;
   if (fWavyLinePos >= fLineHeight - fWavyLineAmplitude)

@@ -550,6 +550,24 @@ public:
   // and diagnostics.
   int64_t PaintedLineCount() const { return fPaintedLines; }
   int32_t SkippedPaintCount() const { return fSkippedPaints; }
+  // Keyword runs drawn in capitals (a..z as A..Z, at the widths of the
+  // letters as typed); the text itself is unchanged.
+  bool KeywordsUpperCase() const { return fKeywordsUpperCase; }
+  void setKeywordsUpperCase(bool v);
+
+  // ---- Another device: printing (ZarvMemoDevice.cpp) ---------------------------------------
+  // Lays the whole text out for Canvas (a printer, an image: its resolution
+  // gives the font metrics) at Width pixels; FormatText(nullptr, 0) lays it
+  // out for the screen again. While another device is set the window is
+  // not painted, and the view keeps the text it showed.
+  void FormatText(QPaintDevice* Canvas, int32_t Width);
+  // The device text is laid out for (nullptr: the screen).
+  QPaintDevice* FormatDevice() const { return fCanvas; }
+  // Draws display lines First..Last with Canvas: line i at y = Origin.y +
+  // round((i - First) * Spacing), the text from Origin.x + LeftMargin, as
+  // wide as the width given to FormatText (else the window's). No
+  // selection, caret or scroll position shows.
+  void DrawLines(int32_t First, int32_t Last, QPainter& Canvas, QPoint Origin, float Spacing);
 
 public slots:
   void undo() { Undo(); }
@@ -617,8 +635,7 @@ private:
   void formatUpToLine(int32_t l);
   struct TWrapState;
   int32_t wrapParagraph(int32_t p, TWrapState& ws);
-  bool afterWrap(int32_t from, int32_t to, int32_t running, int32_t trueDelta, bool caretTouched, int32_t oldMaxWidth,
-                 bool forScreen);
+  bool afterWrap(int32_t from, int32_t to, int32_t running, int32_t trueDelta, bool caretTouched, int32_t oldMaxWidth);
   bool needsParse(int32_t p) const;
   void flushLineShift(int32_t p, int32_t running, int32_t& trueDelta);
   void viewportResized(QSize oldSize);
@@ -721,6 +738,11 @@ private:
   int32_t fSkippedPaints = 0;
   int64_t fPaintedLines = 0;
   std::vector<std::pair<QString, QRawFont>> fRawFonts;
+  bool fKeywordsUpperCase = false;
+  // The other device text is laid out for, and its width; nullptr and 0
+  // for the screen.
+  QPaintDevice* fCanvas = nullptr;
+  int32_t fW = 0;
 };
 
 } // namespace zarv

@@ -46,7 +46,7 @@ int32_t TZarvMemo::wrapParagraph(int32_t p, TWrapState& ws) {
 // offset while the bars, the caret and the widest line follow. Returns
 // false when the client width changed on the way (a full re-wrap follows).
 bool TZarvMemo::afterWrap(int32_t from, int32_t to, int32_t running, int32_t trueDelta, bool caretTouched,
-                          int32_t oldMaxWidth, bool forScreen) {
+                          int32_t oldMaxWidth) {
   TParagraphsList& L = *fParagraphs;
   L.fTrueLineCount += trueDelta;
   const int32_t oldNext = to + 1 < L.Count() ? L.Par(to + 1)->StartLine : L.fVisibleLineCount;
@@ -60,7 +60,8 @@ bool TZarvMemo::afterWrap(int32_t from, int32_t to, int32_t running, int32_t tru
   for (TZarvNavigator* n : fNavigators)
     if (n->IsLocated() && n->GetParNb() >= from && n->GetParNb() <= to)
       n->ForgetIndexes();
-  if (!forScreen || !DisplayReady())
+  // Text laid out for another device leaves the window's view alone.
+  if (fCanvas || !DisplayReady())
     return true;
   // The same text stays on top, with the same fine offset.
   const int32_t lh = std::max(1, fLineHeight);
@@ -171,7 +172,7 @@ void TZarvMemo::FormatNow(int32_t From, int32_t To, bool Force, bool Progress) {
   }
   bool complete = true;
   if (wrapped)
-    complete = afterWrap(From, To, running, trueDelta, caretTouched, oldMaxWidth, true);
+    complete = afterWrap(From, To, running, trueDelta, caretTouched, oldMaxWidth);
   fNoPaint = false;
   flushSkippedPaint();
   if (!complete)
@@ -228,7 +229,7 @@ void TZarvMemo::ZVUpdateBkg() {
   fLargestSlice = std::max(fLargestSlice, wraps);
   fLastSliceSpan = p - from;
   if (wraps > 0)
-    if (!afterWrap(from, p - 1, running, trueDelta, caretTouched, oldMaxWidth, true))
+    if (!afterWrap(from, p - 1, running, trueDelta, caretTouched, oldMaxWidth))
       return;
   if (L.fUpdateStartPar > stop) {
     L.fUpdateStopPar = -1;
@@ -296,6 +297,12 @@ void TZarvMemo::Reformat() {
     return;
   }
   L.MarkUnformatted();
+  if (fCanvas) {
+    FormatNow(0, L.Count() - 1, true, false);
+    L.fUpdateStartPar = L.Count();
+    L.fUpdateStopPar = -1;
+    return;
+  }
   if (!DisplayReady())
     return;
   if (fUpdateMode == umImmediate || (fComponentState & csDesigning)) {

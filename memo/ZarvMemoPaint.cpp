@@ -68,7 +68,8 @@ const QRawFont& TZarvMemo::rawFontFor(const QFont& f) {
   // A handful of style combinations per font; a font change adds new keys.
   if (fRawFonts.size() > 64)
     fRawFonts.clear();
-  fRawFonts.emplace_back(key, QRawFont::fromFont(f));
+  // Glyphs at the resolution the text is measured for.
+  fRawFonts.emplace_back(key, QRawFont::fromFont(fCanvas ? QFont(f, fCanvas) : f));
   return fRawFonts.back().second;
 }
 
@@ -95,7 +96,7 @@ void TZarvMemo::BackgroundFill(QPainter& DC, const QRect& Rect, bool UsePicture,
 }
 
 void TZarvMemo::paintEvent(QPaintEvent* e) {
-  if (!DisplayReady() || fNoPaint || fLockedCount > 0) {
+  if (!DisplayReady() || fNoPaint || fLockedCount > 0 || fCanvas) {
     fSkippedRegion += e->region();
     ++fSkippedPaints;
     return;
@@ -242,7 +243,7 @@ void TZarvMemo::invalidateSelectionChange() {
 }
 
 void TZarvMemo::flushSkippedPaint() {
-  if (fSkippedRegion.isEmpty() || fNoPaint || fLockedCount > 0)
+  if (fSkippedRegion.isEmpty() || fNoPaint || fLockedCount > 0 || fCanvas)
     return;
   viewport()->update(fSkippedRegion);
   fSkippedRegion = QRegion();

@@ -24,16 +24,24 @@ bool IsColour(TColor c) { return c != clDefault && c != clNone; }
 
 constexpr char16_t kDot = 0x00B7, kTabMark = 0x00BB, kParMark = 0x00B6;
 
+// A keyword's style record: a level run whose key at its level is a
+// keyword (bit 15 clear) rather than a range.
+bool IsKeywordRun(const DynInfoRec& d) {
+  return (d.DynStyle & (dsHasAttrib | dsHasLevel)) == (dsHasAttrib | dsHasLevel) && d.Level >= 0 && d.Level < 16 &&
+         d.KeyIndex[d.Level] >= 0;
+}
+
 } // namespace
 
-TLinePainter::TLinePainter(TZarvMemo& memo, QPainter& p) : M(memo), P(p) {}
+TLinePainter::TLinePainter(TZarvMemo& memo, QPainter& p, bool otherDevice)
+    : M(memo), P(p), fOtherDevice(otherDevice), fLeft(otherDevice ? 0 : memo.fDisplayLeft) {}
 
 void TLinePainter::PaintLine(int32_t parNb, int32_t lineIdx, int32_t y) {
   const ParInfo& par = *M.fParagraphs->Par(parNb);
   const LineInfo line = GetParLine(par, lineIdx);
   const int32_t len = GetParLength(par);
   const bool lastLine = lineIdx == GetLineCount(par) - 1;
-  fLineW = M.viewport()->width();
+  fLineW = fOtherDevice ? M.ClientWidth() : M.viewport()->width();
   fParBack = zvsGetParBackgnd(par);
   fParFore = zvsGetParForegnd(par);
   fFontColour = IsColour(fParFore) ? M.PaintColor(fParFore) : M.PaintColor(clWindowText);
@@ -49,7 +57,7 @@ void TLinePainter::PaintLine(int32_t parNb, int32_t lineIdx, int32_t y) {
     prepareParagraphMark(par, line, len);
   paintLayers(par, line, lastLine);
   if (M.fCollpsHandler)
-    M.fCollpsHandler->PaintLine(&M, &P, M.fDisplayLeft, M.fLineHeight, par, line);
+    M.fCollpsHandler->PaintLine(&M, &P, fLeft, M.fLineHeight, par, line);
 }
 
 // The line's start x in the viewport, as the navigator computes it.
@@ -61,7 +69,7 @@ int32_t TLinePainter::lineStartX(const LineInfo& line, int32_t len) const {
     x0 = int64_t(M.ClientWidth()) - M.fRightMargin - line.LineWidth;
   else if (!justifiedLine && M.fAlignment == taCenter)
     x0 = M.fLeftMargin + spare / 2;
-  return int32_t(std::clamp<int64_t>(x0 - M.fDisplayLeft, INT32_MIN / 2, INT32_MAX / 2));
+  return int32_t(std::clamp<int64_t>(x0 - fLeft, INT32_MIN / 2, INT32_MAX / 2));
 }
 
 // A stream selection's x range on the line, relative to fX0 (a block's
@@ -96,7 +104,7 @@ void TLinePainter::prepareParagraphMark(const ParInfo& par, const LineInfo& line
     for (int32_t i = line.Start; i < len; ++i)
       if (IsStyleCode(par.ParText[i]))
         XORStyleCode(st, par.ParText[i]);
-  TElement e{len, len, fEndX, 0, M.AttrToExtFontStyles(st, dyn->DynStyle), fBreakSelected, TKind::Text, {}, {}};
+  TElement e{len, len, fEndX, 0, M.AttrToExtFontStyles(st, dyn->DynStyle), fBreakSelected, false, TKind::Text, {}, {}};
   computeColours(e, st, *dyn);
   fMark = e;
   M.SelectFont(static_cast<uint8_t>(e.Style & ~fsHighlight));
@@ -133,7 +141,7 @@ void TLinePainter::paintLayers(const ParInfo& par, const LineInfo& line, bool la
 
 void TLinePainter::setupSelection(int32_t parNb, const ParInfo& par, const LineInfo& line, bool lastLine) {
   fWinColours = M.fOptions.testFlag(zvoWindowsSelColors);
-  fSelVisible = M.fSelLen != 0 && (M.hasFocus() || !M.fHideSelection);
+  fSelVisible = !fOtherDevice && M.fSelLen != 0 && (M.hasFocus() || !M.fHideSelection);
   fHasSel = fBreakSelected = false;
   fSelA = fSelB = -1;
   if (!fSelVisible)
@@ -147,7 +155,7 @@ void TLinePainter::setupSelection(int32_t parNb, const ParInfo& par, const LineI
     const int32_t c0 = std::min(M.fBlockStartCol, M.fBlockStopCol), c1 = std::max(M.fBlockStartCol, M.fBlockStopCol);
     fSelA = M.ColumnToOffset(parNb, c0);
     fSelB = M.ColumnToOffset(parNb, c1);
-    const int64_t base = int64_t(M.fLeftMargin) - M.fDisplayLeft - fX0;
+    const int64_t base = int64_t(M.fLeftMargin) - fLeft - fX0;
     fSelX0 = int32_t(std::clamp<int64_t>(int64_t(c0) * M.fSpaceWidth + base, INT32_MIN / 2, INT32_MAX / 2));
     fSelX1 = int32_t(std::clamp<int64_t>(int64_t(c1) * M.fSpaceWidth + base, INT32_MIN / 2, INT32_MAX / 2));
     fHasSel = c1 > c0;
@@ -182,6 +190,7 @@ void TLinePainter::buildElements(const ParInfo& par, const LineInfo& line, int32
                        codes.begin());
   const DynInfoRec* dyn = next > 0 ? &codes[next - 1] : GetStartDynAttrib(par);
   auto selected = [&](int32_t i) { return fHasSel && i >= fSelA && i < fSelB; };
+  const bool upper = M.fKeywordsUpperCase;
   auto special = [&](char16_t c, int32_t i) {
     return c == u'\t' || (codesOn && IsStyleCode(c)) || (c == u' ' && justified && i >= line.JustifyStart);
   };
@@ -200,7 +209,7 @@ void TLinePainter::buildElements(const ParInfo& par, const LineInfo& line, int32
       selectedFont = eff & ~fsHighlight;
       M.SelectFont(static_cast<uint8_t>(selectedFont));
     }
-    TElement e{i, i + 1, x, 0, eff, selected(i), TKind::Text, {}, {}};
+    TElement e{i, i + 1, x, 0, eff, selected(i), upper && IsKeywordRun(*dyn), TKind::Text, {}, {}};
     if (c == u'\t') {
       e.Kind = TKind::Tab;
       e.W = TZarvMemoHost::NextTabStop(x, tab) - x;
@@ -312,6 +321,8 @@ void TLinePainter::drawText(const TElement& e, const char16_t* text, bool dropTr
     const int32_t w = cv.CharWidth(c);
     if (c == u' ' && dots)
       c = kDot;
+    else if (e.Upper && c >= u'a' && c <= u'z')
+      c = char16_t(c - 32); // drawn in capitals where the letter was measured
     if (c != u' ' && x + w + slack > 0) {
       quint32 g = 0;
       int n = 1;

@@ -26,13 +26,15 @@ class TZarvMemo;
 class TLinePainter {
 public:
   // Paints with p, whose device is the line buffer; x = 0 is the
-  // viewport's left edge, y = 0 the line's top.
-  TLinePainter(TZarvMemo& memo, QPainter& p);
+  // viewport's left edge, y = 0 the line's top. For another device
+  // (printing) the line is as wide as the control's layout width, from an
+  // unscrolled left edge, and shows no selection.
+  TLinePainter(TZarvMemo& memo, QPainter& p, bool otherDevice = false);
   TLinePainter(const TLinePainter&) = delete; // holds references for one paint
   TLinePainter& operator=(const TLinePainter&) = delete;
 
   // Display line `lineIdx` of paragraph `parNb`; y is the line's top in the
-  // viewport (for a fixed background picture).
+  // viewport (for the phase of a background picture).
   void PaintLine(int32_t parNb, int32_t lineIdx, int32_t y);
 
 private:
@@ -44,6 +46,7 @@ private:
     int32_t X, W;
     uint8_t Style; // effective style (font bits, bit 7: wavy underline)
     bool Selected; // inside the selection (stream or block)
+    bool Upper;    // a keyword run drawn in capitals
     TKind Kind;
     QColor Text; // text colour
     QColor Back; // run background; invalid: none
@@ -64,6 +67,8 @@ private:
 
   TZarvMemo& M;
   QPainter& P;
+  const bool fOtherDevice;
+  const int32_t fLeft; // the scroll offset the line is drawn at
   std::vector<TElement> fElems;
   int32_t fX0 = 0;    // the line's start x in the viewport
   int32_t fEndX = 0;  // relative x after the line's last element

@@ -16,7 +16,7 @@ QFont TZarvCanvas::PrepareFont(const QFont& font) {
 }
 
 TZarvCanvas::TZarvCanvas(const QFont& font, QPainter* painter) : fFont(PrepareFont(font)), fPainter(painter) {
-  fMetrics.emplace(fFont);
+  fMetrics.emplace(fFont, fDevice);
   auto& table = fTables[fFont.key()];
   table = std::make_unique<TWidthTable>(kTableLimit, int16_t(-1));
   fTable = table.get();
@@ -29,7 +29,7 @@ void TZarvCanvas::SetFont(const QFont& font) {
   if (prepared == fFont)
     return;
   fFont = prepared;
-  fMetrics.emplace(fFont);
+  fMetrics.emplace(fFont, fDevice);
   auto& table = fTables[fFont.key()];
   if (!table)
     table = std::make_unique<TWidthTable>(kTableLimit, int16_t(-1));
@@ -53,6 +53,20 @@ int32_t TZarvCanvas::measureRun(const char16_t* text, int32_t len) const {
   // never negative.
   return std::max(0, fMetrics->horizontalAdvance(QString::fromRawData(reinterpret_cast<const QChar*>(text), len)));
 }
+
+void TZarvCanvas::SetDevice(QPaintDevice* device) {
+  if (device == fDevice)
+    return;
+  fDevice = device;
+  // Widths depend on the device's resolution: the tables start afresh.
+  fTables.clear();
+  auto& table = fTables[fFont.key()];
+  table = std::make_unique<TWidthTable>(kTableLimit, int16_t(-1));
+  fTable = table.get();
+  fMetrics.emplace(fFont, fDevice);
+}
+
+QFont TZarvCanvas::DeviceFont() const { return fDevice ? QFont(fFont, fDevice) : fFont; }
 
 void TZarvCanvas::SetPainter(QPainter* painter) {
   fPainter = painter;

@@ -22,6 +22,7 @@
 #include <vector>
 
 class QPainter;
+class QPaintDevice;
 
 namespace zarv {
 
@@ -53,6 +54,13 @@ public:
   const QFontMetrics& Metrics() const { return *fMetrics; }
   QPainter* Painter() const { return fPainter; }
   void SetPainter(QPainter* painter);
+  // The device whose resolution the metrics follow (a printer, an image);
+  // nullptr measures for the screen. Not owned; changing it forgets every
+  // width measured so far.
+  QPaintDevice* Device() const { return fDevice; }
+  void SetDevice(QPaintDevice* device);
+  // The selected font as drawn on the measuring device.
+  QFont DeviceFont() const;
 
   // Width in pixels of len characters of the selected font, measured in
   // chunks of at most maxChunk characters; 0 when len < 1. Saturates at
@@ -89,6 +97,7 @@ private:
   TWidthTable* fTable = nullptr;
   std::unordered_map<QString, std::unique_ptr<TWidthTable>> fTables;
   QPainter* fPainter = nullptr;
+  QPaintDevice* fDevice = nullptr;
   mutable int64_t fMeasureCalls = 0;
 };
 

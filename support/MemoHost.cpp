@@ -18,7 +18,7 @@ TCharSet DefaultDelimiters() { return MakeCharSet(std::string_view("\t\n\r $%&,.
 TZarvMemoHost::TZarvMemoHost()
     : fDelimiters(DefaultDelimiters()), fKeywords(std::make_unique<TKeywordList>()),
       fStartStopKeys(std::make_unique<TStartStopKeyList>()), fParagraphs(std::make_unique<TParagraphsList>()),
-      fCanvas(std::make_unique<TZarvCanvas>()) {
+      fMeasure(std::make_unique<TZarvCanvas>()) {
   fParagraphs->EnsureOneParagraph();
 }
 
@@ -145,15 +145,15 @@ void TZarvMemoHost::SetupFont(QFont& target, uint8_t styles) const {
 void TZarvMemoHost::SelectFont(uint8_t styles) const {
   QFont f;
   SetupFont(f, static_cast<uint8_t>(styles & ~fsHighlight));
-  fCanvas->SetFont(f);
+  fMeasure->SetFont(f);
 }
 
 void TZarvMemoHost::UpdateFontDependantFields() {
-  fCanvas->SetFont(BaseFont());
-  const QFontMetrics& m = fCanvas->Metrics();
+  fMeasure->SetFont(BaseFont());
+  const QFontMetrics& m = fMeasure->Metrics();
   const int32_t H = m.height();
   const int32_t D = m.descent();
-  const int32_t IL = std::max(0, H - QFontInfo(fCanvas->Font()).pixelSize());
+  const int32_t IL = std::max(0, H - QFontInfo(fMeasure->Font()).pixelSize());
   const int32_t MW = m.maxWidth();
   if (fAutoLineHeight)
     fLineHeight = H + 1;
@@ -167,7 +167,7 @@ void TZarvMemoHost::UpdateFontDependantFields() {
       fLineBase = fLineHeight;
   }
   fLineDescent = fLineBase + D;
-  fSpaceWidth = std::max(1, fCanvas->CharWidth(u' '));
+  fSpaceWidth = std::max(1, fMeasure->CharWidth(u' '));
   fMaxOneShotChars = MW >= 1 ? 16384 / MW : 256;
 }
 

@@ -55,7 +55,7 @@ public:
   // with the font styles of bits 0..3.
   virtual void SetupFont(QFont& target, uint8_t styles) const;
   // The measuring canvas (its font is whatever was selected last).
-  TZarvCanvas& Canvas() const { return *fCanvas; }
+  TZarvCanvas& Canvas() const { return *fMeasure; }
   // Selects on the canvas the font of a style set, ignoring the highlight
   // bit, which changes no widths; nothing when the set is the selected one.
   void SelectFont(uint8_t styles) const;
@@ -168,7 +168,7 @@ protected:
   int32_t fUpParNb = -1;
   std::unique_ptr<TParagraphsList> fParagraphs;
   std::vector<TZarvNavigator*> fNavigators;
-  std::unique_ptr<TZarvCanvas> fCanvas;
+  std::unique_ptr<TZarvCanvas> fMeasure;
   // Navigators still registered when the control goes; they are freed then.
   void FreeNavigators();
 };

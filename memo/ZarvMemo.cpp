@@ -40,6 +40,7 @@ TZarvMemo::TZarvMemo(QWidget* parent)
   setFont(f);
   fAltFont = f;
   setFocusPolicy(Qt::StrongFocus);
+  setAttribute(Qt::WA_InputMethodEnabled);
   viewport()->setCursor(Qt::IBeamCursor);
   setFrameShape(QFrame::StyledPanel);
   applyScrollBarPolicy();

@@ -396,6 +396,38 @@ public:
   // Pastes S as a column block at the caret's column, one line a paragraph.
   void InsertBlock(const QString& S);
 
+  // ---- Keyboard (ZarvMemoKeys.cpp) -----------------------------------------------------------
+  // A pressed key: navigation (arrows, Home/End, PageUp/PageDown; Shift
+  // extends, Ctrl goes by words or to the text's ends, Shift with the block
+  // modifiers starts a column block), the hot keys Ctrl+B/J/U/H/F/T/P/Z,
+  // Backspace, Delete and Insert. Key becomes 0 when the control took it;
+  // keys left alone (typed text) go on to KeyPress.
+  virtual void KeyDown(int& Key, Qt::KeyboardModifiers Shift);
+  virtual void KeyUp(int& Key, Qt::KeyboardModifiers Shift);
+  // The caret goes to Pos and the selection stays (persistent blocks).
+  void MoveCp(int32_t Pos);
+  // The selection start goes back to its word's start; with ExtendEnd the
+  // stop goes on to its word's end (with zvoLargeWordSelect over the
+  // separators after it as well).
+  void SelectWords(bool ExtendEnd);
+  // The modifiers that, with Shift and an arrow key or with a left drag,
+  // select a column block: Alt by default. Window managers often take
+  // Alt+drag and Shift+Alt switches keyboard layouts; Ctrl+Alt is the
+  // usual choice there. Either way zvoBlockSelection must be on.
+  Qt::KeyboardModifiers BlockModifiers() const { return fBlockModifiers; }
+  void setBlockModifiers(Qt::KeyboardModifiers m) { fBlockModifiers = m & (Qt::AltModifier | Qt::ControlModifier); }
+
+  // ---- Mouse (ZarvMemoMouse.cpp) ---------------------------------------------------------------
+  // Viewport coordinates. A press inside the selection starts a text drag;
+  // in the left margin it selects lines; Shift extends; the block modifiers
+  // select a column block. Moving with the button held extends the
+  // selection, scrolling automatically past the edges.
+  virtual void MouseDown(Qt::MouseButton Button, Qt::KeyboardModifiers Shift, int32_t X, int32_t Y);
+  virtual void MouseMove(Qt::MouseButtons Buttons, Qt::KeyboardModifiers Shift, int32_t X, int32_t Y);
+  virtual void MouseUp(Qt::MouseButton Button, Qt::KeyboardModifiers Shift, int32_t X, int32_t Y);
+  virtual void DblClick();
+  std::function<void(TZarvMemo&, Qt::MouseButton, Qt::KeyboardModifiers, int32_t X, int32_t Y)> OnAfterMouseDown;
+
   // ---- Clipboard (ZarvMemoClipboard.cpp) ----------------------------------------------------
   // The MIME type marking a column block on the clipboard (one byte, 2).
   static const QString kBlockMimeType;
@@ -597,6 +629,14 @@ protected:
   void paintEvent(QPaintEvent* e) override;
   void focusInEvent(QFocusEvent* e) override;
   void focusOutEvent(QFocusEvent* e) override;
+  void keyPressEvent(QKeyEvent* e) override;
+  void keyReleaseEvent(QKeyEvent* e) override;
+  void mousePressEvent(QMouseEvent* e) override;
+  void mouseMoveEvent(QMouseEvent* e) override;
+  void mouseReleaseEvent(QMouseEvent* e) override;
+  void mouseDoubleClickEvent(QMouseEvent* e) override;
+  void inputMethodEvent(QInputMethodEvent* e) override;
+  QVariant inputMethodQuery(Qt::InputMethodQuery q) const override;
   // The control moves its view itself; the area never scrolls on its own.
   void scrollContentsBy(int, int) override {}
   // Tells the notify list zveChange, then fires OnChange and changed().
@@ -646,6 +686,23 @@ private:
   void formatLineRange(int32_t firstLine, int32_t lastLine);
   int32_t clampTop(int64_t top) const;
   void PlaceCaret();
+  // After a move of the caret to T by a key or the mouse: without extend
+  // the selection collapses there (with persistent blocks it stays and the
+  // caret moves apart); with extend it spans from the anchor to T. T's line
+  // is kept, so a caret at the end of a wrapped line stays on that line.
+  void moveSelectionTo(TZarvNavigator& T, bool extend);
+  // The navigation keys: T moves from the caret, then the selection follows
+  // and the view shows the caret. False when the key does nothing here.
+  bool navigate(int key, bool S, bool C, bool A, bool blockGesture);
+  // One character (a surrogate pair, a code with the character after it)
+  // forward or back, over paragraph breaks.
+  void stepRight(TZarvNavigator& T);
+  void stepLeft(TZarvNavigator& T);
+  // T to display line `line` at the remembered x, with virtual columns
+  // for the distance beyond the line's end where they apply.
+  void moveToLineAtX(TZarvNavigator& T, int32_t line, bool S);
+  // The shortcut keys the control takes before the application's actions.
+  bool handlesShortcut(const QKeyEvent& e) const;
   void foldAll(bool collapse, bool allLevels, bool blocks, bool runs);
 
   TComponentState fComponentState;
@@ -715,6 +772,7 @@ private:
   int64_t paintLines(QPainter& vp, int32_t first, int32_t last);
   void paintRightLine(QPainter& p, const QRect& r);
   void paintEndOfText(QPainter& p, const QRect& r, int32_t lastLine);
+  int32_t paintPreedit(QPainter& vp);
   // The line buffer (fLineBmp) at the paint device's pixel ratio, as wide
   // as the viewport; remade only when either changes.
   void fitLineBuffer(qreal dpr);
@@ -739,6 +797,11 @@ private:
   int64_t fPaintedLines = 0;
   std::vector<std::pair<QString, QRawFont>> fRawFonts;
   bool fKeywordsUpperCase = false;
+  Qt::KeyboardModifiers fBlockModifiers = Qt::AltModifier;
+  // The input method's text being composed, shown at the caret (not text
+  // of the control); its cursor within it.
+  QString fPreedit;
+  int32_t fPreeditCursor = 0;
   // The other device text is laid out for, and its width; nullptr and 0
   // for the screen.
   QPaintDevice* fCanvas = nullptr;

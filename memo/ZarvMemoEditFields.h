@@ -12,6 +12,20 @@
 
 namespace zarv {
 
+// Marks a scroll made by the control itself (keys, bars, wheel) for the
+// duration of one request.
+class TInternalScroll {
+public:
+  explicit TInternalScroll(bool& flag) : fFlag(flag), fOld(flag) { flag = true; }
+  ~TInternalScroll() { fFlag = fOld; }
+  TInternalScroll(const TInternalScroll&) = delete;
+  TInternalScroll& operator=(const TInternalScroll&) = delete;
+
+private:
+  bool& fFlag;
+  bool fOld;
+};
+
 struct TZarvMemoEditFields {
   // The group of the undo records made inside the current outermost
   // BeginUpdate/EndUpdate bracket (a serial number; 0 outside any).

@@ -11,6 +11,7 @@
 #include <ZarvMemo/support/navigator/Navigator.h>
 
 #include <QDebug>
+#include <QKeyEvent>
 #include <QResizeEvent>
 #include <algorithm>
 #include <exception>
@@ -136,6 +137,10 @@ bool TZarvMemo::processEvent(QEvent* e, bool viewportSide) {
     }
     if (!viewportSide && e->type() == TzvFormatThread::UpdateEventType()) {
       ZVUpdateBkg();
+      handled = true;
+    } else if (!viewportSide && e->type() == QEvent::ShortcutOverride && handlesShortcut(*static_cast<QKeyEvent*>(e))) {
+      // The application's actions must not take the control's keys.
+      e->accept();
       handled = true;
     } else if (viewportSide && e->type() == QEvent::Resize) {
       handled = QAbstractScrollArea::viewportEvent(e);

@@ -14,6 +14,7 @@
 
 #include <QFocusEvent>
 #include <QGuiApplication>
+#include <QInputMethod>
 #include <QPaintEngine>
 #include <QPaintEvent>
 #include <QPainter>
@@ -123,11 +124,29 @@ void TZarvMemo::paintEvent(QPaintEvent* e) {
     BackgroundFill(vp, QRect(R.left(), int(below), R.width(), int(R.bottom() + 1 - below)), true, int(below), clWindow);
   paintEndOfText(vp, R, visible);
   paintRightLine(vp, R);
+  QRect caret = fCaretRect;
+  if (!fPreedit.isEmpty() && hasFocus())
+    caret.translate(paintPreedit(vp), 0);
   // The caret inverts what lies under it, so it shows on any background.
-  if (fCaretOn && hasFocus() && !fDisplayOnly && fCaretRect.intersects(R)) {
+  if (fCaretOn && hasFocus() && !fDisplayOnly && caret.intersects(R)) {
     vp.setCompositionMode(QPainter::CompositionMode_Difference);
-    vp.fillRect(fCaretRect, Qt::white);
+    vp.fillRect(caret, Qt::white);
   }
+}
+
+// The text an input method is composing, drawn underlined over the line at
+// the caret (it is not text of the control yet); returns the distance from
+// the caret to the composition's own cursor.
+int32_t TZarvMemo::paintPreedit(QPainter& vp) {
+  QFont f = TZarvCanvas::PrepareFont(font());
+  f.setUnderline(true);
+  const QFontMetrics fm(f);
+  const QRect r(fCaretX, fCaretY, fm.horizontalAdvance(fPreedit) + 1, fLineHeight);
+  vp.fillRect(r, palette().color(QPalette::Base));
+  vp.setFont(f);
+  vp.setPen(palette().color(QPalette::Text));
+  vp.drawText(QPoint(fCaretX, fCaretY + fLineBase), fPreedit);
+  return fm.horizontalAdvance(fPreedit.left(fPreeditCursor));
 }
 
 // Display lines first..last, each composed in the line buffer and copied;
@@ -199,6 +218,8 @@ void TZarvMemo::paintRightLine(QPainter& p, const QRect& r) {
 }
 
 void TZarvMemo::caretMoved() {
+  if (hasFocus())
+    QGuiApplication::inputMethod()->update(Qt::ImCursorRectangle | Qt::ImCursorPosition | Qt::ImAnchorPosition);
   if (!fCaretOn) {
     fCaretOn = true;
     viewport()->update(fCaretRect);

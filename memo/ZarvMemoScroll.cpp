@@ -26,20 +26,6 @@ namespace {
 
 constexpr int32_t kScrollUnits = 32760;
 
-// Marks a scroll made by the control itself (keys, bars, wheel) for the
-// duration of one request.
-class TInternalScroll {
-public:
-  explicit TInternalScroll(bool& flag) : fFlag(flag), fOld(flag) { flag = true; }
-  ~TInternalScroll() { fFlag = fOld; }
-  TInternalScroll(const TInternalScroll&) = delete;
-  TInternalScroll& operator=(const TInternalScroll&) = delete;
-
-private:
-  bool& fFlag;
-  bool fOld;
-};
-
 bool hasBar(TScrollStyle s, bool vertical) { return s == ssBoth || s == (vertical ? ssVertical : ssHorizontal); }
 
 // Sets a Qt bar from a range 0..max with a page: the bar's value is the

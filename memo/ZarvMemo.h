@@ -42,6 +42,7 @@
 #include <optional>
 #include <vector>
 
+class QMenu;
 class QTimer;
 
 namespace zarv {
@@ -428,6 +429,34 @@ public:
   virtual void DblClick();
   std::function<void(TZarvMemo&, Qt::MouseButton, Qt::KeyboardModifiers, int32_t X, int32_t Y)> OnAfterMouseDown;
 
+  // ---- Search, availability, popup menu (ZarvMemoFind.cpp, ZarvMemoPopup.cpp) --------------
+  // Looks for Text from the caret (or from the start of the text searching
+  // down, its end searching up, with FromTextEdge) and selects the match:
+  // searching down the caret ends at the match's end, searching up at its
+  // start. Without MatchCase the control's upper-case mode folds both
+  // sides; WholeWord uses the separators. False, and nothing moves, when
+  // there is no match.
+  bool FindTxt(const QString& Text, bool Down, bool MatchCase, bool WholeWord, bool FromTextEdge);
+  bool CanCut() const;
+  bool CanCopy() const;
+  bool CanPaste() const;
+  bool CanDelete() const;
+  bool CanSelectAll() const;
+  // The default popup menu (made on first use): Undo, Redo, Cut, Copy,
+  // Paste, Select all, enabled as they can act when it opens; OnInternalPopup
+  // may change it then.
+  QMenu* getInternalPopup();
+  // The application's own popup menu, shown instead of the default one;
+  // not owned.
+  QMenu* PopupMenu() const;
+  void setPopupMenu(QMenu* m);
+  // Shows the application's menu, else (unless zvoNoDefaultPopup) the
+  // default one, at globalPos; false when none is shown.
+  bool ShowPopup(QPoint globalPos);
+  // The popup about to open (Sender is the menu: items enabled) or one of
+  // its items chosen (Sender is the action: its command runs).
+  void PopupClickHandler(QObject* Sender);
+
   // ---- Clipboard (ZarvMemoClipboard.cpp) ----------------------------------------------------
   // The MIME type marking a column block on the clipboard (one byte, 2).
   static const QString kBlockMimeType;
@@ -636,6 +665,7 @@ protected:
   void mouseReleaseEvent(QMouseEvent* e) override;
   void mouseDoubleClickEvent(QMouseEvent* e) override;
   void inputMethodEvent(QInputMethodEvent* e) override;
+  void contextMenuEvent(QContextMenuEvent* e) override;
   QVariant inputMethodQuery(Qt::InputMethodQuery q) const override;
   // The control moves its view itself; the area never scrolls on its own.
   void scrollContentsBy(int, int) override {}
@@ -798,6 +828,8 @@ private:
   std::vector<std::pair<QString, QRawFont>> fRawFonts;
   bool fKeywordsUpperCase = false;
   Qt::KeyboardModifiers fBlockModifiers = Qt::AltModifier;
+  QMenu* fInternalPopup = nullptr; // child of the control
+  QPointer<QMenu> fPopupMenu;
   // The input method's text being composed, shown at the caret (not text
   // of the control); its cursor within it.
   QString fPreedit;

@@ -63,18 +63,20 @@ void TZarvMemo::PasteFromClipboard() {
   if (!mime || !mime->hasText())
     return;
   const QString text = mime->text();
-  const bool block = fOptions.testFlag(zvoBlockSelection) && mime->hasFormat(kBlockMimeType);
+  // A marker with data must hold 2 to mark a column block.
+  const QByteArray marker = mime->data(kBlockMimeType);
+  const bool block = fOptions.testFlag(zvoBlockSelection) && mime->hasFormat(kBlockMimeType) &&
+                     (marker.isEmpty() || marker.at(0) == '\x02');
+  const bool keep = fOptions.testFlag(zvoNoOverwriteBlocks);
+  if (keep)
+    PrepareKeepBlock();
   fUndoBreak = true;
-  if (block) {
+  if (block)
     InsertBlock(text);
-  } else {
-    const bool keep = fOptions.testFlag(zvoNoOverwriteBlocks);
-    if (keep)
-      PrepareKeepBlock();
+  else
     setSelText(text);
-    if (keep)
-      EndKeepBlock();
-  }
+  if (keep)
+    EndKeepBlock();
   fUndoBreak = true;
 }
 

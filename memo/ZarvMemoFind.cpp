@@ -1,0 +1,30 @@
+// Finding text and the queries behind the edit commands' enabled states.
+// The search itself runs over the store (FindTextP); the control starts it
+// at the caret and shows the match as the selection, with the caret at the
+// end the search went towards.
+#include <ZarvMemo/memo/ZarvMemo.h>
+
+#include <ZarvMemo/support/highlight/HighlightPass.h>
+
+namespace zarv {
+
+bool TZarvMemo::FindTxt(const QString& Text, bool Down, bool MatchCase, bool WholeWord, bool FromTextEdge) {
+  int32_t start = getSelStart(), length = 0;
+  if (!FindTextP(*this, Text, Down, MatchCase, WholeWord, FromTextEdge, start, length))
+    return false;
+  // One notice of the moved selection, not two.
+  ++fSelMoveUpdateCount;
+  setSelStart(start);
+  setSelLength(length);
+  --fSelMoveUpdateCount;
+  DoSelMove();
+  return true;
+}
+
+bool TZarvMemo::CanCut() const { return !fReadOnly && !fDisplayOnly && fSelLen != 0; }
+bool TZarvMemo::CanCopy() const { return !fDisplayOnly && fSelLen != 0; }
+bool TZarvMemo::CanPaste() const { return !fReadOnly && !fDisplayOnly; }
+bool TZarvMemo::CanDelete() const { return !fReadOnly && !fDisplayOnly && fSelLen != 0; }
+bool TZarvMemo::CanSelectAll() const { return !fDisplayOnly && getCharCount() > 0; }
+
+} // namespace zarv

@@ -12,6 +12,9 @@
 // - key presses: milliseconds per character key sent as a key event
 //   (QTest::keyClick) and painted at once (viewport()->repaint()), at the
 //   same three places, and per PageDown key from the top (300 presses);
+// - find: every whole-word, case-sensitive match of "return" found one
+//   after the other with FindTxt (each selected), counted and checked
+//   against a byte scan of the corpus;
 // - undo of a 1 000-paragraph deletion, and the deletion itself.
 // Targets: a typed character within 1 ms (median) and 4 ms (p99)
 // everywhere; PageDown within 2 ms (median).
@@ -27,6 +30,7 @@
 #include <QTest>
 
 #include <algorithm>
+#include <cctype>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -120,6 +124,22 @@ int main(int argc, char** argv) {
     if (memo.getTopLine() < 300 * (memo.DisplayLines() - 2))
       Fail("PageDown did not move the view by pages");
     met = met && Percentile(ms, 0.5) <= 2.0;
+  }
+  {
+    // The reference count: "return" with no word character either side.
+    auto word = [](char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_'; };
+    int64_t expected = 0;
+    for (size_t at = text.find("return"); at != std::string::npos; at = text.find("return", at + 1))
+      expected += (at == 0 || !word(text[at - 1])) && (at + 6 >= text.size() || !word(text[at + 6]));
+    memo.setSelStart(0);
+    int64_t found = 0;
+    const Clock::time_point a = Clock::now();
+    for (bool edge = true; memo.FindTxt(QStringLiteral("return"), true, true, true, edge); edge = false)
+      ++found;
+    Report("find every whole word \"return\" " + tag, Ms(Clock::now() - a), "ms", 1);
+    Note(std::to_string(found) + " matches");
+    if (found != expected)
+      Fail("find counted " + std::to_string(found) + ", the byte scan " + std::to_string(expected));
   }
   const int32_t from = memo.getParsOffset(paragraphs / 3), to = memo.getParsOffset(paragraphs / 3 + 1000);
   const int32_t chars = memo.getCharCount();

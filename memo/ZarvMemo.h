@@ -33,7 +33,6 @@
 #include <QPair>
 #include <QPixmap>
 #include <QPointer>
-#include <QRawFont>
 #include <QRect>
 #include <QRegion>
 #include <QString>
@@ -806,8 +805,6 @@ private:
   // The line buffer (fLineBmp) at the paint device's pixel ratio, as wide
   // as the viewport; remade only when either changes.
   void fitLineBuffer(qreal dpr);
-  // The glyph source of each prepared font drawn so far, by font key.
-  const QRawFont& rawFontFor(const QFont& f);
   // After every move of the caret or the selection (from UpdateCaret): the
   // caret shows at once (the blink restarts) and the lines whose selection
   // look changed are repainted.
@@ -825,7 +822,6 @@ private:
   QRegion fSkippedRegion;
   int32_t fSkippedPaints = 0;
   int64_t fPaintedLines = 0;
-  std::vector<std::pair<QString, QRawFont>> fRawFonts;
   bool fKeywordsUpperCase = false;
   Qt::KeyboardModifiers fBlockModifiers = Qt::AltModifier;
   QMenu* fInternalPopup = nullptr; // child of the control

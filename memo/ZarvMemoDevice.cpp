@@ -27,8 +27,6 @@ void TZarvMemo::FormatText(QPaintDevice* Canvas, int32_t Width) {
   fCanvas = Canvas;
   fW = Canvas ? std::clamp(Width, 0, kMaxPixelWidth) : 0;
   this->Canvas().SetDevice(Canvas);
-  // Cached glyph sources are for the old resolution.
-  fRawFonts.clear();
   if (!Canvas && !DisplayReady())
     return;
   UpdateMetrics();

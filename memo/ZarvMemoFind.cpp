@@ -5,6 +5,9 @@
 #include <ZarvMemo/memo/ZarvMemo.h>
 
 #include <ZarvMemo/support/highlight/HighlightPass.h>
+#include <ZarvMemo/support/navigator/Navigator.h>
+
+#include <algorithm>
 
 namespace zarv {
 
@@ -12,12 +15,19 @@ bool TZarvMemo::FindTxt(const QString& Text, bool Down, bool MatchCase, bool Who
   int32_t start = getSelStart(), length = 0;
   if (!FindTextP(*this, Text, Down, MatchCase, WholeWord, FromTextEdge, start, length))
     return false;
-  // One notice of the moved selection, not two.
-  ++fSelMoveUpdateCount;
-  setSelStart(start);
-  setSelLength(length);
-  --fSelMoveUpdateCount;
-  DoSelMove();
+  // The match becomes the selection in one step: the caret is placed and
+  // the move told once (a count of every match runs this per match).
+  const int32_t other = start + length;
+  fExtraCols.clear();
+  fXCaretRunningPos = INT32_MIN;
+  fBlockSelection = false;
+  fSelStart->SetPos(std::min(start, other));
+  fSelStop->SetPos(std::max(start, other));
+  fcp = length < 0 ? fSelStop : fSelStart;
+  fSelLen = length;
+  fUndoBreak = true;
+  fsSelLenDirty = true;
+  UpdateCaret(false);
   return true;
 }
 

@@ -61,19 +61,6 @@ void TZarvMemo::fitLineBuffer(qreal dpr) {
   fLineBmp.setDevicePixelRatio(dpr);
 }
 
-const QRawFont& TZarvMemo::rawFontFor(const QFont& f) {
-  const QString key = f.key();
-  for (const auto& [k, raw] : fRawFonts)
-    if (k == key)
-      return raw;
-  // A handful of style combinations per font; a font change adds new keys.
-  if (fRawFonts.size() > 64)
-    fRawFonts.clear();
-  // Glyphs at the resolution the text is measured for.
-  fRawFonts.emplace_back(key, QRawFont::fromFont(fCanvas ? QFont(f, fCanvas) : f));
-  return fRawFonts.back().second;
-}
-
 void TZarvMemo::BackgroundFill(QPainter& DC, const QRect& Rect, bool UsePicture, int32_t Y, TColor Color) {
   const QColor c = PaintColor(Color, palette().color(QPalette::Base));
   if (!UsePicture || fBackground.width() <= 0 || fBackground.height() <= 0) {

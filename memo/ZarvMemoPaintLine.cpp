@@ -278,7 +278,7 @@ void TLinePainter::drawText(const TElement& e, const char16_t* text, bool dropTr
   const uint8_t fontStyles = e.Style & ~fsHighlight;
   M.SelectFont(fontStyles);
   const TZarvCanvas& cv = M.Canvas();
-  const QRawFont& raw = M.rawFontFor(cv.Font());
+  const QRawFont& raw = cv.RawFont();
   const bool dots = M.fShowNonPrintChars.testFlag(zvNPSpace);
   const int32_t base = M.fLineBase;
   const int32_t maxChunk = std::max(1, M.fMaxOneShotChars);

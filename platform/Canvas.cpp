@@ -15,31 +15,41 @@ QFont TZarvCanvas::PrepareFont(const QFont& font) {
   return f;
 }
 
-TZarvCanvas::TZarvCanvas(const QFont& font, QPainter* painter) : fFont(PrepareFont(font)), fPainter(painter) {
+TZarvCanvas::TZarvCanvas(const QFont& font, QPainter* painter) : fPainter(painter) { select(PrepareFont(font)); }
+
+void TZarvCanvas::select(const QFont& prepared) {
+  fFont = prepared;
   fMetrics.emplace(fFont, fDevice);
-  auto& table = fTables[fFont.key()];
-  table = std::make_unique<TWidthTable>(kTableLimit, int16_t(-1));
-  fTable = table.get();
+  fEntry = nullptr;
+  for (auto& [f, e] : fRecent)
+    if (f == prepared) {
+      fEntry = e;
+      break;
+    }
+  if (!fEntry) {
+    auto& entry = fEntries[fFont.key()];
+    if (!entry)
+      entry = std::make_unique<TFontEntry>();
+    fEntry = entry.get();
+    // A few fonts per control: its font and alternative font in their
+    // style combinations.
+    if (fRecent.size() >= 16)
+      fRecent.erase(fRecent.begin());
+    fRecent.emplace_back(fFont, fEntry);
+  }
   if (fPainter)
     fPainter->setFont(fFont);
 }
 
 void TZarvCanvas::SetFont(const QFont& font) {
   const QFont prepared = PrepareFont(font);
-  if (prepared == fFont)
+  if (prepared == fFont && fEntry)
     return;
-  fFont = prepared;
-  fMetrics.emplace(fFont, fDevice);
-  auto& table = fTables[fFont.key()];
-  if (!table)
-    table = std::make_unique<TWidthTable>(kTableLimit, int16_t(-1));
-  fTable = table.get();
-  if (fPainter)
-    fPainter->setFont(fFont);
+  select(prepared);
 }
 
 int32_t TZarvCanvas::tableWidth(char16_t c) const {
-  int16_t& w = (*fTable)[c];
+  int16_t& w = fEntry->Widths[c];
   if (w < 0) {
     ++fMeasureCalls;
     w = static_cast<int16_t>(std::clamp(fMetrics->horizontalAdvance(QChar(c)), 0, 32767));
@@ -58,15 +68,19 @@ void TZarvCanvas::SetDevice(QPaintDevice* device) {
   if (device == fDevice)
     return;
   fDevice = device;
-  // Widths depend on the device's resolution: the tables start afresh.
-  fTables.clear();
-  auto& table = fTables[fFont.key()];
-  table = std::make_unique<TWidthTable>(kTableLimit, int16_t(-1));
-  fTable = table.get();
-  fMetrics.emplace(fFont, fDevice);
+  // Widths and glyphs depend on the device's resolution: start afresh.
+  fRecent.clear();
+  fEntries.clear();
+  select(fFont);
 }
 
 QFont TZarvCanvas::DeviceFont() const { return fDevice ? QFont(fFont, fDevice) : fFont; }
+
+const QRawFont& TZarvCanvas::RawFont() const {
+  if (!fEntry->Raw)
+    fEntry->Raw = QRawFont::fromFont(DeviceFont());
+  return *fEntry->Raw;
+}
 
 void TZarvCanvas::SetPainter(QPainter* painter) {
   fPainter = painter;

@@ -14,6 +14,7 @@
 #include <QFont>
 #include <QFontMetrics>
 #include <QPoint>
+#include <QRawFont>
 #include <algorithm>
 #include <cstdint>
 #include <memory>
@@ -61,6 +62,9 @@ public:
   void SetDevice(QPaintDevice* device);
   // The selected font as drawn on the measuring device.
   QFont DeviceFont() const;
+  // The glyph source of the selected font on the measuring device (made
+  // once per font).
+  const QRawFont& RawFont() const;
 
   // Width in pixels of len characters of the selected font, measured in
   // chunks of at most maxChunk characters; 0 when len < 1. Saturates at
@@ -88,14 +92,25 @@ public:
   static constexpr char16_t kTableLimit = 0x0590;
 
 private:
-  using TWidthTable = std::vector<int16_t>; // -1 = not measured yet
+  // What is kept per font: its width table (-1 = not measured yet) and
+  // its glyph source.
+  struct TFontEntry {
+    std::vector<int16_t> Widths = std::vector<int16_t>(kTableLimit, int16_t(-1));
+    std::optional<QRawFont> Raw;
+  };
   int32_t tableWidth(char16_t c) const;
   int32_t measureRun(const char16_t* text, int32_t len) const;
+  // Makes `prepared` the selected font, with its entry.
+  void select(const QFont& prepared);
 
   QFont fFont;
   std::optional<QFontMetrics> fMetrics;
-  TWidthTable* fTable = nullptr;
-  std::unordered_map<QString, std::unique_ptr<TWidthTable>> fTables;
+  TFontEntry* fEntry = nullptr;
+  // Entries by font key. A font's key is costly to compute (it formats
+  // the font as text), so the fonts selected lately are found by
+  // comparison first.
+  std::unordered_map<QString, std::unique_ptr<TFontEntry>> fEntries;
+  std::vector<std::pair<QFont, TFontEntry*>> fRecent;
   QPainter* fPainter = nullptr;
   QPaintDevice* fDevice = nullptr;
   mutable int64_t fMeasureCalls = 0;

@@ -366,10 +366,15 @@ bool FindTextP(TZarvMemoHost& Memo, const QString& Text, bool Down, bool MatchCa
     zvUpperCaseBuf(Memo.getUpperCaseType(), key.data(), static_cast<int32_t>(key.size()));
   const int32_t klen = static_cast<int32_t>(key.size());
   const TCharSet& delims = Memo.fDelimiters;
+  // A paragraph's length from the start offsets (breaks count two): the
+  // records hold them, while the length itself may sit in the paragraph's
+  // extended part, a cache miss per paragraph on long searches.
   auto textOf = [&](int32_t p) -> std::u16string_view {
     const ParInfo& par = *L.Par(p);
+    const int32_t len =
+        p + 1 < L.Count() ? L.Par(p + 1)->StartOffset - par.StartOffset - 2 : L.fTextLen - par.StartOffset;
     const char16_t* t = MatchCase ? par.ParText : Memo.GetUpText(p);
-    return t ? std::u16string_view(t, size_t(GetParLength(par))) : std::u16string_view();
+    return t && len > 0 ? std::u16string_view(t, size_t(len)) : std::u16string_view();
   };
   auto wholeAt = [&](std::u16string_view t, size_t pos) {
     return (pos == 0 || delims.test(zvChar(t[pos - 1]))) &&

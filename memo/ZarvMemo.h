@@ -715,6 +715,7 @@ private:
   void formatLineRange(int32_t firstLine, int32_t lastLine);
   int32_t clampTop(int64_t top) const;
   void PlaceCaret();
+  void notifyCaretMoved();
   // After a move of the caret to T by a key or the mouse: without extend
   // the selection collapses there (with persistent blocks it stays and the
   // caret moves apart); with extend it spans from the anchor to T. T's line

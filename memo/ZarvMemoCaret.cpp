@@ -18,10 +18,27 @@ void TZarvMemo::UpdateCaret(bool ForceNew) {
     TParagraphsList& L = *fParagraphs;
     const int32_t p = fcp->GetParNb();
     if (!(L.Par(p)->ParState & zvpFormatted)) {
-      // Wrapping the caret's paragraph updates the caret on its way.
-      FormatNow(p, p, true, false);
-      if (L.Par(p)->ParState & zvpFormatted)
+      // Wrapping the caret's paragraph updates the caret on its way. Off
+      // screen the wrap is left to whatever formats that paragraph (the
+      // window coming there, ScrollInView, the background slices), which
+      // updates the caret then: a caret sent through a long text (a count
+      // of every match) would otherwise highlight everything up to it.
+      const int32_t top = getTopLine(), start = L.Par(p)->StartLine;
+      if (start >= top - 1 && start <= top + fDisplayLines) {
+        FormatNow(p, p, true, false);
+        if (L.Par(p)->ParState & zvpFormatted)
+          return;
+      } else {
+        // Its line is known well enough to keep the caret's bar out of
+        // the window; x follows when the paragraph is wrapped.
+        fCaretY = int32_t(std::clamp<int64_t>(int64_t(fcp->getVisibleLineNumber()) * fLineHeight - fTopOrigin,
+                                              INT32_MIN / 2, INT32_MAX / 2));
+        if (hasFocus() || ForceNew)
+          PlaceCaret();
+        caretMoved();
+        notifyCaretMoved();
         return;
+      }
     }
     // Virtual columns: a space adds a space's width, a tab goes on to the
     // next tab stop counted from the text's left edge.
@@ -43,6 +60,11 @@ void TZarvMemo::UpdateCaret(bool ForceNew) {
       PlaceCaret();
     caretMoved();
   }
+  notifyCaretMoved();
+}
+
+// The notices of a moved caret and of a changed style at it.
+void TZarvMemo::notifyCaretMoved() {
   QPointer<TZarvMemo> self(this);
   if (fcp->GetPos() != fsPos || fExtraCols != fsExtraCols) {
     fsPos = fcp->GetPos();

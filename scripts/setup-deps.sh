@@ -16,8 +16,12 @@ PACKAGES=(
 )
 # Extra packages for the sanitizer and fuzz builds are requested by callers:
 #   scripts/setup-deps.sh --fuzz
+#   scripts/setup-deps.sh --peers   (the peer benchmark: QScintilla, jq)
 if [[ "${1:-}" == "--fuzz" ]]; then
   PACKAGES+=(clang libclang-rt-14-dev)
+fi
+if [[ "${1:-}" == "--peers" ]]; then
+  PACKAGES+=(libqscintilla2-qt6-dev jq)
 fi
 
 missing=()

@@ -310,18 +310,19 @@ void TZarvMemo::pressLeft(Qt::KeyboardModifiers Shift, int32_t X, int32_t Y) {
   const bool triple = fDblClickClock.isValid() && fDblClickClock.elapsed() < QApplication::doubleClickInterval() &&
                       (QPoint(X, Y) - fDblClickPos).manhattanLength() <= QApplication::startDragDistance();
   fDblClickClock.invalidate();
-  if (!shift && !triple && overDraggableSelection(X, Y)) {
+  const bool block = Shift == fBlockModifiers && fOptions.testFlag(zvoBlockSelection) && !fWordWrap;
+  if (!shift && !triple && !block && overDraggableSelection(X, Y)) {
     // A drag of the selected text, once the pointer has moved far enough.
     fDragPending = true;
     return;
   }
+  fBlockSelection = false;
   if (triple || (inLineZone(X) && Y >= 0 && Y < viewport()->height())) {
     fLineMode = true;
     fStartLineSelection = fMouseNav->getVisibleLineNumber();
     selectLines(fStartLineSelection, fStartLineSelection);
   } else {
-    if (Shift == fBlockModifiers && fOptions.testFlag(zvoBlockSelection) && !fWordWrap)
-      fBlockSelection = true;
+    fBlockSelection = block;
     TZarvNavigator T(fParagraphs.get());
     T.AttachMemo(this);
     T.Assign(*fMouseNav);
@@ -447,7 +448,6 @@ void TZarvMemo::MouseDown(Qt::MouseButton Button, Qt::KeyboardModifiers Shift, i
   fLastMouseMods = Shift;
   ++fSelMoveUpdateCount;
   if (Button == Qt::LeftButton && mouseNavAt(X, Y)) {
-    fBlockSelection = false;
     fMouseDownPos = fMouseNav->GetPos();
     fPressPos = QPoint(X, Y);
     fXCaretRunningPos = INT32_MIN;
@@ -536,6 +536,7 @@ void TZarvMemo::DblClick() {
   if (fDisplayOnly)
     return;
   fDblClick = true;
+  fBlockSelection = false;
   SelectWords(true);
   fWordStart = fSelStart->GetPos();
   fWordStop = fSelStop->GetPos();

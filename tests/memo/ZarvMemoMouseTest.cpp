@@ -185,6 +185,34 @@ TEST(ZarvMemoMouse, WordLineBlockAndShiftSelections) {
   m->CheckIntegrity();
 }
 
+TEST(ZarvMemoMouse, PersistentBlocksVirtualColumnsAndWrappedLines) {
+  auto m = MakeMemo(kText);
+  m->setWordWrap(false);
+  m->setOptions(m->getOptions() | zvoPersistentBlocks | zvoKeepColumnPos);
+  m->setSelStart(0);
+  m->setSelLength(5);
+  const int sw = QFontMetrics(m->font()).horizontalAdvance(QLatin1Char(' '));
+  // A click moves the caret apart from the kept selection, here beyond the
+  // line's end: virtual columns.
+  Click(*m, PointAt(*m, 31) + QPoint(3 * sw + 1, 0));
+  EXPECT_EQ(m->getSelText(), QStringLiteral("alpha"));
+  EXPECT_EQ(m->getSelStart(), 31);
+  EXPECT_EQ(m->ExtraCols(), QStringLiteral("   "));
+  // Shift+click restarts the selection at the caret.
+  Click(*m, PointAt(*m, 40), Qt::ShiftModifier);
+  EXPECT_EQ(SelOf(*m), (Sel{31, 40, 40}));
+  m->CheckIntegrity();
+
+  // With word wrap a margin click takes one display line, not the paragraph.
+  auto w = MakeMemo(QString(30, QLatin1Char('x')).append(QStringLiteral(" ")).repeated(6), 200, 200);
+  ASSERT_GT(w->getTotalLineCount(), 3);
+  TZarvNavigator a(static_cast<QObject*>(w.get())), b(static_cast<QObject*>(w.get()));
+  a.setVisibleLineNumber(1);
+  b.setVisibleLineNumber(2);
+  Click(*w, QPoint(2, w->getLineHeight() * 3 / 2));
+  EXPECT_EQ(SelOf(*w), (Sel{a.GetPos(), b.GetPos(), b.GetPos()}));
+}
+
 // Random selections dragged to random places, moved or copied, against a
 // string model; each drop is one undo step.
 TEST(ZarvMemoMouse, DragAndDropMovesOrCopiesAsOneUndoStep) {

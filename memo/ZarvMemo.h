@@ -12,8 +12,10 @@
 // notification and update locks (ZarvMemoNotify.cpp), text accessors,
 // folding and integrity (ZarvMemoText.cpp), loading and saving
 // (ZarvMemoStreams.cpp), formatting by update mode (ZarvMemoFormat.cpp),
-// scrolling (ZarvMemoScroll.cpp), the caret's place (ZarvMemoCaret.cpp) and
-// painting (ZarvMemoPaint.cpp, ZarvMemoPaintLine.cpp).
+// scrolling (ZarvMemoScroll.cpp), the caret's place (ZarvMemoCaret.cpp),
+// painting (ZarvMemoPaint.cpp, ZarvMemoPaintLine.cpp) and the mouse
+// (ZarvMemoMouse.cpp, ZarvMemoPointer.cpp, ZarvMemoAutoScroll.cpp,
+// ZarvMemoDrag.cpp).
 //
 // Invariants: fSelStart never stands after fSelStop; fcp is one of them (or
 // the independent caret); |fSelLen| = fSelStop - fSelStart, positive when
@@ -712,7 +714,7 @@ private:
   // The shortcut keys the control takes before the application's actions.
   bool handlesShortcut(const QKeyEvent& e) const;
   void foldAll(bool collapse, bool allLevels, bool blocks, bool runs);
-  // ---- Mouse helpers (ZarvMemoMouse.cpp, ZarvMemoDrag.cpp) ----
+  // ---- Mouse helpers (ZarvMemoMouse/Pointer/AutoScroll/Drag.cpp) ----
   void initMouse();
   bool mouseNavAt(int32_t X, int32_t Y);
   bool charUnderPointer(int32_t X, int32_t Y, TZarvNavigator& T);

@@ -64,8 +64,8 @@ void TZarvMemo::chooseAutoScroll(int32_t X, int32_t Y) {
 // also chooses the next step. A step that could not move the view ends the
 // steps until the pointer moves again.
 void TZarvMemo::autoScrollStep() {
-  if (fMouseScroll == msNoScroll || !fMouseDown)
-    return;
+  if (fMouseScroll == msNoScroll || !fMouseDown || (fDragStarted && !fDragging))
+    return; // released, or a text drag cancelled by Esc
   QPointer<TZarvMemo> self(this);
   const int32_t r = std::max(1, fScrollRate);
   const int32_t w = viewport()->width(), h = viewport()->height();

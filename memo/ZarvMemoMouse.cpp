@@ -114,7 +114,8 @@ void TZarvMemo::dragLeft(Qt::KeyboardModifiers Shift, int32_t X, int32_t Y) {
   }
   chooseAutoScroll(X, Y);
   if (fDragging) {
-    if (!viewport()->rect().contains(X, Y) && fMouseScroll == msNoScroll) {
+    // Beyond the auto-scroll band the text leaves for other applications.
+    if (!viewport()->rect().adjusted(-24, -27, 24, 24).contains(X, Y)) {
       dragOutside();
       return;
     }

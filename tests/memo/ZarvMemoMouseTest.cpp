@@ -100,64 +100,42 @@ TEST(ZarvMemoMouse, ClickAtEveryBoundaryGivesTheNavigatorsOffsetAlsoWhenScrolled
 }
 
 TEST(ZarvMemoMouse, WordLineBlockAndShiftSelections) {
+  // Gestures as steps at character offsets (M: in the left margin).
+  enum Op { Clk, Dbl, Prs, Mov, Rel };
+  struct Step {
+    Op op;
+    int32_t pos;
+    bool margin = false;
+    Qt::KeyboardModifiers k = {};
+  };
   struct Case {
     const char* name;
-    std::function<void(TZarvMemo&)> act;
+    std::vector<Step> steps;
     Sel want;
   };
-  const auto margin = [](TZarvMemo& m, int32_t pos) { return QPoint(2, PointAt(m, pos).y()); };
+  const bool M = true;
+  const Qt::KeyboardModifiers S = Qt::ShiftModifier;
   const Case cases[] = {
-      {"double click selects the word", [](TZarvMemo& m) { DoubleClick(m, PointIn(m, 7)); }, {6, 10, 6}},
-      {"dragging after a double click grows by whole words",
-       [](TZarvMemo& m) {
-         DoubleClick(m, PointIn(m, 7));
-         Move(m, PointIn(m, 26));
-         Release(m, PointIn(m, 26));
-       },
-       {6, 31, 31}},
-      {"... and backwards keeps the double-clicked word",
-       [](TZarvMemo& m) {
-         DoubleClick(m, PointIn(m, 7));
-         Move(m, PointIn(m, 2));
-         Release(m, PointIn(m, 2));
-       },
-       {0, 10, 0}},
-      {"a click in the margin selects the line with its break",
-       [&](TZarvMemo& m) { Click(m, margin(m, 20)); },
-       {18, 33, 33}},
-      {"the last line has no break", [&](TZarvMemo& m) { Click(m, margin(m, 40)); }, {33, 47, 47}},
-      {"a margin drag selects whole lines upward",
-       [&](TZarvMemo& m) {
-         Press(m, margin(m, 35));
-         Move(m, PointIn(m, 3));
-         Release(m, PointIn(m, 3));
-       },
-       {0, 47, 0}},
-      {"a triple click selects the line",
-       [](TZarvMemo& m) {
-         DoubleClick(m, PointIn(m, 24));
-         Release(m, PointIn(m, 24));
-         Click(m, PointIn(m, 24));
-       },
-       {18, 33, 33}},
-      {"Shift+click extends from the anchor",
-       [](TZarvMemo& m) {
-         Click(m, PointAt(m, 2));
-         Click(m, PointAt(m, 21), Qt::ShiftModifier);
-         Click(m, PointAt(m, 4), Qt::ShiftModifier);
-       },
-       {2, 4, 4}},
-      {"a plain drag selects from the press",
-       [](TZarvMemo& m) {
-         Press(m, PointAt(m, 40));
-         Move(m, PointAt(m, 12));
-         Release(m, PointAt(m, 12));
-       },
-       {12, 40, 12}},
+      {"double click selects the word", {{Dbl, 7}, {Rel, 7}}, {6, 10, 6}},
+      {"a drag after a double click grows by words", {{Dbl, 7}, {Mov, 26}, {Rel, 26}}, {6, 31, 31}},
+      {"... backwards keeping the clicked word", {{Dbl, 7}, {Mov, 2}, {Rel, 2}}, {0, 10, 0}},
+      {"a margin click selects the line and its break", {{Clk, 20, M}}, {18, 33, 33}},
+      {"the last line has no break", {{Clk, 40, M}}, {33, 47, 47}},
+      {"a margin drag selects whole lines upward", {{Prs, 35, M}, {Mov, 3}, {Rel, 3}}, {0, 47, 0}},
+      {"a triple click selects the line", {{Dbl, 24}, {Rel, 24}, {Clk, 24}}, {18, 33, 33}},
+      {"Shift+click extends from the anchor", {{Clk, 2}, {Clk, 21, false, S}, {Clk, 4, false, S}}, {2, 4, 4}},
+      {"a plain drag selects from the press", {{Prs, 40}, {Mov, 12}, {Rel, 12}}, {12, 40, 12}},
   };
   for (const Case& c : cases) {
     auto m = MakeMemo(kText);
-    c.act(*m);
+    for (const Step& st : c.steps) {
+      const QPoint p = st.margin ? QPoint(2, PointAt(*m, st.pos).y()) : PointIn(*m, st.pos);
+      st.op == Clk   ? Click(*m, p, st.k)
+      : st.op == Dbl ? DoubleClick(*m, p)
+      : st.op == Prs ? Press(*m, p, st.k)
+      : st.op == Mov ? Move(*m, p, st.k)
+                     : Release(*m, p, st.k);
+    }
     EXPECT_EQ(SelOf(*m), c.want) << c.name;
     EXPECT_FALSE(m->BlockSelection()) << c.name;
   }

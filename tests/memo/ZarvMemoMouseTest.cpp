@@ -387,6 +387,11 @@ TEST(ZarvMemoMouse, ContextRunsAndPointerShapes) {
   std::vector<std::array<int32_t, 3>> seen;
   m->OnContext = [&](TZarvMemo&, int32_t c, int32_t a, int32_t b) { seen.push_back({c, a, b}); };
   QSignalSpy spy(m.get(), &TZarvMemo::contextClicked);
+  struct : IzvsNotify {
+    TzvEvents got;
+    void Notify(QObject*, TzvEvents e) override { got |= e & (zveContext | zveRightContext); }
+  } listener;
+  m->AddNotify(&listener);
   auto shapeAt = [&](QPoint p) {
     m->MouseMove(Qt::NoButton, {}, p.x(), p.y());
     return m->viewport()->cursor().shape();
@@ -398,16 +403,25 @@ TEST(ZarvMemoMouse, ContextRunsAndPointerShapes) {
   ASSERT_EQ(seen.size(), 1u);
   EXPECT_EQ(seen[0], (std::array<int32_t, 3>{42, 6, 10}));
   EXPECT_EQ(spy.count(), 1);
+  EXPECT_EQ(listener.got, TzvEvents(zveContext));
+  listener.got = {};
   QTest::mouseClick(m->viewport(), Qt::RightButton, {}, PointIn(*m, 6));
   EXPECT_EQ(seen.size(), 2u);
+  EXPECT_EQ(listener.got, TzvEvents(zveRightContext));
+  m->RemoveNotify(&listener);
+  // A run over a paragraph break: clicked in its second paragraph.
+  m->SetDynStyle(12, 22, 0, false, 9, 0, clNone, clNone, false);
+  Click(*m, PointIn(*m, 19));
+  ASSERT_EQ(seen.size(), 3u);
+  EXPECT_EQ(seen[2], (std::array<int32_t, 3>{9, 12, 22}));
   // A drag across the run, a click elsewhere: no context.
   Press(*m, PointIn(*m, 7));
-  Move(*m, PointIn(*m, 13));
-  Release(*m, PointIn(*m, 13));
-  Click(*m, PointIn(*m, 12));
-  EXPECT_EQ(seen.size(), 2u);
+  Move(*m, PointIn(*m, 25));
+  Release(*m, PointIn(*m, 25));
+  Click(*m, PointIn(*m, 24));
+  EXPECT_EQ(seen.size(), 3u);
   // Over a selection that can be dragged: the arrow.
-  EXPECT_EQ(shapeAt(PointIn(*m, 12)), Qt::IBeamCursor);
+  EXPECT_EQ(shapeAt(PointIn(*m, 24)), Qt::IBeamCursor);
   m->setSelStart(0);
   m->setSelLength(5);
   EXPECT_EQ(shapeAt(PointIn(*m, 2)), Qt::ArrowCursor);

@@ -19,6 +19,7 @@
 #include <QResizeEvent>
 #include <QScrollBar>
 #include <QShowEvent>
+#include <QTimer>
 #include <algorithm>
 #include <limits>
 
@@ -35,6 +36,7 @@ TZarvMemo::TZarvMemo(QWidget* parent)
   ftmpnav1 = new TZarvNavigator(static_cast<QObject*>(this));
   ftmpnav2 = new TZarvNavigator(static_cast<QObject*>(this));
   fMouseNav = new TZarvNavigator(static_cast<QObject*>(this));
+  initMouse();
   QFont f(QStringLiteral("Arial"));
   f.setStyleHint(QFont::SansSerif);
   setFont(f);
@@ -57,6 +59,7 @@ TZarvMemo::TZarvMemo(QWidget* parent)
 
 TZarvMemo::~TZarvMemo() {
   fComponentState |= csDestroying;
+  fAutoScrollTimer->stop();
   Finalize();
   setCollpsHandler(nullptr);
   for (const QMetaObject::Connection& c : fFreeNotifications)

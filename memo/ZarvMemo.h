@@ -12,8 +12,10 @@
 // notification and update locks (ZarvMemoNotify.cpp), text accessors,
 // folding and integrity (ZarvMemoText.cpp), loading and saving
 // (ZarvMemoStreams.cpp), formatting by update mode (ZarvMemoFormat.cpp),
-// scrolling (ZarvMemoScroll.cpp), the caret's place (ZarvMemoCaret.cpp) and
-// painting (ZarvMemoPaint.cpp, ZarvMemoPaintLine.cpp).
+// scrolling (ZarvMemoScroll.cpp), the caret's place (ZarvMemoCaret.cpp),
+// painting (ZarvMemoPaint.cpp, ZarvMemoPaintLine.cpp) and the mouse
+// (ZarvMemoMouse.cpp, ZarvMemoPointer.cpp, ZarvMemoAutoScroll.cpp,
+// ZarvMemoDrag.cpp).
 //
 // Invariants: fSelStart never stands after fSelStop; fcp is one of them (or
 // the independent caret); |fSelLen| = fSelStop - fSelStart, positive when
@@ -663,6 +665,14 @@ protected:
   void mouseMoveEvent(QMouseEvent* e) override;
   void mouseReleaseEvent(QMouseEvent* e) override;
   void mouseDoubleClickEvent(QMouseEvent* e) override;
+  // Mouse-reason context events are ignored: the menu opens on release.
+  void contextMenuEvent(QContextMenuEvent* e) override;
+  // Text dropped from other applications (or from this control's own drag
+  // once it left the window) is inserted at the drop point.
+  void dragEnterEvent(QDragEnterEvent* e) override;
+  void dragMoveEvent(QDragMoveEvent* e) override;
+  void dragLeaveEvent(QDragLeaveEvent* e) override;
+  void dropEvent(QDropEvent* e) override;
   void inputMethodEvent(QInputMethodEvent* e) override;
   void contextMenuEvent(QContextMenuEvent* e) override;
   QVariant inputMethodQuery(Qt::InputMethodQuery q) const override;
@@ -734,6 +744,30 @@ private:
   // The shortcut keys the control takes before the application's actions.
   bool handlesShortcut(const QKeyEvent& e) const;
   void foldAll(bool collapse, bool allLevels, bool blocks, bool runs);
+  // ---- Mouse helpers (ZarvMemoMouse/Pointer/AutoScroll/Drag.cpp) ----
+  void initMouse();
+  bool mouseNavAt(int32_t X, int32_t Y);
+  bool charUnderPointer(int32_t X, int32_t Y, TZarvNavigator& T);
+  bool inLineZone(int32_t X) const;
+  void pressLeft(Qt::KeyboardModifiers Shift, int32_t X, int32_t Y);
+  void dragLeft(Qt::KeyboardModifiers Shift, int32_t X, int32_t Y);
+  void selectLines(int32_t from, int32_t to);
+  void selectRange(const TZarvNavigator& A, const TZarvNavigator& B, bool caretAtEnd);
+  void updateHoverCursor(int32_t X, int32_t Y);
+  void chooseAutoScroll(int32_t X, int32_t Y);
+  void autoScrollStep();
+  bool fireContext(Qt::MouseButton Button, int32_t X, int32_t Y);
+  // Where the default popup menu will open (right button released).
+  void showDefaultPopup(QPoint globalPos);
+  void mouseFocusLost();
+  bool overDraggableSelection(int32_t X, int32_t Y);
+  void dragCaretTo(int32_t X, int32_t Y);
+  void endDragCaret();
+  void dropSelection(bool copy);
+  void insertAt(int32_t pos, const QString& text, bool select);
+  void dragOutside();
+  QTimer* fAutoScrollTimer = nullptr;
+  TZarvNavigator* fDropNav = nullptr; // the drop point; moves with edits
 
   TComponentState fComponentState;
   std::vector<IzvsNotify*> fNotifyList, fMsgList;

@@ -6,6 +6,8 @@
 
 #include <ZarvMemo/memo/ZarvMemoTypes.h>
 
+#include <QElapsedTimer>
+#include <QPoint>
 #include <QString>
 #include <QtGlobal>
 #include <cstdint>
@@ -25,6 +27,21 @@ private:
   bool& fFlag;
   bool fOld;
 };
+
+// Automatic scrolling while the left button is held beyond an edge: the
+// direction, the rate (the distance beyond the edge div 3, at least 1) and
+// the pause before each one-line step.
+struct TAutoScroll {
+  TMouseScrollType Dir = msNoScroll;
+  int32_t Rate = 0;
+  int32_t Delay = 0;
+  bool operator==(const TAutoScroll&) const = default;
+};
+// X, Y in viewport pixels of a W x H viewport. A text drag scrolls only
+// within 24 pixels of an edge (27 above the top), and vertically only while
+// X stays within 3 pixels of the viewport; vertical directions win.
+TAutoScroll ChooseAutoScroll(int32_t X, int32_t Y, int32_t W, int32_t H, bool DraggingText);
+int32_t AutoScrollDelay(int32_t Rate);
 
 struct TZarvMemoEditFields {
   // The group of the undo records made inside the current outermost
@@ -51,6 +68,15 @@ struct TZarvMemoEditFields {
   int32_t fMouseDownPos = 0, fStartLineSelection = -1, LastContext = 0;
   bool fDragging = false, fDraggingOutside = false, fMouseDown = false, fDblClick = false;
   bool fMouseInContext = false, fMouseInSel = false, fFocused = false, fReceivedKeyUp = false;
+  // A press inside the selection waits for the drag distance (fDragPending);
+  // fDragStarted stays set until the release, so a drag cancelled by Esc
+  // ignores the rest of the gesture.
+  bool fDragPending = false, fDragStarted = false, fLineMode = false;
+  bool fInExternalDrag = false, fOwnDropDone = false;
+  QPoint fPressPos, fLastMousePos, fDblClickPos;
+  Qt::KeyboardModifiers fLastMouseMods;
+  int32_t fWordStart = 0, fWordStop = 0; // the double-clicked word
+  QElapsedTimer fDblClickClock;          // for the triple click
 };
 
 } // namespace zarv

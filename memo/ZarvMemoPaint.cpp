@@ -280,6 +280,7 @@ void TZarvMemo::focusInEvent(QFocusEvent* e) {
 
 void TZarvMemo::focusOutEvent(QFocusEvent* e) {
   QAbstractScrollArea::focusOutEvent(e);
+  mouseFocusLost();
   if (fCaretTimer)
     fCaretTimer->stop();
   if (!DisplayReady())

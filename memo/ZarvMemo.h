@@ -666,7 +666,6 @@ protected:
   void mouseReleaseEvent(QMouseEvent* e) override;
   void mouseDoubleClickEvent(QMouseEvent* e) override;
   // Mouse-reason context events are ignored: the menu opens on release.
-  void contextMenuEvent(QContextMenuEvent* e) override;
   // Text dropped from other applications (or from this control's own drag
   // once it left the window) is inserted at the drop point.
   void dragEnterEvent(QDragEnterEvent* e) override;
@@ -758,7 +757,6 @@ private:
   void autoScrollStep();
   bool fireContext(Qt::MouseButton Button, int32_t X, int32_t Y);
   // Where the default popup menu will open (right button released).
-  void showDefaultPopup(QPoint globalPos);
   void mouseFocusLost();
   bool overDraggableSelection(int32_t X, int32_t Y);
   void dragCaretTo(int32_t X, int32_t Y);

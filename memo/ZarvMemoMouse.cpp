@@ -236,8 +236,8 @@ void TZarvMemo::MouseUp(Qt::MouseButton Button, Qt::KeyboardModifiers Shift, int
     if (!self)
       return;
   }
-  if (Button == Qt::RightButton && !dragged && popup && !fOptions.testFlag(zvoNoDefaultPopup))
-    showDefaultPopup(viewport()->mapToGlobal(QPoint(X, Y)));
+  if (Button == Qt::RightButton && !dragged && popup)
+    ShowPopup(viewport()->mapToGlobal(QPoint(X, Y)));
   if (!self)
     return;
   if (Button == Qt::LeftButton && !fDisplayOnly) {

@@ -189,15 +189,4 @@ bool TZarvMemo::fireContext(Qt::MouseButton Button, int32_t X, int32_t Y) {
   return self && LastContext != 0;
 }
 
-void TZarvMemo::showDefaultPopup(QPoint globalPos) {
-  // The default menu (cut, copy, paste, ...) is not built yet.
-  Q_UNUSED(globalPos);
-}
-
-void TZarvMemo::contextMenuEvent(QContextMenuEvent* e) {
-  e->accept();
-  if (e->reason() == QContextMenuEvent::Keyboard && !fOptions.testFlag(zvoNoDefaultPopup))
-    showDefaultPopup(viewport()->mapToGlobal(fCaretRect.bottomLeft()));
-}
-
 } // namespace zarv

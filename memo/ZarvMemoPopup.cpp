@@ -121,7 +121,7 @@ bool TZarvMemo::ShowPopup(QPoint globalPos) {
 // press-time event the window system sends is passed over.
 void TZarvMemo::contextMenuEvent(QContextMenuEvent* e) {
   if (e->reason() != QContextMenuEvent::Keyboard) {
-    e->ignore();
+    e->accept(); // the release opens it
     return;
   }
   const QPoint at = viewport()->mapToGlobal(QPoint(fCaretX, fCaretY + fLineHeight));

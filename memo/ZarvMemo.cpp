@@ -99,6 +99,10 @@ void TZarvMemo::CreateHandle() {
   UpdateMetrics();
   if (!(fComponentState & csDesigning) && fUpdateMode == umBackground)
     fFormatThread = std::make_unique<TzvFormatThread>(this);
+  // The window's first picture comes before background slices; should no
+  // paint come (a window never exposed), the slices start a little later.
+  fFirstPaintPending = true;
+  QTimer::singleShot(100, this, [this] { firstPaintDone(); });
   fDisplayLeft = 0;
   fTopOrigin = 0;
   fDisplayTop->SetPos(0);

@@ -716,6 +716,10 @@ private:
   bool afterWrap(int32_t from, int32_t to, int32_t running, int32_t trueDelta, bool caretTouched, int32_t oldMaxWidth);
   bool needsParse(int32_t p) const;
   void flushLineShift(int32_t p, int32_t running, int32_t& trueDelta);
+  // Background slices wait for the window's first picture after it is
+  // shown (fFirstPaintPending); this lets them start.
+  void firstPaintDone();
+  bool fFirstPaintPending = false;
   void viewportResized(QSize oldSize);
   void moveView(int32_t left, int32_t top);
   void animateView(int32_t top, int32_t left, int32_t time);

@@ -191,7 +191,7 @@ void TZarvMemo::FormatNow(int32_t From, int32_t To, bool Force, bool Progress) {
 
 void TZarvMemo::ZVUpdateBkg() {
   TParagraphsList& L = *fParagraphs;
-  if (fLockedCount > 0 || L.fUpdateStopPar < 0 || L.Count() == 0)
+  if (fLockedCount > 0 || L.fUpdateStopPar < 0 || L.Count() == 0 || fFirstPaintPending)
     return;
   const int32_t stop = std::min(L.fUpdateStopPar, L.Count() - 1);
   const uint32_t t0 = Tick();
@@ -239,6 +239,14 @@ void TZarvMemo::ZVUpdateBkg() {
   }
   reportProgress(false);
   if (fFormatThread && !QCoreApplication::closingDown())
+    fFormatThread->SetEvent();
+}
+
+void TZarvMemo::firstPaintDone() {
+  if (!fFirstPaintPending)
+    return;
+  fFirstPaintPending = false;
+  if (fFormatThread && fParagraphs->fUpdateStopPar >= 0)
     fFormatThread->SetEvent();
 }
 

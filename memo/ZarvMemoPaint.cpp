@@ -111,6 +111,7 @@ void TZarvMemo::paintEvent(QPaintEvent* e) {
     BackgroundFill(vp, QRect(R.left(), int(below), R.width(), int(R.bottom() + 1 - below)), true, int(below), clWindow);
   paintEndOfText(vp, R, visible);
   paintRightLine(vp, R);
+  firstPaintDone();
   QRect caret = fCaretRect;
   if (!fPreedit.isEmpty() && hasFocus())
     caret.translate(paintPreedit(vp), 0);

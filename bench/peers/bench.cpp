@@ -38,12 +38,25 @@ QJsonObject summary(QList<double> v) {
   return {{"n", n}, {"median_ms", roundUs(median)}, {"p99_ms", v[p99]}, {"max_ms", v.last()}};
 }
 
+// Counts the viewport's paints and notes when the first one has ended (on
+// `clock`): a widget that keeps background work queued would otherwise be
+// charged for the rest of the processEvents() slice it was painted in.
 struct PaintCounter : QObject {
   int paints = 0;
-  bool eventFilter(QObject*, QEvent* e) override {
-    if (e->type() == QEvent::Paint)
-      ++paints;
-    return false;
+  const QElapsedTimer* clock = nullptr;
+  double firstPaintEndMs = -1;
+  bool eventFilter(QObject* o, QEvent* e) override {
+    if (e->type() != QEvent::Paint)
+      return false;
+    ++paints;
+    if (firstPaintEndMs >= 0 || !clock)
+      return false;
+    // Paint now, with this filter out of the way, and time the end.
+    o->removeEventFilter(this);
+    QCoreApplication::sendEvent(o, e);
+    firstPaintEndMs = clock->nsecsElapsed() / 1e6;
+    o->installEventFilter(this);
+    return true;
   }
 };
 
@@ -112,6 +125,7 @@ int runBench(int argc, char** argv, const char* peerName, const std::function<st
   QElapsedTimer total, t;
   total.start();
   t.start();
+  pc.clock = &total;
   QFile f(path);
   if (!f.open(QIODevice::ReadOnly)) {
     out["status"] = "error";
@@ -136,8 +150,12 @@ int runBench(int argc, char** argv, const char* peerName, const std::function<st
     w->viewport()->repaint();
   while (pc.paints == 0 && total.elapsed() < 60000)
     QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-  const double showPaintMs = msSince(t);
-  const double firstPaintMs = msSince(total);
+  double showPaintMs = msSince(t);
+  double firstPaintMs = msSince(total);
+  if (pc.firstPaintEndMs >= 0) {
+    showPaintMs = roundUs(showPaintMs - (firstPaintMs - pc.firstPaintEndMs));
+    firstPaintMs = roundUs(pc.firstPaintEndMs);
+  }
   out["bytes"] = nbytes;
   out["lines"] = peer->lines();
   if (pc.paints == 0)

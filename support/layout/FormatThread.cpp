@@ -81,6 +81,10 @@ void TzvFormatThread::Execute(std::shared_ptr<TState> state) {
     QMetaObject::invokeMethod(
         context,
         [state]() {
+          // Repaints waiting in the queue (posted at low priority) go
+          // first: a paint must not wait behind formatting slices.
+          if (state->Memo)
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::UpdateRequest);
           if (QObject* memo = state->Memo.data()) {
             QEvent e(UpdateEventType());
             QCoreApplication::sendEvent(memo, &e);

@@ -31,6 +31,7 @@
 #include <ZarvMemo/support/store/ParagraphsList.h>
 
 #include <QAbstractScrollArea>
+#include <QElapsedTimer>
 #include <QImage>
 #include <QPair>
 #include <QPixmap>
@@ -720,6 +721,11 @@ private:
   // shown (fFirstPaintPending); this lets them start.
   void firstPaintDone();
   bool fFirstPaintPending = false;
+  // The last key, click, wheel or input-method event; background slices
+  // pause until kInputPause ms have passed since it.
+  static constexpr qint64 kInputPause = 150;
+  QElapsedTimer fLastInput;
+  QTimer* fInputPauseTimer = nullptr;
   void viewportResized(QSize oldSize);
   void moveView(int32_t left, int32_t top);
   void animateView(int32_t top, int32_t left, int32_t time);

@@ -15,6 +15,7 @@
 #include <ZarvMemo/support/navigator/Navigator.h>
 
 #include <QCoreApplication>
+#include <QTimer>
 #include <algorithm>
 
 namespace zarv {
@@ -193,6 +194,21 @@ void TZarvMemo::ZVUpdateBkg() {
   TParagraphsList& L = *fParagraphs;
   if (fLockedCount > 0 || L.fUpdateStopPar < 0 || L.Count() == 0 || fFirstPaintPending)
     return;
+  // While keys and the mouse keep coming, the slices wait for a pause: what
+  // is shown is formatted with each change anyway, and a slice between two
+  // keys would delay the second one by its 25 ms.
+  if (fLastInput.isValid() && fLastInput.elapsed() < kInputPause) {
+    if (!fInputPauseTimer) {
+      fInputPauseTimer = new QTimer(this);
+      fInputPauseTimer->setSingleShot(true);
+      connect(fInputPauseTimer, &QTimer::timeout, this, [this] {
+        if (fFormatThread)
+          fFormatThread->SetEvent();
+      });
+    }
+    fInputPauseTimer->start(int(kInputPause - fLastInput.elapsed()) + 1);
+    return;
+  }
   const int32_t stop = std::min(L.fUpdateStopPar, L.Count() - 1);
   const uint32_t t0 = Tick();
   const int32_t from = std::max(0, L.fUpdateStartPar);

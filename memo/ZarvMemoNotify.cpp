@@ -135,6 +135,17 @@ bool TZarvMemo::processEvent(QEvent* e, bool viewportSide) {
       --fWndProcLevel;
       return true;
     }
+    switch (e->type()) {
+    case QEvent::KeyPress:
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::Wheel:
+    case QEvent::InputMethod:
+      fLastInput.start(); // background slices wait while the user works
+      break;
+    default:
+      break;
+    }
     if (!viewportSide && e->type() == TzvFormatThread::UpdateEventType()) {
       ZVUpdateBkg();
       handled = true;

@@ -236,8 +236,13 @@ bool TZarvMemo::navigate(int key, bool S, bool C, bool A, bool blockGesture) {
   case Qt::Key_Down: {
     const bool up = key == Qt::Key_Up;
     int32_t line = T.getVisibleLineNumber();
-    if (up ? line <= 0 : line >= L.fVisibleLineCount - 1)
-      break;
+    if (up ? line <= 0 : line >= L.fVisibleLineCount - 1) {
+      // Nothing above the first line or below the last: the caret, the
+      // selection and the virtual columns stay as they are.
+      --fSelMoveUpdateCount;
+      DoSelMove();
+      return true;
+    }
     // The neighbouring paragraph is wrapped first, so the line below or
     // above is its real one.
     const int32_t p = T.GetParNb();

@@ -1,0 +1,788 @@
+// The keyboard: tables of key sequences from a placed caret or selection to
+// the caret, the signed selection length, the virtual columns and the block
+// columns they leave; the keys the control claims before the application's
+// shortcuts; and a seeded walk of navigation keys checked step by step
+// against a line/column model of the text.
+#include <ZarvMemo/memo/ZarvMemo.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QKeyEvent>
+#include <QTest>
+#include <QVBoxLayout>
+#include <QWidget>
+#include <algorithm>
+#include <functional>
+#include <gtest/gtest.h>
+#include <memory>
+#include <optional>
+#include <random>
+#include <vector>
+
+using namespace zarv;
+
+namespace {
+
+// The control with its block columns readable.
+class TKeyMemo : public TZarvMemo {
+public:
+  using TZarvMemo::TZarvMemo;
+  int32_t BlockStartCol() const { return fBlockStartCol; }
+  int32_t BlockStopCol() const { return fBlockStopCol; }
+};
+
+// A shown control with a monospace font, formatting at once, no animation.
+std::unique_ptr<TKeyMemo> KeyMemo(int w = 400, int h = 200, QWidget* parent = nullptr) {
+  auto m = std::make_unique<TKeyMemo>(parent);
+  m->setFont(QFont(QStringLiteral("DejaVu Sans Mono"), 10));
+  m->setUpdateMode(umImmediate);
+  m->setScrollTime(0);
+  m->setHideSelection(false);
+  m->setWordWrap(false);
+  m->resize(w, h);
+  if (!parent)
+    m->show();
+  return m;
+}
+
+// Markers in a text: '|' the caret; "[..]" a selection with the caret at
+// its end, "{..}" one with the caret at its start. Breaks are written \n.
+struct TMarked {
+  QString Text;
+  int32_t Caret = -1, Anchor = -1;
+};
+
+TMarked Parse(const char* utf8) {
+  QString s = QString::fromUtf8(utf8);
+  s.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
+  TMarked m;
+  int32_t a = -1, b = -1;
+  bool caretFirst = false;
+  for (QChar c : s) {
+    const int32_t at = int32_t(m.Text.size());
+    if (c == QLatin1Char('|'))
+      m.Caret = at;
+    else if (c == QLatin1Char('[') || c == QLatin1Char('{'))
+      a = at, caretFirst = c == QLatin1Char('{');
+    else if (c == QLatin1Char(']') || c == QLatin1Char('}'))
+      b = at;
+    else
+      m.Text += c;
+  }
+  if (a >= 0) {
+    m.Caret = caretFirst ? a : b;
+    m.Anchor = caretFirst ? b : a;
+  }
+  return m;
+}
+
+void Place(TZarvMemo& m, const char* marked) {
+  const TMarked t = Parse(marked);
+  m.SetTextBuf(t.Text);
+  m.ClearUndo();
+  m.setSelStart(t.Caret);
+  if (t.Anchor >= 0)
+    m.setSelLength(t.Anchor - t.Caret);
+}
+
+void Press(QWidget* w, const std::vector<QKeyCombination>& keys) {
+  for (QKeyCombination k : keys)
+    QTest::keyClick(w, k.key(), k.keyboardModifiers());
+}
+
+template <class F>
+std::function<void(TKeyMemo&)> With(TZarvMemoOptions on, TZarvMemoOptions off, F more) {
+  return [=](TKeyMemo& m) {
+    m.setOptions((m.getOptions() | on) & ~off);
+    more(m);
+  };
+}
+std::function<void(TKeyMemo&)> With(TZarvMemoOptions on, TZarvMemoOptions off = {}) {
+  return With(on, off, [](TKeyMemo&) {});
+}
+
+constexpr auto S = Qt::ShiftModifier;
+constexpr auto C = Qt::ControlModifier;
+constexpr auto A = Qt::AltModifier;
+
+} // namespace
+
+// Each row: properties set before the text, the text with its caret or
+// selection, the keys, then the caret (getSelStart), the signed selection
+// length (negative: the caret at the selection's end), the virtual
+// columns, and where given the text after, the selected text and the block
+// columns (anchor, moving); without block columns no block may exist.
+TEST(ZarvMemoKeys, KeySequencesLeaveTheirCaretSelectionAndVirtualColumns) {
+  struct Row {
+    const char* name = "";
+    std::function<void(TKeyMemo&)> pre = {};
+    const char* text = "";
+    std::vector<QKeyCombination> keys = {};
+    int32_t caret = 0, selLen = 0, extra = 0;
+    const char* after = nullptr;   // the text the keys leave (markers ignored)
+    const char* selText = nullptr; // checked when given
+    int32_t blockStart = -1, blockStop = -1;
+    std::function<void(TKeyMemo&)> post = {}; // after the text is placed
+    std::function<void(TKeyMemo&)> check = {};
+  };
+  const char* const kColumns = "0123456789abcdef\nabc\n0123456789abcdef"; // pars at 0, 18, 23
+  const char* const kThree = "abcdef\nabcdef\nabcdef";                    // pars at 0, 8, 16
+  const Row rows[] = {
+      // Characters and the anchor.
+      {.name = "Shift+Right x3 selects back to the anchor",
+       .text = "abcde|fghij",
+       .keys = {S | Qt::Key_Right, S | Qt::Key_Right, S | Qt::Key_Right},
+       .caret = 8,
+       .selLen = -3,
+       .extra = 0,
+       .selText = "fgh"},
+      {.name = "then Shift+Left shrinks it from the caret",
+       .text = "abcde|fghij",
+       .keys = {S | Qt::Key_Right, S | Qt::Key_Right, S | Qt::Key_Right, S | Qt::Key_Left},
+       .caret = 7,
+       .selLen = -2,
+       .extra = 0,
+       .selText = "fg"},
+      {.name = "Shift+Left past the anchor turns the selection over",
+       .text = "abcde|fghij",
+       .keys = {S | Qt::Key_Right, S | Qt::Key_Left, S | Qt::Key_Left, S | Qt::Key_Left},
+       .caret = 3,
+       .selLen = 2,
+       .extra = 0,
+       .selText = "de"},
+      {.name = "Right without Shift drops the selection and steps from the caret",
+       .text = "ab{cde}fg",
+       .keys = {Qt::Key_Right},
+       .caret = 3,
+       .selLen = 0,
+       .extra = 0},
+      {.name = "Left at the start of the text drops the selection",
+       .text = "{ab}c",
+       .keys = {Qt::Key_Left},
+       .caret = 0,
+       .selLen = 0,
+       .extra = 0},
+      {.name = "Right over a paragraph break",
+       .text = "ab|\ncd",
+       .keys = {Qt::Key_Right},
+       .caret = 4,
+       .selLen = 0,
+       .extra = 0},
+      {.name = "Left over a paragraph break",
+       .text = "ab\n|cd",
+       .keys = {S | Qt::Key_Left},
+       .caret = 2,
+       .selLen = 2,
+       .extra = 0},
+      {.name = "Right at the end of the text stays",
+       .text = "ab|",
+       .keys = {Qt::Key_Right},
+       .caret = 2,
+       .selLen = 0,
+       .extra = 0},
+      {.name = "a surrogate pair is one step right",
+       .text = "a|\U0001F600b",
+       .keys = {Qt::Key_Right},
+       .caret = 3,
+       .selLen = 0,
+       .extra = 0},
+      {.name = "a surrogate pair is one step left",
+       .text = "a\U0001F600|b",
+       .keys = {Qt::Key_Left},
+       .caret = 1,
+       .selLen = 0,
+       .extra = 0},
+      {.name = "Shift+Right selects a surrogate pair whole",
+       .text = "a|\U0001F600\U0001F601b",
+       .keys = {S | Qt::Key_Right, S | Qt::Key_Right},
+       .caret = 5,
+       .selLen = -4,
+       .extra = 0,
+       .selText = "\U0001F600\U0001F601"},
+      {.name = "formatting codes are passed over with the character after them",
+       .pre = [](TKeyMemo& m) { m.setStaticFormat(true); },
+       .text = "a|\x02"
+               "b\x02"
+               "c",
+       .keys = {Qt::Key_Right, Qt::Key_Right},
+       .caret = 5,
+       .selLen = 0,
+       .extra = 0},
+      {.name = "and back over the codes before the character",
+       .pre = [](TKeyMemo& m) { m.setStaticFormat(true); },
+       .text = "a\x02"
+               "b\x02"
+               "c|",
+       .keys = {Qt::Key_Left, Qt::Key_Left},
+       .caret = 1,
+       .selLen = 0,
+       .extra = 0},
+      {.name = "without PassOverCodes a code is a step",
+       .pre =
+           [](TKeyMemo& m) {
+             m.setStaticFormat(true);
+             m.setPassOverCodes(false);
+           },
+       .text = "a|\x02"
+               "b\x02"
+               "c",
+       .keys = {Qt::Key_Right, Qt::Key_Right},
+       .caret = 3,
+       .selLen = 0,
+       .extra = 0},
+
+      // Virtual columns and the remembered x.
+      {.name = "KeepColumnPos: Down to a short line gives virtual columns",
+       .pre = With(zvoKeepColumnPos),
+       .text = kColumns,
+       .keys = {Qt::Key_Down},
+       .caret = 21,
+       .selLen = 0,
+       .extra = 7,
+       .post = [](TKeyMemo& m) { m.setSelStart(10); }},
+      {.name = "KeepColumnPos: Down-Down keeps column 10",
+       .pre = With(zvoKeepColumnPos),
+       .text = kColumns,
+       .keys = {Qt::Key_Down, Qt::Key_Down},
+       .caret = 33,
+       .selLen = 0,
+       .extra = 0,
+       .post = [](TKeyMemo& m) { m.setSelStart(10); }},
+      {.name = "KeepColumnPos: Up over the short line too",
+       .pre = With(zvoKeepColumnPos),
+       .text = kColumns,
+       .keys = {Qt::Key_Up, Qt::Key_Up},
+       .caret = 10,
+       .selLen = 0,
+       .extra = 0,
+       .post = [](TKeyMemo& m) { m.setSelStart(33); }},
+      {.name = "extra spaces without KeepColumnPos: the x is the caret's each time",
+       .text = kColumns,
+       .keys = {Qt::Key_Down, Qt::Key_Down},
+       .caret = 26,
+       .selLen = 0,
+       .extra = 0,
+       .post = [](TKeyMemo& m) { m.setSelStart(10); }},
+      {.name = "neither: the remembered x survives the short line",
+       .pre = With({}, zvoPutExtraSpaces),
+       .text = kColumns,
+       .keys = {Qt::Key_Down, Qt::Key_Down},
+       .caret = 33,
+       .selLen = 0,
+       .extra = 0,
+       .post = [](TKeyMemo& m) { m.setSelStart(10); }},
+      {.name = "a horizontal move forgets the remembered x",
+       .pre = With({}, zvoPutExtraSpaces),
+       .text = kColumns,
+       .keys = {Qt::Key_Down, Qt::Key_Left, Qt::Key_Down},
+       .caret = 25,
+       .selLen = 0,
+       .extra = 0,
+       .post = [](TKeyMemo& m) { m.setSelStart(10); }},
+      {.name = "KeepColumnPos with Shift: no virtual columns outside blocks",
+       .pre = With(zvoKeepColumnPos),
+       .text = kColumns,
+       .keys = {S | Qt::Key_Down},
+       .caret = 21,
+       .selLen = -11,
+       .extra = 0,
+       .post = [](TKeyMemo& m) { m.setSelStart(10); }},
+      {.name = "KeepColumnPos with Shift: the column still comes back",
+       .pre = With(zvoKeepColumnPos),
+       .text = kColumns,
+       .keys = {S | Qt::Key_Down, S | Qt::Key_Down},
+       .caret = 33,
+       .selLen = -23,
+       .extra = 0,
+       .post = [](TKeyMemo& m) { m.setSelStart(10); }},
+      {.name = "KeepColumnPos without WrapCaret: Right past the end adds virtual columns",
+       .pre = With(zvoKeepColumnPos, zvoWrapCaret),
+       .text = "abc|\ndef",
+       .keys = {Qt::Key_Right, Qt::Key_Right, Qt::Key_Right, Qt::Key_Left},
+       .caret = 3,
+       .selLen = 0,
+       .extra = 2},
+      {.name = "then Down keeps the virtual column",
+       .pre = With(zvoKeepColumnPos, zvoWrapCaret),
+       .text = "abc|\nd\nabcdefgh",
+       .keys = {Qt::Key_Right, Qt::Key_Right, Qt::Key_Down, Qt::Key_Down},
+       .caret = 13,
+       .selLen = 0,
+       .extra = 0},
+      {.name = "with WrapCaret Right at the end goes on to the next line",
+       .pre = With(zvoKeepColumnPos),
+       .text = "abc|\ndef",
+       .keys = {Qt::Key_Right},
+       .caret = 5,
+       .selLen = 0,
+       .extra = 0},
+      {.name = "Left takes virtual columns off first, End clears them",
+       .pre = With(zvoKeepColumnPos, zvoWrapCaret),
+       .text = "abc|",
+       .keys = {Qt::Key_Right, Qt::Key_Right, Qt::Key_Right, Qt::Key_Left, Qt::Key_End},
+       .caret = 3,
+       .selLen = 0,
+       .extra = 0},
+      {.name = "Ctrl+Left clears the virtual columns and goes by word",
+       .pre = With(zvoKeepColumnPos, zvoWrapCaret),
+       .text = "ab cd|",
+       .keys = {Qt::Key_Right, Qt::Key_Right, C | Qt::Key_Left},
+       .caret = 3,
+       .selLen = 0,
+       .extra = 0},
+      {.name = "Up on the first line does nothing",
+       .text = "ab{cd}ef\nx",
+       .keys = {Qt::Key_Up},
+       .caret = 2,
+       .selLen = 2,
+       .extra = 0},
+      {.name = "Down on the last line does nothing",
+       .text = "x\nab[cd]ef",
+       .keys = {Qt::Key_Down},
+       .caret = 7,
+       .selLen = -2,
+       .extra = 0},
+      {.name = "Shift+Up on the first line keeps the selection",
+       .text = "ab{cd}ef",
+       .keys = {S | Qt::Key_Up},
+       .caret = 2,
+       .selLen = 2,
+       .extra = 0},
+      {.name = "Up on the first line keeps the virtual columns",
+       .pre = With(zvoKeepColumnPos, zvoWrapCaret),
+       .text = "ab|",
+       .keys = {Qt::Key_Right, Qt::Key_Up},
+       .caret = 2,
+       .selLen = 0,
+       .extra = 1},
+
+      // Lines and the text's ends.
+      {.name = "Home and End of an unwrapped line",
+       .text = "ab\ncd|ef\ngh",
+       .keys = {Qt::Key_End},
+       .caret = 8,
+       .selLen = 0,
+       .extra = 0},
+      {.name = "Shift+Home selects to the line start",
+       .text = "ab\ncd|ef\ngh",
+       .keys = {S | Qt::Key_Home},
+       .caret = 4,
+       .selLen = 2,
+       .extra = 0,
+       .selText = "cd"},
+      {.name = "Ctrl+Home and Ctrl+End",
+       .text = "ab\ncd|ef\ngh",
+       .keys = {C | Qt::Key_Home},
+       .caret = 0,
+       .selLen = 0,
+       .extra = 0},
+      {.name = "Ctrl+End", .text = "ab\ncd|ef\ngh", .keys = {C | Qt::Key_End}, .caret = 12, .selLen = 0, .extra = 0},
+      {.name = "Ctrl+Shift+End then Ctrl+Shift+Home turn over at the anchor",
+       .text = "ab\ncd|ef\ngh",
+       .keys = {C | S | Qt::Key_End, C | S | Qt::Key_Home},
+       .caret = 0,
+       .selLen = 6,
+       .extra = 0,
+       .selText = "ab\ncd"},
+
+      // Words (default separators: tab, space, $ % & , . / : ; < = >).
+      {.name = "Ctrl+Right goes to the next word start over separators",
+       .text = "|foo, bar.baz  qux",
+       .keys = {C | Qt::Key_Right, C | Qt::Key_Right, C | Qt::Key_Right},
+       .caret = 14,
+       .selLen = 0,
+       .extra = 0},
+      {.name = "Ctrl+Right at a paragraph end goes to the next paragraph",
+       .text = "foo bar|\nbaz",
+       .keys = {C | Qt::Key_Right},
+       .caret = 9,
+       .selLen = 0,
+       .extra = 0},
+      {.name = "Ctrl+Left goes to the previous word start",
+       .text = "foo, bar.baz  qux|",
+       .keys = {C | Qt::Key_Left, C | Qt::Key_Left, C | Qt::Key_Left},
+       .caret = 5,
+       .selLen = 0,
+       .extra = 0},
+      {.name = "Ctrl+Left over a paragraph break",
+       .text = "foo bar\n  |baz",
+       .keys = {C | Qt::Key_Left},
+       .caret = 4,
+       .selLen = 0,
+       .extra = 0},
+      {.name = "the separators decide",
+       .pre = [](TKeyMemo& m) { m.setSeparators(QStringLiteral(" ")); },
+       .text = "|foo, bar.baz qux",
+       .keys = {C | Qt::Key_Right, C | Qt::Key_Right},
+       .caret = 13,
+       .selLen = 0,
+       .extra = 0},
+      {.name = "Ctrl+Shift+Right selects to the word's end",
+       .text = "|foo, bar.baz",
+       .keys = {C | S | Qt::Key_Right},
+       .caret = 3,
+       .selLen = -3,
+       .extra = 0},
+      {.name = "and from there to the next word's end",
+       .text = "|foo, bar.baz",
+       .keys = {C | S | Qt::Key_Right, C | S | Qt::Key_Right},
+       .caret = 8,
+       .selLen = -8,
+       .extra = 0},
+      {.name = "but not into the next paragraph",
+       .text = "foo bar|  \nbaz",
+       .keys = {C | S | Qt::Key_Right},
+       .caret = 9,
+       .selLen = -2,
+       .extra = 0},
+      {.name = "with LargeWordSelect Ctrl+Shift+Right goes to word starts",
+       .pre = With(zvoLargeWordSelect),
+       .text = "|foo, bar.baz",
+       .keys = {C | S | Qt::Key_Right},
+       .caret = 5,
+       .selLen = -5,
+       .extra = 0},
+
+      // Persistent blocks.
+      {.name = "persistent: arrows move the caret apart from the selection",
+       .pre = With(zvoPersistentBlocks),
+       .text = "ab{cd}efgh",
+       .keys = {Qt::Key_Right, Qt::Key_Right, Qt::Key_Right},
+       .caret = 5,
+       .selLen = 2,
+       .extra = 0,
+       .selText = "cd"},
+      {.name = "persistent: Home and Ctrl+End keep it too",
+       .pre = With(zvoPersistentBlocks),
+       .text = "ab{cd}efgh\nxy",
+       .keys = {Qt::Key_Home, Qt::Key_Down, C | Qt::Key_End},
+       .caret = 12,
+       .selLen = 2,
+       .extra = 0,
+       .selText = "cd"},
+      {.name = "persistent: Shift+arrow restarts the selection at the caret",
+       .pre = With(zvoPersistentBlocks),
+       .text = "ab{cd}efgh",
+       .keys = {Qt::Key_Right, Qt::Key_Right, Qt::Key_Right, S | Qt::Key_Right},
+       .caret = 6,
+       .selLen = -1,
+       .extra = 0,
+       .selText = "f"},
+      {.name = "persistent: Shift+arrow from a selection end extends it",
+       .pre = With(zvoPersistentBlocks),
+       .text = "ab[cd]efgh",
+       .keys = {S | Qt::Key_Right},
+       .caret = 5,
+       .selLen = -3,
+       .extra = 0,
+       .selText = "cde"},
+      {.name = "persistent: the caret placed apart restarts too",
+       .pre = With(zvoPersistentBlocks),
+       .text = "ab{cd}efgh",
+       .keys = {S | Qt::Key_Left},
+       .caret = 6,
+       .selLen = 1,
+       .extra = 0,
+       .selText = "g",
+       .post = [](TKeyMemo& m) { m.MoveCp(7); }},
+      {.name = "persistent: KeepColumnPos gives virtual columns with Shift",
+       .pre = With(zvoPersistentBlocks | zvoKeepColumnPos),
+       .text = kColumns,
+       .keys = {S | Qt::Key_Down},
+       .caret = 21,
+       .selLen = -11,
+       .extra = 7,
+       .post = [](TKeyMemo& m) { m.setSelStart(10); }},
+
+      // Column blocks.
+      {.name = "Shift+Alt+arrows start a column block at the caret's column",
+       .pre = With(zvoBlockSelection),
+       .text = kThree,
+       .keys = {S | A | Qt::Key_Down, S | A | Qt::Key_Right, S | A | Qt::Key_Right},
+       .caret = 11,
+       .selLen = -10,
+       .extra = 0,
+       .blockStart = 1,
+       .blockStop = 3,
+       .post = [](TKeyMemo& m) { m.setSelStart(1); }},
+      {.name = "a block goes on with Shift+arrows alone",
+       .pre = With(zvoBlockSelection),
+       .text = kThree,
+       .keys = {S | A | Qt::Key_Right, S | Qt::Key_Down, S | Qt::Key_Down, S | Qt::Key_Left},
+       .caret = 17,
+       .selLen = -16,
+       .extra = 0,
+       .blockStart = 1,
+       .blockStop = 1,
+       .post = [](TKeyMemo& m) { m.setSelStart(1); }},
+      {.name = "a block grows past a line's end into virtual columns",
+       .pre = With(zvoBlockSelection),
+       .text = "|ab\nabcdef",
+       .keys = {S | A | Qt::Key_Right, S | A | Qt::Key_Right, S | A | Qt::Key_Right, S | A | Qt::Key_Right},
+       .caret = 2,
+       .selLen = -2,
+       .extra = 2,
+       .blockStart = 0,
+       .blockStop = 4},
+      {.name = "a block reaching up to a short line gets virtual columns",
+       .pre = With(zvoBlockSelection),
+       .text = "ab\nabcde|f",
+       .keys = {S | A | Qt::Key_Up},
+       .caret = 2,
+       .selLen = 7,
+       .extra = 3,
+       .blockStart = 5,
+       .blockStop = 5},
+      {.name = "a plain arrow drops the block",
+       .pre = With(zvoBlockSelection),
+       .text = kThree,
+       .keys = {S | A | Qt::Key_Down, S | A | Qt::Key_Right, Qt::Key_Right},
+       .caret = 11,
+       .selLen = 0,
+       .extra = 0,
+       .post = [](TKeyMemo& m) { m.setSelStart(1); }},
+      {.name = "no block without zvoBlockSelection: Shift+Alt+arrow is not taken",
+       .text = kThree,
+       .keys = {S | A | Qt::Key_Down},
+       .caret = 1,
+       .selLen = 0,
+       .extra = 0,
+       .post = [](TKeyMemo& m) { m.setSelStart(1); }},
+      {.name = "no block with word wrap",
+       .pre = With(zvoBlockSelection, {}, [](TKeyMemo& m) { m.setWordWrap(true); }),
+       .text = kThree,
+       .keys = {S | A | Qt::Key_Down},
+       .caret = 1,
+       .selLen = 0,
+       .extra = 0,
+       .post = [](TKeyMemo& m) { m.setSelStart(1); }},
+      {.name = "other block modifiers",
+       .pre = With(zvoBlockSelection, {}, [](TKeyMemo& m) { m.setBlockModifiers(Qt::ControlModifier | A); }),
+       .text = kThree,
+       .keys = {C | A | S | Qt::Key_Down, C | A | S | Qt::Key_Right},
+       .caret = 10,
+       .selLen = -9,
+       .extra = 0,
+       .blockStart = 1,
+       .blockStop = 2,
+       .post = [](TKeyMemo& m) { m.setSelStart(1); }},
+      {.name = "Alt with Home belongs to the application",
+       .text = "ab|c",
+       .keys = {A | Qt::Key_Home, A | Qt::Key_Left},
+       .caret = 2,
+       .selLen = 0,
+       .extra = 0},
+
+      // Folded text.
+      {.name = "Down passes a collapsed block",
+       .text = "|p0\np1\np2\np3\np4",
+       .keys = {Qt::Key_Down, Qt::Key_Down},
+       .caret = 16,
+       .selLen = 0,
+       .extra = 0,
+       .post =
+           [](TKeyMemo& m) {
+             ASSERT_TRUE(m.MakeCollapsibleBlock(1, 3));
+             ASSERT_TRUE(m.CollapseBlock(1, 1));
+           }},
+      {.name = "Left from below a collapsed block goes to the end of its shown line",
+       .text = "p0\np1\np2\np3\n|p4",
+       .keys = {Qt::Key_Left},
+       .caret = 6,
+       .selLen = 0,
+       .extra = 0,
+       .post =
+           [](TKeyMemo& m) {
+             ASSERT_TRUE(m.MakeCollapsibleBlock(1, 3));
+             ASSERT_TRUE(m.CollapseBlock(1, 1));
+           }},
+      {.name = "Right from a collapsed block's shown line goes below it",
+       .text = "p0\np1|\np2\np3\np4",
+       .keys = {Qt::Key_Right},
+       .caret = 16,
+       .selLen = 0,
+       .extra = 0,
+       .post =
+           [](TKeyMemo& m) {
+             ASSERT_TRUE(m.MakeCollapsibleBlock(1, 3));
+             ASSERT_TRUE(m.CollapseBlock(1, 1));
+           }},
+
+      // Editing keys and hot keys.
+      {.name = "Ctrl+J wraps the selection in italic codes",
+       .pre = [](TKeyMemo& m) { m.setStaticFormat(true); },
+       .text = "ab[cd]ef",
+       .keys = {C | Qt::Key_J},
+       .caret = 6,
+       .selLen = -4,
+       .extra = 0,
+       .after = "ab\x01"
+                "cd\x01"
+                "ef"},
+      {.name = "Ctrl+J without hot keys does nothing",
+       .pre =
+           [](TKeyMemo& m) {
+             m.setStaticFormat(true);
+             m.setEnableHotKeys(false);
+           },
+       .text = "ab[cd]ef",
+       .keys = {C | Qt::Key_J},
+       .caret = 4,
+       .selLen = -2,
+       .extra = 0,
+       .after = "abcdef"},
+      {.name = "Ctrl+B, Ctrl+U, Ctrl+H, Ctrl+F put their codes around the caret",
+       .pre = [](TKeyMemo& m) { m.setStaticFormat(true); },
+       .text = "a|b",
+       .keys = {C | Qt::Key_B, C | Qt::Key_U, C | Qt::Key_H, C | Qt::Key_F},
+       .caret = 5,
+       .selLen = 0,
+       .extra = 0,
+       .after = "a\x02\x15\x03\x04\x04\x03\x15\x02"
+                "b"},
+      {.name = "Ctrl+T types a tab, Ctrl+P a page break",
+       .text = "a|b",
+       .keys = {C | Qt::Key_T, C | Qt::Key_P},
+       .caret = 5,
+       .selLen = 0,
+       .extra = 0,
+       .after = "a\t\n\fb"},
+      {.name = "hot keys do nothing on a read-only control",
+       .pre = [](TKeyMemo& m) { m.setReadOnly(true); },
+       .text = "a|b",
+       .keys = {C | Qt::Key_T, C | Qt::Key_P, Qt::Key_X},
+       .caret = 1,
+       .selLen = 0,
+       .extra = 0,
+       .after = "ab"},
+      {.name = "Ctrl+Z undoes a typed run",
+       .text = "ab|",
+       .keys = {Qt::Key_X, Qt::Key_Y, C | Qt::Key_Z},
+       .caret = 2,
+       .selLen = 0,
+       .extra = 0,
+       .after = "ab"},
+      {.name = "Ctrl+Shift+Z redoes it",
+       .text = "ab|",
+       .keys = {Qt::Key_X, Qt::Key_Y, C | Qt::Key_Z, C | S | Qt::Key_Z},
+       .caret = 4,
+       .selLen = 0,
+       .extra = 0,
+       .after = "abxy"},
+      {.name = "typing replaces the selection",
+       .text = "a[bc]d",
+       .keys = {Qt::Key_X},
+       .caret = 2,
+       .selLen = 0,
+       .extra = 0,
+       .after = "axd"},
+      {.name = "Backspace takes a surrogate pair",
+       .text = "a\U0001F600|b",
+       .keys = {Qt::Key_Backspace},
+       .caret = 1,
+       .selLen = 0,
+       .extra = 0,
+       .after = "ab"},
+      {.name = "Ctrl+Backspace back to the word start",
+       .text = "one two|",
+       .keys = {C | Qt::Key_Backspace},
+       .caret = 4,
+       .selLen = 0,
+       .extra = 0,
+       .after = "one "},
+      {.name = "Delete joins paragraphs",
+       .text = "ab|\ncd",
+       .keys = {Qt::Key_Delete},
+       .caret = 2,
+       .selLen = 0,
+       .extra = 0,
+       .after = "abcd"},
+      {.name = "Shift+Delete without selection takes the character before",
+       .text = "abc|d",
+       .keys = {S | Qt::Key_Delete},
+       .caret = 2,
+       .selLen = 0,
+       .extra = 0,
+       .after = "abd"},
+      {.name = "Ctrl+Delete to the end of the line",
+       .text = "ab|cd\nef",
+       .keys = {C | Qt::Key_Delete},
+       .caret = 2,
+       .selLen = 0,
+       .extra = 0,
+       .after = "ab\nef"},
+      {.name = "Enter and Tab type",
+       .text = "ab|c",
+       .keys = {Qt::Key_Return, Qt::Key_Tab},
+       .caret = 5,
+       .selLen = 0,
+       .extra = 0,
+       .after = "ab\n\tc"},
+      {.name = "Shift+Alt swallows the character it would type",
+       .text = "ab|c",
+       .keys = {S | A | Qt::Key_X},
+       .caret = 2,
+       .selLen = 0,
+       .extra = 0,
+       .after = "abc"},
+      {.name = "Insert toggles overwrite",
+       .text = "a|bc",
+       .keys = {Qt::Key_Insert, Qt::Key_X},
+       .caret = 2,
+       .selLen = 0,
+       .extra = 0,
+       .after = "axc",
+       .check = [](TKeyMemo& m) { EXPECT_TRUE(m.getOverwrite()); }},
+      {.name = "Insert twice toggles it back",
+       .text = "a|bc",
+       .keys = {Qt::Key_Insert, Qt::Key_Insert, Qt::Key_X},
+       .caret = 2,
+       .selLen = 0,
+       .extra = 0,
+       .after = "axbc",
+       .check = [](TKeyMemo& m) { EXPECT_FALSE(m.getOverwrite()); }},
+      {.name = "without InsertKeyActive Insert does nothing",
+       .pre = With({}, zvoInsertKeyActive),
+       .text = "a|bc",
+       .keys = {Qt::Key_Insert, Qt::Key_X},
+       .caret = 2,
+       .selLen = 0,
+       .extra = 0,
+       .after = "axbc",
+       .check = [](TKeyMemo& m) { EXPECT_FALSE(m.getOverwrite()); }},
+      {.name = "Ctrl+Insert copies, Shift+Insert pastes",
+       .text = "[ab]c",
+       .keys = {C | Qt::Key_Insert, Qt::Key_End, S | Qt::Key_Insert},
+       .caret = 5,
+       .selLen = 0,
+       .extra = 0,
+       .after = "abcab"},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.name);
+    auto m = KeyMemo();
+    if (r.pre)
+      r.pre(*m);
+    Place(*m, r.text);
+    if (r.post)
+      r.post(*m);
+    const QString before = m->GetTextContent();
+    Press(m.get(), r.keys);
+    EXPECT_EQ(m->GetTextContent(), r.after ? Parse(r.after).Text : before);
+    EXPECT_EQ(m->getSelStart(), r.caret) << "caret";
+    EXPECT_EQ(m->getSelLength(), r.selLen) << "selection length";
+    EXPECT_EQ(m->ExtraCols().size(), r.extra) << "virtual columns";
+    if (r.selText) {
+      EXPECT_EQ(m->getSelText(), Parse(r.selText).Text);
+    }
+    EXPECT_EQ(m->BlockSelection(), r.blockStart >= 0) << "column block";
+    if (r.blockStart >= 0) {
+      EXPECT_EQ(m->BlockStartCol(), r.blockStart);
+      EXPECT_EQ(m->BlockStopCol(), r.blockStop);
+    }
+    if (r.check)
+      r.check(*m);
+    ASSERT_NO_THROW(m->CheckIntegrity());
+  }
+}

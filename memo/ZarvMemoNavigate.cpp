@@ -160,8 +160,16 @@ bool TZarvMemo::navigate(int key, bool S, bool C, bool A, bool blockGesture) {
   switch (key) {
   case Qt::Key_Left: {
     dropForHorizontal();
-    if (T.GetPos() == 0 && fExtraCols.isEmpty())
-      break;
+    if (T.GetPos() == 0 && fExtraCols.isEmpty()) {
+      // Nothing before the start of the text: without Shift (and without
+      // persistent blocks) the selection goes, otherwise nothing changes;
+      // in particular a persistent selection keeps the caret at its end.
+      if (!S && !persistent)
+        break;
+      --fSelMoveUpdateCount;
+      DoSelMove();
+      return true;
+    }
     if (!C) {
       if (!fExtraCols.isEmpty())
         fExtraCols.chop(1);

@@ -486,6 +486,23 @@ TEST(ZarvMemoKeys, KeySequencesLeaveTheirCaretSelectionAndVirtualColumns) {
        .extra = 0,
        .selText = "g",
        .post = [](TKeyMemo& m) { m.MoveCp(7); }},
+      {.name = "persistent: Left at the start of the text leaves the caret at the selection's end",
+       .pre = With(zvoPersistentBlocks),
+       .text = "{ab}cd",
+       .keys = {Qt::Key_Left, S | Qt::Key_Right},
+       .caret = 1,
+       .selLen = 1,
+       .extra = 0,
+       .selText = "b"},
+      {.name = "persistent: Shift+Left there changes nothing either",
+       .pre = With(zvoPersistentBlocks),
+       .text = "ab{cd}",
+       .keys = {S | Qt::Key_Left},
+       .caret = 0,
+       .selLen = 2,
+       .extra = 0,
+       .selText = "cd",
+       .post = [](TKeyMemo& m) { m.MoveCp(0); }},
       {.name = "persistent: KeepColumnPos gives virtual columns with Shift",
        .pre = With(zvoPersistentBlocks | zvoKeepColumnPos),
        .text = kColumns,
@@ -784,5 +801,251 @@ TEST(ZarvMemoKeys, KeySequencesLeaveTheirCaretSelectionAndVirtualColumns) {
     if (r.check)
       r.check(*m);
     ASSERT_NO_THROW(m->CheckIntegrity());
+  }
+}
+
+namespace {
+
+// The navigation keys on unwrapped monospace text without tabs or codes,
+// as lines and columns: the caret, the selection (signed, with the caret
+// standing apart under persistent blocks), the virtual columns and the
+// remembered column of vertical moves.
+class TGridModel {
+public:
+  TGridModel(const TZarvMemo& m, int32_t pageLines) : fOpt(m.getOptions()), fPage(pageLines) {
+    for (int32_t p = 0; p < m.GetParCount(); ++p) {
+      fStart.push_back(int32_t(fFlat.size()));
+      fPars.push_back(m.getParString(p));
+      fFlat += fPars.back();
+      if (p + 1 < m.GetParCount())
+        fFlat += QStringLiteral("\r\n");
+    }
+    fSeparators = m.getSeparators();
+    fCaret = m.getSelStart();
+    fLen = m.getSelLength();
+    fA = std::min(fCaret, fCaret + fLen);
+    fB = std::max(fCaret, fCaret + fLen);
+  }
+
+  void Key(Qt::Key k, Qt::KeyboardModifiers mods) {
+    const bool shift = mods & Qt::ShiftModifier, ctrl = mods & Qt::ControlModifier;
+    const bool persistent = has(zvoPersistentBlocks);
+    const int32_t p = parOf(fCaret), o = fCaret - fStart[p], len = int32_t(fPars[p].size());
+    int32_t T = fCaret;
+    switch (k) {
+    case Qt::Key_Left:
+      fRemembered.reset();
+      if (fCaret == 0 && fExtra == 0) {
+        if (!shift && !persistent)
+          collapse(fCaret);
+        return;
+      }
+      if (!ctrl && fExtra > 0) {
+        --fExtra;
+      } else if (!ctrl) {
+        if (o > 0) {
+          T = fCaret - 1;
+        } else {
+          int32_t end = int32_t(fPars[p - 1].size());
+          if (has(zvoDiscardTrailingSpaces))
+            while (end > 0 && blank(fPars[p - 1][end - 1]))
+              --end;
+          T = fStart[p - 1] + end;
+        }
+      } else {
+        fExtra = 0;
+        while (T > 0 && delim(fFlat[T - 1]))
+          --T;
+        while (T > 0 && !delim(fFlat[T - 1]))
+          --T;
+      }
+      break;
+    case Qt::Key_Right:
+      fRemembered.reset();
+      if (!ctrl) {
+        if (o >= len && has(zvoKeepColumnPos) && !has(zvoWrapCaret)) {
+          ++fExtra;
+        } else {
+          fExtra = 0;
+          int32_t e = o;
+          while (e < len && blank(fPars[p][e]))
+            ++e;
+          if (has(zvoDiscardTrailingSpaces) && e == len && e > o)
+            T = fStart[p] + len;
+          else
+            T = stepRight(fCaret);
+        }
+      } else {
+        fExtra = 0;
+        if (!has(zvoLargeWordSelect) && shift) {
+          T = endOfWord(fCaret);
+          if (T == fCaret) {
+            const int32_t next = nextWord(fCaret);
+            T = parOf(next) != p ? fStart[p] + len : endOfWord(next);
+          }
+        } else {
+          T = nextWord(fCaret);
+        }
+      }
+      break;
+    case Qt::Key_Up:
+    case Qt::Key_Down:
+    case Qt::Key_PageUp:
+    case Qt::Key_PageDown: {
+      const bool up = k == Qt::Key_Up || k == Qt::Key_PageUp;
+      const bool page = k == Qt::Key_PageUp || k == Qt::Key_PageDown;
+      const int32_t last = int32_t(fPars.size()) - 1;
+      if (!page && (up ? p == 0 : p == last))
+        return;
+      const int32_t target = std::clamp(p + (up ? -1 : 1) * (page ? fPage : 1), 0, last);
+      const int32_t col = o + fExtra;
+      fExtra = 0;
+      if (!fRemembered || (has(zvoPutExtraSpaces) && !has(zvoKeepColumnPos)))
+        fRemembered = col;
+      const int32_t tlen = int32_t(fPars[target].size());
+      T = fStart[target] + std::min(*fRemembered, tlen);
+      if (has(zvoKeepColumnPos) && (!shift || persistent) && *fRemembered > tlen)
+        fExtra = *fRemembered - tlen;
+      break;
+    }
+    case Qt::Key_Home:
+    case Qt::Key_End: {
+      fExtra = 0;
+      fRemembered.reset();
+      const bool home = k == Qt::Key_Home;
+      if (ctrl)
+        T = home ? 0 : int32_t(fFlat.size());
+      else
+        T = fStart[p] + (home ? 0 : len);
+      break;
+    }
+    default:
+      return;
+    }
+    if (!shift) {
+      if (persistent && fLen != 0) {
+        fCaret = T;
+        fApart = true;
+      } else {
+        collapse(T);
+      }
+      return;
+    }
+    const int32_t anchor = fApart || fLen == 0 ? fCaret : (fLen > 0 ? fB : fA);
+    fA = std::min(anchor, T);
+    fB = std::max(anchor, T);
+    fCaret = T;
+    fLen = anchor - T;
+    fApart = false;
+  }
+
+  int32_t Caret() const { return fCaret; }
+  int32_t Len() const { return fLen; }
+  int32_t Extra() const { return fExtra; }
+  QString Selected() const { return fFlat.mid(fA, fB - fA); }
+
+private:
+  bool has(TZarvMemoOption o) const { return fOpt.testFlag(o); }
+  static bool blank(QChar c) { return c == QLatin1Char(' ') || c == QLatin1Char('\t'); }
+  bool delim(QChar c) const { return c == QLatin1Char('\r') || c == QLatin1Char('\n') || fSeparators.contains(c); }
+  int32_t parOf(int32_t pos) const {
+    return int32_t(std::upper_bound(fStart.begin(), fStart.end(), pos) - fStart.begin()) - 1;
+  }
+  void collapse(int32_t at) {
+    fCaret = fA = fB = at;
+    fLen = 0;
+    fApart = false;
+  }
+  int32_t stepRight(int32_t pos) const {
+    const int32_t p = parOf(pos);
+    if (pos - fStart[p] < int32_t(fPars[p].size()))
+      return pos + 1;
+    return p + 1 < int32_t(fPars.size()) ? fStart[p + 1] : pos;
+  }
+  int32_t endOfWord(int32_t pos) const {
+    const int32_t p = parOf(pos), end = fStart[p] + int32_t(fPars[p].size());
+    while (pos < end && !delim(fFlat[pos]))
+      ++pos;
+    return pos;
+  }
+  int32_t nextWord(int32_t pos) const {
+    const int32_t p = parOf(pos), end = fStart[p] + int32_t(fPars[p].size());
+    if (pos >= end)
+      return p + 1 < int32_t(fPars.size()) ? fStart[p + 1] : pos;
+    pos = endOfWord(pos);
+    while (pos < end && delim(fFlat[pos]))
+      ++pos;
+    return pos;
+  }
+
+  TZarvMemoOptions fOpt;
+  int32_t fPage;
+  std::vector<QString> fPars;
+  std::vector<int32_t> fStart;
+  QString fFlat, fSeparators;
+  int32_t fCaret = 0, fA = 0, fB = 0, fLen = 0, fExtra = 0;
+  bool fApart = false;
+  std::optional<int32_t> fRemembered;
+};
+
+QString KeyName(Qt::Key k, Qt::KeyboardModifiers mods) { return QKeySequence(QKeyCombination(mods, k)).toString(); }
+
+} // namespace
+
+// A seeded walk of Left/Right/Up/Down/Home/End/PageUp/PageDown with every
+// combination of Shift and Ctrl over an option matrix, each key checked
+// against the grid model: caret, signed selection, selected text and
+// virtual columns, and the store's integrity.
+TEST(ZarvMemoKeys, RandomKeyboardWalkMatchesTheGridModel) {
+  const TZarvMemoOptions base = kDefaultMemoOptions;
+  const TZarvMemoOptions matrix[] = {
+      base,
+      base | zvoKeepColumnPos,
+      (base | zvoKeepColumnPos) & ~TZarvMemoOptions(zvoWrapCaret),
+      base & ~TZarvMemoOptions(zvoPutExtraSpaces),
+      (base | zvoDiscardTrailingSpaces | zvoKeepColumnPos) & ~TZarvMemoOptions(zvoWrapCaret),
+      base | zvoPersistentBlocks,
+      (base | zvoPersistentBlocks | zvoKeepColumnPos) & ~TZarvMemoOptions(zvoWrapCaret),
+      (base | zvoPersistentBlocks | zvoLargeWordSelect) & ~TZarvMemoOptions(zvoPutExtraSpaces),
+  };
+  const Qt::Key keys[] = {Qt::Key_Left, Qt::Key_Right, Qt::Key_Up,     Qt::Key_Down,
+                          Qt::Key_Home, Qt::Key_End,   Qt::Key_PageUp, Qt::Key_PageDown};
+  const Qt::KeyboardModifiers mods[] = {Qt::NoModifier, S, C, S | C};
+  const QString alphabet = QStringLiteral("abcdefghij   ,.;");
+  for (size_t mi = 0; mi < std::size(matrix); ++mi) {
+    SCOPED_TRACE(testing::Message() << "options " << matrix[mi].toInt());
+    std::mt19937 rng(uint32_t(20261207 + mi));
+    auto pick = [&](int n) { return int(rng() % uint32_t(n)); };
+    QStringList pars;
+    for (int p = 0; p < 30; ++p) {
+      QString s;
+      const int len = pick(5) == 0 ? 0 : pick(70);
+      for (int i = 0; i < len; ++i)
+        s += alphabet[pick(int(alphabet.size()))];
+      pars << s;
+    }
+    // Wide enough that the view never scrolls sideways.
+    auto m = KeyMemo(1600, 200);
+    m->setOptions(matrix[mi]);
+    m->SetTextBuf(pars.join(QStringLiteral("\r\n")));
+    m->setSelStart(pick(m->getCharCount() + 1));
+    m->setSelLength(pick(41) - 20);
+    TGridModel model(*m, std::max(1, m->DisplayLines() - 1));
+    QString trail;
+    for (int step = 0; step < 400; ++step) {
+      const Qt::Key k = keys[pick(int(std::size(keys)))];
+      const Qt::KeyboardModifiers mod = mods[pick(int(std::size(mods)))];
+      trail += KeyName(k, mod) + QLatin1Char(' ');
+      QTest::keyClick(m.get(), k, mod);
+      model.Key(k, mod);
+      const bool same = m->getSelStart() == model.Caret() && m->getSelLength() == model.Len() &&
+                        m->getSelText() == model.Selected() && m->ExtraCols().size() == model.Extra();
+      ASSERT_TRUE(same) << "after " << trail.toStdString() << "\ncaret " << m->getSelStart() << " (model "
+                        << model.Caret() << "), selection " << m->getSelLength() << " (model " << model.Len()
+                        << "), virtual columns " << m->ExtraCols().size() << " (model " << model.Extra() << ")";
+      ASSERT_NO_THROW(m->CheckIntegrity());
+      if (trail.size() > 200)
+        trail = trail.right(200);
+    }
   }
 }

@@ -69,11 +69,16 @@ bool TZarvMemo::handlesShortcut(const QKeyEvent& e) const {
   const int k = e.key();
   if (IsEditingKey(k))
     return !(m & Qt::AltModifier) || k == Qt::Key_Backspace || IsArrow(k);
-  if (e.matches(QKeySequence::Undo) || e.matches(QKeySequence::Redo) || e.matches(QKeySequence::Copy) ||
-      e.matches(QKeySequence::Cut) || e.matches(QKeySequence::Paste) || e.matches(QKeySequence::SelectAll))
-    return true;
+  // The platform's sequences only when the command acts: undo and redo are
+  // hot keys, and a read-only control only copies.
+  const bool hot = fEnableHotKeys && !fReadOnly && !fDisplayOnly;
+  if (e.matches(QKeySequence::Undo) || e.matches(QKeySequence::Redo))
+    return hot;
+  if (e.matches(QKeySequence::Copy))
+    return !fDisplayOnly;
+  if (e.matches(QKeySequence::Cut) || e.matches(QKeySequence::Paste) || e.matches(QKeySequence::SelectAll))
+    return !fReadOnly && !fDisplayOnly;
   if (m == Qt::ControlModifier || m == (Qt::ControlModifier | Qt::ShiftModifier)) {
-    const bool hot = fEnableHotKeys && !fReadOnly && !fDisplayOnly;
     switch (LetterKey(e)) {
     case Qt::Key_Z:
     case Qt::Key_T:

@@ -1049,3 +1049,247 @@ TEST(ZarvMemoKeys, RandomKeyboardWalkMatchesTheGridModel) {
     }
   }
 }
+
+// Home and End stay on the display line of a wrapped paragraph: End on the
+// first line stops at the offset the second line starts at, but on the
+// first line, and Home from there goes back to its start.
+TEST(ZarvMemoKeys, HomeAndEndStayOnTheirDisplayLine) {
+  auto m = KeyMemo(200, 200);
+  m->setWordWrap(true);
+  m->SetTextBuf(QStringLiteral("alpha beta gamma delta epsilon zeta eta theta iota kappa lambda mu nu xi omicron"));
+  std::vector<int32_t> starts{0};
+  for (int32_t l = 0; l < m->getTotalLineCount(); ++l)
+    starts.push_back(starts.back() + int32_t(m->getLineString(l).size()));
+  ASSERT_GE(m->getTotalLineCount(), 3) << "the paragraph wraps";
+  ASSERT_EQ(starts.back(), m->getCharCount());
+
+  m->setSelStart(2);
+  QTest::keyClick(m.get(), Qt::Key_End);
+  EXPECT_EQ(m->getSelStart(), starts[1]);
+  EXPECT_EQ(m->getSelLine(), 0) << "the end of the first line, not the start of the second";
+  QTest::keyClick(m.get(), Qt::Key_Home);
+  EXPECT_EQ(m->getSelStart(), 0);
+
+  m->setSelStart(starts[1] + 2);
+  QTest::keyClick(m.get(), Qt::Key_End, S);
+  EXPECT_EQ(m->getSelStart(), starts[2]);
+  EXPECT_EQ(m->getSelLine(), 1);
+  EXPECT_EQ(m->getSelLength(), starts[1] + 2 - starts[2]);
+  QTest::keyClick(m.get(), Qt::Key_Home, S);
+  EXPECT_EQ(m->getSelStart(), starts[1]);
+  EXPECT_EQ(m->getSelLine(), 1);
+  EXPECT_EQ(m->getSelLength(), 2);
+
+  QTest::keyClick(m.get(), Qt::Key_End, C);
+  EXPECT_EQ(m->getSelStart(), m->getCharCount());
+  EXPECT_EQ(m->getSelLength(), 0);
+  QTest::keyClick(m.get(), Qt::Key_Home);
+  EXPECT_EQ(m->getSelStart(), starts[starts.size() - 2]) << "the last display line's start";
+  ASSERT_NO_THROW(m->CheckIntegrity());
+}
+
+// PageDown and PageUp move the caret by the window's lines less one at the
+// column it had, clamped to the text; without Ctrl the view moves by the
+// same lines first, with Ctrl it only follows the caret.
+TEST(ZarvMemoKeys, PageKeysMoveByTheWindowLessOneLine) {
+  QStringList lines;
+  for (int i = 0; i < 60; ++i)
+    lines << QStringLiteral("line %1").arg(i, 2, 10, QLatin1Char('0'));
+  auto m = KeyMemo(400, 200);
+  m->SetTextBuf(lines.join(QStringLiteral("\r\n")));
+  const int32_t n = m->DisplayLines() - 1;
+  ASSERT_GE(n, 3);
+  auto at = [&](int32_t line, int32_t col) { return line * 9 + col; }; // "line NN" and a break
+  m->setSelStart(at(0, 3));
+
+  QTest::keyClick(m.get(), Qt::Key_PageDown);
+  EXPECT_EQ(m->getSelStart(), at(n, 3));
+  EXPECT_EQ(m->getTopLine(), n) << "the view moved by the same lines";
+  QTest::keyClick(m.get(), Qt::Key_PageDown, S);
+  EXPECT_EQ(m->getSelStart(), at(2 * n, 3));
+  EXPECT_EQ(m->getSelLength(), at(n, 3) - at(2 * n, 3));
+  QTest::keyClick(m.get(), Qt::Key_PageUp);
+  EXPECT_EQ(m->getSelStart(), at(n, 3));
+  EXPECT_EQ(m->getSelLength(), 0);
+
+  const int32_t top = m->getTopLine();
+  QTest::keyClick(m.get(), Qt::Key_PageDown, C);
+  EXPECT_EQ(m->getSelStart(), at(2 * n, 3));
+  EXPECT_LE(m->getTopLine(), 2 * n);
+  EXPECT_GE(m->getTopLine(), 2 * n - n) << "Ctrl: the view only shows the caret";
+  EXPECT_NE(m->getTopLine(), top + n);
+
+  for (int i = 0; i < 60 / n + 1; ++i)
+    QTest::keyClick(m.get(), Qt::Key_PageDown);
+  EXPECT_EQ(m->getSelStart(), at(59, 3)) << "not beyond the last line";
+  for (int i = 0; i < 60 / n + 1; ++i)
+    QTest::keyClick(m.get(), Qt::Key_PageUp);
+  EXPECT_EQ(m->getSelStart(), at(0, 3)) << "not above the first";
+  EXPECT_EQ(m->getTopLine(), 0);
+  ASSERT_NO_THROW(m->CheckIntegrity());
+}
+
+// The remembered x is a place in the text: a sideways scroll of the view
+// between two vertical moves must not shift the column they come back to.
+TEST(ZarvMemoKeys, DISABLED_TheRememberedColumnSurvivesASidewaysScroll) {
+  auto m = KeyMemo(400, 200);
+  m->setOptions(m->getOptions() & ~TZarvMemoOptions(zvoPutExtraSpaces));
+  const QString longLine(100, QLatin1Char('a'));
+  m->SetTextBuf(longLine + QStringLiteral("\r\n\r\n") + longLine);
+  m->setSelStart(90);
+  m->ScrollInView();
+  ASSERT_GT(m->getDisplayLeft(), 0) << "the view scrolled to the caret";
+  QTest::keyClick(m.get(), Qt::Key_Down);
+  EXPECT_EQ(m->getSelStart(), 102);
+  EXPECT_EQ(m->getDisplayLeft(), 0) << "the view scrolled back to the empty line's caret";
+  QTest::keyClick(m.get(), Qt::Key_Down);
+  EXPECT_EQ(m->getSelStart(), 104 + 90) << "column 90 again";
+}
+
+// The platform's standard sequences, every binding of each, do what the
+// control's own keys do.
+TEST(ZarvMemoKeys, PlatformSequencesUndoRedoCopyCutPasteAndSelectAll) {
+  auto m = KeyMemo();
+  auto all = [](QKeySequence::StandardKey k) {
+    const QList<QKeySequence> b = QKeySequence::keyBindings(k);
+    EXPECT_FALSE(b.isEmpty());
+    return b;
+  };
+  for (const QKeySequence& undo : all(QKeySequence::Undo)) {
+    for (const QKeySequence& redo : all(QKeySequence::Redo)) {
+      SCOPED_TRACE((undo.toString() + QStringLiteral(" / ") + redo.toString()).toStdString());
+      Place(*m, "ab|");
+      Press(m.get(), {Qt::Key_X, Qt::Key_Y});
+      QTest::keySequence(m.get(), undo);
+      EXPECT_EQ(m->GetTextContent(), QStringLiteral("ab"));
+      QTest::keySequence(m.get(), redo);
+      EXPECT_EQ(m->GetTextContent(), QStringLiteral("abxy"));
+    }
+  }
+  for (const QKeySequence& copy : all(QKeySequence::Copy)) {
+    for (const QKeySequence& paste : all(QKeySequence::Paste)) {
+      SCOPED_TRACE((copy.toString() + QStringLiteral(" / ") + paste.toString()).toStdString());
+      Place(*m, "[ab]c");
+      QTest::keySequence(m.get(), copy);
+      EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("ab"));
+      QTest::keyClick(m.get(), Qt::Key_End);
+      QTest::keySequence(m.get(), paste);
+      EXPECT_EQ(m->GetTextContent(), QStringLiteral("abcab"));
+      EXPECT_EQ(m->getSelStart(), 5);
+    }
+  }
+  for (const QKeySequence& cut : all(QKeySequence::Cut)) {
+    SCOPED_TRACE(cut.toString().toStdString());
+    Place(*m, "a[bc]d");
+    QTest::keySequence(m.get(), cut);
+    EXPECT_EQ(m->GetTextContent(), QStringLiteral("ad"));
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("bc"));
+  }
+  for (const QKeySequence& selectAll : all(QKeySequence::SelectAll)) {
+    SCOPED_TRACE(selectAll.toString().toStdString());
+    Place(*m, "a|b\ncd");
+    QTest::keySequence(m.get(), selectAll);
+    EXPECT_EQ(m->getSelText(), m->GetTextContent());
+    EXPECT_EQ(m->getSelStart(), m->getCharCount()) << "the caret at the end";
+  }
+  ASSERT_NO_THROW(m->CheckIntegrity());
+}
+
+// Which keys the control claims before the application's shortcuts: the
+// ones it acts on, and no others.
+TEST(ZarvMemoKeys, ShortcutOverrideClaimsOnlyTheKeysTheControlActsOn) {
+  struct Row {
+    const char* name;
+    std::function<void(TKeyMemo&)> pre;
+    QKeyCombination key;
+    bool claimed;
+  };
+  const auto none = [](TKeyMemo&) {};
+  const auto staticText = [](TKeyMemo& m) { m.setStaticFormat(true); };
+  const auto noHotKeys = [](TKeyMemo& m) { m.setEnableHotKeys(false); };
+  const auto readOnly = [](TKeyMemo& m) { m.setReadOnly(true); };
+  const Row rows[] = {
+      {"Ctrl+Z", none, C | Qt::Key_Z, true},
+      {"Ctrl+Shift+Z", none, C | S | Qt::Key_Z, true},
+      {"Ctrl+C", none, C | Qt::Key_C, true},
+      {"Ctrl+V", none, C | Qt::Key_V, true},
+      {"Ctrl+X", none, C | Qt::Key_X, true},
+      {"Ctrl+A", none, C | Qt::Key_A, true},
+      {"Ctrl+T", none, C | Qt::Key_T, true},
+      {"Ctrl+F without static text", none, C | Qt::Key_F, false},
+      {"Ctrl+B without static text", none, C | Qt::Key_B, false},
+      {"Ctrl+F with static text", staticText, C | Qt::Key_F, true},
+      {"Ctrl+J with static text", staticText, C | Qt::Key_J, true},
+      {"Ctrl+F with static text and no hot keys",
+       With({}, {},
+            [](TKeyMemo& m) {
+              m.setStaticFormat(true);
+              m.setEnableHotKeys(false);
+            }),
+       C | Qt::Key_F, false},
+      {"Ctrl+Z without hot keys", noHotKeys, C | Qt::Key_Z, false},
+      {"Ctrl+T without hot keys", noHotKeys, C | Qt::Key_T, false},
+      {"Ctrl+Z read-only", readOnly, C | Qt::Key_Z, false},
+      {"Ctrl+V read-only", readOnly, C | Qt::Key_V, false},
+      {"Ctrl+C read-only", readOnly, C | Qt::Key_C, true},
+      {"Ctrl+Q", none, C | Qt::Key_Q, false},
+      {"Ctrl+Home", none, C | Qt::Key_Home, true},
+      {"Shift+Left", none, S | Qt::Key_Left, true},
+      {"Alt+Home", none, A | Qt::Key_Home, false},
+      {"F3", none, QKeyCombination(Qt::Key_F3), false},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.name);
+    auto m = KeyMemo();
+    r.pre(*m);
+    QKeyEvent e(QEvent::ShortcutOverride, r.key.key(), r.key.keyboardModifiers());
+    e.ignore();
+    QApplication::sendEvent(m.get(), &e);
+    EXPECT_EQ(e.isAccepted(), r.claimed);
+  }
+}
+
+// In a window with actions on the same keys: the focused control keeps
+// Ctrl+Z, while Ctrl+F reaches the window's action unless static text
+// makes it the control's.
+TEST(ZarvMemoKeys, WindowActionsDoNotStealTheControlsKeys) {
+  QWidget window;
+  auto* layout = new QVBoxLayout(&window);
+  auto m = KeyMemo(400, 200, &window);
+  layout->addWidget(m.get());
+  int undos = 0, finds = 0;
+  auto* undo = new QAction(&window);
+  undo->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
+  QObject::connect(undo, &QAction::triggered, [&] { ++undos; });
+  auto* find = new QAction(&window);
+  find->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
+  QObject::connect(find, &QAction::triggered, [&] { ++finds; });
+  window.addAction(undo);
+  window.addAction(find);
+  window.show();
+  window.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+  m->setFocus();
+  ASSERT_TRUE(m->hasFocus());
+
+  Place(*m, "ab|");
+  Press(m.get(), {Qt::Key_X, C | Qt::Key_Z});
+  EXPECT_EQ(m->GetTextContent(), QStringLiteral("ab"));
+  EXPECT_EQ(undos, 0);
+
+  Press(m.get(), {C | Qt::Key_F});
+  EXPECT_EQ(finds, 1) << "the window's find";
+  EXPECT_EQ(m->GetTextContent(), QStringLiteral("ab"));
+
+  m->setStaticFormat(true);
+  Place(*m, "a[b]");
+  Press(m.get(), {C | Qt::Key_F});
+  EXPECT_EQ(finds, 1);
+  EXPECT_EQ(m->GetTextContent(), QStringLiteral("a\x04"
+                                                "b\x04"));
+
+  m->setEnableHotKeys(false);
+  Press(m.get(), {C | Qt::Key_Z, C | Qt::Key_F});
+  EXPECT_EQ(undos, 1) << "keys the control does not act on are the window's";
+  EXPECT_EQ(finds, 2);
+}

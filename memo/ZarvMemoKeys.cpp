@@ -269,8 +269,8 @@ void TZarvMemo::KeyDown(int& Key, Qt::KeyboardModifiers Shift) {
   if (!IsEditingKey(Key) || (Key == Qt::Key_Tab && A))
     return;
   const bool blockGesture = IsArrow(Key) && Shift == blockMods;
-  if (A && !blockGesture && !fBlockSelection && Key != Qt::Key_Backspace && Key != Qt::Key_Delete)
-    return; // Alt with Home, PageDown, ... belongs to the application
+  if (A && Key != Qt::Key_Backspace && Key != Qt::Key_Delete && !(IsArrow(Key) && (blockGesture || fBlockSelection)))
+    return; // Alt with Home, PageDown, ... belongs to the application, also in a block
   const int key = Key;
   Key = 0;
   // Editing keys have their own commands.

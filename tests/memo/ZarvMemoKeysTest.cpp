@@ -826,8 +826,8 @@ namespace {
 
 // The navigation keys on unwrapped monospace text without tabs or codes,
 // as lines and columns: the caret, the selection (signed, with the caret
-// standing apart under persistent blocks), the virtual columns and the
-// remembered column of vertical moves.
+// standing apart under persistent blocks), the virtual columns, the
+// remembered column of vertical moves and a column block's columns.
 class TGridModel {
 public:
   TGridModel(const TZarvMemo& m, int32_t pageLines) : fOpt(m.getOptions()), fPage(pageLines) {
@@ -846,9 +846,24 @@ public:
   }
 
   void Key(Qt::Key k, Qt::KeyboardModifiers mods) {
-    const bool shift = mods & Qt::ShiftModifier, ctrl = mods & Qt::ControlModifier;
+    const bool shift = mods & Qt::ShiftModifier, alt = mods & Qt::AltModifier;
+    bool ctrl = mods & Qt::ControlModifier;
     const bool persistent = has(zvoPersistentBlocks);
     const int32_t p = parOf(fCaret), o = fCaret - fStart[p], len = int32_t(fPars[p].size());
+    const bool arrow = k == Qt::Key_Left || k == Qt::Key_Right || k == Qt::Key_Up || k == Qt::Key_Down;
+    const bool gesture = arrow && mods == (Qt::ShiftModifier | Qt::AltModifier);
+    if (alt && !(arrow && (gesture || fBlock)))
+      return;
+    if (gesture && has(zvoBlockSelection) && !fBlock) {
+      fBlock = true;
+      fBlockStart = fBlockStop = o + fExtra;
+    }
+    if (alt && !fBlock)
+      return;
+    if (gesture)
+      ctrl = false;
+    if ((k == Qt::Key_Left || k == Qt::Key_Right) && !shift && !persistent)
+      fBlock = false;
     int32_t T = fCaret;
     switch (k) {
     case Qt::Key_Left:
@@ -881,14 +896,14 @@ public:
     case Qt::Key_Right:
       fRemembered.reset();
       if (!ctrl) {
-        if (o >= len && has(zvoKeepColumnPos) && !has(zvoWrapCaret)) {
+        if (o >= len && ((has(zvoKeepColumnPos) && !has(zvoWrapCaret)) || fBlock)) {
           ++fExtra;
         } else {
           fExtra = 0;
           int32_t e = o;
           while (e < len && blank(fPars[p][e]))
             ++e;
-          if (has(zvoDiscardTrailingSpaces) && e == len && e > o)
+          if (has(zvoDiscardTrailingSpaces) && !fBlock && e == len && e > o)
             T = fStart[p] + len;
           else
             T = stepRight(fCaret);
@@ -918,11 +933,13 @@ public:
       const int32_t target = std::clamp(p + (up ? -1 : 1) * (page ? fPage : 1), 0, last);
       const int32_t col = o + fExtra;
       fExtra = 0;
+      if (!persistent && !shift)
+        fBlock = false;
       if (!fRemembered || (has(zvoPutExtraSpaces) && !has(zvoKeepColumnPos)))
         fRemembered = col;
       const int32_t tlen = int32_t(fPars[target].size());
       T = fStart[target] + std::min(*fRemembered, tlen);
-      if (has(zvoKeepColumnPos) && (!shift || persistent) && *fRemembered > tlen)
+      if ((fBlock || has(zvoKeepColumnPos)) && (!shift || fBlock || persistent) && *fRemembered > tlen)
         fExtra = *fRemembered - tlen;
       break;
     }
@@ -930,6 +947,8 @@ public:
     case Qt::Key_End: {
       fExtra = 0;
       fRemembered.reset();
+      if (!persistent)
+        fBlock = false;
       const bool home = k == Qt::Key_Home;
       if (ctrl)
         T = home ? 0 : int32_t(fFlat.size());
@@ -940,6 +959,8 @@ public:
     default:
       return;
     }
+    if (!shift && !persistent)
+      fBlock = false;
     if (!shift) {
       if (persistent && fLen != 0) {
         fCaret = T;
@@ -955,12 +976,17 @@ public:
     fCaret = T;
     fLen = anchor - T;
     fApart = false;
+    if (fBlock)
+      fBlockStop = T - fStart[parOf(T)] + fExtra;
   }
 
   int32_t Caret() const { return fCaret; }
   int32_t Len() const { return fLen; }
   int32_t Extra() const { return fExtra; }
   QString Selected() const { return fFlat.mid(fA, fB - fA); }
+  bool Block() const { return fBlock; }
+  int32_t BlockStart() const { return fBlockStart; }
+  int32_t BlockStop() const { return fBlockStop; }
 
 private:
   bool has(TZarvMemoOption o) const { return fOpt.testFlag(o); }
@@ -1002,7 +1028,8 @@ private:
   std::vector<int32_t> fStart;
   QString fFlat, fSeparators;
   int32_t fCaret = 0, fA = 0, fB = 0, fLen = 0, fExtra = 0;
-  bool fApart = false;
+  bool fApart = false, fBlock = false;
+  int32_t fBlockStart = 0, fBlockStop = 0;
   std::optional<int32_t> fRemembered;
 };
 
@@ -1010,10 +1037,11 @@ QString KeyName(Qt::Key k, Qt::KeyboardModifiers mods) { return QKeySequence(QKe
 
 } // namespace
 
-// A seeded walk of Left/Right/Up/Down/Home/End/PageUp/PageDown with every
-// combination of Shift and Ctrl over an option matrix, each key checked
-// against the grid model: caret, signed selection, selected text and
-// virtual columns, and the store's integrity.
+// A seeded walk of Left/Right/Up/Down/Home/End/PageUp/PageDown with Shift,
+// Ctrl, both, and Shift+Alt or Alt (column blocks) over an option matrix,
+// each key checked against the grid model: caret, signed selection,
+// selected text, virtual columns and block columns, and the store's
+// integrity.
 TEST(ZarvMemoKeys, RandomKeyboardWalkMatchesTheGridModel) {
   const TZarvMemoOptions base = kDefaultMemoOptions;
   const TZarvMemoOptions matrix[] = {
@@ -1025,10 +1053,13 @@ TEST(ZarvMemoKeys, RandomKeyboardWalkMatchesTheGridModel) {
       base | zvoPersistentBlocks,
       (base | zvoPersistentBlocks | zvoKeepColumnPos) & ~TZarvMemoOptions(zvoWrapCaret),
       (base | zvoPersistentBlocks | zvoLargeWordSelect) & ~TZarvMemoOptions(zvoPutExtraSpaces),
+      base | zvoBlockSelection,
+      (base | zvoBlockSelection | zvoKeepColumnPos) & ~TZarvMemoOptions(zvoWrapCaret),
+      base | zvoBlockSelection | zvoPersistentBlocks,
   };
   const Qt::Key keys[] = {Qt::Key_Left, Qt::Key_Right, Qt::Key_Up,     Qt::Key_Down,
                           Qt::Key_Home, Qt::Key_End,   Qt::Key_PageUp, Qt::Key_PageDown};
-  const Qt::KeyboardModifiers mods[] = {Qt::NoModifier, S, C, S | C};
+  const Qt::KeyboardModifiers mods[] = {Qt::NoModifier, S, C, S | C, S | A, A};
   const QString alphabet = QStringLiteral("abcdefghij   ,.;");
   for (size_t mi = 0; mi < std::size(matrix); ++mi) {
     SCOPED_TRACE(testing::Message() << "options " << matrix[mi].toInt());
@@ -1050,17 +1081,22 @@ TEST(ZarvMemoKeys, RandomKeyboardWalkMatchesTheGridModel) {
     m->setSelLength(pick(41) - 20);
     TGridModel model(*m, std::max(1, m->DisplayLines() - 1));
     QString trail;
-    for (int step = 0; step < 400; ++step) {
+    for (int step = 0; step < 1000; ++step) {
       const Qt::Key k = keys[pick(int(std::size(keys)))];
       const Qt::KeyboardModifiers mod = mods[pick(int(std::size(mods)))];
       trail += KeyName(k, mod) + QLatin1Char(' ');
       QTest::keyClick(m.get(), k, mod);
       model.Key(k, mod);
-      const bool same = m->getSelStart() == model.Caret() && m->getSelLength() == model.Len() &&
-                        m->getSelText() == model.Selected() && m->ExtraCols().size() == model.Extra();
+      const bool same =
+          m->getSelStart() == model.Caret() && m->getSelLength() == model.Len() &&
+          m->getSelText() == model.Selected() && m->ExtraCols().size() == model.Extra() &&
+          m->BlockSelection() == model.Block() &&
+          (!model.Block() || (m->BlockStartCol() == model.BlockStart() && m->BlockStopCol() == model.BlockStop()));
       ASSERT_TRUE(same) << "after " << trail.toStdString() << "\ncaret " << m->getSelStart() << " (model "
                         << model.Caret() << "), selection " << m->getSelLength() << " (model " << model.Len()
-                        << "), virtual columns " << m->ExtraCols().size() << " (model " << model.Extra() << ")";
+                        << "), virtual columns " << m->ExtraCols().size() << " (model " << model.Extra() << "), block "
+                        << m->BlockSelection() << " " << m->BlockStartCol() << ".." << m->BlockStopCol() << " (model "
+                        << model.Block() << " " << model.BlockStart() << ".." << model.BlockStop() << ")";
       ASSERT_NO_THROW(m->CheckIntegrity());
       if (trail.size() > 200)
         trail = trail.right(200);

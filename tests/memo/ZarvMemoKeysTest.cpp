@@ -296,6 +296,19 @@ TEST(ZarvMemoKeys, KeySequencesLeaveTheirCaretSelectionAndVirtualColumns) {
        .selLen = -23,
        .extra = 0,
        .post = [](TKeyMemo& m) { m.setSelStart(10); }},
+      {.name = "KeepColumnPos: Down onto a tab keeps the column as virtual columns",
+       .pre = With(zvoKeepColumnPos),
+       .text = "012|3456789\n\tX",
+       .keys = {Qt::Key_Down},
+       .caret = 12,
+       .selLen = 0,
+       .extra = 3},
+      {.name = "without KeepColumnPos the caret stands before the tab",
+       .text = "012|3456789\n\tX",
+       .keys = {Qt::Key_Down},
+       .caret = 12,
+       .selLen = 0,
+       .extra = 0},
       {.name = "KeepColumnPos without WrapCaret: Right past the end adds virtual columns",
        .pre = With(zvoKeepColumnPos, zvoWrapCaret),
        .text = "abc|\ndef",
@@ -1346,4 +1359,79 @@ TEST(ZarvMemoKeys, WindowActionsDoNotStealTheControlsKeys) {
   Press(m.get(), {C | Qt::Key_Z, C | Qt::Key_F});
   EXPECT_EQ(undos, 1) << "keys the control does not act on are the window's";
   EXPECT_EQ(finds, 2);
+}
+
+// A display-only control has no caret: the keys move the view, by a line,
+// a page (the window less one line), to the ends, or sideways by a fifth
+// of the width up to the widest line.
+TEST(ZarvMemoKeys, DisplayOnlyKeysMoveTheViewAndNotTheCaret) {
+  QStringList lines;
+  for (int i = 0; i < 60; ++i)
+    lines << QString(150, QLatin1Char('a' + i % 26));
+  auto m = KeyMemo(400, 200);
+  m->SetTextBuf(lines.join(QStringLiteral("\r\n")));
+  m->setSelStart(5);
+  m->setDisplayOnly(true);
+  const int32_t n = m->DisplayLines() - 1, step = m->ClientWidth() / 5 + 1;
+  const int32_t lastTop = 60 - m->DisplayLines() + 1;
+  struct Step {
+    QKeyCombination key;
+    int32_t top, left; // -1: the widest scroll, as End found it
+  };
+  const Step steps[] = {
+      {Qt::Key_Down, 1, 0},
+      {Qt::Key_Down, 2, 0},
+      {Qt::Key_Up, 1, 0},
+      {Qt::Key_PageDown, 1 + n, 0},
+      {Qt::Key_PageUp, 1, 0},
+      {Qt::Key_PageUp, 0, 0},
+      {C | Qt::Key_PageDown, lastTop, 0},
+      {C | Qt::Key_PageUp, 0, 0},
+      {Qt::Key_Right, 0, step},
+      {Qt::Key_Right, 0, 2 * step},
+      {Qt::Key_Left, 0, step},
+      {Qt::Key_Home, 0, 0},
+      {Qt::Key_End, 0, -1},
+      {Qt::Key_Right, 0, -1},
+      {Qt::Key_Left, 0, -2},
+      {Qt::Key_Left, 0, -3},
+  };
+  int32_t widest = -1;
+  for (const Step& s : steps) {
+    SCOPED_TRACE(KeyName(s.key.key(), s.key.keyboardModifiers()).toStdString());
+    QTest::keyClick(m.get(), s.key.key(), s.key.keyboardModifiers());
+    if (widest < 0 && s.left == -1) {
+      widest = m->getDisplayLeft();
+      EXPECT_GT(widest, 2 * step);
+    }
+    const int32_t left = s.left >= 0 ? s.left : widest - (-s.left - 1) * step;
+    EXPECT_EQ(m->getTopLine(), s.top);
+    EXPECT_EQ(m->getDisplayLeft(), left);
+    EXPECT_EQ(m->getSelStart(), 5) << "the caret stays";
+    EXPECT_EQ(m->getSelLength(), 0);
+  }
+  ASSERT_NO_THROW(m->CheckIntegrity());
+}
+
+// Insert alone toggles overwrite (with zvoInsertKeyActive) and tells the
+// style change; Shift+Insert does not paste into a read-only control.
+TEST(ZarvMemoKeys, InsertTogglesOverwriteAndTellsTheStyleChange) {
+  auto m = KeyMemo();
+  Place(*m, "ab|c");
+  int told = 0;
+  m->OnStyleChange = [&](TZarvMemo&) { ++told; };
+  QTest::keyClick(m.get(), Qt::Key_Insert);
+  EXPECT_TRUE(m->getOverwrite());
+  EXPECT_EQ(told, 1);
+  QTest::keyClick(m.get(), Qt::Key_Insert);
+  EXPECT_FALSE(m->getOverwrite());
+  EXPECT_EQ(told, 2);
+
+  QGuiApplication::clipboard()->setText(QStringLiteral("xyz"));
+  m->setReadOnly(true);
+  QTest::keyClick(m.get(), Qt::Key_Insert, S);
+  EXPECT_EQ(m->GetTextContent(), QStringLiteral("abc"));
+  m->setReadOnly(false);
+  QTest::keyClick(m.get(), Qt::Key_Insert, S);
+  EXPECT_EQ(m->GetTextContent(), QStringLiteral("abxyzc"));
 }

@@ -67,8 +67,14 @@ int LetterKey(const QKeyEvent& e) {
 bool TZarvMemo::handlesShortcut(const QKeyEvent& e) const {
   const Qt::KeyboardModifiers m = e.modifiers() & kModMask;
   const int k = e.key();
-  if (IsEditingKey(k))
-    return !(m & Qt::AltModifier) || k == Qt::Key_Backspace || IsArrow(k);
+  if (IsEditingKey(k)) {
+    if (!(m & Qt::AltModifier) || k == Qt::Key_Backspace || k == Qt::Key_Delete)
+      return true;
+    // Alt with an arrow moves only in a column block or starts one; the
+    // application's Alt+Left and Alt+Right stay its own otherwise.
+    return IsArrow(k) && (fBlockSelection || (m == (fBlockModifiers | Qt::ShiftModifier) &&
+                                              fOptions.testFlag(zvoBlockSelection) && !fWordWrap));
+  }
   // The platform's sequences only when the command acts: undo and redo are
   // hot keys, and a read-only control only copies.
   const bool hot = fEnableHotKeys && !fReadOnly && !fDisplayOnly;

@@ -1303,6 +1303,19 @@ TEST(ZarvMemoKeys, ShortcutOverrideClaimsOnlyTheKeysTheControlActsOn) {
       {"Ctrl+Home", none, C | Qt::Key_Home, true},
       {"Shift+Left", none, S | Qt::Key_Left, true},
       {"Alt+Home", none, A | Qt::Key_Home, false},
+      {"Alt+Left without a block", none, A | Qt::Key_Left, false},
+      {"Shift+Alt+Left without block selection", none, S | A | Qt::Key_Left, false},
+      {"Shift+Alt+Left with block selection", With(zvoBlockSelection), S | A | Qt::Key_Left, true},
+      {"Shift+Alt+Left with block selection and word wrap",
+       With(zvoBlockSelection, {}, [](TKeyMemo& m) { m.setWordWrap(true); }), S | A | Qt::Key_Left, false},
+      {"Alt+Left in a block",
+       With(zvoBlockSelection, {},
+            [](TKeyMemo& m) {
+              m.SetTextBuf(QStringLiteral("abc\r\nabc"));
+              m.SelectBlock(0, 0, 2, 1);
+            }),
+       A | Qt::Key_Left, true},
+      {"Alt+Delete", none, A | Qt::Key_Delete, true},
       {"F3", none, QKeyCombination(Qt::Key_F3), false},
   };
   for (const Row& r : rows) {

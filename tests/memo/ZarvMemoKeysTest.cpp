@@ -657,7 +657,71 @@ TEST(ZarvMemoKeys, KeySequencesLeaveTheirCaretSelectionAndVirtualColumns) {
              ASSERT_TRUE(m.CollapseBlock(1, 1));
            }},
 
+      {.name = "Ctrl+Right into a collapsed block goes below it",
+       .text = "p0\np1|\np2\np3\np4",
+       .keys = {C | Qt::Key_Right},
+       .caret = 16,
+       .selLen = 0,
+       .extra = 0,
+       .post =
+           [](TKeyMemo& m) {
+             ASSERT_TRUE(m.MakeCollapsibleBlock(1, 3));
+             ASSERT_TRUE(m.CollapseBlock(1, 1));
+           }},
+      {.name = "Ctrl+Left into a collapsed block goes to the end of its shown line",
+       .text = "p0\np1\np2\np3\n|p4",
+       .keys = {C | Qt::Key_Left},
+       .caret = 6,
+       .selLen = 0,
+       .extra = 0,
+       .post =
+           [](TKeyMemo& m) {
+             ASSERT_TRUE(m.MakeCollapsibleBlock(1, 3));
+             ASSERT_TRUE(m.CollapseBlock(1, 1));
+           }},
+      {.name = "Shift+Up over a collapsed block selects it whole",
+       .text = "p0\np1\np2\np3\np|4",
+       .keys = {S | Qt::Key_Up},
+       .caret = 5,
+       .selLen = 12,
+       .extra = 0,
+       .post =
+           [](TKeyMemo& m) {
+             ASSERT_TRUE(m.MakeCollapsibleBlock(1, 3));
+             ASSERT_TRUE(m.CollapseBlock(1, 1));
+           }},
+
       // Editing keys and hot keys.
+      {.name = "hot keys take Shift too",
+       .text = "a|b",
+       .keys = {C | S | Qt::Key_T},
+       .caret = 2,
+       .selLen = 0,
+       .extra = 0,
+       .after = "a\tb"},
+      {.name = "while Alt stays down after Shift+Alt, typing is swallowed",
+       .pre = With(zvoBlockSelection),
+       .text = "ab|c",
+       .caret = 3,
+       .selLen = -1,
+       .extra = 0,
+       .after = "abc",
+       .blockStart = 2,
+       .blockStop = 3,
+       .post =
+           [](TKeyMemo& m) {
+             // Shift goes up between the two keys, Alt stays down.
+             const std::pair<QEvent::Type, QKeyCombination> events[] = {{QEvent::KeyPress, S | A | Qt::Key_Right},
+                                                                        {QEvent::KeyRelease, S | A | Qt::Key_Right},
+                                                                        {QEvent::KeyRelease, A | Qt::Key_Shift},
+                                                                        {QEvent::KeyPress, A | Qt::Key_X},
+                                                                        {QEvent::KeyRelease, A | Qt::Key_X}};
+             for (const auto& [type, k] : events) {
+               QKeyEvent e(type, k.key(), k.keyboardModifiers(),
+                           k.key() == Qt::Key_X ? QStringLiteral("x") : QString());
+               QApplication::sendEvent(&m, &e);
+             }
+           }},
       {.name = "Ctrl+J wraps the selection in italic codes",
        .pre = [](TKeyMemo& m) { m.setStaticFormat(true); },
        .text = "ab[cd]ef",
@@ -1147,6 +1211,19 @@ TEST(ZarvMemoKeys, HomeAndEndStayOnTheirDisplayLine) {
   EXPECT_EQ(m->getSelLine(), 1);
   EXPECT_EQ(m->getSelLength(), 2);
 
+  // Up and Down go by display lines at the remembered column.
+  m->setSelStart(3);
+  QTest::keyClick(m.get(), Qt::Key_Down);
+  EXPECT_EQ(m->getSelStart(), starts[1] + 3);
+  EXPECT_EQ(m->getSelLine(), 1);
+  QTest::keyClick(m.get(), Qt::Key_Down, S);
+  EXPECT_EQ(m->getSelStart(), starts[2] + 3);
+  EXPECT_EQ(m->getSelLength(), starts[1] - starts[2]);
+  QTest::keyClick(m.get(), Qt::Key_Up);
+  QTest::keyClick(m.get(), Qt::Key_Up);
+  EXPECT_EQ(m->getSelStart(), 3);
+  EXPECT_EQ(m->getSelLength(), 0);
+
   QTest::keyClick(m.get(), Qt::Key_End, C);
   EXPECT_EQ(m->getSelStart(), m->getCharCount());
   EXPECT_EQ(m->getSelLength(), 0);
@@ -1447,4 +1524,23 @@ TEST(ZarvMemoKeys, InsertTogglesOverwriteAndTellsTheStyleChange) {
   m->setReadOnly(false);
   QTest::keyClick(m.get(), Qt::Key_Insert, S);
   EXPECT_EQ(m->GetTextContent(), QStringLiteral("abxyzc"));
+}
+
+// Under a layout whose letters are not Latin the Ctrl combinations are
+// found from the native key.
+TEST(ZarvMemoKeys, CtrlLettersComeFromTheNativeKeyUnderOtherLayouts) {
+  auto m = KeyMemo();
+  Place(*m, "ab|");
+  Press(m.get(), {Qt::Key_X});
+  ASSERT_EQ(m->GetTextContent(), QStringLiteral("abx"));
+  // The key a Russian layout gives for the Z key (Cyrillic ya), native 'Z'.
+  QKeyEvent undo(QEvent::KeyPress, 0x042F, Qt::ControlModifier, 0, 'Z', 0, QString(QChar(0x044F)));
+  QApplication::sendEvent(m.get(), &undo);
+  EXPECT_EQ(m->GetTextContent(), QStringLiteral("ab"));
+  QKeyEvent redo(QEvent::KeyPress, 0x042F, Qt::ControlModifier | Qt::ShiftModifier, 0, 'z', 0, QString(QChar(0x042F)));
+  QApplication::sendEvent(m.get(), &redo);
+  EXPECT_EQ(m->GetTextContent(), QStringLiteral("abx"));
+  QKeyEvent typed(QEvent::KeyPress, 0x042F, Qt::NoModifier, 0, 'z', 0, QString(QChar(0x044F)));
+  QApplication::sendEvent(m.get(), &typed);
+  EXPECT_EQ(m->GetTextContent(), QStringLiteral("abx") + QChar(0x044F)) << "without Ctrl the letter is typed";
 }

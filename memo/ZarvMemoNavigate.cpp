@@ -137,9 +137,11 @@ bool TZarvMemo::navigate(int key, bool S, bool C, bool A, bool blockGesture) {
       FormatNow(cp, cp, true, false);
   }
   if (blockGesture && fOptions.testFlag(zvoBlockSelection) && !fWordWrap && !fBlockSelection) {
-    // A column block starts at the caret's column.
+    // A column block starts at the caret's column, counted in space widths
+    // as the moving column and the mouse count it (after a tab, or with a
+    // proportional font, the caret's offset in its line is another number).
     fBlockSelection = true;
-    const int32_t col = fcp->GetColNb() + int32_t(fExtraCols.size());
+    const int32_t col = std::max(0, (fCaretX + fDisplayLeft - fLeftMargin) / std::max(1, fSpaceWidth));
     fBlockStartCol = fBlockStopCol = col;
   }
   if (A && !fBlockSelection)

@@ -30,6 +30,8 @@ public:
   using TZarvMemo::TZarvMemo;
   int32_t BlockStartCol() const { return fBlockStartCol; }
   int32_t BlockStopCol() const { return fBlockStopCol; }
+  bool Dragging() const { return fDragging; }
+  void SetDragging(bool d) { fDragging = d; }
 };
 
 // A shown control with a monospace font, formatting at once, no animation.
@@ -1552,4 +1554,30 @@ TEST(ZarvMemoKeys, CtrlLettersComeFromTheNativeKeyUnderOtherLayouts) {
   QKeyEvent typed(QEvent::KeyPress, 0x042F, Qt::NoModifier, 0, 'z', 0, QString(QChar(0x044F)));
   QApplication::sendEvent(m.get(), &typed);
   EXPECT_EQ(m->GetTextContent(), QStringLiteral("abx") + QChar(0x044F)) << "without Ctrl the letter is typed";
+}
+
+// While text is dragged the keys do not edit or move: Ctrl shows the copy
+// pointer until it is released, Esc ends the drag and leaves the caret
+// alone.
+TEST(ZarvMemoKeys, KeysDuringATextDrag) {
+  auto m = KeyMemo();
+  Place(*m, "ab[cd]ef");
+  m->SetDragging(true);
+  Press(m.get(), {Qt::Key_Right, Qt::Key_Home, Qt::Key_X, Qt::Key_Delete});
+  EXPECT_EQ(m->GetTextContent(), QStringLiteral("abcdef"));
+  EXPECT_EQ(m->getSelStart(), 4);
+  EXPECT_EQ(m->getSelLength(), -2);
+
+  QTest::keyPress(m.get(), Qt::Key_Control);
+  EXPECT_EQ(m->viewport()->cursor().shape(), Qt::DragCopyCursor);
+  QTest::keyRelease(m.get(), Qt::Key_Control);
+  EXPECT_EQ(m->viewport()->cursor().shape(), Qt::DragMoveCursor);
+
+  QTest::keyClick(m.get(), Qt::Key_Escape);
+  EXPECT_FALSE(m->Dragging());
+  EXPECT_EQ(m->getSelStart(), 4);
+  EXPECT_EQ(m->getSelLength(), 0) << "the selection collapses at the caret";
+  EXPECT_EQ(m->viewport()->cursor().shape(), Qt::IBeamCursor);
+  QTest::keyClick(m.get(), Qt::Key_Right);
+  EXPECT_EQ(m->getSelStart(), 5) << "keys move again";
 }

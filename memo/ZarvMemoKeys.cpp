@@ -143,8 +143,8 @@ void TZarvMemo::keyPressEvent(QKeyEvent* e) {
     handled = KeyPress(char16_t(key - Qt::Key_A + 1)); // the control code of Ctrl+letter
   } else if (key == Qt::Key_Return || key == Qt::Key_Enter) {
     handled = KeyPress(13);
-  } else if (key == Qt::Key_Tab && !(m & (Qt::ControlModifier | Qt::AltModifier))) {
-    handled = KeyPress(9);
+  } else if ((key == Qt::Key_Tab || key == Qt::Key_Backtab) && !(m & (Qt::ControlModifier | Qt::AltModifier))) {
+    handled = KeyPress(9); // Shift+Tab arrives as Backtab
   } else if (!e->text().isEmpty() && e->text()[0].isPrint() && !(m & Qt::ControlModifier)) {
     TypeText(e->text());
     handled = !(fReadOnly || fDisplayOnly);

@@ -112,7 +112,11 @@ void TZarvMemo::moveSelectionTo(TZarvNavigator& T, bool extend) {
       anchor = fcp->GetPos();
     const int32_t pos = T.GetPos();
     if (pos >= anchor) {
-      fSelStart->SetPos(anchor);
+      // An empty selection takes T's line too (the end of a wrapped line).
+      if (pos == anchor)
+        fSelStart->Assign(T);
+      else
+        fSelStart->SetPos(anchor);
       fSelStop->Assign(T);
       fcp = pos == anchor ? fSelStart : fSelStop;
     } else {

@@ -1217,6 +1217,10 @@ TEST(ZarvMemoKeys, HomeAndEndStayOnTheirDisplayLine) {
   QTest::keyClick(m.get(), Qt::Key_End);
   EXPECT_EQ(m->getSelStart(), starts[1]);
   EXPECT_EQ(m->getSelLine(), 0) << "the end of the first line, not the start of the second";
+  QTest::keyClick(m.get(), Qt::Key_End, S);
+  EXPECT_EQ(m->getSelStart(), starts[1]);
+  EXPECT_EQ(m->getSelLine(), 0) << "an empty Shift move keeps the line";
+  EXPECT_EQ(m->getSelLength(), 0);
   QTest::keyClick(m.get(), Qt::Key_Home);
   EXPECT_EQ(m->getSelStart(), 0);
 
@@ -1588,4 +1592,80 @@ TEST(ZarvMemoKeys, KeysDuringATextDrag) {
   EXPECT_EQ(m->viewport()->cursor().shape(), Qt::IBeamCursor);
   QTest::keyClick(m.get(), Qt::Key_Right);
   EXPECT_EQ(m->getSelStart(), 5) << "keys move again";
+}
+
+// A seeded walk of the line keys (Up, Down, PageUp, PageDown, Home, End;
+// Shift; Ctrl with Home and End) on word-wrapped text, against display
+// lines read from the control: the caret's offset and display line (a
+// caret at a wrap point belongs to the line it was put on) and the signed
+// selection.
+TEST(ZarvMemoKeys, WrappedLineWalkKeepsTheDisplayLine) {
+  const QString words[] = {QStringLiteral("a"),       QStringLiteral("bb"),    QStringLiteral("ccc"),
+                           QStringLiteral("dddd"),    QStringLiteral("eeeee"), QStringLiteral("ffffff"),
+                           QStringLiteral("ggggggg"), QStringLiteral("hh,"),   QStringLiteral("i.")};
+  for (uint32_t seed : {1u, 2u, 3u}) {
+    SCOPED_TRACE(testing::Message() << "seed " << seed);
+    std::mt19937 rng(seed);
+    auto pick = [&](int n) { return int(rng() % uint32_t(n)); };
+    QStringList pars;
+    for (int p = 0; p < 12; ++p) {
+      QStringList w;
+      for (int i = pick(30); i > 0; --i)
+        w << words[pick(int(std::size(words)))];
+      pars << w.join(QLatin1Char(' '));
+    }
+    auto m = KeyMemo(260, 200);
+    m->setWordWrap(true);
+    m->SetTextBuf(pars.join(QStringLiteral("\r\n")));
+    const int32_t lines = m->getTotalLineCount();
+    ASSERT_GT(lines, 2 * int32_t(pars.size())) << "the text wraps";
+    std::vector<int32_t> start, len;
+    for (int32_t l = 0; l < lines; ++l) {
+      m->setSelLine(l);
+      start.push_back(m->getSelStart());
+      len.push_back(int32_t(m->getLineString(l).size()));
+    }
+    const int32_t page = std::max(1, m->DisplayLines() - 1);
+    int32_t line = 0, col = 0, anchor = 0;
+    std::optional<int32_t> remembered;
+    m->setSelStart(0);
+    const Qt::Key keys[] = {Qt::Key_Up, Qt::Key_Down, Qt::Key_PageUp, Qt::Key_PageDown, Qt::Key_Home, Qt::Key_End};
+    QString trail;
+    for (int step = 0; step < 600; ++step) {
+      const Qt::Key k = keys[pick(int(std::size(keys)))];
+      Qt::KeyboardModifiers mod = pick(2) ? S : Qt::NoModifier;
+      if ((k == Qt::Key_Home || k == Qt::Key_End) && pick(4) == 0)
+        mod |= C;
+      trail += KeyName(k, mod) + QLatin1Char(' ');
+      if (trail.size() > 200)
+        trail = trail.right(200);
+      QTest::keyClick(m.get(), k, mod);
+
+      if (k == Qt::Key_Home || k == Qt::Key_End) {
+        remembered.reset();
+        if (mod & C) {
+          line = k == Qt::Key_Home ? 0 : lines - 1;
+          col = k == Qt::Key_Home ? 0 : len[size_t(line)];
+        } else {
+          col = k == Qt::Key_Home ? 0 : len[size_t(line)];
+        }
+      } else {
+        const bool up = k == Qt::Key_Up || k == Qt::Key_PageUp;
+        const int32_t by = k == Qt::Key_Up || k == Qt::Key_Down ? 1 : page;
+        if (by == 1 && (up ? line == 0 : line == lines - 1))
+          continue;
+        if (!remembered)
+          remembered = col;
+        line = std::clamp(line + (up ? -by : by), 0, lines - 1);
+        col = std::min(*remembered, len[size_t(line)]);
+      }
+      const int32_t now = start[size_t(line)] + col;
+      if (!(mod & S))
+        anchor = now;
+      ASSERT_EQ(m->getSelStart(), now) << "after " << trail.toStdString();
+      ASSERT_EQ(m->getSelLine(), line) << "after " << trail.toStdString();
+      ASSERT_EQ(m->getSelLength(), anchor - now) << "after " << trail.toStdString();
+      ASSERT_NO_THROW(m->CheckIntegrity());
+    }
+  }
 }

@@ -1595,10 +1595,10 @@ TEST(ZarvMemoKeys, KeysDuringATextDrag) {
 }
 
 // A seeded walk of the line keys (Up, Down, PageUp, PageDown, Home, End;
-// Shift; Ctrl with Home and End) on word-wrapped text, against display
-// lines read from the control: the caret's offset and display line (a
-// caret at a wrap point belongs to the line it was put on) and the signed
-// selection.
+// Shift; Ctrl with Home and End) and Left/Right on word-wrapped text,
+// against display lines read from the control: the caret's offset and
+// display line (a caret at a wrap point belongs to the line it was put on,
+// either one after Left or Right) and the signed selection.
 TEST(ZarvMemoKeys, WrappedLineWalkKeepsTheDisplayLine) {
   const QString words[] = {QStringLiteral("a"),       QStringLiteral("bb"),    QStringLiteral("ccc"),
                            QStringLiteral("dddd"),    QStringLiteral("eeeee"), QStringLiteral("ffffff"),
@@ -1629,7 +1629,12 @@ TEST(ZarvMemoKeys, WrappedLineWalkKeepsTheDisplayLine) {
     int32_t line = 0, col = 0, anchor = 0;
     std::optional<int32_t> remembered;
     m->setSelStart(0);
-    const Qt::Key keys[] = {Qt::Key_Up, Qt::Key_Down, Qt::Key_PageUp, Qt::Key_PageDown, Qt::Key_Home, Qt::Key_End};
+    const Qt::Key keys[] = {Qt::Key_Up,   Qt::Key_Down, Qt::Key_PageUp, Qt::Key_PageDown,
+                            Qt::Key_Home, Qt::Key_End,  Qt::Key_Left,   Qt::Key_Right};
+    // The display line holding an offset (the later one at a wrap point).
+    auto lineOf = [&](int32_t pos) {
+      return int32_t(std::upper_bound(start.begin(), start.end(), pos) - start.begin()) - 1;
+    };
     QString trail;
     for (int step = 0; step < 600; ++step) {
       const Qt::Key k = keys[pick(int(std::size(keys)))];
@@ -1641,7 +1646,28 @@ TEST(ZarvMemoKeys, WrappedLineWalkKeepsTheDisplayLine) {
         trail = trail.right(200);
       QTest::keyClick(m.get(), k, mod);
 
-      if (k == Qt::Key_Home || k == Qt::Key_End) {
+      if (k == Qt::Key_Left || k == Qt::Key_Right) {
+        remembered.reset();
+        const int32_t pos = start[size_t(line)] + col;
+        const bool parEnd = col == len[size_t(line)] && (line == lines - 1 || start[size_t(line) + 1] > pos);
+        const bool parStart = col == 0 && (line == 0 || start[size_t(line) - 1] + len[size_t(line) - 1] < pos);
+        int32_t to = pos;
+        if (k == Qt::Key_Right && !(parEnd && line == lines - 1))
+          to = parEnd ? pos + 2 : pos + 1;
+        else if (k == Qt::Key_Left && pos > 0)
+          to = parStart ? pos - 2 : pos - 1;
+        if (to != pos) {
+          line = lineOf(to);
+          col = to - start[size_t(line)];
+          // At a wrap point either line will do; the walk goes on from the
+          // one the control chose.
+          if (col == 0 && line > 0 && start[size_t(line) - 1] + len[size_t(line) - 1] == to &&
+              m->getSelLine() == line - 1) {
+            --line;
+            col = len[size_t(line)];
+          }
+        }
+      } else if (k == Qt::Key_Home || k == Qt::Key_End) {
         remembered.reset();
         if (mod & C) {
           line = k == Qt::Key_Home ? 0 : lines - 1;

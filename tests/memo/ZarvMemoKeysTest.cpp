@@ -920,13 +920,15 @@ TEST(ZarvMemoKeys, KeySequencesLeaveTheirCaretSelectionAndVirtualColumns) {
 
 namespace {
 
-// The navigation keys on unwrapped monospace text without tabs or codes,
-// as lines and columns: the caret, the selection (signed, with the caret
-// standing apart under persistent blocks), the virtual columns, the
-// remembered column of vertical moves and a column block's columns.
+// The navigation keys on unwrapped monospace text with tabs and without
+// codes, as lines and columns: the caret, the selection (signed, with the
+// caret standing apart under persistent blocks), the virtual columns, the
+// remembered x of vertical moves (in pixels, tabs to their stops) and a
+// column block's columns.
 class TGridModel {
 public:
-  TGridModel(const TZarvMemo& m, int32_t pageLines) : fOpt(m.getOptions()), fPage(pageLines) {
+  TGridModel(const TZarvMemo& m, int32_t pageLines)
+      : fOpt(m.getOptions()), fPage(pageLines), fTab(m.TabWidth()), fCw(m.TabWidth() / m.getTabStops()) {
     for (int32_t p = 0; p < m.GetParCount(); ++p) {
       fStart.push_back(int32_t(fFlat.size()));
       fPars.push_back(m.getParString(p));
@@ -952,7 +954,7 @@ public:
       return;
     if (gesture && has(zvoBlockSelection) && !fBlock) {
       fBlock = true;
-      fBlockStart = fBlockStop = o + fExtra;
+      fBlockStart = fBlockStop = xOf(p, o) / fCw + fExtra;
     }
     if (alt && !fBlock)
       return;
@@ -1027,16 +1029,26 @@ public:
       if (!page && (up ? p == 0 : p == last))
         return;
       const int32_t target = std::clamp(p + (up ? -1 : 1) * (page ? fPage : 1), 0, last);
-      const int32_t col = o + fExtra;
+      const int32_t x = xOf(p, o) + fExtra * fCw;
       fExtra = 0;
       if (!persistent && !shift)
         fBlock = false;
       if (!fRemembered || (has(zvoPutExtraSpaces) && !has(zvoKeepColumnPos)))
-        fRemembered = col;
-      const int32_t tlen = int32_t(fPars[target].size());
-      T = fStart[target] + std::min(*fRemembered, tlen);
-      if ((fBlock || has(zvoKeepColumnPos)) && (!shift || fBlock || persistent) && *fRemembered > tlen)
-        fExtra = *fRemembered - tlen;
+        fRemembered = x;
+      // The first character whose middle lies right of the x.
+      const QString& t = fPars[target];
+      int32_t c = 0, cx = 0;
+      for (; c < int32_t(t.size()); ++c) {
+        const int32_t w = t[c] == QLatin1Char('\t') ? (cx / fTab + 1) * fTab - cx : fCw;
+        if (cx + w / 2 > *fRemembered)
+          break;
+        cx += w;
+      }
+      T = fStart[target] + c;
+      const bool onTab = c < int32_t(t.size()) && t[c] == QLatin1Char('\t');
+      if ((fBlock || has(zvoKeepColumnPos)) && (!shift || fBlock || persistent) && (c == int32_t(t.size()) || onTab) &&
+          *fRemembered > cx)
+        fExtra = (*fRemembered - cx) / fCw;
       break;
     }
     case Qt::Key_Home:
@@ -1073,7 +1085,7 @@ public:
     fLen = anchor - T;
     fApart = false;
     if (fBlock)
-      fBlockStop = T - fStart[parOf(T)] + fExtra;
+      fBlockStop = xOf(parOf(T), T - fStart[parOf(T)]) / fCw + fExtra;
   }
 
   int32_t Caret() const { return fCaret; }
@@ -1088,6 +1100,13 @@ private:
   bool has(TZarvMemoOption o) const { return fOpt.testFlag(o); }
   static bool blank(QChar c) { return c == QLatin1Char(' ') || c == QLatin1Char('\t'); }
   bool delim(QChar c) const { return c == QLatin1Char('\r') || c == QLatin1Char('\n') || fSeparators.contains(c); }
+  // The x of offset o in paragraph p, in pixels from the text's left edge.
+  int32_t xOf(int32_t p, int32_t o) const {
+    int32_t x = 0;
+    for (int32_t i = 0; i < o; ++i)
+      x = fPars[p][i] == QLatin1Char('\t') ? (x / fTab + 1) * fTab : x + fCw;
+    return x;
+  }
   int32_t parOf(int32_t pos) const {
     return int32_t(std::upper_bound(fStart.begin(), fStart.end(), pos) - fStart.begin()) - 1;
   }
@@ -1119,7 +1138,7 @@ private:
   }
 
   TZarvMemoOptions fOpt;
-  int32_t fPage;
+  int32_t fPage, fTab, fCw;
   std::vector<QString> fPars;
   std::vector<int32_t> fStart;
   QString fFlat, fSeparators;
@@ -1156,7 +1175,7 @@ TEST(ZarvMemoKeys, RandomKeyboardWalkMatchesTheGridModel) {
   const Qt::Key keys[] = {Qt::Key_Left, Qt::Key_Right, Qt::Key_Up,     Qt::Key_Down,
                           Qt::Key_Home, Qt::Key_End,   Qt::Key_PageUp, Qt::Key_PageDown};
   const Qt::KeyboardModifiers mods[] = {Qt::NoModifier, S, C, S | C, S | A, A};
-  const QString alphabet = QStringLiteral("abcdefghij   ,.;");
+  const QString alphabet = QStringLiteral("abcdefghij   ,.;\t");
   for (size_t mi = 0; mi < std::size(matrix); ++mi) {
     SCOPED_TRACE(testing::Message() << "options " << matrix[mi].toInt());
     std::mt19937 rng(uint32_t(20261207 + mi));

@@ -793,6 +793,13 @@ TEST(ZarvMemoKeys, KeySequencesLeaveTheirCaretSelectionAndVirtualColumns) {
        .selLen = 0,
        .extra = 0,
        .after = "abxy"},
+      {.name = "a move breaks the typing run in two undo steps",
+       .text = "|",
+       .keys = {Qt::Key_X, Qt::Key_Y, Qt::Key_Left, Qt::Key_Right, Qt::Key_Z, C | Qt::Key_Z},
+       .caret = 2,
+       .selLen = 0,
+       .extra = 0,
+       .after = "xy"},
       {.name = "typing replaces the selection",
        .text = "a[bc]d",
        .keys = {Qt::Key_X},
@@ -1712,5 +1719,42 @@ TEST(ZarvMemoKeys, WrappedLineWalkKeepsTheDisplayLine) {
       ASSERT_EQ(m->getSelLength(), anchor - now) << "after " << trail.toStdString();
       ASSERT_NO_THROW(m->CheckIntegrity());
     }
+  }
+}
+
+// A navigation key tells the moved caret or selection once, after the
+// whole move; a key that moves nothing tells nothing.
+TEST(ZarvMemoKeys, AMoveIsToldOnceAndNoMoveNotAtAll) {
+  struct Row {
+    const char* name;
+    TZarvMemoOptions with, without;
+    const char* text;
+    QKeyCombination key;
+    int told;
+  };
+  QString many;
+  for (int i = 0; i < 40; ++i)
+    many += QStringLiteral("line\n");
+  const QByteArray manyText = ("|" + many + "end").toUtf8();
+  const Row rows[] = {
+      {"Right", {}, {}, "a|bc", Qt::Key_Right, 1},
+      {"Shift+Right", {}, {}, "a|bc", S | Qt::Key_Right, 1},
+      {"Ctrl+End", {}, {}, "a|bc\nde", C | Qt::Key_End, 1},
+      {"PageDown, which also scrolls", {}, {}, manyText.constData(), Qt::Key_PageDown, 1},
+      {"a virtual column", zvoKeepColumnPos, zvoWrapCaret, "abc|", Qt::Key_Right, 1},
+      {"Right at the end of the text", {}, {}, "abc|", Qt::Key_Right, 0},
+      {"Up on the first line", {}, {}, "a{b}c", Qt::Key_Up, 0},
+      {"Shift+Left at the start", {}, {}, "|abc", S | Qt::Key_Left, 0},
+      {"End at the end of the line", {}, {}, "ab|\nc", Qt::Key_End, 0},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.name);
+    auto m = KeyMemo();
+    m->setOptions((m->getOptions() | r.with) & ~r.without);
+    Place(*m, r.text);
+    int told = 0;
+    m->OnSelMove = [&](TZarvMemo&) { ++told; };
+    QTest::keyClick(m.get(), r.key.key(), r.key.keyboardModifiers());
+    EXPECT_EQ(told, r.told);
   }
 }

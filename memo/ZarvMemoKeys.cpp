@@ -145,7 +145,8 @@ void TZarvMemo::keyPressEvent(QKeyEvent* e) {
     handled = KeyPress(13);
   } else if ((key == Qt::Key_Tab || key == Qt::Key_Backtab) && !(m & (Qt::ControlModifier | Qt::AltModifier))) {
     handled = KeyPress(9); // Shift+Tab arrives as Backtab
-  } else if (!e->text().isEmpty() && e->text()[0].isPrint() && !(m & Qt::ControlModifier)) {
+  } else if (!e->text().isEmpty() && e->text()[0].isPrint() && (!(m & Qt::ControlModifier) || (m & Qt::AltModifier))) {
+    // Ctrl with Alt is AltGr where the platform reports it so.
     TypeText(e->text());
     handled = !(fReadOnly || fDisplayOnly);
   }

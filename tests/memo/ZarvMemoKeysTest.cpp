@@ -1758,3 +1758,20 @@ TEST(ZarvMemoKeys, AMoveIsToldOnceAndNoMoveNotAtAll) {
     EXPECT_EQ(told, r.told);
   }
 }
+
+// A character typed with AltGr arrives with Ctrl and Alt on some
+// platforms (Windows): it is typed, while Ctrl alone with a letter is a
+// control code and never text.
+TEST(ZarvMemoKeys, AltGrCharactersAreTypedCtrlLettersAreNot) {
+  auto m = KeyMemo();
+  Place(*m, "a|");
+  QKeyEvent at(QEvent::KeyPress, Qt::Key_At, Qt::ControlModifier | Qt::AltModifier, QStringLiteral("@"));
+  QApplication::sendEvent(m.get(), &at);
+  EXPECT_EQ(m->GetTextContent(), QStringLiteral("a@"));
+  QKeyEvent euro(QEvent::KeyPress, Qt::Key_E, Qt::ControlModifier | Qt::AltModifier, QString(QChar(0x20AC)));
+  QApplication::sendEvent(m.get(), &euro);
+  EXPECT_EQ(m->GetTextContent(), QStringLiteral("a@") + QChar(0x20AC));
+  QKeyEvent ctrlQ(QEvent::KeyPress, Qt::Key_Q, Qt::ControlModifier, QStringLiteral("q"));
+  QApplication::sendEvent(m.get(), &ctrlQ);
+  EXPECT_EQ(m->GetTextContent(), QStringLiteral("a@") + QChar(0x20AC)) << "Ctrl+Q types nothing";
+}

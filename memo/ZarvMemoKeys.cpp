@@ -68,7 +68,19 @@ bool TZarvMemo::handlesShortcut(const QKeyEvent& e) const {
   const Qt::KeyboardModifiers m = e.modifiers() & kModMask;
   const int k = e.key();
   if (IsEditingKey(k)) {
-    if (!(m & Qt::AltModifier) || k == Qt::Key_Backspace || k == Qt::Key_Delete)
+    const bool editable = !fReadOnly && !fDisplayOnly;
+    if (k == Qt::Key_Backspace || k == Qt::Key_Delete)
+      return editable;
+    if (k == Qt::Key_Insert) {
+      if (m & Qt::AltModifier)
+        return false;
+      if (m & Qt::ControlModifier)
+        return !fDisplayOnly; // copy
+      if (m & Qt::ShiftModifier)
+        return editable; // paste
+      return !fDisplayOnly && fOptions.testFlag(zvoInsertKeyActive);
+    }
+    if (!(m & Qt::AltModifier))
       return true;
     // Alt with an arrow moves only in a column block or starts one; the
     // application's Alt+Left and Alt+Right stay its own otherwise.

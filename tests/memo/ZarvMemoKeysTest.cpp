@@ -1442,6 +1442,15 @@ TEST(ZarvMemoKeys, ShortcutOverrideClaimsOnlyTheKeysTheControlActsOn) {
             }),
        A | Qt::Key_Left, true},
       {"Alt+Delete", none, A | Qt::Key_Delete, true},
+      {"Delete read-only", readOnly, QKeyCombination(Qt::Key_Delete), false},
+      {"Backspace read-only", readOnly, QKeyCombination(Qt::Key_Backspace), false},
+      {"Delete display-only", [](TKeyMemo& m) { m.setDisplayOnly(true); }, QKeyCombination(Qt::Key_Delete), false},
+      {"Down display-only", [](TKeyMemo& m) { m.setDisplayOnly(true); }, QKeyCombination(Qt::Key_Down), true},
+      {"Insert", none, QKeyCombination(Qt::Key_Insert), true},
+      {"Insert without InsertKeyActive", With({}, zvoInsertKeyActive), QKeyCombination(Qt::Key_Insert), false},
+      {"Shift+Insert read-only", readOnly, S | Qt::Key_Insert, false},
+      {"Ctrl+Insert read-only", readOnly, C | Qt::Key_Insert, true},
+      {"Alt+Insert", none, A | Qt::Key_Insert, false},
       {"F3", none, QKeyCombination(Qt::Key_F3), false},
   };
   for (const Row& r : rows) {

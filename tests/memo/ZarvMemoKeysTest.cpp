@@ -1,8 +1,9 @@
 // The keyboard: tables of key sequences from a placed caret or selection to
 // the caret, the signed selection length, the virtual columns and the block
 // columns they leave; the keys the control claims before the application's
-// shortcuts; and a seeded walk of navigation keys checked step by step
-// against a line/column model of the text.
+// shortcuts; seeded walks of navigation keys checked step by step against a
+// line/column model of unwrapped text and against the display lines of
+// wrapped text; page keys, display-only keys, drag keys and notices.
 #include <ZarvMemo/memo/ZarvMemo.h>
 
 #include <QAction>

@@ -928,8 +928,9 @@ TEST(ZarvMemoKeys, KeySequencesLeaveTheirCaretSelectionAndVirtualColumns) {
 
 namespace {
 
-// The navigation keys on unwrapped monospace text with tabs and without
-// codes, as lines and columns: the caret, the selection (signed, with the
+// The navigation keys on unwrapped monospace text with tabs and static
+// formatting codes (no width; passed over with the character next to them
+// when PassOverCodes is on), as lines and columns: the caret, the selection (signed, with the
 // caret standing apart under persistent blocks), the virtual columns, the
 // remembered x of vertical moves (in pixels, tabs to their stops) and a
 // column block's columns.
@@ -945,6 +946,8 @@ public:
         fFlat += QStringLiteral("\r\n");
     }
     fSeparators = m.getSeparators();
+    fStatic = m.getStaticFormat();
+    fPassOver = fStatic && m.getPassOverCodes();
     fCaret = m.getSelStart();
     fLen = m.getSelLength();
     fA = std::min(fCaret, fCaret + fLen);
@@ -983,7 +986,15 @@ public:
         --fExtra;
       } else if (!ctrl) {
         if (o > 0) {
-          T = fCaret - 1;
+          // Codes just before are passed with the character.
+          int32_t b = o;
+          while (fPassOver && b > 0 && code(fPars[p][b - 1]))
+            --b;
+          if (b > 0)
+            --b;
+          while (fPassOver && b > 0 && code(fPars[p][b - 1]))
+            --b;
+          T = fStart[p] + b;
         } else {
           int32_t end = int32_t(fPars[p - 1].size());
           if (has(zvoDiscardTrailingSpaces))
@@ -1047,7 +1058,9 @@ public:
       const QString& t = fPars[target];
       int32_t c = 0, cx = 0;
       for (; c < int32_t(t.size()); ++c) {
-        const int32_t w = t[c] == QLatin1Char('\t') ? (cx / fTab + 1) * fTab - cx : fCw;
+        const int32_t w = t[c] == QLatin1Char('\t') ? (cx / fTab + 1) * fTab - cx : fStatic && code(t[c]) ? 0 : fCw;
+        if (w == 0)
+          continue;
         if (cx + w / 2 > *fRemembered)
           break;
         cx += w;
@@ -1112,7 +1125,7 @@ private:
   int32_t xOf(int32_t p, int32_t o) const {
     int32_t x = 0;
     for (int32_t i = 0; i < o; ++i)
-      x = fPars[p][i] == QLatin1Char('\t') ? (x / fTab + 1) * fTab : x + fCw;
+      x = fPars[p][i] == QLatin1Char('\t') ? (x / fTab + 1) * fTab : fStatic && code(fPars[p][i]) ? x : x + fCw;
     return x;
   }
   int32_t parOf(int32_t pos) const {
@@ -1123,10 +1136,14 @@ private:
     fLen = 0;
     fApart = false;
   }
+  static bool code(QChar c) { return (c.unicode() >= 1 && c.unicode() <= 4) || c.unicode() == 21; }
   int32_t stepRight(int32_t pos) const {
-    const int32_t p = parOf(pos);
-    if (pos - fStart[p] < int32_t(fPars[p].size()))
-      return pos + 1;
+    const int32_t p = parOf(pos), len = int32_t(fPars[p].size());
+    if (int32_t o = pos - fStart[p]; o < len) {
+      while (fPassOver && o < len && code(fPars[p][o]))
+        ++o;
+      return fStart[p] + std::min(len, o + 1);
+    }
     return p + 1 < int32_t(fPars.size()) ? fStart[p + 1] : pos;
   }
   int32_t endOfWord(int32_t pos) const {
@@ -1147,6 +1164,7 @@ private:
 
   TZarvMemoOptions fOpt;
   int32_t fPage, fTab, fCw;
+  bool fStatic = false, fPassOver = false;
   std::vector<QString> fPars;
   std::vector<int32_t> fStart;
   QString fFlat, fSeparators;
@@ -1161,31 +1179,39 @@ QString KeyName(Qt::Key k, Qt::KeyboardModifiers mods) { return QKeySequence(QKe
 } // namespace
 
 // A seeded walk of Left/Right/Up/Down/Home/End/PageUp/PageDown with Shift,
-// Ctrl, both, and Shift+Alt or Alt (column blocks) over an option matrix,
+// Ctrl, both, and Shift+Alt or Alt (column blocks) over an option matrix
+// (with and without static text),
 // each key checked against the grid model: caret, signed selection,
 // selected text, virtual columns and block columns, and the store's
 // integrity.
 TEST(ZarvMemoKeys, RandomKeyboardWalkMatchesTheGridModel) {
   const TZarvMemoOptions base = kDefaultMemoOptions;
-  const TZarvMemoOptions matrix[] = {
-      base,
-      base | zvoKeepColumnPos,
-      (base | zvoKeepColumnPos) & ~TZarvMemoOptions(zvoWrapCaret),
-      base & ~TZarvMemoOptions(zvoPutExtraSpaces),
-      (base | zvoDiscardTrailingSpaces | zvoKeepColumnPos) & ~TZarvMemoOptions(zvoWrapCaret),
-      base | zvoPersistentBlocks,
-      (base | zvoPersistentBlocks | zvoKeepColumnPos) & ~TZarvMemoOptions(zvoWrapCaret),
-      (base | zvoPersistentBlocks | zvoLargeWordSelect) & ~TZarvMemoOptions(zvoPutExtraSpaces),
-      base | zvoBlockSelection,
-      (base | zvoBlockSelection | zvoKeepColumnPos) & ~TZarvMemoOptions(zvoWrapCaret),
-      base | zvoBlockSelection | zvoPersistentBlocks,
+  enum TCodes { kNoCodes, kPassOverCodes, kStepOverCodes }; // static text, codes passed or stepped
+  const std::pair<TZarvMemoOptions, TCodes> matrix[] = {
+      {base, kNoCodes},
+      {base | zvoKeepColumnPos, kNoCodes},
+      {(base | zvoKeepColumnPos) & ~TZarvMemoOptions(zvoWrapCaret), kNoCodes},
+      {base & ~TZarvMemoOptions(zvoPutExtraSpaces), kNoCodes},
+      {(base | zvoDiscardTrailingSpaces | zvoKeepColumnPos) & ~TZarvMemoOptions(zvoWrapCaret), kNoCodes},
+      {base | zvoPersistentBlocks, kNoCodes},
+      {(base | zvoPersistentBlocks | zvoKeepColumnPos) & ~TZarvMemoOptions(zvoWrapCaret), kNoCodes},
+      {(base | zvoPersistentBlocks | zvoLargeWordSelect) & ~TZarvMemoOptions(zvoPutExtraSpaces), kNoCodes},
+      {base | zvoBlockSelection, kNoCodes},
+      {(base | zvoBlockSelection | zvoKeepColumnPos) & ~TZarvMemoOptions(zvoWrapCaret), kNoCodes},
+      {base | zvoBlockSelection | zvoPersistentBlocks, kNoCodes},
+      {base, kPassOverCodes},
+      {(base | zvoBlockSelection | zvoKeepColumnPos) & ~TZarvMemoOptions(zvoWrapCaret), kPassOverCodes},
+      {base | zvoPersistentBlocks | zvoKeepColumnPos, kStepOverCodes},
   };
   const Qt::Key keys[] = {Qt::Key_Left, Qt::Key_Right, Qt::Key_Up,     Qt::Key_Down,
                           Qt::Key_Home, Qt::Key_End,   Qt::Key_PageUp, Qt::Key_PageDown};
   const Qt::KeyboardModifiers mods[] = {Qt::NoModifier, S, C, S | C, S | A, A};
-  const QString alphabet = QStringLiteral("abcdefghij   ,.;\t");
   for (size_t mi = 0; mi < std::size(matrix); ++mi) {
-    SCOPED_TRACE(testing::Message() << "options " << matrix[mi].toInt());
+    const auto [options, codes] = matrix[mi];
+    SCOPED_TRACE(testing::Message() << "options " << options.toInt() << ", codes " << codes);
+    // Highlight and underline codes: static text whose widths stay those of
+    // the monospace font.
+    const QString alphabet = QStringLiteral("abcdefghij   ,.;\t") + (codes ? QStringLiteral("\x03\x15") : QString());
     std::mt19937 rng(uint32_t(20261207 + mi));
     auto pick = [&](int n) { return int(rng() % uint32_t(n)); };
     QStringList pars;
@@ -1198,7 +1224,9 @@ TEST(ZarvMemoKeys, RandomKeyboardWalkMatchesTheGridModel) {
     }
     // Wide enough that the view never scrolls sideways.
     auto m = KeyMemo(1600, 200);
-    m->setOptions(matrix[mi]);
+    m->setOptions(options);
+    m->setStaticFormat(codes != kNoCodes);
+    m->setPassOverCodes(codes == kPassOverCodes);
     m->SetTextBuf(pars.join(QStringLiteral("\r\n")));
     m->setSelStart(pick(m->getCharCount() + 1));
     m->setSelLength(pick(41) - 20);

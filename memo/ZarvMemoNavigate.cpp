@@ -286,6 +286,10 @@ bool TZarvMemo::navigate(int key, bool S, bool C, bool A, bool blockGesture) {
       const int64_t top = up ? std::max<int64_t>(0, int64_t(fTopOrigin) - int64_t(n) * lh)
                              : std::min<int64_t>(int64_t(fTopOrigin) + int64_t(n) * lh, bottom);
       SetTopLeft(int32_t(top), fDisplayLeft, fScrollTime);
+      // Showing the new page wraps what it shows, which can renumber the
+      // lines above the caret.
+      T.Assign(*fcp);
+      line = T.getVisibleLineNumber();
     }
     const int32_t target = up ? std::max(0, line - n) : std::min(L.fVisibleLineCount - 1, line + n);
     moveToLineAtX(T, target, S);

@@ -67,13 +67,36 @@ int LetterKey(const QKeyEvent& e) {
 bool TZarvMemo::handlesShortcut(const QKeyEvent& e) const {
   const Qt::KeyboardModifiers m = e.modifiers() & kModMask;
   const int k = e.key();
-  if (IsEditingKey(k))
-    return !(m & Qt::AltModifier) || k == Qt::Key_Backspace || IsArrow(k);
-  if (e.matches(QKeySequence::Undo) || e.matches(QKeySequence::Redo) || e.matches(QKeySequence::Copy) ||
-      e.matches(QKeySequence::Cut) || e.matches(QKeySequence::Paste) || e.matches(QKeySequence::SelectAll))
-    return true;
+  if (IsEditingKey(k)) {
+    const bool editable = !fReadOnly && !fDisplayOnly;
+    if (k == Qt::Key_Backspace || k == Qt::Key_Delete)
+      return editable;
+    if (k == Qt::Key_Insert) {
+      if (m & Qt::AltModifier)
+        return false;
+      if (m & Qt::ControlModifier)
+        return !fDisplayOnly; // copy
+      if (m & Qt::ShiftModifier)
+        return editable; // paste
+      return !fDisplayOnly && fOptions.testFlag(zvoInsertKeyActive);
+    }
+    if (!(m & Qt::AltModifier))
+      return true;
+    // Alt with an arrow moves only in a column block or starts one; the
+    // application's Alt+Left and Alt+Right stay its own otherwise.
+    return IsArrow(k) && (fBlockSelection || (m == (fBlockModifiers | Qt::ShiftModifier) &&
+                                              fOptions.testFlag(zvoBlockSelection) && !fWordWrap));
+  }
+  // The platform's sequences only when the command acts: undo and redo are
+  // hot keys, and a read-only control only copies.
+  const bool hot = fEnableHotKeys && !fReadOnly && !fDisplayOnly;
+  if (e.matches(QKeySequence::Undo) || e.matches(QKeySequence::Redo))
+    return hot;
+  if (e.matches(QKeySequence::Copy))
+    return !fDisplayOnly;
+  if (e.matches(QKeySequence::Cut) || e.matches(QKeySequence::Paste) || e.matches(QKeySequence::SelectAll))
+    return !fReadOnly && !fDisplayOnly;
   if (m == Qt::ControlModifier || m == (Qt::ControlModifier | Qt::ShiftModifier)) {
-    const bool hot = fEnableHotKeys && !fReadOnly && !fDisplayOnly;
     switch (LetterKey(e)) {
     case Qt::Key_Z:
     case Qt::Key_T:
@@ -132,9 +155,10 @@ void TZarvMemo::keyPressEvent(QKeyEvent* e) {
     handled = KeyPress(char16_t(key - Qt::Key_A + 1)); // the control code of Ctrl+letter
   } else if (key == Qt::Key_Return || key == Qt::Key_Enter) {
     handled = KeyPress(13);
-  } else if (key == Qt::Key_Tab && !(m & (Qt::ControlModifier | Qt::AltModifier))) {
-    handled = KeyPress(9);
-  } else if (!e->text().isEmpty() && e->text()[0].isPrint() && !(m & Qt::ControlModifier)) {
+  } else if ((key == Qt::Key_Tab || key == Qt::Key_Backtab) && !(m & (Qt::ControlModifier | Qt::AltModifier))) {
+    handled = KeyPress(9); // Shift+Tab arrives as Backtab
+  } else if (!e->text().isEmpty() && e->text()[0].isPrint() && (!(m & Qt::ControlModifier) || (m & Qt::AltModifier))) {
+    // Ctrl with Alt is AltGr where the platform reports it so.
     TypeText(e->text());
     handled = !(fReadOnly || fDisplayOnly);
   }
@@ -264,8 +288,8 @@ void TZarvMemo::KeyDown(int& Key, Qt::KeyboardModifiers Shift) {
   if (!IsEditingKey(Key) || (Key == Qt::Key_Tab && A))
     return;
   const bool blockGesture = IsArrow(Key) && Shift == blockMods;
-  if (A && !blockGesture && !fBlockSelection && Key != Qt::Key_Backspace && Key != Qt::Key_Delete)
-    return; // Alt with Home, PageDown, ... belongs to the application
+  if (A && Key != Qt::Key_Backspace && Key != Qt::Key_Delete && !(IsArrow(Key) && (blockGesture || fBlockSelection)))
+    return; // Alt with Home, PageDown, ... belongs to the application, also in a block
   const int key = Key;
   Key = 0;
   // Editing keys have their own commands.

@@ -112,7 +112,11 @@ void TZarvMemo::moveSelectionTo(TZarvNavigator& T, bool extend) {
       anchor = fcp->GetPos();
     const int32_t pos = T.GetPos();
     if (pos >= anchor) {
-      fSelStart->SetPos(anchor);
+      // An empty selection takes T's line too (the end of a wrapped line).
+      if (pos == anchor)
+        fSelStart->Assign(T);
+      else
+        fSelStart->SetPos(anchor);
       fSelStop->Assign(T);
       fcp = pos == anchor ? fSelStart : fSelStop;
     } else {
@@ -137,9 +141,11 @@ bool TZarvMemo::navigate(int key, bool S, bool C, bool A, bool blockGesture) {
       FormatNow(cp, cp, true, false);
   }
   if (blockGesture && fOptions.testFlag(zvoBlockSelection) && !fWordWrap && !fBlockSelection) {
-    // A column block starts at the caret's column.
+    // A column block starts at the caret's column, counted in space widths
+    // as the moving column and the mouse count it (after a tab, or with a
+    // proportional font, the caret's offset in its line is another number).
     fBlockSelection = true;
-    const int32_t col = fcp->GetColNb() + int32_t(fExtraCols.size());
+    const int32_t col = std::max(0, (fCaretX + fDisplayLeft - fLeftMargin) / std::max(1, fSpaceWidth));
     fBlockStartCol = fBlockStopCol = col;
   }
   if (A && !fBlockSelection)
@@ -160,8 +166,16 @@ bool TZarvMemo::navigate(int key, bool S, bool C, bool A, bool blockGesture) {
   switch (key) {
   case Qt::Key_Left: {
     dropForHorizontal();
-    if (T.GetPos() == 0 && fExtraCols.isEmpty())
-      break;
+    if (T.GetPos() == 0 && fExtraCols.isEmpty()) {
+      // Nothing before the start of the text: without Shift (and without
+      // persistent blocks) the selection goes, otherwise nothing changes;
+      // in particular a persistent selection keeps the caret at its end.
+      if (!S && !persistent)
+        break;
+      --fSelMoveUpdateCount;
+      DoSelMove();
+      return true;
+    }
     if (!C) {
       if (!fExtraCols.isEmpty())
         fExtraCols.chop(1);
@@ -236,8 +250,13 @@ bool TZarvMemo::navigate(int key, bool S, bool C, bool A, bool blockGesture) {
   case Qt::Key_Down: {
     const bool up = key == Qt::Key_Up;
     int32_t line = T.getVisibleLineNumber();
-    if (up ? line <= 0 : line >= L.fVisibleLineCount - 1)
-      break;
+    if (up ? line <= 0 : line >= L.fVisibleLineCount - 1) {
+      // Nothing above the first line or below the last: the caret, the
+      // selection and the virtual columns stay as they are.
+      --fSelMoveUpdateCount;
+      DoSelMove();
+      return true;
+    }
     // The neighbouring paragraph is wrapped first, so the line below or
     // above is its real one.
     const int32_t p = T.GetParNb();
@@ -267,6 +286,10 @@ bool TZarvMemo::navigate(int key, bool S, bool C, bool A, bool blockGesture) {
       const int64_t top = up ? std::max<int64_t>(0, int64_t(fTopOrigin) - int64_t(n) * lh)
                              : std::min<int64_t>(int64_t(fTopOrigin) + int64_t(n) * lh, bottom);
       SetTopLeft(int32_t(top), fDisplayLeft, fScrollTime);
+      // Showing the new page wraps what it shows, which can renumber the
+      // lines above the caret.
+      T.Assign(*fcp);
+      line = T.getVisibleLineNumber();
     }
     const int32_t target = up ? std::max(0, line - n) : std::min(L.fVisibleLineCount - 1, line + n);
     moveToLineAtX(T, target, S);

@@ -1,0 +1,232 @@
+// ZarvPad driven as a user would: files written byte by byte, keys typed
+// into the editor, the window's commands, then the bytes on disk compared
+// with the bytes expected. Message boxes are replaced by recorders so that
+// nothing waits for a click.
+//
+// The window is linked in only when the demo is built (ZARVPAD_LINKED).
+#ifdef ZARVPAD_LINKED
+
+#include "FindBar.h"
+#include "PadStatusBar.h"
+#include "ZarvPadWindow.h"
+
+#include <ZarvMemo/memo/ZarvMemo.h>
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include <memory>
+
+using namespace zarv;
+using namespace zarv::pad;
+
+namespace {
+
+QByteArray ReadAll(const QString& path) {
+  QFile f(path);
+  return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
+}
+
+void WriteAll(const QString& path, const QByteArray& bytes) {
+  QFile f(path);
+  ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+  ASSERT_EQ(f.write(bytes), bytes.size());
+}
+
+// Paragraphs encoded one by one, joined and ended by brk.
+QByteArray Encode(const QStringList& pars, const QString& brk, TzvsTextFormat format) {
+  QByteArray out;
+  for (const QString& p : pars) {
+    const QString s = p + brk;
+    for (QChar c : s) {
+      const char16_t u = c.unicode();
+      switch (format.Encoding) {
+      case TzvsEncoding::Ansi:
+        out += char(u);
+        break;
+      case TzvsEncoding::Utf8:
+        out += QString(c).toUtf8();
+        break;
+      case TzvsEncoding::Utf16LE:
+        out += char(u & 0xFF), out += char(u >> 8);
+        break;
+      case TzvsEncoding::Utf16BE:
+        out += char(u >> 8), out += char(u & 0xFF);
+        break;
+      }
+    }
+  }
+  if (format.Bom && format.Encoding != TzvsEncoding::Ansi)
+    out.prepend(QByteArray(BomBytes(format.Encoding), BomLength(format.Encoding)));
+  return out;
+}
+
+class ZarvPadTest : public ::testing::Test {
+protected:
+  void SetUp() override {
+    ASSERT_TRUE(fDir.isValid());
+    fWindow = std::make_unique<TZarvPadWindow>(Path("settings.ini"));
+    fWindow->setErrorReporter([this](const QString&, const QString& message) { fErrors << message; });
+    fWindow->setSavePrompt([this](const QString&) {
+      ++fPrompts;
+      return fAnswer;
+    });
+    fWindow->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(fWindow.get()));
+  }
+
+  QString Path(const QString& name) const { return fDir.filePath(name); }
+  TZarvPadWindow& W() { return *fWindow; }
+  TZarvMemo& M() { return fWindow->Memo(); }
+  QString Text() { return M().GetTextContent(); }
+  // Opens a file written with bytes.
+  void Open(const QString& name, const QByteArray& bytes) {
+    WriteAll(Path(name), bytes);
+    ASSERT_TRUE(W().OpenFile(Path(name)));
+    ASSERT_TRUE(fErrors.isEmpty()) << fErrors.join('\n').toStdString();
+    M().setFocus();
+  }
+
+  QTemporaryDir fDir;
+  std::unique_ptr<TZarvPadWindow> fWindow;
+  QStringList fErrors;
+  int fPrompts = 0;
+  QMessageBox::StandardButton fAnswer = QMessageBox::Cancel;
+};
+
+TEST_F(ZarvPadTest, TypeSaveUndoSaveKeepsBomAndCrLf) {
+  const QByteArray original("\xEF\xBB\xBFint x;\r\nhello\r\n");
+  Open(QStringLiteral("a.cpp"), original);
+  EXPECT_EQ(W().StatusBar().FormatText(), QStringLiteral("CR LF UTF-8 BOM"));
+  EXPECT_FALSE(W().isWindowModified());
+  EXPECT_GT(M().Keywords().GetCount(), 0); // a .cpp file is highlighted
+
+  QTest::keyClicks(&M(), QStringLiteral("ab"));
+  EXPECT_TRUE(W().isWindowModified());
+  EXPECT_EQ(W().StatusBar().CaretText(), QStringLiteral("Ln 1, Col 3"));
+  // Ctrl+S is the window's: the editor must let it through.
+  QTest::keyClick(&M(), Qt::Key_S, Qt::ControlModifier);
+  EXPECT_EQ(ReadAll(Path("a.cpp")), QByteArray("\xEF\xBB\xBF"
+                                               "abint x;\r\nhello\r\n"));
+  EXPECT_FALSE(W().isWindowModified());
+
+  // Ctrl+Z is the editor's: the typed run goes as one step.
+  QTest::keyClick(&M(), Qt::Key_Z, Qt::ControlModifier);
+  EXPECT_EQ(Text(), QStringLiteral("int x;\r\nhello\r\n"));
+  QTest::keyClick(&M(), Qt::Key_S, Qt::ControlModifier);
+  EXPECT_EQ(ReadAll(Path("a.cpp")), original);
+  EXPECT_TRUE(fErrors.isEmpty());
+}
+
+TEST_F(ZarvPadTest, SaveToWritesTheChosenEncodingAndLineBreak) {
+  const QStringList pars = {QStringLiteral("caf\u00E9"), QStringLiteral("zwei")};
+  Open(QStringLiteral("in.txt"), Encode(pars, QStringLiteral("\r\n"), {TzvsEncoding::Utf8, false}));
+  struct Case {
+    TzvsTextFormat Format;
+    TZarvLineBreak Break;
+    const char* BreakText;
+    const char* Shown;
+  };
+  const Case cases[] = {{{TzvsEncoding::Utf16LE, true}, zbLF, "\n", "LF UTF-16 LE BOM"},
+                        {{TzvsEncoding::Utf16BE, false}, zbCR, "\r", "CR UTF-16 BE"},
+                        {{TzvsEncoding::Ansi, false}, zbLFCR, "\n\r", "LF CR 8-bit"},
+                        {{TzvsEncoding::Utf8, true}, zbCRLF, "\r\n", "CR LF UTF-8 BOM"}};
+  int i = 0;
+  for (const Case& c : cases) {
+    const QString name = Path(QStringLiteral("out%1.txt").arg(i++));
+    ASSERT_TRUE(W().SaveTo(name, c.Format, c.Break)) << c.Shown;
+    EXPECT_EQ(ReadAll(name), Encode(pars, QString::fromLatin1(c.BreakText), c.Format)) << c.Shown;
+    EXPECT_EQ(W().FileName(), name);
+    EXPECT_EQ(W().StatusBar().FormatText(), QString::fromLatin1(c.Shown));
+  }
+  // Plain Save keeps the last format; the UTF-16 file reads back the same.
+  ASSERT_TRUE(W().OpenFile(Path("out0.txt")));
+  EXPECT_EQ(Text(), QStringLiteral("caf\u00E9\r\nzwei\r\n"));
+  EXPECT_EQ(W().StatusBar().FormatText(), QStringLiteral("LF UTF-16 LE BOM"));
+  EXPECT_TRUE(fErrors.isEmpty());
+}
+
+TEST_F(ZarvPadTest, FailuresAreReportedAndTheDocumentStays) {
+  Open(QStringLiteral("keep.txt"), "keep me\n");
+  QTest::keyClicks(&M(), QStringLiteral("X"));
+  const QString text = Text();
+
+  EXPECT_FALSE(W().OpenFile(Path("missing.txt")));
+  EXPECT_FALSE(W().OpenFile(fDir.path())); // a folder
+  ASSERT_EQ(fErrors.size(), 2);
+  EXPECT_TRUE(fErrors[0].contains(QStringLiteral("missing.txt")));
+  EXPECT_EQ(Text(), text);
+  EXPECT_EQ(W().FileName(), Path("keep.txt"));
+  EXPECT_TRUE(M().Modified());
+
+  EXPECT_FALSE(W().SaveTo(Path("no/such/folder/x.txt"), {TzvsEncoding::Utf16BE, true}, zbCR));
+  EXPECT_EQ(fErrors.size(), 3);
+  EXPECT_EQ(W().FileName(), Path("keep.txt"));
+  EXPECT_EQ(W().StatusBar().FormatText(), QStringLiteral("LF UTF-8")); // the format stays too
+  EXPECT_TRUE(M().Modified());
+  EXPECT_EQ(ReadAll(Path("keep.txt")), QByteArray("keep me\n"));
+}
+
+TEST_F(ZarvPadTest, UnsavedChangesAreAskedAboutBeforeClosing) {
+  Open(QStringLiteral("c.txt"), "one\n");
+  EXPECT_TRUE(W().close()); // nothing changed: no question
+  EXPECT_EQ(fPrompts, 0);
+  W().show();
+  QTest::keyClicks(&M(), QStringLiteral("new "));
+
+  fAnswer = QMessageBox::Cancel;
+  EXPECT_FALSE(W().close());
+  EXPECT_TRUE(W().isVisible());
+  fAnswer = QMessageBox::Save;
+  EXPECT_TRUE(W().close());
+  EXPECT_EQ(fPrompts, 2);
+  EXPECT_EQ(ReadAll(Path("c.txt")), QByteArray("new one\n"));
+}
+
+TEST_F(ZarvPadTest, FindGoesRoundAndSaysNotFound) {
+  Open(QStringLiteral("f.txt"), "foo Foo food foo\nbar\n");
+  TFindBar& bar = W().FindBar();
+  bar.setText(QStringLiteral("foo"));
+  bar.setMatchCase(true);
+  bar.setWholeWords(true);
+  auto selection = [this] {
+    return std::pair(std::min(M().getSelStart(), M().getSelStart() + M().getSelLength()), std::abs(M().getSelLength()));
+  };
+  ASSERT_TRUE(W().Find(true));
+  EXPECT_EQ(selection(), std::pair(0, 3));
+  ASSERT_TRUE(W().Find(true));
+  EXPECT_EQ(selection(), std::pair(13, 3));
+  ASSERT_TRUE(W().Find(false));
+  EXPECT_EQ(selection(), std::pair(0, 3));
+  ASSERT_TRUE(W().Find(false)); // round from the bottom
+  EXPECT_EQ(selection(), std::pair(13, 3));
+
+  bar.setText(QStringLiteral("FOOD"));
+  EXPECT_FALSE(W().Find(true));
+  EXPECT_TRUE(W().StatusBar().currentMessage().contains(QStringLiteral("not found")));
+  EXPECT_EQ(selection(), std::pair(13, 3));
+  bar.setMatchCase(false);
+  ASSERT_TRUE(W().Find(true));
+  EXPECT_EQ(selection(), std::pair(8, 4));
+}
+
+TEST_F(ZarvPadTest, GoToLineAndPlainTextAfterSaveAs) {
+  Open(QStringLiteral("g.cpp"), "a\nbb\nccc\ndddd\n");
+  W().GoToLine(3);
+  EXPECT_EQ(M().getSelPar(), 2);
+  QTest::keyClicks(&M(), QStringLiteral("xy"));
+  EXPECT_EQ(W().StatusBar().CaretText(), QStringLiteral("Ln 3, Col 3"));
+  W().GoToLine(99); // past the end: the last line
+  EXPECT_EQ(M().getSelPar(), M().GetParCount() - 1);
+
+  ASSERT_TRUE(W().SaveTo(Path("g.txt"), M().TextFormat(), M().getLineBreak()));
+  EXPECT_EQ(M().Keywords().GetCount(), 0);
+  EXPECT_FALSE(M().getApplyStartStopKeys());
+  EXPECT_EQ(ReadAll(Path("g.txt")), QByteArray("a\nbb\nxyccc\ndddd\n"));
+}
+
+} // namespace
+
+#endif

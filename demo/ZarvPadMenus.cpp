@@ -114,7 +114,10 @@ void TZarvPadWindow::readViewSettings() {
       fMemo->setFont(f);
     }
   }
+  // Set the control too: an action already in the state read sends no
+  // toggled signal, and the control starts with word wrap on.
   fWordWrap->setChecked(fSettings->value(kWordWrapKey, false).toBool());
+  fMemo->setWordWrap(fWordWrap->isChecked());
   fNonPrinting->setChecked(fSettings->value(kNonPrintingKey, false).toBool());
 }
 

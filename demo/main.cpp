@@ -84,11 +84,14 @@ int main(int argc, char** argv) {
     w.setErrorReporter([](const QString& title, const QString& message) {
       std::fprintf(stderr, "%s: %s\n", qPrintable(title), qPrintable(message));
     });
+  // Shown first, so that a large file loads with its progress in view and
+  // is laid out for the window's real size.
+  w.show();
+  w.activateWindow();
+  QCoreApplication::processEvents();
   bool ok = true;
   if (!file.isEmpty())
     ok = w.OpenFile(file);
-  w.show();
-  w.activateWindow();
   if (parser.isSet(gotoLine)) {
     const int line = parser.value(gotoLine).toInt();
     QTimer::singleShot(0, &w, [&w, line] { w.GoToLine(line); });

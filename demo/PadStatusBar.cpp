@@ -76,6 +76,8 @@ void TPadStatusBar::HideProgress() {
 
 bool TPadStatusBar::ProgressVisible() const { return !fProgress->isHidden(); }
 
+int TPadStatusBar::ProgressValue() const { return fProgress->value(); }
+
 QString TPadStatusBar::CaretText() const { return fCaret->text(); }
 
 QString TPadStatusBar::FormatText() const { return fBreak->text() + QLatin1Char(' ') + fEncoding->text(); }

@@ -28,6 +28,8 @@ public:
   void ShowProgress(const QString& what, qint64 done, qint64 total);
   void HideProgress();
   bool ProgressVisible() const;
+  // The bar's value, in thousandths of the work.
+  int ProgressValue() const;
 
   // The permanent fields' texts, for tests and the screenshot check.
   QString CaretText() const;

@@ -281,8 +281,10 @@ void TZarvPadWindow::Zoom(int delta) {
 // may finish the last paragraphs while painting, without a report: while
 // the bar shows, a timer looks again.
 void TZarvPadWindow::showProgress() {
+  // The bytes are read ahead of the paragraphs made from them: all of them
+  // may be read while the load still runs, and the bar stays until it ends.
   if (fMemo->LoadingContent())
-    fStatus->ShowProgress(tr("Loading"), fMemo->getFormatCompleted(), fLoadSize);
+    fStatus->ShowProgress(tr("Loading"), std::min<qint64>(fMemo->getFormatCompleted(), fLoadSize - 1), fLoadSize);
   else if (fMemo->SavingContent())
     fStatus->ShowProgress(tr("Saving"), fMemo->getFormatCompleted(), fMemo->getCharCount());
   else

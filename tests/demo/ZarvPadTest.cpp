@@ -8,6 +8,7 @@
 
 #include "FindBar.h"
 #include "PadStatusBar.h"
+#include "RecentFiles.h"
 #include "ZarvPadWindow.h"
 
 #include <ZarvMemo/memo/ZarvMemo.h>
@@ -17,7 +18,9 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
+#include <vector>
 
 using namespace zarv;
 using namespace zarv::pad;
@@ -141,11 +144,40 @@ TEST_F(ZarvPadTest, SaveToWritesTheChosenEncodingAndLineBreak) {
     EXPECT_EQ(W().FileName(), name);
     EXPECT_EQ(W().StatusBar().FormatText(), QString::fromLatin1(c.Shown));
   }
-  // Plain Save keeps the last format; the UTF-16 file reads back the same.
+  // The UTF-16 file reads back the same, in the format it was written in.
   ASSERT_TRUE(W().OpenFile(Path("out0.txt")));
   EXPECT_EQ(Text(), QStringLiteral("caf\u00E9\r\nzwei\r\n"));
   EXPECT_EQ(W().StatusBar().FormatText(), QStringLiteral("LF UTF-16 LE BOM"));
   EXPECT_TRUE(fErrors.isEmpty());
+
+  // Every file saved or opened is remembered, newest first, across windows.
+  const QStringList expected = {Path("out0.txt"), Path("out3.txt"), Path("out2.txt"), Path("out1.txt"), Path("in.txt")};
+  EXPECT_EQ(W().RecentFiles().Files(), expected);
+  fWindow.reset();
+  EXPECT_EQ(TZarvPadWindow(Path("settings.ini")).RecentFiles().Files(), expected);
+}
+
+TEST_F(ZarvPadTest, LoadingShowsItsProgressInTheStatusBar) {
+  QByteArray bytes;
+  for (int i = 0; i < 20000; ++i)
+    bytes += "int value" + QByteArray::number(i) + " = " + QByteArray::number(i * 7) + ";\n";
+  WriteAll(Path("big.cpp"), bytes);
+  // Every report let through: the control's clock moves a second a call.
+  M().setProgressInterval(0);
+  uint32_t clock = 0;
+  M().SetTickSource([&clock] { return clock += 1000; });
+  std::vector<int> shown; // per mille of the bytes, as the bar showed them
+  QObject::connect(&M(), &TZarvMemo::progressed, [this, &shown] {
+    if (M().LoadingContent())
+      shown.push_back(W().StatusBar().ProgressVisible() ? W().StatusBar().ProgressValue() : -1);
+  });
+  ASSERT_TRUE(W().OpenFile(Path("big.cpp")));
+  ASSERT_GE(shown.size(), 2u);
+  EXPECT_TRUE(std::is_sorted(shown.begin(), shown.end()));
+  EXPECT_GE(shown.front(), 0); // shown from the first report
+  EXPECT_LT(shown.back(), 1000);
+  EXPECT_GT(shown.back(), shown.front());
+  EXPECT_EQ(M().GetParCount(), 20001);
 }
 
 TEST_F(ZarvPadTest, FailuresAreReportedAndTheDocumentStays) {

@@ -99,7 +99,10 @@ void TZarvPadWindow::createViewMenu() {
   });
   m->addSeparator();
   connect(AddAction(m, tr("&Font..."), QKeySequence()), &QAction::triggered, this, &TZarvPadWindow::chooseFont);
-  connect(AddAction(m, tr("Zoom &In"), QKeySequence::ZoomIn), &QAction::triggered, this, [this] { Zoom(1); });
+  QAction* zoomIn = AddAction(m, tr("Zoom &In"), QKeySequence::ZoomIn);
+  // Ctrl+= too: the same key as Ctrl++ without Shift on most layouts.
+  zoomIn->setShortcuts({QKeySequence(QKeySequence::ZoomIn), QKeySequence(Qt::CTRL | Qt::Key_Equal)});
+  connect(zoomIn, &QAction::triggered, this, [this] { Zoom(1); });
   connect(AddAction(m, tr("Zoom &Out"), QKeySequence::ZoomOut), &QAction::triggered, this, [this] { Zoom(-1); });
   connect(AddAction(m, tr("&Reset Zoom"), QKeySequence(Qt::CTRL | Qt::Key_0)), &QAction::triggered, this,
           [this] { Zoom(0); });

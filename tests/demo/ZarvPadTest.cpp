@@ -9,10 +9,13 @@
 #include "FindBar.h"
 #include "PadStatusBar.h"
 #include "RecentFiles.h"
+#include "SaveOptionsDialog.h"
 #include "ZarvPadWindow.h"
 
 #include <ZarvMemo/memo/ZarvMemo.h>
 
+#include <QAction>
+#include <QApplication>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
@@ -257,6 +260,69 @@ TEST_F(ZarvPadTest, GoToLineAndPlainTextAfterSaveAs) {
   EXPECT_EQ(M().Keywords().GetCount(), 0);
   EXPECT_FALSE(M().getApplyStartStopKeys());
   EXPECT_EQ(ReadAll(Path("g.txt")), QByteArray("a\nbb\nxyccc\ndddd\n"));
+}
+
+TEST_F(ZarvPadTest, FindBarByKeyboardAndBackToTheEditor) {
+  Open(QStringLiteral("k.txt"), "alpha beta alpha\n");
+  W().activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(fWindow.get()));
+  M().setFocus();
+  auto selection = [this] {
+    return std::pair(std::min(M().getSelStart(), M().getSelStart() + M().getSelLength()), std::abs(M().getSelLength()));
+  };
+  // Ctrl+F is the window's even while the editor has the focus.
+  QTest::keyClick(&M(), Qt::Key_F, Qt::ControlModifier);
+  ASSERT_TRUE(W().FindBar().isVisible());
+  QWidget* edit = QApplication::focusWidget();
+  ASSERT_NE(edit, nullptr);
+  ASSERT_EQ(edit->objectName(), QStringLiteral("findText"));
+  QTest::keyClicks(edit, QStringLiteral("alpha"));
+  QTest::keyClick(edit, Qt::Key_Return);
+  EXPECT_EQ(selection(), std::pair(0, 5));
+  QTest::keyClick(edit, Qt::Key_Return);
+  EXPECT_EQ(selection(), std::pair(11, 5));
+  QTest::keyClick(edit, Qt::Key_Return, Qt::ShiftModifier);
+  EXPECT_EQ(selection(), std::pair(0, 5));
+  QTest::keyClick(edit, Qt::Key_Escape);
+  EXPECT_FALSE(W().FindBar().isVisible());
+  EXPECT_EQ(QApplication::focusWidget(), &M());
+  QTest::keyClick(&M(), Qt::Key_F3);
+  EXPECT_EQ(selection(), std::pair(11, 5));
+  EXPECT_EQ(Text(), QStringLiteral("alpha beta alpha\r\n")); // no key typed into the text
+}
+
+TEST_F(ZarvPadTest, ViewSettingsApplyAndAreKept) {
+  W().activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(fWindow.get()));
+  M().setFocus();
+  const int size = M().font().pointSize();
+  QTest::keyClick(&M(), Qt::Key_Equal, Qt::ControlModifier);
+  QTest::keyClick(&M(), Qt::Key_Equal, Qt::ControlModifier);
+  EXPECT_EQ(M().font().pointSize(), size + 2);
+  QTest::keyClick(&M(), Qt::Key_0, Qt::ControlModifier);
+  EXPECT_EQ(M().font().pointSize(), size);
+
+  QAction* wrap = nullptr;
+  for (QAction* a : W().findChildren<QAction*>())
+    if (a->text() == QStringLiteral("&Word Wrap"))
+      wrap = a;
+  ASSERT_NE(wrap, nullptr);
+  EXPECT_FALSE(M().getWordWrap());
+  wrap->trigger();
+  EXPECT_TRUE(M().getWordWrap());
+  fWindow.reset();
+  TZarvPadWindow again(Path("settings.ini"));
+  EXPECT_TRUE(again.Memo().getWordWrap());
+}
+
+TEST(SaveOptionsDialogTest, OpensOnTheDocumentsFormat) {
+  const TSaveOptionsDialog utf16(TzvsTextFormat{TzvsEncoding::Utf16BE, false}, zbLFCR);
+  EXPECT_EQ(utf16.Format(), (TzvsTextFormat{TzvsEncoding::Utf16BE, false}));
+  EXPECT_EQ(utf16.LineBreak(), zbLFCR);
+  // 8-bit text has no mark, whatever the format says.
+  const TSaveOptionsDialog ansi(TzvsTextFormat{TzvsEncoding::Ansi, true}, zbCR);
+  EXPECT_EQ(ansi.Format(), (TzvsTextFormat{TzvsEncoding::Ansi, false}));
+  EXPECT_EQ(ansi.LineBreak(), zbCR);
 }
 
 } // namespace

@@ -59,6 +59,8 @@ TZarvPadWindow::TZarvPadWindow(const QString& settingsFile, QWidget* parent)
   fMemo->setObjectName(QStringLiteral("editor"));
   fMemo->setOptions(fMemo->getOptions() | zvoAutoLineBreak | zvoAutoIndent);
   fMemo->setScrollBars(ssBoth);
+  // A match found from the find bar shows while the bar has the focus.
+  fMemo->setHideSelection(false);
   QFont font(QStringLiteral("DejaVu Sans Mono"), fBasePointSize);
   font.setStyleHint(QFont::Monospace);
   fMemo->setFont(font);
@@ -259,8 +261,14 @@ bool TZarvPadWindow::Find(bool down) {
   return found;
 }
 
+// A line out of view comes to the middle of the window rather than to its
+// edge, where ScrollInView alone would leave it.
 void TZarvPadWindow::GoToLine(int line) {
   fMemo->setSelPar(std::clamp(line, 1, fMemo->GetParCount()) - 1);
+  const int shown = std::max(1, fMemo->viewport()->height() / std::max(1, fMemo->getLineHeight()));
+  const int target = fMemo->getSelLine(), top = fMemo->getTopLine();
+  if (target < top || target >= top + shown - 1)
+    fMemo->setTopLine(std::max(0, target - shown / 2));
   fMemo->ScrollInView();
   fMemo->setFocus();
 }

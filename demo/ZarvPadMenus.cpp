@@ -48,7 +48,7 @@ void TZarvPadWindow::createFileMenu() {
   QMenu* recent = m->addMenu(tr("Open &Recent"));
   fRecent = new TRecentFiles(*fSettings, *recent, this);
   m->addSeparator();
-  connect(AddAction(m, tr("&Save"), QKeySequence::Save), &QAction::triggered, this, &TZarvPadWindow::save);
+  connect(AddAction(m, tr("&Save"), QKeySequence::Save), &QAction::triggered, this, &TZarvPadWindow::Save);
   connect(AddAction(m, tr("Save &As..."), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S)), &QAction::triggered, this,
           &TZarvPadWindow::saveAsWithDialog);
   m->addSeparator();
@@ -156,7 +156,7 @@ bool TZarvPadWindow::saveAsWithDialog() {
   if (name.isEmpty())
     return false;
   TSaveOptionsDialog options(fMemo->TextFormat(), fMemo->getLineBreak(), this);
-  if (options.exec() != QDialog::Accepted)
+  if (options.exec() != QDialog::Accepted || !confirmFormat(options.Format()))
     return false;
   return SaveTo(name, options.Format(), options.LineBreak());
 }

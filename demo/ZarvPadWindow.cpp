@@ -56,6 +56,10 @@ TZarvPadWindow::TZarvPadWindow(const QString& settingsFile, QWidget* parent)
                                 QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, QMessageBox::Save);
   };
 
+  fConfirm = [this](const QString& question) {
+    return QMessageBox::question(this, tr("ZarvPad"), question) == QMessageBox::Yes;
+  };
+
   fMemo->setObjectName(QStringLiteral("editor"));
   fMemo->setOptions(fMemo->getOptions() | zvoAutoLineBreak | zvoAutoIndent);
   fMemo->setScrollBars(ssBoth);
@@ -192,7 +196,7 @@ bool TZarvPadWindow::MaybeKeepChanges() {
     return true;
   switch (fAskSave(documentName())) {
   case QMessageBox::Save:
-    return save();
+    return Save();
   case QMessageBox::Discard:
     return true;
   default:
@@ -200,10 +204,27 @@ bool TZarvPadWindow::MaybeKeepChanges() {
   }
 }
 
-bool TZarvPadWindow::save() {
+bool TZarvPadWindow::Save() {
   if (fFileName.isEmpty())
     return saveAsWithDialog();
-  return SaveTo(fFileName, fMemo->TextFormat(), fMemo->getLineBreak());
+  return confirmFormat(fMemo->TextFormat()) && SaveTo(fFileName, fMemo->TextFormat(), fMemo->getLineBreak());
+}
+
+// 8-bit text keeps only the low byte of a wider character, so a save would
+// change the text without a word: the user is asked first.
+bool TZarvPadWindow::confirmFormat(TzvsTextFormat format) {
+  if (format.Encoding != TzvsEncoding::Ansi)
+    return true;
+  for (int32_t p = 0; p < fMemo->GetParCount(); ++p) {
+    const QString par = fMemo->getParString(p);
+    const auto wide = std::find_if(par.begin(), par.end(), [](QChar c) { return c.unicode() > 0xFF; });
+    if (wide != par.end())
+      return fConfirm(tr("Line %1 holds \"%2\", which 8-bit text cannot hold: such characters would be written as "
+                         "other characters.\nSave as 8-bit text anyway?")
+                          .arg(p + 1)
+                          .arg(*wide));
+  }
+  return true;
 }
 
 void TZarvPadWindow::documentLoaded(const QString& fileName) {

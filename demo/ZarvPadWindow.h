@@ -54,6 +54,9 @@ public:
   // becomes the document's file and format. Failures are reported and the
   // document keeps its file and format.
   bool SaveTo(const QString& fileName, TzvsTextFormat format, TZarvLineBreak lineBreak);
+  // Saves to the document's file in its format, after a warning when 8-bit
+  // text cannot hold every character; untitled, asks for a file first.
+  bool Save();
   // Unsaved changes: asks whether to save them (Save saves, to a file
   // chosen then if untitled). False when the user cancels or the save fails.
   bool MaybeKeepChanges();
@@ -68,8 +71,11 @@ public:
   // ---- Replaceable dialogs -------------------------------------------------------
   using TErrorReporter = std::function<void(const QString& title, const QString& message)>;
   using TSavePrompt = std::function<QMessageBox::StandardButton(const QString& documentName)>;
+  // A yes/no question; true goes on.
+  using TConfirm = std::function<bool(const QString& question)>;
   void setErrorReporter(TErrorReporter r) { fReportError = std::move(r); }
   void setSavePrompt(TSavePrompt p) { fAskSave = std::move(p); }
+  void setConfirm(TConfirm c) { fConfirm = std::move(c); }
 
 protected:
   void closeEvent(QCloseEvent* e) override;
@@ -82,7 +88,7 @@ private:
   void setCppMode(bool on);
   void openWithDialog();
   void openAfterAsking(const QString& fileName);
-  bool save();
+  bool confirmFormat(TzvsTextFormat format);
   bool saveAsWithDialog();
   void chooseFont();
   void goToLineWithDialog();
@@ -106,6 +112,7 @@ private:
   int fBasePointSize = 10;
   TErrorReporter fReportError;
   TSavePrompt fAskSave;
+  TConfirm fConfirm;
   QAction* fUndo = nullptr;
   QAction* fRedo = nullptr;
   QAction* fCut = nullptr;

@@ -262,6 +262,35 @@ TEST_F(ZarvPadTest, GoToLineAndPlainTextAfterSaveAs) {
   EXPECT_EQ(ReadAll(Path("g.txt")), QByteArray("a\nbb\nxyccc\ndddd\n"));
 }
 
+TEST_F(ZarvPadTest, SavingAsEightBitWarnsOfCharactersItCannotHold) {
+  Open(QStringLiteral("e.txt"), "caf\xC3\xA9\n");
+  ASSERT_TRUE(W().SaveTo(Path("e.txt"), {TzvsEncoding::Ansi, false}, zbLF));
+  int asked = 0;
+  bool answer = false;
+  W().setConfirm([&](const QString&) {
+    ++asked;
+    return answer;
+  });
+  // Typed as keys that give text (keyClicks takes ASCII only).
+  auto type = [this](const QString& s) {
+    for (QChar c : s)
+      QTest::sendKeyEvent(QTest::Click, &M(), Qt::Key_unknown, QString(c), Qt::NoModifier);
+  };
+  type(QStringLiteral("\u00E0 ")); // fits in 8 bits
+  EXPECT_TRUE(W().Save());
+  EXPECT_EQ(asked, 0);
+  EXPECT_EQ(ReadAll(Path("e.txt")), QByteArray("\xE0 caf\xE9\n"));
+
+  type(QStringLiteral("\u20AC")); // the euro sign does not
+  EXPECT_FALSE(W().Save());
+  EXPECT_EQ(asked, 1);
+  EXPECT_EQ(ReadAll(Path("e.txt")), QByteArray("\xE0 caf\xE9\n"));
+  EXPECT_TRUE(M().Modified());
+  answer = true;
+  EXPECT_TRUE(W().Save());
+  EXPECT_EQ(ReadAll(Path("e.txt")).size(), 8);
+}
+
 TEST_F(ZarvPadTest, FindBarByKeyboardAndBackToTheEditor) {
   Open(QStringLiteral("k.txt"), "alpha beta alpha\n");
   W().activateWindow();

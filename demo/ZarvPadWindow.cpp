@@ -86,7 +86,8 @@ TZarvPadWindow::TZarvPadWindow(const QString& settingsFile, QWidget* parent)
   connectMemo();
   readViewSettings();
   NewDocument();
-  resize(1000, 700);
+  if (!restoreGeometry(fSettings->value(QStringLiteral("geometry")).toByteArray()))
+    resize(1000, 700);
   fMemo->setFocus();
 }
 

@@ -56,10 +56,12 @@ QByteArray Encode(const QStringList& pars, const QString& brk, TzvsTextFormat fo
         out += QString(c).toUtf8();
         break;
       case TzvsEncoding::Utf16LE:
-        out += char(u & 0xFF), out += char(u >> 8);
+        out += char(u & 0xFF);
+        out += char(u >> 8);
         break;
       case TzvsEncoding::Utf16BE:
-        out += char(u >> 8), out += char(u & 0xFF);
+        out += char(u >> 8);
+        out += char(u & 0xFF);
         break;
       }
     }

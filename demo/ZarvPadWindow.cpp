@@ -55,7 +55,6 @@ TZarvPadWindow::TZarvPadWindow(const QString& settingsFile, QWidget* parent)
     return QMessageBox::warning(this, tr("ZarvPad"), tr("Save the changes to \"%1\"?").arg(name),
                                 QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, QMessageBox::Save);
   };
-
   fConfirm = [this](const QString& question) {
     return QMessageBox::question(this, tr("ZarvPad"), question) == QMessageBox::Yes;
   };

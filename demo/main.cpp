@@ -15,6 +15,7 @@
 #include <QElapsedTimer>
 #include <QTimer>
 #include <cstdio>
+#include <memory>
 
 using namespace zarv;
 using namespace zarv::pad;
@@ -26,7 +27,7 @@ namespace {
 // Returns at once; the work runs on a timer.
 void ScreenshotWhenPainted(TZarvPadWindow& w, const QString& png) {
   auto* timer = new QTimer(&w);
-  auto* clock = new QElapsedTimer;
+  auto clock = std::make_shared<QElapsedTimer>();
   clock->start();
   QObject::connect(timer, &QTimer::timeout, &w, [&w, png, timer, clock] {
     const TZarvMemo& m = w.Memo();
@@ -34,7 +35,6 @@ void ScreenshotWhenPainted(TZarvPadWindow& w, const QString& png) {
     if (clock->elapsed() < 400 || (!formatted && clock->elapsed() < 4000))
       return;
     timer->stop();
-    delete clock;
     const bool ok = w.grab().save(png, "PNG");
     std::printf(ok ? "screenshot: %s\n" : "screenshot: cannot write %s\n", qPrintable(png));
     std::fflush(stdout);

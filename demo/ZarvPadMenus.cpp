@@ -108,6 +108,16 @@ void TZarvPadWindow::createViewMenu() {
           [this] { Zoom(0); });
 }
 
+void TZarvPadWindow::createHelpMenu() {
+  QMenu* m = menuBar()->addMenu(tr("&Help"));
+  connect(m->addAction(tr("&About ZarvPad")), &QAction::triggered, this, [this] {
+    QMessageBox::about(this, tr("About ZarvPad"),
+                       tr("<p><b>ZarvPad</b>, the demo editor of the ZarvMemo component library.</p>"
+                          "<p>Editor control: %1</p>")
+                           .arg(fMemo->getVersion().toHtmlEscaped()));
+  });
+}
+
 void TZarvPadWindow::readViewSettings() {
   const QVariant font = fSettings->value(kFontKey);
   if (font.isValid()) {

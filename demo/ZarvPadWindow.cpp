@@ -82,6 +82,7 @@ TZarvPadWindow::TZarvPadWindow(const QString& settingsFile, QWidget* parent)
   createFileMenu();
   createEditMenu();
   createViewMenu();
+  createHelpMenu();
   connectMemo();
   readViewSettings();
   NewDocument();

@@ -84,6 +84,7 @@ private:
   void createFileMenu();
   void createEditMenu();
   void createViewMenu();
+  void createHelpMenu();
   void connectMemo();
   void setCppMode(bool on);
   void openWithDialog();

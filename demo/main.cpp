@@ -46,11 +46,14 @@ void ScreenshotWhenPainted(TZarvPadWindow& w, const QString& png) {
 } // namespace
 
 int main(int argc, char** argv) {
-  // The report needs no display; choose the offscreen platform for it
-  // before the application exists, when the caller chose none.
-  for (int i = 1; i < argc; ++i)
-    if (qstrcmp(argv[i], "--report") == 0 && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+  // The report and the help need no display; choose the offscreen platform
+  // for them before the application exists, when the caller chose none.
+  for (int i = 1; i < argc; ++i) {
+    const bool windowless =
+        qstrcmp(argv[i], "--report") == 0 || qstrcmp(argv[i], "--help") == 0 || qstrcmp(argv[i], "-h") == 0;
+    if (windowless && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
       qputenv("QT_QPA_PLATFORM", "offscreen");
+  }
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("ZarvPad"));
   QApplication::setOrganizationName(QStringLiteral("ZarvMemo"));

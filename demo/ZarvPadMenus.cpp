@@ -8,6 +8,7 @@
 #include "ZarvPadWindow.h"
 
 #include "FindBar.h"
+#include "FormatNames.h"
 #include "PadStatusBar.h"
 #include "RecentFiles.h"
 #include "SaveOptionsDialog.h"
@@ -47,6 +48,11 @@ void TZarvPadWindow::createFileMenu() {
   connect(AddAction(m, tr("&Open..."), QKeySequence::Open), &QAction::triggered, this, &TZarvPadWindow::openWithDialog);
   QMenu* recent = m->addMenu(tr("Open &Recent"));
   fRecent = new TRecentFiles(*fSettings, *recent, this);
+  // For a file whose bytes were taken for the wrong encoding.
+  fReopenMenu = m->addMenu(tr("Reopen &with Encoding"));
+  for (TzvsEncoding e : {TzvsEncoding::Utf8, TzvsEncoding::Utf16LE, TzvsEncoding::Utf16BE, TzvsEncoding::Ansi})
+    connect(fReopenMenu->addAction(FormatLabel({e, false})), &QAction::triggered, this,
+            [this, e] { reopenWithEncoding(e); });
   m->addSeparator();
   connect(AddAction(m, tr("&Save"), QKeySequence::Save), &QAction::triggered, this, &TZarvPadWindow::Save);
   connect(AddAction(m, tr("Save &As..."), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S)), &QAction::triggered, this,
@@ -159,6 +165,11 @@ void TZarvPadWindow::openAfterAsking(const QString& fileName) {
     return;
   if (!OpenFile(fileName) && !QFileInfo::exists(fileName))
     fRecent->Remove(fileName);
+}
+
+void TZarvPadWindow::reopenWithEncoding(TzvsEncoding encoding) {
+  if (!fFileName.isEmpty() && MaybeKeepChanges())
+    OpenFile(fFileName, encoding);
 }
 
 bool TZarvPadWindow::saveAsWithDialog() {

@@ -19,6 +19,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QMenu>
 #include <QSettings>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -137,7 +138,7 @@ void TZarvPadWindow::NewDocument() {
   documentLoaded(QString());
 }
 
-bool TZarvPadWindow::OpenFile(const QString& fileName) {
+bool TZarvPadWindow::OpenFile(const QString& fileName, std::optional<TzvsEncoding> encoding) {
   QFile file(fileName);
   const QString why = WhyUnreadable(fileName, file);
   if (!why.isEmpty()) {
@@ -148,7 +149,7 @@ bool TZarvPadWindow::OpenFile(const QString& fileName) {
   fLoadSize = file.size();
   fStatus->ShowProgress(tr("Loading"), 0, fLoadSize);
   try {
-    fMemo->LoadFromStream(file);
+    fMemo->LoadFromStream(file, encoding);
   } catch (const std::exception& e) {
     // The file opened but failed part way: what was read is now the text.
     // It stays, untitled and modified, so that it never overwrites the
@@ -334,6 +335,7 @@ QString TZarvPadWindow::documentName() const {
 void TZarvPadWindow::refreshTitle() {
   setWindowTitle(tr("%1[*] - ZarvPad").arg(documentName()));
   setWindowModified(fMemo->Modified());
+  fReopenMenu->setEnabled(!fFileName.isEmpty());
 }
 
 } // namespace zarv::pad

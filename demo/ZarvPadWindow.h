@@ -14,8 +14,10 @@
 #include <QMessageBox>
 #include <functional>
 #include <memory>
+#include <optional>
 
 class QAction;
+class QMenu;
 class QSettings;
 class QTimer;
 
@@ -47,9 +49,10 @@ public:
   // ---- The commands without dialogs ------------------------------------------
   // Replaces the document by an empty one (UTF-8, LF), without asking.
   void NewDocument();
-  // Loads fileName, without asking about unsaved changes. A file that
-  // cannot be opened is reported and leaves the document as it was.
-  bool OpenFile(const QString& fileName);
+  // Loads fileName, without asking about unsaved changes, in encoding or in
+  // the one its bytes show. A file that cannot be opened is reported and
+  // leaves the document as it was.
+  bool OpenFile(const QString& fileName, std::optional<TzvsEncoding> encoding = std::nullopt);
   // Writes the document to fileName in format and lineBreak; on success it
   // becomes the document's file and format. Failures are reported and the
   // document keeps its file and format.
@@ -89,6 +92,7 @@ private:
   void setCppMode(bool on);
   void openWithDialog();
   void openAfterAsking(const QString& fileName);
+  void reopenWithEncoding(TzvsEncoding encoding);
   bool confirmFormat(TzvsTextFormat format);
   bool saveAsWithDialog();
   void chooseFont();
@@ -114,6 +118,7 @@ private:
   TErrorReporter fReportError;
   TSavePrompt fAskSave;
   TConfirm fConfirm;
+  QMenu* fReopenMenu = nullptr; // enabled while the document has a file
   QAction* fUndo = nullptr;
   QAction* fRedo = nullptr;
   QAction* fCut = nullptr;

@@ -293,6 +293,17 @@ TEST_F(ZarvPadTest, SavingAsEightBitWarnsOfCharactersItCannotHold) {
   EXPECT_EQ(ReadAll(Path("e.txt")).size(), 8);
 }
 
+TEST_F(ZarvPadTest, ReopenedInAnotherEncodingTheBytesReadOtherwise) {
+  Open(QStringLiteral("r.txt"), "caf\xC3\xA9\n");
+  EXPECT_EQ(Text(), QStringLiteral("caf\u00E9\r\n"));
+  ASSERT_TRUE(W().OpenFile(Path("r.txt"), TzvsEncoding::Ansi));
+  EXPECT_EQ(Text(), QStringLiteral("caf\u00C3\u00A9\r\n"));
+  EXPECT_EQ(W().StatusBar().FormatText(), QStringLiteral("LF 8-bit"));
+  EXPECT_FALSE(M().Modified());
+  ASSERT_TRUE(W().Save()); // the same bytes back
+  EXPECT_EQ(ReadAll(Path("r.txt")), QByteArray("caf\xC3\xA9\n"));
+}
+
 TEST_F(ZarvPadTest, FindBarByKeyboardAndBackToTheEditor) {
   Open(QStringLiteral("k.txt"), "alpha beta alpha\n");
   W().activateWindow();

@@ -97,6 +97,15 @@ protected:
     M().setFocus();
   }
 
+  // The menu action shown as text ("&Undo").
+  QAction* Action(const QString& text) {
+    for (QAction* a : fWindow->findChildren<QAction*>())
+      if (a->text() == text)
+        return a;
+    ADD_FAILURE() << "no action " << text.toStdString();
+    return new QAction(fWindow.get());
+  }
+
   QTemporaryDir fDir;
   std::unique_ptr<TZarvPadWindow> fWindow;
   QStringList fErrors;
@@ -304,6 +313,25 @@ TEST_F(ZarvPadTest, ReopenedInAnotherEncodingTheBytesReadOtherwise) {
   EXPECT_EQ(ReadAll(Path("r.txt")), QByteArray("caf\xC3\xA9\n"));
 }
 
+TEST_F(ZarvPadTest, EditMenuActsOnTheEditor) {
+  Open(QStringLiteral("m.txt"), "one two\n");
+  EXPECT_FALSE(Action(QStringLiteral("Cu&t"))->isEnabled()); // nothing selected
+  Action(QStringLiteral("Select &All"))->trigger();
+  EXPECT_TRUE(Action(QStringLiteral("Cu&t"))->isEnabled());
+  Action(QStringLiteral("&Copy"))->trigger();
+  EXPECT_EQ(Text(), QStringLiteral("one two\r\n"));
+  Action(QStringLiteral("Cu&t"))->trigger();
+  EXPECT_EQ(Text(), QString());
+  EXPECT_TRUE(Action(QStringLiteral("&Undo"))->isEnabled());
+  Action(QStringLiteral("&Undo"))->trigger();
+  EXPECT_EQ(Text(), QStringLiteral("one two\r\n"));
+  Action(QStringLiteral("&Redo"))->trigger();
+  EXPECT_EQ(Text(), QString());
+  Action(QStringLiteral("&Paste"))->trigger();
+  Action(QStringLiteral("&Paste"))->trigger();
+  EXPECT_EQ(Text(), QStringLiteral("one two\r\none two\r\n"));
+}
+
 TEST_F(ZarvPadTest, FindBarByKeyboardAndBackToTheEditor) {
   Open(QStringLiteral("k.txt"), "alpha beta alpha\n");
   W().activateWindow();
@@ -344,13 +372,8 @@ TEST_F(ZarvPadTest, ViewSettingsApplyAndAreKept) {
   QTest::keyClick(&M(), Qt::Key_0, Qt::ControlModifier);
   EXPECT_EQ(M().font().pointSize(), size);
 
-  QAction* wrap = nullptr;
-  for (QAction* a : W().findChildren<QAction*>())
-    if (a->text() == QStringLiteral("&Word Wrap"))
-      wrap = a;
-  ASSERT_NE(wrap, nullptr);
   EXPECT_FALSE(M().getWordWrap());
-  wrap->trigger();
+  Action(QStringLiteral("&Word Wrap"))->trigger();
   EXPECT_TRUE(M().getWordWrap());
   fWindow.reset();
   TZarvPadWindow again(Path("settings.ini"));

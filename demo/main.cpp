@@ -1,84 +1,106 @@
-// Console demo: loads a file into an editor control (the encoding found
-// from a byte-order mark or the bytes), reports what a user wants to know
-// about it, then proves that saving in the format found gives the same
-// bytes back. The editor window itself follows.
+// zarvpad [FILE] [--goto LINE] [--screenshot PNG] [--report]
+//
+// Opens the ZarvPad window on FILE. --goto puts the caret on a line of the
+// file; --screenshot lets the window paint, saves its picture to PNG and
+// quits (what scripts/demo.sh does without a display); --report prints a
+// console report on FILE instead of opening a window.
+#include "ConsoleReport.h"
+#include "FindBar.h"
+#include "ZarvPadWindow.h"
+
 #include <ZarvMemo/memo/ZarvMemo.h>
 
 #include <QApplication>
+#include <QCommandLineParser>
 #include <QElapsedTimer>
-#include <QFile>
-#include <QFileInfo>
-#include <QTemporaryFile>
+#include <QTimer>
 #include <cstdio>
+#include <memory>
 
 using namespace zarv;
+using namespace zarv::pad;
 
 namespace {
-const char* breakName(TZarvLineBreak lb) {
-  switch (lb) {
-  case zbCRLF:
-    return "CR LF";
-  case zbLFCR:
-    return "LF CR";
-  case zbCR:
-    return "CR";
-  case zbLF:
-    return "LF";
-  }
-  return "?";
+
+// Saves the window's picture once the shown text is formatted and painted
+// (or after a few seconds for a very large text), then ends the event loop.
+// Returns at once; the work runs on a timer.
+void ScreenshotWhenPainted(TZarvPadWindow& w, const QString& png) {
+  auto* timer = new QTimer(&w);
+  auto clock = std::make_shared<QElapsedTimer>();
+  clock->start();
+  QObject::connect(timer, &QTimer::timeout, &w, [&w, png, timer, clock] {
+    const TZarvMemo& m = w.Memo();
+    const bool formatted = m.getFormatCompleted() >= m.GetParCount();
+    if (clock->elapsed() < 400 || (!formatted && clock->elapsed() < 4000))
+      return;
+    timer->stop();
+    const bool ok = w.grab().save(png, "PNG");
+    std::printf(ok ? "screenshot: %s\n" : "screenshot: cannot write %s\n", qPrintable(png));
+    std::fflush(stdout);
+    QCoreApplication::exit(ok ? 0 : 1);
+  });
+  timer->start(50);
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-    qputenv("QT_QPA_PLATFORM", "offscreen");
+  // The report and the help need no display; choose the offscreen platform
+  // for them before the application exists, when the caller chose none.
+  for (int i = 1; i < argc; ++i) {
+    const bool windowless =
+        qstrcmp(argv[i], "--report") == 0 || qstrcmp(argv[i], "--help") == 0 || qstrcmp(argv[i], "-h") == 0;
+    if (windowless && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+      qputenv("QT_QPA_PLATFORM", "offscreen");
+  }
   QApplication app(argc, argv);
-  if (argc < 2) {
-    std::fprintf(stderr, "usage: %s FILE\n", argv[0]);
-    return 2;
-  }
-  const QString name = QString::fromLocal8Bit(argv[1]);
-  TZarvMemo memo;
-  memo.setOptions(memo.getOptions() | zvoAutoLineBreak);
-  QElapsedTimer timer;
-  timer.start();
-  try {
-    memo.LoadFromFile(name);
-  } catch (const std::exception& e) {
-    std::fprintf(stderr, "load failed: %s\n", e.what());
-    return 1;
-  }
-  const double ms = std::max<double>(timer.nsecsElapsed() / 1e6, 0.001);
-  const double mb = double(QFileInfo(name).size()) / (1024.0 * 1024.0);
-  const TzvsTextFormat format = memo.TextFormat();
-  std::printf("file:          %s (%s%s)\n", argv[1], EncodingName(format.Encoding), format.Bom ? " with mark" : "");
-  std::printf("size:          %.2f MB\n", mb);
-  std::printf("paragraphs:    %d\n", memo.GetParCount());
-  std::printf("characters:    %d (breaks count 2)\n", memo.getCharCount());
-  std::printf("line break:    %s%s\n", breakName(memo.getLineBreak()), memo.GetParCount() > 1 ? "" : " (none found)");
-  std::printf("load time:     %.1f ms (%.0f MB/s)\n", ms, mb / (ms / 1000.0));
-  try {
-    memo.CheckIntegrity();
-    std::printf("integrity:     ok\n");
-  } catch (const std::exception& e) {
-    std::printf("integrity:     %s\n", e.what());
+  QApplication::setApplicationName(QStringLiteral("ZarvPad"));
+  QApplication::setOrganizationName(QStringLiteral("ZarvMemo"));
+
+  QCommandLineParser parser;
+  parser.setApplicationDescription(QStringLiteral("ZarvPad, a text editor built on the ZarvMemo control."));
+  parser.addHelpOption();
+  parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("The file to open."), QStringLiteral("[FILE]"));
+  const QCommandLineOption screenshot(QStringLiteral("screenshot"),
+                                      QStringLiteral("Save a picture of the window to PNG, then quit."),
+                                      QStringLiteral("PNG"));
+  const QCommandLineOption gotoLine(QStringLiteral("goto"), QStringLiteral("Put the caret on LINE (from 1)."),
+                                    QStringLiteral("LINE"));
+  const QCommandLineOption report(QStringLiteral("report"),
+                                  QStringLiteral("Print a report on FILE (encoding, size, speed) instead."));
+  parser.addOptions({screenshot, gotoLine, report});
+  parser.process(app);
+  const QStringList files = parser.positionalArguments();
+  const QString file = files.value(0);
+
+  if (parser.isSet(report)) {
+    if (file.isEmpty()) {
+      std::fprintf(stderr, "--report needs a FILE\n");
+      return 2;
+    }
+    return PrintReport(file);
   }
 
-  QTemporaryFile out;
-  if (!out.open()) {
-    std::fprintf(stderr, "cannot create a temporary file\n");
-    return 1;
+  TZarvPadWindow w;
+  if (parser.isSet(screenshot)) // nobody is there to close a message box
+    w.setErrorReporter([](const QString& title, const QString& message) {
+      std::fprintf(stderr, "%s: %s\n", qPrintable(title), qPrintable(message));
+    });
+  // Shown first, so that a large file loads with its progress in view and
+  // is laid out for the window's real size.
+  w.show();
+  w.activateWindow();
+  QCoreApplication::processEvents();
+  bool ok = true;
+  if (!file.isEmpty())
+    ok = w.OpenFile(file);
+  if (parser.isSet(gotoLine)) {
+    const int line = parser.value(gotoLine).toInt();
+    QTimer::singleShot(0, &w, [&w, line] { w.GoToLine(line); });
   }
-  timer.restart();
-  memo.SaveToStream(out);
-  out.flush();
-  const double saveMs = std::max<double>(timer.nsecsElapsed() / 1e6, 0.001);
-  QFile in(name);
-  in.open(QIODevice::ReadOnly);
-  out.seek(0);
-  const bool same = in.readAll() == out.readAll();
-  std::printf("save time:     %.1f ms (%.0f MB/s)\n", saveMs, mb / (saveMs / 1000.0));
-  std::printf("round trip:    %s\n", same ? "byte-identical" : "DIFFERENT (mixed line breaks or a NUL?)");
-  return 0;
+  if (parser.isSet(screenshot))
+    ScreenshotWhenPainted(w, parser.value(screenshot));
+  const int rc = app.exec();
+  return rc != 0 ? rc : (ok ? 0 : 1);
 }

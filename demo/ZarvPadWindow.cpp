@@ -1,0 +1,341 @@
+// The window's construction, its file commands and the glue between the
+// control's signals and the status bar. Menus live in ZarvPadMenus.cpp.
+//
+// Highlighting is switched through the keyword list, not the Apply flags:
+// the control highlights its text again when the keyword list changes,
+// while a flag set at run time only applies to text highlighted later. So
+// C/C++ mode is "keyword list filled and start-stop keys applied", plain
+// mode "keyword list empty and start-stop keys not applied".
+#include "ZarvPadWindow.h"
+
+#include "CppSyntax.h"
+#include "FindBar.h"
+#include "PadStatusBar.h"
+#include "RecentFiles.h"
+
+#include <ZarvMemo/memo/ZarvMemo.h>
+
+#include <QCloseEvent>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QMenu>
+#include <QSettings>
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace zarv::pad {
+
+namespace {
+
+std::unique_ptr<QSettings> OpenSettings(const QString& settingsFile) {
+  if (settingsFile.isEmpty())
+    return std::make_unique<QSettings>(QStringLiteral("ZarvMemo"), QStringLiteral("ZarvPad"));
+  return std::make_unique<QSettings>(settingsFile, QSettings::IniFormat);
+}
+
+// Why fileName cannot be read, or an empty string when it can.
+QString WhyUnreadable(const QString& fileName, QFile& file) {
+  const QFileInfo info(fileName);
+  if (!info.exists())
+    return QObject::tr("The file does not exist.");
+  if (info.isDir())
+    return QObject::tr("It is a folder.");
+  if (!file.open(QIODevice::ReadOnly))
+    return file.errorString();
+  return QString();
+}
+
+} // namespace
+
+TZarvPadWindow::TZarvPadWindow(const QString& settingsFile, QWidget* parent)
+    : QMainWindow(parent), fMemo(new TZarvMemo), fFindBar(new TFindBar), fStatus(new TPadStatusBar(this)),
+      fProgressCheck(new QTimer(this)), fSettings(OpenSettings(settingsFile)) {
+  fReportError = [this](const QString& title, const QString& message) { QMessageBox::critical(this, title, message); };
+  fAskSave = [this](const QString& name) {
+    return QMessageBox::warning(this, tr("ZarvPad"), tr("Save the changes to \"%1\"?").arg(name),
+                                QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, QMessageBox::Save);
+  };
+  fConfirm = [this](const QString& question) {
+    return QMessageBox::question(this, tr("ZarvPad"), question) == QMessageBox::Yes;
+  };
+
+  fMemo->setObjectName(QStringLiteral("editor"));
+  fMemo->setOptions(fMemo->getOptions() | zvoAutoLineBreak | zvoAutoIndent);
+  fMemo->setScrollBars(ssBoth);
+  // A match found from the find bar shows while the bar has the focus.
+  fMemo->setHideSelection(false);
+  QFont font(QStringLiteral("DejaVu Sans Mono"), fBasePointSize);
+  font.setStyleHint(QFont::Monospace);
+  fMemo->setFont(font);
+  fPlainSeparators = fMemo->getSeparators();
+
+  auto* central = new QWidget(this);
+  auto* column = new QVBoxLayout(central);
+  column->setContentsMargins(0, 0, 0, 0);
+  column->setSpacing(0);
+  column->addWidget(fMemo, 1);
+  column->addWidget(fFindBar);
+  fFindBar->hide();
+  setCentralWidget(central);
+  setStatusBar(fStatus);
+
+  createFileMenu();
+  createEditMenu();
+  createViewMenu();
+  createHelpMenu();
+  connectMemo();
+  readViewSettings();
+  NewDocument();
+  if (!restoreGeometry(fSettings->value(QStringLiteral("geometry")).toByteArray()))
+    resize(1000, 700);
+  fMemo->setFocus();
+}
+
+TZarvPadWindow::~TZarvPadWindow() = default;
+
+void TZarvPadWindow::connectMemo() {
+  connect(fMemo, &TZarvMemo::changed, this, [this] {
+    refreshTitle();
+    fStatus->Refresh(*fMemo);
+    refreshEditActions();
+  });
+  connect(fMemo, &TZarvMemo::selMoved, this, [this] {
+    fStatus->Refresh(*fMemo);
+    refreshEditActions();
+  });
+  connect(fMemo, &TZarvMemo::progressed, this, &TZarvPadWindow::showProgress);
+  fProgressCheck->setInterval(250);
+  connect(fProgressCheck, &QTimer::timeout, this, &TZarvPadWindow::showProgress);
+  connect(fFindBar, &TFindBar::findRequested, this, &TZarvPadWindow::Find);
+  connect(fFindBar, &TFindBar::closed, this, [this] { fMemo->setFocus(); });
+  connect(fRecent, &TRecentFiles::openRequested, this, &TZarvPadWindow::openAfterAsking);
+}
+
+void TZarvPadWindow::setCppMode(bool on) {
+  if (on == fCppMode)
+    return;
+  fCppMode = on;
+  // Separators first: the keyword pass the list change starts uses them.
+  fMemo->setSeparators(on ? CppSeparators() : fPlainSeparators);
+  fMemo->setApplyKeyWords(true);
+  fMemo->setApplyStartStopKeys(on);
+  if (on)
+    SetUpCppKeys(*fMemo);
+  else
+    fMemo->Keywords().Clear();
+}
+
+// ---- File commands ---------------------------------------------------------------------
+
+void TZarvPadWindow::NewDocument() {
+  setCppMode(false);
+  fMemo->Clear();
+  fMemo->SetTextFormat({TzvsEncoding::Utf8, false});
+  fMemo->setLineBreak(zbLF);
+  fMemo->ClearUndo();
+  fFileName.clear();
+  documentLoaded(QString());
+}
+
+bool TZarvPadWindow::OpenFile(const QString& fileName, std::optional<TzvsEncoding> encoding) {
+  QFile file(fileName);
+  const QString why = WhyUnreadable(fileName, file);
+  if (!why.isEmpty()) {
+    fReportError(tr("Cannot open"), tr("\"%1\" cannot be read.\n%2").arg(QDir::toNativeSeparators(fileName), why));
+    return false;
+  }
+  setCppMode(IsCppFile(fileName));
+  fLoadSize = file.size();
+  fStatus->ShowProgress(tr("Loading"), 0, fLoadSize);
+  try {
+    fMemo->LoadFromStream(file, encoding);
+  } catch (const std::exception& e) {
+    // The file opened but failed part way: what was read is now the text.
+    // It stays, untitled and modified, so that it never overwrites the
+    // file as if it were the whole of it.
+    fStatus->HideProgress();
+    fFileName.clear();
+    fMemo->SetModified(true);
+    refreshTitle();
+    fReportError(tr("Cannot open"), tr("Reading \"%1\" failed part way; the text shown is incomplete.\n%2")
+                                        .arg(QDir::toNativeSeparators(fileName), QString::fromLocal8Bit(e.what())));
+    return false;
+  }
+  fMemo->ClearUndo();
+  documentLoaded(QFileInfo(fileName).absoluteFilePath());
+  fRecent->Add(fFileName);
+  return true;
+}
+
+bool TZarvPadWindow::SaveTo(const QString& fileName, TzvsTextFormat format, TZarvLineBreak lineBreak) {
+  const TzvsTextFormat oldFormat = fMemo->TextFormat();
+  const TZarvLineBreak oldBreak = fMemo->getLineBreak();
+  fMemo->SetTextFormat(format);
+  fMemo->setLineBreak(lineBreak);
+  fStatus->ShowProgress(tr("Saving"), 0, fMemo->getCharCount());
+  try {
+    fMemo->SaveToFile(fileName);
+  } catch (const std::exception& e) {
+    fMemo->SetTextFormat(oldFormat);
+    fMemo->setLineBreak(oldBreak);
+    fStatus->HideProgress();
+    fReportError(tr("Cannot save"), QString::fromLocal8Bit(e.what()));
+    return false;
+  }
+  fStatus->HideProgress();
+  fFileName = QFileInfo(fileName).absoluteFilePath();
+  fMemo->SetModified(false);
+  setCppMode(IsCppFile(fFileName));
+  fRecent->Add(fFileName);
+  refreshTitle();
+  fStatus->Refresh(*fMemo);
+  return true;
+}
+
+bool TZarvPadWindow::MaybeKeepChanges() {
+  if (!fMemo->Modified())
+    return true;
+  switch (fAskSave(documentName())) {
+  case QMessageBox::Save:
+    return Save();
+  case QMessageBox::Discard:
+    return true;
+  default:
+    return false;
+  }
+}
+
+bool TZarvPadWindow::Save() {
+  if (fFileName.isEmpty())
+    return saveAsWithDialog();
+  return confirmFormat(fMemo->TextFormat()) && SaveTo(fFileName, fMemo->TextFormat(), fMemo->getLineBreak());
+}
+
+// 8-bit text keeps only the low byte of a wider character, so a save would
+// change the text without a word: the user is asked first.
+bool TZarvPadWindow::confirmFormat(TzvsTextFormat format) {
+  if (format.Encoding != TzvsEncoding::Ansi)
+    return true;
+  for (int32_t p = 0; p < fMemo->GetParCount(); ++p) {
+    const QString par = fMemo->getParString(p);
+    const auto wide = std::find_if(par.begin(), par.end(), [](QChar c) { return c.unicode() > 0xFF; });
+    if (wide != par.end())
+      return fConfirm(tr("Line %1 holds \"%2\", which 8-bit text cannot hold: such characters would be written as "
+                         "other characters.\nSave as 8-bit text anyway?")
+                          .arg(p + 1)
+                          .arg(*wide));
+  }
+  return true;
+}
+
+void TZarvPadWindow::documentLoaded(const QString& fileName) {
+  fFileName = fileName;
+  // Loading sets the modified flag like any change; a fresh document is not.
+  fMemo->SetModified(false);
+  fMemo->setTopLine(0);
+  refreshTitle();
+  fStatus->Refresh(*fMemo);
+  refreshEditActions();
+}
+
+void TZarvPadWindow::closeEvent(QCloseEvent* e) {
+  if (!MaybeKeepChanges()) {
+    e->ignore();
+    return;
+  }
+  fSettings->setValue(QStringLiteral("geometry"), saveGeometry());
+  e->accept();
+}
+
+// ---- Search and navigation -----------------------------------------------------------------
+
+// The control searches from the caret, which after a search stands at the
+// end the search went towards: a search the other way would find the same
+// match again. So the caret first goes to the selection's far side, and
+// comes back with the selection when nothing is found.
+bool TZarvPadWindow::Find(bool down) {
+  const QString text = fFindBar->Text();
+  if (text.isEmpty()) {
+    fFindBar->Activate();
+    return false;
+  }
+  const bool matchCase = fFindBar->MatchCase(), words = fFindBar->WholeWords();
+  const int32_t caret = fMemo->getSelStart(), length = fMemo->getSelLength();
+  if (length != 0)
+    fMemo->setSelStart(down ? std::max(caret, caret + length) : std::min(caret, caret + length));
+  bool found = fMemo->FindTxt(text, down, matchCase, words, false);
+  if (found) {
+    fStatus->clearMessage();
+  } else {
+    // Past the last match: go round from the other end of the text.
+    found = fMemo->FindTxt(text, down, matchCase, words, true);
+    if (found)
+      fStatus->showMessage(down ? tr("Continued from the top") : tr("Continued from the bottom"), 4000);
+    else
+      fStatus->showMessage(tr("\"%1\" not found").arg(text), 6000);
+  }
+  if (found) {
+    fMemo->ScrollInView();
+  } else if (length != 0) {
+    fMemo->setSelStart(caret);
+    fMemo->setSelLength(length);
+  }
+  return found;
+}
+
+// A line out of view comes to the middle of the window rather than to its
+// edge, where ScrollInView alone would leave it.
+void TZarvPadWindow::GoToLine(int line) {
+  fMemo->setSelPar(std::clamp(line, 1, fMemo->GetParCount()) - 1);
+  const int shown = std::max(1, fMemo->viewport()->height() / std::max(1, fMemo->getLineHeight()));
+  const int target = fMemo->getSelLine(), top = fMemo->getTopLine();
+  if (target < top || target >= top + shown - 1)
+    fMemo->setTopLine(std::max(0, target - shown / 2));
+  fMemo->ScrollInView();
+  fMemo->setFocus();
+}
+
+void TZarvPadWindow::Zoom(int delta) {
+  QFont font = fMemo->font();
+  const int size = delta == 0 ? fBasePointSize : std::clamp(font.pointSize() + delta, 4, 96);
+  if (size == font.pointSize())
+    return;
+  font.setPointSize(size);
+  fMemo->setFont(font);
+  fStatus->showMessage(tr("Zoom: %1 pt").arg(size), 2000);
+}
+
+// ---- Status and title ----------------------------------------------------------------------
+
+// The control reports progress while it formats in the background, but
+// may finish the last paragraphs while painting, without a report: while
+// the bar shows, a timer looks again.
+void TZarvPadWindow::showProgress() {
+  // The bytes are read ahead of the paragraphs made from them: all of them
+  // may be read while the load still runs, and the bar stays until it ends.
+  if (fMemo->LoadingContent())
+    fStatus->ShowProgress(tr("Loading"), std::min<qint64>(fMemo->getFormatCompleted(), fLoadSize - 1), fLoadSize);
+  else if (fMemo->SavingContent())
+    fStatus->ShowProgress(tr("Saving"), fMemo->getFormatCompleted(), fMemo->getCharCount());
+  else
+    fStatus->ShowProgress(tr("Formatting"), fMemo->getFormatCompleted(), fMemo->GetParCount());
+  if (fStatus->ProgressVisible() != fProgressCheck->isActive()) {
+    if (fStatus->ProgressVisible())
+      fProgressCheck->start();
+    else
+      fProgressCheck->stop();
+  }
+}
+
+QString TZarvPadWindow::documentName() const {
+  return fFileName.isEmpty() ? tr("Untitled") : QFileInfo(fFileName).fileName();
+}
+
+void TZarvPadWindow::refreshTitle() {
+  setWindowTitle(tr("%1[*] - ZarvPad").arg(documentName()));
+  setWindowModified(fMemo->Modified());
+  fReopenMenu->setEnabled(!fFileName.isEmpty());
+}
+
+} // namespace zarv::pad

@@ -1,0 +1,130 @@
+// ZarvPad's main window: one editor control (TZarvMemo) with File, Edit and
+// View menus, a find bar and a status bar. The file commands exist twice:
+// as menu actions that ask (file dialogs, the save-options dialog, the
+// unsaved-changes prompt) and as plain calls that do the work, so that
+// tests and the command line drive the same code without dialogs. Errors
+// and the unsaved-changes question go through replaceable functions for
+// the same reason.
+#pragma once
+
+#include <ZarvMemo/memo/ZarvMemoTypes.h>
+#include <ZarvMemo/support/store/TextEncoding.h>
+
+#include <QMainWindow>
+#include <QMessageBox>
+#include <functional>
+#include <memory>
+#include <optional>
+
+class QAction;
+class QMenu;
+class QSettings;
+class QTimer;
+
+namespace zarv {
+class TZarvMemo;
+}
+
+namespace zarv::pad {
+
+class TFindBar;
+class TPadStatusBar;
+class TRecentFiles;
+
+class TZarvPadWindow : public QMainWindow {
+  Q_OBJECT
+public:
+  // settingsFile: an INI file for the recent files and view settings;
+  // empty for the user's ZarvPad settings.
+  explicit TZarvPadWindow(const QString& settingsFile = QString(), QWidget* parent = nullptr);
+  ~TZarvPadWindow() override;
+
+  TZarvMemo& Memo() const { return *fMemo; }
+  TFindBar& FindBar() const { return *fFindBar; }
+  TPadStatusBar& StatusBar() const { return *fStatus; }
+  TRecentFiles& RecentFiles() const { return *fRecent; }
+  // The document's file; empty while it is untitled.
+  QString FileName() const { return fFileName; }
+
+  // ---- The commands without dialogs ------------------------------------------
+  // Replaces the document by an empty one (UTF-8, LF), without asking.
+  void NewDocument();
+  // Loads fileName, without asking about unsaved changes, in encoding or in
+  // the one its bytes show. A file that cannot be opened is reported and
+  // leaves the document as it was.
+  bool OpenFile(const QString& fileName, std::optional<TzvsEncoding> encoding = std::nullopt);
+  // Writes the document to fileName in format and lineBreak; on success it
+  // becomes the document's file and format. Failures are reported and the
+  // document keeps its file and format.
+  bool SaveTo(const QString& fileName, TzvsTextFormat format, TZarvLineBreak lineBreak);
+  // Saves to the document's file in its format, after a warning when 8-bit
+  // text cannot hold every character; untitled, asks for a file first.
+  bool Save();
+  // Unsaved changes: asks whether to save them (Save saves, to a file
+  // chosen then if untitled). False when the user cancels or the save fails.
+  bool MaybeKeepChanges();
+  // Searches for the find bar's text from the caret; "not found" goes to
+  // the status bar and the selection stays.
+  bool Find(bool down);
+  // The caret to the start of line (a line of the file, from 1), shown.
+  void GoToLine(int line);
+  // The font size steps by delta points (0: back to the chosen size).
+  void Zoom(int delta);
+
+  // ---- Replaceable dialogs -------------------------------------------------------
+  using TErrorReporter = std::function<void(const QString& title, const QString& message)>;
+  using TSavePrompt = std::function<QMessageBox::StandardButton(const QString& documentName)>;
+  // A yes/no question; true goes on.
+  using TConfirm = std::function<bool(const QString& question)>;
+  void setErrorReporter(TErrorReporter r) { fReportError = std::move(r); }
+  void setSavePrompt(TSavePrompt p) { fAskSave = std::move(p); }
+  void setConfirm(TConfirm c) { fConfirm = std::move(c); }
+
+protected:
+  void closeEvent(QCloseEvent* e) override;
+
+private:
+  void createFileMenu();
+  void createEditMenu();
+  void createViewMenu();
+  void createHelpMenu();
+  void connectMemo();
+  void setCppMode(bool on);
+  void openWithDialog();
+  void openAfterAsking(const QString& fileName);
+  void reopenWithEncoding(TzvsEncoding encoding);
+  bool confirmFormat(TzvsTextFormat format);
+  bool saveAsWithDialog();
+  void chooseFont();
+  void goToLineWithDialog();
+  void documentLoaded(const QString& fileName);
+  void showProgress();
+  void refreshTitle();
+  void refreshEditActions();
+  void readViewSettings();
+  QString documentName() const;
+
+  TZarvMemo* fMemo = nullptr;
+  TFindBar* fFindBar = nullptr;
+  TPadStatusBar* fStatus = nullptr;
+  QTimer* fProgressCheck = nullptr;
+  std::unique_ptr<QSettings> fSettings;
+  TRecentFiles* fRecent = nullptr;
+  QString fFileName;
+  qint64 fLoadSize = 0; // bytes of the file being loaded, for the progress bar
+  bool fCppMode = false;
+  QString fPlainSeparators;
+  int fBasePointSize = 10;
+  TErrorReporter fReportError;
+  TSavePrompt fAskSave;
+  TConfirm fConfirm;
+  QMenu* fReopenMenu = nullptr; // enabled while the document has a file
+  QAction* fUndo = nullptr;
+  QAction* fRedo = nullptr;
+  QAction* fCut = nullptr;
+  QAction* fCopy = nullptr;
+  QAction* fWordWrap = nullptr;
+  QAction* fNonPrinting = nullptr;
+};
+
+} // namespace zarv::pad

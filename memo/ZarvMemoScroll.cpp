@@ -62,9 +62,8 @@ void TZarvMemo::moveView(int32_t left, int32_t top) {
   const int64_t dx = int64_t(fDisplayLeft) - left, dy = int64_t(fTopOrigin) - top;
   if (dx == 0 && dy == 0)
     return;
+  // The remembered x of vertical moves is in text coordinates: it stays.
   fCaretX = int32_t(std::clamp<int64_t>(fCaretX + dx, INT32_MIN / 2, INT32_MAX / 2));
-  if (fXCaretRunningPos != INT32_MIN)
-    fXCaretRunningPos = int32_t(std::clamp<int64_t>(fXCaretRunningPos + dx, INT32_MIN / 2, INT32_MAX / 2));
   fCaretY = int32_t(std::clamp<int64_t>(fCaretY + dy, INT32_MIN / 2, INT32_MAX / 2));
   fDisplayLeft = left;
   fTopOrigin = top;

@@ -1353,7 +1353,7 @@ TEST(ZarvMemoKeys, PageKeysMoveByTheWindowLessOneLine) {
 
 // The remembered x is a place in the text: a sideways scroll of the view
 // between two vertical moves must not shift the column they come back to.
-TEST(ZarvMemoKeys, DISABLED_TheRememberedColumnSurvivesASidewaysScroll) {
+TEST(ZarvMemoKeys, TheRememberedColumnSurvivesASidewaysScroll) {
   auto m = KeyMemo(400, 200);
   m->setOptions(m->getOptions() & ~TZarvMemoOptions(zvoPutExtraSpaces));
   const QString longLine(100, QLatin1Char('a'));

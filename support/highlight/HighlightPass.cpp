@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <array>
 #include <string>
+#include <vector>
 
 namespace zarv {
 
@@ -194,8 +195,9 @@ private:
   const TKeywordList& K;
   TZarvNavigator& fStart;
   TZarvNavigator& fStop;
-  std::array<TOccurrence, 16> fBatch{};
-  int fBatchCount = 0;
+  // The occurrences found in the current paragraph, in order.
+  std::vector<TOccurrence> fBatch;
+  TDynInfoArray fMerged;
   std::u16string T, U;
 };
 
@@ -240,7 +242,7 @@ void TKeywordPass::paragraph(int32_t p, int32_t changeStart, int32_t changeEnd) 
   };
   const int32_t from = reset ? 0 : changeStart - w0;
   const int32_t startLimit = reset ? w1 - w0 : changeEnd - w0;
-  fBatchCount = 0;
+  fBatch.clear();
   M.KeywordMatcher().Find(
       T, U, !allMatchCase, from, startLimit, delims, kMask,
       [&](int32_t pos, const TKeywordMatcher::TKey& key) {
@@ -248,9 +250,7 @@ void TKeywordPass::paragraph(int32_t p, int32_t changeStart, int32_t changeEnd) 
         return !key.Whole || ((at == 0 || isDelimAt(at - 1)) && (at + key.Len == len || isDelimAt(at + key.Len)));
       },
       [&](int32_t pos, const TKeywordMatcher::TKey& key) {
-        fBatch[size_t(fBatchCount++)] = {w0 + pos, key.Index, key.Len};
-        if (fBatchCount == int(fBatch.size()))
-          flush(p);
+        fBatch.push_back({w0 + pos, key.Index, key.Len});
       });
   flush(p);
   par.ParState |= zvpKeywDone;
@@ -277,34 +277,52 @@ void TKeywordPass::maskForbidden(const ParInfo& par, int32_t w0, int32_t w1, boo
   }
 }
 
-// Applies recorded occurrences as keyword runs. A run lies inside one
-// paragraph, so this does what SetDynStyleP does for such a range directly
-// on the paragraph's codes: the run replaces the codes inside it and the run
-// in force at its end comes back after it.
+// Applies the paragraph's occurrences as keyword runs. A run lies inside
+// one paragraph, so this does what SetDynStyleP does for such a range
+// directly on the paragraph's codes: the run replaces the codes inside it
+// and the run in force at its end comes back after it. Occurrences come in
+// order, so the codes are rebuilt in one pass: a paragraph of a megabyte
+// holds tens of thousands of keywords, and inserting each run into the
+// middle of the array would move the rest of it every time.
 void TKeywordPass::flush(int32_t p) {
+  if (fBatch.empty())
+    return;
+  // The matcher reports key by key; the claimed characters never overlap.
+  std::stable_sort(fBatch.begin(), fBatch.end(),
+                   [](const TOccurrence& a, const TOccurrence& b) { return a.Pos < b.Pos; });
   ParInfo& par = *L.Par(p);
-  for (int i = 0; i < fBatchCount; ++i) {
-    const TOccurrence& o = fBatch[size_t(i)];
+  TDynInfoArray& codes = GetDynArrayForWrite(par);
+  DynInfoRec* startRec = GetStartDynAttrib(par);
+  const size_t n = codes.size();
+  TDynInfoArray& out = fMerged;
+  out.clear();
+  out.reserve(n + 2 * fBatch.size());
+  size_t k = 0; // codes[k..] are not in `out` yet
+  int32_t lastEnd = INT32_MIN;
+  for (const TOccurrence& o : fBatch) {
     const TKeyInfoLen& e = K.KeyInfoLen(o.Index);
-    TDynInfoArray& codes = GetDynArrayForWrite(par);
-    const auto byOffset = [](const DynInfoRec& d, int32_t off) { return d.DynOffset < off; };
     const int32_t end = o.Pos + o.Len;
-    // In force for the first character (codes at it included) and before the end.
-    const size_t atStart =
-        static_cast<size_t>(std::lower_bound(codes.begin(), codes.end(), o.Pos, byOffset) - codes.begin());
-    size_t upToStart = atStart;
-    while (upToStart < codes.size() && codes[upToStart].DynOffset == o.Pos)
-      ++upToStart;
-    DynInfoRec* inForce = upToStart > 0 ? &codes[upToStart - 1] : GetStartDynAttrib(par);
+    if (o.Pos < lastEnd)
+      continue; // overlaps the run before: that run took the characters
+    while (k < n && codes[k].DynOffset < o.Pos)
+      out.push_back(codes[k++]);
+    // In force for the first character: the last code at it, else the
+    // last one before it.
+    size_t atPos = k;
+    while (atPos < n && codes[atPos].DynOffset == o.Pos)
+      ++atPos;
+    DynInfoRec* inForce = atPos > k ? &codes[atPos - 1] : (!out.empty() ? &out.back() : startRec);
     const int level = DynToLevel(*inForce);
     if (level >= 15)
       continue; // no level left for the run
     if (level >= 0)
       inForce->SS.StopKLen = 0; // the enclosing range has a run inside it
-    const size_t beforeEnd =
-        static_cast<size_t>(std::lower_bound(codes.begin(), codes.end(), end, byOffset) - codes.begin());
-    DynInfoRec restore = beforeEnd > 0 ? codes[beforeEnd - 1] : *GetStartDynAttrib(par);
-    const int32_t restoreFrom = beforeEnd > 0 ? restore.DynOffset : 0;
+    size_t beforeEnd = atPos;
+    while (beforeEnd < n && codes[beforeEnd].DynOffset < end)
+      ++beforeEnd;
+    const bool anyBefore = beforeEnd > k || !out.empty();
+    DynInfoRec restore = beforeEnd > k ? codes[beforeEnd - 1] : (!out.empty() ? out.back() : *startRec);
+    const int32_t restoreFrom = anyBefore ? restore.DynOffset : 0;
     DynInfoRec run = *inForce;
     run.DynStyle = static_cast<uint8_t>(e.BasicPart.Style | dsHasLevel | dsHasAttrib);
     run.Level = static_cast<int8_t>(level + 1);
@@ -319,21 +337,28 @@ void TKeywordPass::flush(int32_t p) {
     run.CollpsState = 0;
     run.SS.StartKlen = run.SS.StopKLen = KlenOf(o.Len);
     run.DynOffset = o.Pos;
-    // The run replaces the codes inside it.
-    codes.erase(codes.begin() + static_cast<ptrdiff_t>(atStart), codes.begin() + static_cast<ptrdiff_t>(beforeEnd));
-    codes.insert(codes.begin() + static_cast<ptrdiff_t>(atStart), run);
+    // The run replaces the codes inside it: those at its start already in
+    // `out` (a restore of the run just before) and codes[k..beforeEnd).
+    while (!out.empty() && out.back().DynOffset >= o.Pos)
+      out.pop_back();
+    k = beforeEnd;
+    out.push_back(run);
     if (par.StartOffset + end < L.fTextLen) {
       restore.SS.StartKlen = KlenOf(int64_t(restore.SS.StartKlen) - (end - restoreFrom));
       restore.DynOffset = end;
-      codes.insert(codes.begin() + static_cast<ptrdiff_t>(atStart + 1), restore);
+      out.push_back(restore);
     }
+    lastEnd = end;
     par.ParState &= static_cast<TParStates>(~zvpFormatted);
     if (par.StartOffset + o.Pos < fStart.GetPos())
       fStart.SetPos(par.StartOffset + o.Pos);
     if (par.StartOffset + end > fStop.GetPos())
       fStop.SetPos(par.StartOffset + end);
   }
-  fBatchCount = 0;
+  while (k < n)
+    out.push_back(codes[k++]);
+  codes.swap(out);
+  fBatch.clear();
 }
 
 } // namespace

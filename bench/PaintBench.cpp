@@ -11,7 +11,10 @@
 //   (the viewport painted through the backing store);
 // - scroll: milliseconds per one-line scroll with its repaint (the window
 //   blitted and the exposed line painted);
-// - lines per second painted during the full paints.
+// - lines per second painted during the full paints;
+// - a 1 MB line: milliseconds per full paint of a window showing a single
+//   highlighted line of 1 MB (no word wrap), at its start and scrolled to
+//   its middle.
 //
 // MB means 2^20 bytes.
 #include "bench/BenchReport.h"
@@ -83,6 +86,38 @@ void PaintOne(int64_t bytes) {
     Fail(tag + ": the view did not move as asked");
 }
 
+void PaintLongLine() {
+  std::string text = CppCorpus(MB + MB / 8);
+  std::erase_if(text, [](char c) { return c == '\r' || c == '\n'; });
+  text.resize(size_t(MB));
+  TZarvMemo memo;
+  memo.setFont(QFont(QStringLiteral("DejaVu Sans Mono"), 10));
+  SetUpKeys(memo);
+  memo.setWordWrap(false);
+  memo.setScrollTime(0);
+  memo.resize(1000, 800);
+  memo.show();
+  QApplication::processEvents();
+  QBuffer device;
+  device.setData(QByteArray::fromRawData(text.data(), static_cast<qsizetype>(text.size())));
+  device.open(QIODevice::ReadOnly);
+  memo.LoadFromStream(device, TzvsEncoding::Ansi);
+  while (memo.getFormatCompleted() < memo.GetParCount())
+    QApplication::processEvents(QEventLoop::AllEvents, 50);
+  memo.viewport()->repaint();
+  for (const bool middle : {false, true}) {
+    if (middle)
+      memo.setDisplayLeft(memo.fMaxLineWidth / 2);
+    QApplication::processEvents();
+    const int full = 50;
+    const Clock::time_point f0 = Clock::now();
+    for (int i = 0; i < full; ++i)
+      memo.viewport()->repaint();
+    Report(std::string("full paint of a 1 MB line, ") + (middle ? "its middle" : "its start"),
+           Ms(Clock::now() - f0) / full, "ms/paint", 2);
+  }
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -92,5 +127,6 @@ int main(int argc, char** argv) {
   for (int64_t mb : {10, 100})
     if (!quick || mb < 100)
       PaintOne(mb * MB);
+  PaintLongLine();
   return gFailed ? 1 : 0;
 }

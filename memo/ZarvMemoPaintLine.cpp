@@ -240,6 +240,11 @@ void TLinePainter::buildElements(const ParInfo& par, const LineInfo& line, int32
     x = SaturatedWidth(int64_t(x) + e.W);
     i = e.To;
     fElems.push_back(e);
+    // What lies beyond the window's right edge (and the ink overhang drawn
+    // past it) is never seen: a line of a megabyte stops here. The end x
+    // is then off screen too, where the mark and a selection's end clip.
+    if (int64_t(fX0) + x > int64_t(fLineW) + 2 * M.fLineHeight)
+      break;
   }
   fEndX = x;
 }

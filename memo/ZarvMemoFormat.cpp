@@ -60,7 +60,7 @@ bool TZarvMemo::afterWrap(int32_t from, int32_t to, int32_t running, int32_t tru
   }
   for (TZarvNavigator* n : fNavigators)
     if (n->IsLocated() && n->GetParNb() >= from && n->GetParNb() <= to)
-      n->ForgetIndexes();
+      n->ForgetIndexesAfterWrap();
   // Text laid out for another device leaves the window's view alone.
   if (fCanvas || !DisplayReady())
     return true;
@@ -164,7 +164,7 @@ void TZarvMemo::FormatNow(int32_t From, int32_t To, bool Force, bool Progress) {
       trueDelta += wrapParagraph(p, ws);
       wrapped = true;
       if (p == caretPar) {
-        fcp->ForgetIndexes();
+        fcp->ForgetIndexesAfterWrap();
         caretTouched = true;
       }
     }
@@ -235,7 +235,7 @@ void TZarvMemo::ZVUpdateBkg() {
       trueDelta += wrapParagraph(p, ws);
       ++wraps;
       if (p == caretPar) {
-        fcp->ForgetIndexes();
+        fcp->ForgetIndexesAfterWrap();
         caretTouched = true;
       }
     }

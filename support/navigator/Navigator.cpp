@@ -76,6 +76,8 @@ const LineInfo& TZarvNavigator::lineInfo(int32_t line) {
 // Moves inside the cached paragraph: a forward move advances the cached
 // code and line indexes, a backward move forgets them.
 void TZarvNavigator::setWithinPar(int32_t newOffset) {
+  if (fParLine == kUpperAtWrap && newOffset != fOffset)
+    fParLine = -1;
   if (newOffset >= fOffset) {
     if (fDynNb >= 0) {
       const auto& codes = GetDynArray(*fPar);
@@ -168,6 +170,8 @@ void TZarvNavigator::setParNb(int32_t N) {
 void TZarvNavigator::setParOffset(int32_t O) {
   GetPar();
   O = std::clamp(O, 0, GetParLength(*fPar));
+  if (fParLine == kUpperAtWrap && O != fOffset)
+    fParLine = -1;
   fOffset = O;
   fPos = freshPar()->StartOffset + O;
   if (fDynNb >= 0) {
@@ -192,14 +196,26 @@ int32_t TZarvNavigator::GetParLine() {
   GetPar();
   if (fParLine < 0) {
     // The first line whose Stop lies beyond the offset, else the last line:
-    // a position at a wrap point starts the lower line.
+    // a position at a wrap point starts the lower line, unless it was kept
+    // at the end of the upper one.
+    const bool upper = fParLine == kUpperAtWrap;
     const int32_t last = GetLineCount(*fPar) - 1;
     int32_t i = 0;
-    while (i < last && fOffset >= lineInfo(i).Stop)
+    while (i < last && (fOffset > lineInfo(i).Stop || (fOffset == lineInfo(i).Stop && !upper)))
       ++i;
     fParLine = i;
   }
   return fParLine;
+}
+
+void TZarvNavigator::ForgetIndexesAfterWrap() {
+  bool upper = false;
+  if (fPar && fParLine >= 0) {
+    const int32_t last = GetLineCount(*fPar) - 1;
+    upper = fParLine < last && lineInfo(fParLine).Stop == fOffset;
+  }
+  fDynNb = -1;
+  fParLine = upper ? kUpperAtWrap : -1;
 }
 
 void TZarvNavigator::SetParLine(int32_t L) {

@@ -36,9 +36,12 @@ inline constexpr const char* SNotAZarvMemo = "Internal error: component is not a
 
 // Invariants: fPos is always set; when fPar is set, fParNb is its number and
 // fOffset = fPos - its StartOffset, 0 <= fOffset <= length + 1; fDynNb and
-// fParLine are -1 (not computed) or correct for fOffset.
+// fParLine are -1 (not computed) or correct for fOffset; fParLine may also
+// be kUpperAtWrap: not computed, and at a wrap point the position stays at
+// the end of the upper line.
 class TZarvNavigator {
 public:
+  static constexpr int32_t kUpperAtWrap = -2;
   // A free-standing navigator, attached to nothing.
   TZarvNavigator();
   // A navigator on a bare store (not registered anywhere).
@@ -133,6 +136,11 @@ public:
     fDynNb = -1;
     fParLine = -1;
   }
+
+  // After its paragraph was wrapped again: the cached indexes go, but a
+  // position that stood at the end of the upper line at a wrap point stays
+  // there (a caret after End on a wrapped line must not drop a line).
+  void ForgetIndexesAfterWrap();
 
   // Places the navigator with every cached value known (used by the store
   // after an edit). dynNb and parLine may be -1.

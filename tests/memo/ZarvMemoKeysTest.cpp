@@ -1872,4 +1872,4 @@ TEST(ZarvMemoKeys, KeysOnPartlyFormattedTextMatchAFullFormat) { PartlyFormattedW
 // PageUp over paragraphs that are wrapped on the way still lands a line off
 // now and then: a caret left at a wrap point (the end of the upper line)
 // is found on the lower line once the paragraphs above it were wrapped.
-TEST(ZarvMemoKeys, DISABLED_PageUpOnPartlyFormattedTextMatchesAFullFormat) { PartlyFormattedWalk(true); }
+TEST(ZarvMemoKeys, PageUpOnPartlyFormattedTextMatchesAFullFormat) { PartlyFormattedWalk(true); }

@@ -2,6 +2,7 @@
 // (or selection) to the text and caret they leave, each undone in one step;
 // column blocks through the clipboard; the styled fragment's round trip and
 // its refusal of malformed fragments.
+#include "MarkedText.h"
 #include <ZarvMemo/memo/ZarvMemo.h>
 #include <ZarvMemo/platform/Exceptions.h>
 #include <ZarvMemo/support/store/StoreDump.h>
@@ -18,35 +19,8 @@ using namespace zarv;
 
 namespace {
 
-// Markers in a text: '|' the caret; "[..]" a selection with the caret at
-// its end, "{..}" one with the caret at its start. Breaks are written \n.
-struct TMarked {
-  QString Text;
-  int32_t Caret = -1, Anchor = -1;
-};
-
-TMarked Parse(QString s) {
-  s.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
-  TMarked m;
-  int32_t a = -1, b = -1;
-  bool caretFirst = false;
-  for (QChar c : s) {
-    const int32_t at = int32_t(m.Text.size());
-    if (c == QLatin1Char('|'))
-      m.Caret = at;
-    else if (c == QLatin1Char('[') || c == QLatin1Char('{'))
-      a = at, caretFirst = c == QLatin1Char('{');
-    else if (c == QLatin1Char(']') || c == QLatin1Char('}'))
-      b = at;
-    else
-      m.Text += c;
-  }
-  if (a >= 0) {
-    m.Caret = caretFirst ? a : b;
-    m.Anchor = caretFirst ? b : a;
-  }
-  return m;
-}
+using zarv::test::Parse;
+using zarv::test::TMarked;
 
 void Place(TZarvMemo& m, const QString& marked) {
   const TMarked t = Parse(marked);

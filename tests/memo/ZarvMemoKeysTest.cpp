@@ -4,6 +4,7 @@
 // shortcuts; seeded walks of navigation keys checked step by step against a
 // line/column model of unwrapped text and against the display lines of
 // wrapped text; page keys, display-only keys, drag keys and notices.
+#include "MarkedText.h"
 #include <ZarvMemo/memo/ZarvMemo.h>
 
 #include <QAction>
@@ -49,36 +50,8 @@ std::unique_ptr<TKeyMemo> KeyMemo(int w = 400, int h = 200, QWidget* parent = nu
   return m;
 }
 
-// Markers in a text: '|' the caret; "[..]" a selection with the caret at
-// its end, "{..}" one with the caret at its start. Breaks are written \n.
-struct TMarked {
-  QString Text;
-  int32_t Caret = -1, Anchor = -1;
-};
-
-TMarked Parse(const char* utf8) {
-  QString s = QString::fromUtf8(utf8);
-  s.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
-  TMarked m;
-  int32_t a = -1, b = -1;
-  bool caretFirst = false;
-  for (QChar c : s) {
-    const int32_t at = int32_t(m.Text.size());
-    if (c == QLatin1Char('|'))
-      m.Caret = at;
-    else if (c == QLatin1Char('[') || c == QLatin1Char('{'))
-      a = at, caretFirst = c == QLatin1Char('{');
-    else if (c == QLatin1Char(']') || c == QLatin1Char('}'))
-      b = at;
-    else
-      m.Text += c;
-  }
-  if (a >= 0) {
-    m.Caret = caretFirst ? a : b;
-    m.Anchor = caretFirst ? b : a;
-  }
-  return m;
-}
+using zarv::test::Parse;
+using zarv::test::TMarked;
 
 void Place(TZarvMemo& m, const char* marked) {
   const TMarked t = Parse(marked);

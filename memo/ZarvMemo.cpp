@@ -111,13 +111,9 @@ void TZarvMemo::CreateHandle() {
   setHScrollParams();
   setCaretWidth(fAutoCaretWidth ? 0 : fCaretWidth);
   updateScrollBarValues();
-  QPointer<TZarvMemo> self(this);
-  if (OnVScroll)
-    OnVScroll(*this);
-  if (self)
-    emit vScrolled();
-  if (self)
-    UpdateCaret(false);
+  callHandler(OnVScroll, *this);
+  callOut([&] { emit vScrolled(); });
+  UpdateCaret(false);
 }
 
 void TZarvMemo::DestroyWindowHandle() {
@@ -142,13 +138,13 @@ void TZarvMemo::UpdateMetrics() {
     fWavyLinePos = fLineHeight - fWavyLineAmplitude - 1;
 }
 
-void TZarvMemo::FontChanged() {
+void TZarvMemo::FontChanged() try {
+  const TEntryScope entry(ownerId());
   UpdateMetrics();
   // Until the display exists an automatic height is the font's pixel
   // height + 1; the display's metrics then refine it.
   if (fAutoLineHeight && !DisplayReady())
     fLineHeight = QFontInfo(font()).pixelSize() + 1;
-  QPointer<TZarvMemo> self(this);
   if (DisplayReady()) {
     Repaint();
     fDisplayLeft = 0;
@@ -159,15 +155,13 @@ void TZarvMemo::FontChanged() {
     setHScrollParams();
     setCaretWidth(fAutoCaretWidth ? 0 : fCaretWidth);
     updateScrollBarValues();
-    if (OnVScroll)
-      OnVScroll(*this);
-    if (self)
-      emit vScrolled();
-    if (self)
-      UpdateCaret(false);
+    callHandler(OnVScroll, *this);
+    callOut([&] { emit vScrolled(); });
+    UpdateCaret(false);
   }
-  if (self)
-    DoNotify(fNotifyList, zveFontChanged);
+  DoNotify(fNotifyList, zveFontChanged);
+} catch (const EOwnerDestroyed& gone) {
+  SettleDestroyed(gone, ownerId());
 }
 
 void TZarvMemo::changeEvent(QEvent* e) {
@@ -185,7 +179,8 @@ void TZarvMemo::Repaint() {
   viewport()->update();
 }
 
-void TZarvMemo::RefreshDisplay() {
+void TZarvMemo::RefreshDisplay() try {
+  const TEntryScope entry(ownerId());
   if (!DisplayReady())
     return;
   const int32_t lastTop = std::max(fParagraphs->fVisibleLineCount - fDisplayLines + 1, 0);
@@ -193,6 +188,8 @@ void TZarvMemo::RefreshDisplay() {
     SetTopLeft(clampTop(int64_t(lastTop) * fLineHeight), fDisplayLeft, 0);
   Repaint();
   UpdateCaret(false);
+} catch (const EOwnerDestroyed& gone) {
+  SettleDestroyed(gone, ownerId());
 }
 
 void TZarvMemo::InvalidateLines(int32_t a, int32_t b) {
@@ -208,7 +205,8 @@ void TZarvMemo::InvalidateLines(int32_t a, int32_t b) {
                            int(std::min<int64_t>(bottom, h) - std::max<int64_t>(top, 0))));
 }
 
-void TZarvMemo::ReApplyKeywords() {
+void TZarvMemo::ReApplyKeywords() try {
+  const TEntryScope entry(ownerId());
   if (fComponentState & csLoading)
     return;
   TParagraphsList& L = *fParagraphs;
@@ -225,9 +223,12 @@ void TZarvMemo::ReApplyKeywords() {
   DropUpText();
   Reformat();
   Repaint();
+} catch (const EOwnerDestroyed& gone) {
+  SettleDestroyed(gone, ownerId());
 }
 
-void TZarvMemo::Loaded() {
+void TZarvMemo::Loaded() try {
+  const TEntryScope entry(ownerId());
   fComponentState &= ~TComponentState(csLoading | csReading);
   const bool highlight = (fApplyKeyWords && fKeywords->GetCount() > 0) ||
                          (fApplyStartStopKeys && fStartStopKeys->Count() > 0) || fHighlighter;
@@ -235,6 +236,8 @@ void TZarvMemo::Loaded() {
     ReApplyKeywords();
   else
     Reformat();
+} catch (const EOwnerDestroyed& gone) {
+  SettleDestroyed(gone, ownerId());
 }
 
 } // namespace zarv

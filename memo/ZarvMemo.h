@@ -26,6 +26,7 @@
 #include <ZarvMemo/memo/ZarvMemoSettings.h>
 #include <ZarvMemo/memo/ZarvMemoTypes.h>
 #include <ZarvMemo/memo/ZarvUndoList.h>
+#include <ZarvMemo/platform/CalloutGuard.h>
 #include <ZarvMemo/support/MemoHost.h>
 #include <ZarvMemo/support/highlight/Notify.h>
 #include <ZarvMemo/support/store/ParagraphsList.h>
@@ -39,9 +40,12 @@
 #include <QRect>
 #include <QRegion>
 #include <QString>
+#include <QStringConverter>
+#include <exception>
 #include <functional>
 #include <memory>
 #include <optional>
+#include <utility>
 #include <vector>
 
 class QMenu;
@@ -139,15 +143,20 @@ public:
   }
   void EndUpdate();
   int32_t LockedCount() const { return fLockedCount; }
+  // Closes its bracket whatever leaves the scope: on an exception the
+  // bracket's changes are still processed (a failing notice then gives way
+  // to the exception already under way), and nothing is touched when
+  // application code destroyed the control meanwhile.
   class TUpdateLock {
   public:
-    explicit TUpdateLock(TZarvMemo& m) : fMemo(m) { m.BeginUpdate(); }
-    ~TUpdateLock() { fMemo.EndUpdate(); }
+    explicit TUpdateLock(TZarvMemo& m) : fMemo(m), fExceptions(std::uncaught_exceptions()) { m.BeginUpdate(); }
+    ~TUpdateLock() noexcept(false) { fMemo.closeBracket(fExceptions, &TZarvMemo::EndUpdate); }
     TUpdateLock(const TUpdateLock&) = delete; // one bracket per lock
     TUpdateLock& operator=(const TUpdateLock&) = delete;
 
   private:
     TZarvMemo& fMemo;
+    int fExceptions;
   };
 
   // ---- Events (sender first); the main ones are also Qt signals ----------------
@@ -525,7 +534,18 @@ public:
   virtual void SaveToStream(QIODevice& Stream, bool Ansi);
   void SaveToFile(const QString& FileName);
   TzvsTextFormat TextFormat() const { return fEncoding; }
-  void SetTextFormat(TzvsTextFormat f) { fEncoding = f; }
+  void SetTextFormat(TzvsTextFormat f) {
+    fEncoding = f;
+    fForeignEncoding.reset();
+  }
+  // A text read through one of Qt's converters that the store does not
+  // speak (UTF-32) is saved through it again, with or without its mark;
+  // a load or SetTextFormat ends that.
+  std::optional<QStringConverter::Encoding> ForeignEncoding() const { return fForeignEncoding; }
+  void SetForeignEncoding(QStringConverter::Encoding e, bool Bom) {
+    fForeignEncoding = e;
+    fForeignBom = Bom;
+  }
   bool LoadingContent() const { return fLoadingContent; }
   bool SavingContent() const { return fSavingContent; }
   // Progress of a load (bytes), a save (characters), or else the first
@@ -693,11 +713,81 @@ protected:
   void ReApplyKeywords();
   void Repaint();
 
+  // ---- Calling out to application code (platform/CalloutGuard.h) ----
+  // The control's identity in the callout bookkeeping (the base that
+  // positions know, so that they can ask too).
+  const void* ownerId() const { return static_cast<const TZarvMemoHost*>(this); }
+  // Runs application code (a handler, a listener, a signal); when that
+  // destroyed the control, unwinds the control's frames to its outermost
+  // public entry instead of returning into freed memory.
+  template <class F>
+  void callOut(F&& f) {
+    QPointer<TZarvMemo> self(this);
+    std::forward<F>(f)();
+    if (!self)
+      ThrowOwnerDestroyed(ownerId());
+  }
+  // An event handler of the control, through callOut. The handler is
+  // copied first: destroying the control destroys the member it came from
+  // while it runs.
+  template <class Fn, class... A>
+  void callHandler(const Fn& handler, A&&... args) {
+    if (!handler)
+      return;
+    const Fn keep = handler;
+    callOut([&] { keep(std::forward<A>(args)...); });
+  }
+  // The end of a bracket run by a scope guard: nothing when the control was
+  // destroyed; while another exception unwinds (one more than when the
+  // guard was made), a failure of the bracket's own end gives way to it.
+  void closeBracket(int exceptionsAtStart, void (TZarvMemo::*closer)());
+  // PrepareKeepBlock/EndKeepBlock as a scope, when Keep.
+  class TKeepBlockScope {
+  public:
+    TKeepBlockScope(TZarvMemo& m, bool keep) : fMemo(keep ? &m : nullptr), fExceptions(std::uncaught_exceptions()) {
+      if (keep)
+        m.PrepareKeepBlock();
+    }
+    ~TKeepBlockScope() noexcept(false) {
+      if (fMemo)
+        fMemo->closeBracket(fExceptions, &TZarvMemo::EndKeepBlock);
+    }
+    // Ends the bracket now (the selection comes back) rather than at the
+    // end of the scope.
+    void Close() {
+      if (TZarvMemo* m = std::exchange(fMemo, nullptr))
+        m->EndKeepBlock();
+    }
+    TKeepBlockScope(const TKeepBlockScope&) = delete; // one bracket per scope
+    TKeepBlockScope& operator=(const TKeepBlockScope&) = delete;
+
+  private:
+    TZarvMemo* fMemo;
+    int fExceptions;
+  };
+  // Holds the lock count up (edits are not processed) without opening an
+  // undo group or processing anything at the end.
+  class TLockCountScope {
+  public:
+    explicit TLockCountScope(TZarvMemo& m) : fMemo(m) { ++m.fLockedCount; }
+    ~TLockCountScope() {
+      if (!OwnerDestroyed(fMemo.ownerId()))
+        --fMemo.fLockedCount;
+    }
+    TLockCountScope(const TLockCountScope&) = delete; // one count per scope
+    TLockCountScope& operator=(const TLockCountScope&) = delete;
+
+  private:
+    TZarvMemo& fMemo;
+  };
+
 private:
   template <class Load>
   void loadContent(QIODevice& stream, Load&& load);
   void saveContent(const std::function<void(const TProgressEvent&)>& save);
   void reportProgress(bool force);
+  void startLoadedText();
+  void saveForeign(QIODevice& Stream);
   bool processEvent(QEvent* e, bool viewportSide);
   void reloadText();
   void applyScrollBarPolicy();
@@ -806,6 +896,8 @@ private:
   int32_t fXCaretRunningPos = INT32_MIN;
 
   TzvsTextFormat fEncoding{TzvsEncoding::Utf8, false};
+  std::optional<QStringConverter::Encoding> fForeignEncoding;
+  bool fForeignBom = false;
   bool fLoadingContent = false, fSavingContent = false;
   qint64 fLoadStreamSize = 0;
   uint32_t fLastProgress = 0; // tick of the last OnProgress

@@ -63,10 +63,10 @@ void TZarvMemo::chooseAutoScroll(int32_t X, int32_t Y) {
 // the selection follows a point 3 x rate pixels beyond that edge, which
 // also chooses the next step. A step that could not move the view ends the
 // steps until the pointer moves again.
-void TZarvMemo::autoScrollStep() {
+void TZarvMemo::autoScrollStep() try {
+  const TEntryScope entry(ownerId());
   if (fMouseScroll == msNoScroll || !fMouseDown || (fDragStarted && !fDragging))
     return; // released, or a text drag cancelled by Esc
-  QPointer<TZarvMemo> self(this);
   const int32_t r = std::max(1, fScrollRate);
   const int32_t w = viewport()->width(), h = viewport()->height();
   const int32_t top = fTopOrigin, left = fDisplayLeft;
@@ -94,15 +94,13 @@ void TZarvMemo::autoScrollStep() {
   default:
     break;
   }
-  if (!self)
-    return;
   const bool moved = top != fTopOrigin || left != fDisplayLeft;
   MouseMove(Qt::LeftButton, fLastMouseMods, p.x(), p.y());
-  if (!self)
-    return;
   fLastMousePos = real;
   if (!moved)
     fAutoScrollTimer->stop();
+} catch (const EOwnerDestroyed& gone) {
+  SettleDestroyed(gone, ownerId());
 }
 
 } // namespace zarv

@@ -11,7 +11,8 @@
 
 namespace zarv {
 
-void TZarvMemo::UpdateCaret(bool ForceNew) {
+void TZarvMemo::UpdateCaret(bool ForceNew) try {
+  const TEntryScope entry(ownerId());
   if (fLockedCount > 0)
     return;
   if (DisplayReady()) {
@@ -61,11 +62,12 @@ void TZarvMemo::UpdateCaret(bool ForceNew) {
     caretMoved();
   }
   notifyCaretMoved();
+} catch (const EOwnerDestroyed& gone) {
+  SettleDestroyed(gone, ownerId());
 }
 
 // The notices of a moved caret and of a changed style at it.
 void TZarvMemo::notifyCaretMoved() {
-  QPointer<TZarvMemo> self(this);
   if (fcp->GetPos() != fsPos || fExtraCols != fsExtraCols) {
     fsPos = fcp->GetPos();
     fsExtraCols = fExtraCols;
@@ -77,14 +79,11 @@ void TZarvMemo::notifyCaretMoved() {
     if (style != fsStyle) {
       fsStyle = style;
       DoNotify(fNotifyList, zveStyleChange);
-      if (self && OnStyleChange)
-        OnStyleChange(*this);
-      if (self)
-        emit styleChanged();
+      callHandler(OnStyleChange, *this);
+      callOut([&] { emit styleChanged(); });
     }
   }
-  if (self)
-    DoSelMove();
+  DoSelMove();
 }
 
 int32_t TZarvMemo::GetCaretWidth() {

@@ -31,7 +31,8 @@ QString TZarvMemo::SelectedBlockText() const {
   return s;
 }
 
-void TZarvMemo::CopyToClipboard() {
+void TZarvMemo::CopyToClipboard() try {
+  const TEntryScope entry(ownerId());
   if (fSelLen == 0)
     return;
   QString text = fBlockSelection ? SelectedBlockText() : getSelText();
@@ -46,17 +47,23 @@ void TZarvMemo::CopyToClipboard() {
   if (fBlockSelection)
     mime->setData(kBlockMimeType, QByteArray(1, '\x02'));
   QGuiApplication::clipboard()->setMimeData(mime);
+} catch (const EOwnerDestroyed& gone) {
+  SettleDestroyed(gone, ownerId());
 }
 
-void TZarvMemo::CutToClipboard() {
+void TZarvMemo::CutToClipboard() try {
+  const TEntryScope entry(ownerId());
   if (fReadOnly || fDisplayOnly || fSelLen == 0)
     return;
   CopyToClipboard();
   setSelText(QString());
+} catch (const EOwnerDestroyed& gone) {
+  SettleDestroyed(gone, ownerId());
 }
 
 // A paste is always an undo step of its own.
-void TZarvMemo::PasteFromClipboard() {
+void TZarvMemo::PasteFromClipboard() try {
+  const TEntryScope entry(ownerId());
   if (fReadOnly || fDisplayOnly)
     return;
   const QMimeData* mime = QGuiApplication::clipboard()->mimeData();
@@ -67,17 +74,16 @@ void TZarvMemo::PasteFromClipboard() {
   const QByteArray marker = mime->data(kBlockMimeType);
   const bool block = fOptions.testFlag(zvoBlockSelection) && mime->hasFormat(kBlockMimeType) &&
                      (marker.isEmpty() || marker.at(0) == '\x02');
-  const bool keep = fOptions.testFlag(zvoNoOverwriteBlocks);
-  if (keep)
-    PrepareKeepBlock();
+  TKeepBlockScope kept(*this, fOptions.testFlag(zvoNoOverwriteBlocks));
   fUndoBreak = true;
   if (block)
     InsertBlock(text);
   else
     setSelText(text);
-  if (keep)
-    EndKeepBlock();
+  kept.Close();
   fUndoBreak = true;
+} catch (const EOwnerDestroyed& gone) {
+  SettleDestroyed(gone, ownerId());
 }
 
 } // namespace zarv

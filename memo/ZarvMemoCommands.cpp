@@ -28,7 +28,8 @@ int32_t leadingBlanks(const QString& s) {
 
 // ---- Keeping the selection aside ----------------------------------------------------------------------
 
-void TZarvMemo::PrepareKeepBlock() {
+void TZarvMemo::PrepareKeepBlock() try {
+  const TEntryScope entry(ownerId());
   const int32_t caret = getSelStart();
   if (fOptions.testFlag(zvoPersistentBlocks) && fSelLen != 0 && !fKeepA) {
     fKeepA = new TZarvNavigator(static_cast<QObject*>(this));
@@ -44,9 +45,12 @@ void TZarvMemo::PrepareKeepBlock() {
   }
   fBlockSelection = false;
   clearSelection(caret);
+} catch (const EOwnerDestroyed& gone) {
+  SettleDestroyed(gone, ownerId());
 }
 
-void TZarvMemo::EndKeepBlock() {
+void TZarvMemo::EndKeepBlock() try {
+  const TEntryScope entry(ownerId());
   if (!fKeepA)
     return;
   const int32_t caret = getSelStart();
@@ -65,16 +69,17 @@ void TZarvMemo::EndKeepBlock() {
   fExtraCols.clear();
   EndUpdate();
   ScrollInView();
+} catch (const EOwnerDestroyed& gone) {
+  SettleDestroyed(gone, ownerId());
 }
 
 // ---- Typed characters ------------------------------------------------------------------------------------
 
-bool TZarvMemo::KeyPress(char16_t Key) {
+bool TZarvMemo::KeyPress(char16_t Key) try {
+  const TEntryScope entry(ownerId());
   if (fLockedCount > 0 || fDragging || fDisplayOnly || (fReadOnly && Key != 3))
     return false;
-  const bool keep = fOptions.testFlag(zvoNoOverwriteBlocks) && Key != 3 && Key != 22 && Key != 24;
-  if (keep)
-    PrepareKeepBlock();
+  TKeepBlockScope kept(*this, fOptions.testFlag(zvoNoOverwriteBlocks) && Key != 3 && Key != 22 && Key != 24);
   bool handled = true;
   if (Key > 30 && Key != 127) {
     typeText(QString(QChar(Key)));
@@ -106,29 +111,31 @@ bool TZarvMemo::KeyPress(char16_t Key) {
       handled = false;
     }
   }
-  if (keep)
-    EndKeepBlock();
+  kept.Close();
   if (handled && Key != 1 && Key != 3)
     ScrollInView();
   return handled;
+} catch (const EOwnerDestroyed& gone) {
+  SettleDestroyed(gone, ownerId());
+  return {};
 }
 
 // Text typed as one piece (a character, a surrogate pair or an input
 // method's commit).
-void TZarvMemo::TypeText(const QString& Text) {
+void TZarvMemo::TypeText(const QString& Text) try {
+  const TEntryScope entry(ownerId());
   if (Text.isEmpty() || fLockedCount > 0 || fDragging || fDisplayOnly || fReadOnly)
     return;
   if (Text.size() == 1) {
     KeyPress(Text[0].unicode());
     return;
   }
-  const bool keep = fOptions.testFlag(zvoNoOverwriteBlocks);
-  if (keep)
-    PrepareKeepBlock();
+  TKeepBlockScope kept(*this, fOptions.testFlag(zvoNoOverwriteBlocks));
   typeText(Text);
-  if (keep)
-    EndKeepBlock();
+  kept.Close();
   ScrollInView();
+} catch (const EOwnerDestroyed& gone) {
+  SettleDestroyed(gone, ownerId());
 }
 
 void TZarvMemo::typeText(const QString& s) {
@@ -231,18 +238,16 @@ QString TZarvMemo::SmartTabText() {
 
 // ---- Backspace and Delete ------------------------------------------------------------------------------
 
-void TZarvMemo::DoBackspace(bool Ctrl) {
+void TZarvMemo::DoBackspace(bool Ctrl) try {
+  const TEntryScope entry(ownerId());
   if (fReadOnly || fDisplayOnly || fLockedCount > 0)
     return;
-  const bool keep = fOptions.testFlag(zvoNoOverwriteBlocks);
-  if (keep)
-    PrepareKeepBlock();
+  TKeepBlockScope kept(*this, fOptions.testFlag(zvoNoOverwriteBlocks));
   if (fSelLen == 0) {
     if (!fExtraCols.isEmpty()) {
       fExtraCols.chop(1); // only a virtual column goes
       UpdateCaret(false);
-      if (keep)
-        EndKeepBlock();
+      kept.Close();
       return;
     }
     const int32_t caret = getSelStart();
@@ -289,8 +294,9 @@ void TZarvMemo::DoBackspace(bool Ctrl) {
   const int32_t line = fSelStart->GetLineNb(), col = OffsetToColumn(fSelStart->GetParNb(), fSelStart->GetOffset());
   ClearSelection();
   keepColumn(line, col);
-  if (keep)
-    EndKeepBlock();
+  kept.Close();
+} catch (const EOwnerDestroyed& gone) {
+  SettleDestroyed(gone, ownerId());
 }
 
 // With zvoKeepColumnPos, columns an edit took from the caret's line (blanks
@@ -305,16 +311,15 @@ void TZarvMemo::keepColumn(int32_t line, int32_t col) {
   }
 }
 
-void TZarvMemo::DoDelete(bool Shift, bool Ctrl) {
+void TZarvMemo::DoDelete(bool Shift, bool Ctrl) try {
+  const TEntryScope entry(ownerId());
   if (fReadOnly || fDisplayOnly || fLockedCount > 0)
     return;
   if (Shift && fSelLen != 0) {
     CutToClipboard();
     return;
   }
-  const bool keep = fOptions.testFlag(zvoNoOverwriteBlocks) && !Shift;
-  if (keep)
-    PrepareKeepBlock();
+  TKeepBlockScope kept(*this, fOptions.testFlag(zvoNoOverwriteBlocks) && !Shift);
   TParagraphsList& L = *fParagraphs;
   const int32_t caret = getSelStart();
   const int32_t off = fcp->GetOffset(), p = fcp->GetParNb();
@@ -359,13 +364,15 @@ void TZarvMemo::DoDelete(bool Shift, bool Ctrl) {
   const int32_t line = fSelStart->GetLineNb(), col = OffsetToColumn(fSelStart->GetParNb(), fSelStart->GetOffset());
   ClearSelection();
   keepColumn(line, col);
-  if (keep)
-    EndKeepBlock();
+  kept.Close();
+} catch (const EOwnerDestroyed& gone) {
+  SettleDestroyed(gone, ownerId());
 }
 
 // ---- Formatting codes around the selection ------------------------------------------------------------
 
-void TZarvMemo::SetSelAttrib(char16_t Code) {
+void TZarvMemo::SetSelAttrib(char16_t Code) try {
+  const TEntryScope entry(ownerId());
   if (!fParagraphs->fStaticFormat || fReadOnly)
     return;
   const QString s = getSelText();
@@ -390,6 +397,8 @@ void TZarvMemo::SetSelAttrib(char16_t Code) {
     setSelStart(start + len);
     setSelLength(-len);
   }
+} catch (const EOwnerDestroyed& gone) {
+  SettleDestroyed(gone, ownerId());
 }
 
 void TZarvMemo::SetBold() { SetSelAttrib(2); }
@@ -403,12 +412,11 @@ void TZarvMemo::SetAltFont() { SetSelAttrib(4); }
 // Each line of S goes into the next paragraph at the caret's column,
 // paragraphs appended and short ones padded with spaces as needed; one undo
 // step.
-void TZarvMemo::InsertBlock(const QString& S) {
+void TZarvMemo::InsertBlock(const QString& S) try {
+  const TEntryScope entry(ownerId());
   if (fReadOnly || fDisplayOnly)
     return;
-  const bool keep = fOptions.testFlag(zvoNoOverwriteBlocks);
-  if (keep)
-    PrepareKeepBlock();
+  TKeepBlockScope kept(*this, fOptions.testFlag(zvoNoOverwriteBlocks));
   const QStringList lines = S.split(QRegularExpression(QStringLiteral("\r\n|\n\r|\r|\n")));
   TParagraphsList& L = *fParagraphs;
   const int32_t p0 = fcp->GetParNb();
@@ -427,10 +435,11 @@ void TZarvMemo::InsertBlock(const QString& S) {
       SetSelTextBuf(QString(pad, QLatin1Char(' ')) + lines[i]);
     }
   }
-  if (keep)
-    EndKeepBlock();
+  kept.Close();
   if (fLockedCount == 0)
     ScrollInView();
+} catch (const EOwnerDestroyed& gone) {
+  SettleDestroyed(gone, ownerId());
 }
 
 } // namespace zarv

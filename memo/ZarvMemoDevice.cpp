@@ -22,7 +22,8 @@ void TZarvMemo::setKeywordsUpperCase(bool v) {
     viewport()->update();
 }
 
-void TZarvMemo::FormatText(QPaintDevice* Canvas, int32_t Width) {
+void TZarvMemo::FormatText(QPaintDevice* Canvas, int32_t Width) try {
+  const TEntryScope entry(ownerId());
   const bool wasOther = fCanvas != nullptr;
   fCanvas = Canvas;
   fW = Canvas ? std::clamp(Width, 0, kMaxPixelWidth) : 0;
@@ -40,6 +41,8 @@ void TZarvMemo::FormatText(QPaintDevice* Canvas, int32_t Width) {
     viewport()->update();
     fSkippedRegion = QRegion();
   }
+} catch (const EOwnerDestroyed& gone) {
+  SettleDestroyed(gone, ownerId());
 }
 
 void TZarvMemo::DrawLines(int32_t First, int32_t Last, QPainter& Canvas, QPoint Origin, float Spacing) {

@@ -51,7 +51,8 @@ void TZarvMemo::endDragCaret() {
   UpdateCaret(false);
 }
 
-void TZarvMemo::dropSelection(bool copy) {
+void TZarvMemo::dropSelection(bool copy) try {
+  const TEntryScope entry(ownerId());
   fDragging = false;
   fDraggingOutside = false;
   endDragCaret();
@@ -88,11 +89,14 @@ void TZarvMemo::dropSelection(bool copy) {
   }
   ScrollInView();
   DoSelMove();
+} catch (const EOwnerDestroyed& gone) {
+  SettleDestroyed(gone, ownerId());
 }
 
 // Text inserted at pos as one undo step: selected with the caret at its
 // end, or with only the caret after it.
-void TZarvMemo::insertAt(int32_t pos, const QString& text, bool select) {
+void TZarvMemo::insertAt(int32_t pos, const QString& text, bool select) try {
+  const TEntryScope entry(ownerId());
   pos = std::clamp(pos, 0, fParagraphs->fTextLen);
   {
     TUpdateLock lock(*this);
@@ -113,12 +117,15 @@ void TZarvMemo::insertAt(int32_t pos, const QString& text, bool select) {
   }
   UpdateCaret(true);
   ScrollInView();
+} catch (const EOwnerDestroyed& gone) {
+  SettleDestroyed(gone, ownerId());
 }
 
 // The pointer left the window with the button held: the selected text
 // becomes a drag other applications can take. A move removes the text here
 // only when the target took it as a move.
-void TZarvMemo::dragOutside() {
+void TZarvMemo::dragOutside() try {
+  const TEntryScope entry(ownerId());
   fDragging = false;
   fDraggingOutside = true;
   fAutoScrollTimer->stop();
@@ -131,10 +138,9 @@ void TZarvMemo::dragOutside() {
   drag->setMimeData(mime);
   fInExternalDrag = true;
   fOwnDropDone = false;
-  QPointer<TZarvMemo> self(this);
-  const Qt::DropAction action = drag->exec(Qt::CopyAction | Qt::MoveAction, Qt::MoveAction);
-  if (!self)
-    return;
+  Qt::DropAction action = Qt::IgnoreAction;
+  // The drag runs an event loop, where anything may happen to the control.
+  callOut([&] { action = drag->exec(Qt::CopyAction | Qt::MoveAction, Qt::MoveAction); });
   fInExternalDrag = false;
   fDraggingOutside = false;
   fDragStarted = false;
@@ -149,6 +155,8 @@ void TZarvMemo::dragOutside() {
     UpdateCaret(true);
   }
   viewport()->setCursor(Qt::IBeamCursor);
+} catch (const EOwnerDestroyed& gone) {
+  SettleDestroyed(gone, ownerId());
 }
 
 // ---- Drops from other applications (and from this control's QDrag) ----------------------------

@@ -21,19 +21,6 @@ void offBreak(TZarvNavigator& n) {
     n.setParOffset(GetParLength(*n.GetPar()));
 }
 
-// Restores a flag of the control when the scope ends, also on an exception.
-class TFlagScope {
-public:
-  TFlagScope(bool& flag, bool value) : fFlag(flag), fOld(flag) { flag = value; }
-  ~TFlagScope() { fFlag = fOld; }
-  TFlagScope(const TFlagScope&) = delete;
-  TFlagScope& operator=(const TFlagScope&) = delete;
-
-private:
-  bool& fFlag;
-  bool fOld;
-};
-
 } // namespace
 
 // ---- Reading text ---------------------------------------------------------------------------------
@@ -100,7 +87,8 @@ int32_t TZarvMemo::OffsetToColumn(int32_t Par, int32_t Offset) const {
   return int32_t(std::min<int64_t>(c, INT32_MAX));
 }
 
-void TZarvMemo::SelectBlock(int32_t StartCol, int32_t StartLine, int32_t StopCol, int32_t StopLine) {
+void TZarvMemo::SelectBlock(int32_t StartCol, int32_t StartLine, int32_t StopCol, int32_t StopLine) try {
+  const TEntryScope entry(ownerId());
   if (fWordWrap)
     return;
   TParagraphsList& L = *fParagraphs;
@@ -121,6 +109,8 @@ void TZarvMemo::SelectBlock(int32_t StartCol, int32_t StartLine, int32_t StopCol
   fBlockStartCol = StartCol;
   fBlockStopCol = StopCol;
   UpdateCaret(false);
+} catch (const EOwnerDestroyed& gone) {
+  SettleDestroyed(gone, ownerId());
 }
 
 QRect TZarvMemo::GetColumnBlockXY() const {
@@ -152,34 +142,35 @@ void TZarvMemo::deleteColumnBlock() {
 
 // ---- Replacing the selection ------------------------------------------------------------------------
 
-void TZarvMemo::setSelText(const QString& S) {
+void TZarvMemo::setSelText(const QString& S) try {
+  const TEntryScope entry(ownerId());
   if (!fExtraCols.isEmpty() && fOptions.testFlag(zvoPutExtraSpaces) && !(fBlockSelection && fSelLen != 0))
     SetSelTextBuf(fExtraCols + S);
   else
     SetSelTextBuf(S);
+} catch (const EOwnerDestroyed& gone) {
+  SettleDestroyed(gone, ownerId());
 }
 
 void TZarvMemo::ClearSelection() { setSelText(QString()); }
 
-void TZarvMemo::SelectAll() {
-  ++fSelMoveUpdateCount;
-  setSelStart(getCharCount());
-  setSelLength(-getCharCount());
-  --fSelMoveUpdateCount;
+void TZarvMemo::SelectAll() try {
+  const TEntryScope entry(ownerId());
+  {
+    const TCountScope<int32_t> held(ownerId(), fSelMoveUpdateCount);
+    setSelStart(getCharCount());
+    setSelLength(-getCharCount());
+  }
   DoSelMove();
+} catch (const EOwnerDestroyed& gone) {
+  SettleDestroyed(gone, ownerId());
 }
 
-void TZarvMemo::SetSelTextBuf(const QString& Buf) {
+void TZarvMemo::SetSelTextBuf(const QString& Buf) try {
+  const TEntryScope entry(ownerId());
   QString text = Buf;
-  QPointer<TZarvMemo> self(this);
-  if (OnBeforeChange) {
-    OnBeforeChange(*this, text);
-    if (!self)
-      return;
-  }
+  callHandler(OnBeforeChange, *this, text);
   DoNotify(fNotifyList, zveBeforeChange);
-  if (!self)
-    return;
   TParagraphsList& L = *fParagraphs;
   offBreak(*fSelStart);
   offBreak(*fSelStop);
@@ -231,14 +222,10 @@ void TZarvMemo::SetSelTextBuf(const QString& Buf) {
   b.AttachMemo(this);
   a.Assign(*fSelStart);
   b.Assign(*fSelStop);
-  ++fLockedCount;
-  try {
+  {
+    const TLockCountScope held(*this);
     replaceRange(a, b, text.toStdU16String(), discard, !fNoCheckFormat);
-  } catch (...) {
-    --fLockedCount;
-    throw;
   }
-  --fLockedCount;
   fExtraCols.clear();
   fXCaretRunningPos = INT32_MIN;
   fStartLineSelection = -1;
@@ -267,12 +254,9 @@ void TZarvMemo::SetSelTextBuf(const QString& Buf) {
   // when the state at the end changed.
   const int32_t parsedPar = fSelStart->GetParNb();
   if (OnParse) {
-    ++fLockedCount;
+    const TLockCountScope held(*this);
     L.Par(fcp->GetParNb())->ParState &= static_cast<TParStates>(~zvpFormatted);
-    OnParse(*this, fSelStart->GetPos(), fSelStop->GetPos());
-    --fLockedCount;
-    if (!self)
-      return;
+    callHandler(OnParse, *this, fSelStart->GetPos(), fSelStop->GetPos());
   }
   ParInfo& sp = *L.Par(parsedPar);
   if (fLockedCount > 0 || !canParse) {
@@ -310,13 +294,15 @@ void TZarvMemo::SetSelTextBuf(const QString& Buf) {
     if (fLockedCount == 0)
       EndModifications(); // may end with the control destroyed by a handler
   }
+} catch (const EOwnerDestroyed& gone) {
+  SettleDestroyed(gone, ownerId());
 }
 
 // A formatting code followed, in one run of codes, by the same code again
 // encloses nothing: both go.
 void TZarvMemo::stripStrayCodes(int32_t first, int32_t last) {
-  TFlagScope stripping(fInStripCodes, true);
-  TFlagScope unchecked(fNoCheckFormat, true);
+  TFieldScope<bool> stripping(ownerId(), fInStripCodes, true);
+  TFieldScope<bool> unchecked(ownerId(), fNoCheckFormat, true);
   TParagraphsList& L = *fParagraphs;
   const int32_t caret = fSelStop->GetPos();
   int32_t removedBefore = 0;
@@ -393,16 +379,17 @@ void TZarvMemo::swapUndoRecord(int32_t i) {
   fBlockSelection = false;
   fUndoList.Replace(i, TUndoRecord{start, start, r.LockCount, GetTextPart(start, stop).toStdU16String()});
   {
-    TFlagScope unchecked(fNoCheckFormat, true);
+    TFieldScope<bool> unchecked(ownerId(), fNoCheckFormat, true);
     SetSelTextBuf(QString::fromStdU16String(r.UndoText));
   }
   fUndoList.At(i).UndoStop = fSelStop->GetPos();
 }
 
-void TZarvMemo::Undo() {
+void TZarvMemo::Undo() try {
+  const TEntryScope entry(ownerId());
   if (fUndoList.Level() == 0)
     return;
-  TFlagScope undoing(fInUndo, true);
+  TFieldScope<bool> undoing(ownerId(), fInUndo, true);
   TUpdateLock lock(*this);
   for (;;) {
     const int32_t i = fUndoList.Level() - 1;
@@ -413,12 +400,15 @@ void TZarvMemo::Undo() {
       break;
   }
   fUndoBreak = true;
+} catch (const EOwnerDestroyed& gone) {
+  SettleDestroyed(gone, ownerId());
 }
 
-void TZarvMemo::Redo() {
+void TZarvMemo::Redo() try {
+  const TEntryScope entry(ownerId());
   if (fUndoList.Level() >= fUndoList.Count())
     return;
-  TFlagScope undoing(fInUndo, true);
+  TFieldScope<bool> undoing(ownerId(), fInUndo, true);
   TUpdateLock lock(*this);
   for (;;) {
     const int32_t i = fUndoList.Level();
@@ -429,15 +419,20 @@ void TZarvMemo::Redo() {
       break;
   }
   fUndoBreak = true;
+} catch (const EOwnerDestroyed& gone) {
+  SettleDestroyed(gone, ownerId());
 }
 
 void TZarvMemo::SaveUndo(QIODevice& Stream) const { fUndoList.Save(Stream); }
 
-void TZarvMemo::LoadUndo(QIODevice& Stream) {
+void TZarvMemo::LoadUndo(QIODevice& Stream) try {
+  const TEntryScope entry(ownerId());
   fUndoList.Load(Stream, getCharCount());
   for (int32_t i = 0; i < fUndoList.Count(); ++i)
     fUndoGroup = std::max(fUndoGroup, fUndoList.At(i).LockCount);
   fUndoBreak = true;
+} catch (const EOwnerDestroyed& gone) {
+  SettleDestroyed(gone, ownerId());
 }
 
 } // namespace zarv

@@ -14,20 +14,6 @@
 
 namespace zarv {
 
-// Marks a scroll made by the control itself (keys, bars, wheel) for the
-// duration of one request.
-class TInternalScroll {
-public:
-  explicit TInternalScroll(bool& flag) : fFlag(flag), fOld(flag) { flag = true; }
-  ~TInternalScroll() { fFlag = fOld; }
-  TInternalScroll(const TInternalScroll&) = delete;
-  TInternalScroll& operator=(const TInternalScroll&) = delete;
-
-private:
-  bool& fFlag;
-  bool fOld;
-};
-
 // Automatic scrolling while the left button is held beyond an edge: the
 // direction, the rate (the distance beyond the edge div 3, at least 1) and
 // the pause before each one-line step.

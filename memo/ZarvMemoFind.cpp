@@ -11,7 +11,8 @@
 
 namespace zarv {
 
-bool TZarvMemo::FindTxt(const QString& Text, bool Down, bool MatchCase, bool WholeWord, bool FromTextEdge) {
+bool TZarvMemo::FindTxt(const QString& Text, bool Down, bool MatchCase, bool WholeWord, bool FromTextEdge) try {
+  const TEntryScope entry(ownerId());
   int32_t start = getSelStart(), length = 0;
   if (!FindTextP(*this, Text, Down, MatchCase, WholeWord, FromTextEdge, start, length))
     return false;
@@ -29,6 +30,9 @@ bool TZarvMemo::FindTxt(const QString& Text, bool Down, bool MatchCase, bool Who
   fsSelLenDirty = true;
   UpdateCaret(false);
   return true;
+} catch (const EOwnerDestroyed& gone) {
+  SettleDestroyed(gone, ownerId());
+  return {};
 }
 
 bool TZarvMemo::CanCut() const { return !fReadOnly && !fDisplayOnly && fSelLen != 0; }

@@ -104,7 +104,8 @@ void TZarvMemo::flushLineShift(int32_t p, int32_t running, int32_t& trueDelta) {
 // Paragraphs after the last one parsed whose pass is not done are parsed
 // one by one; one whose end state changed marks the next for parsing, so a
 // change travels no further than asked (the rest follows when formatted).
-void TZarvMemo::ParseStartStopNow(int32_t Par) {
+void TZarvMemo::ParseStartStopNow(int32_t Par) try {
+  const TEntryScope entry(ownerId());
   TParagraphsList& L = *fParagraphs;
   Par = std::min(Par, L.Count() - 1);
   if (Par <= L.fLastStartStopParsed || !(fApplyStartStopKeys || fHighlighter))
@@ -113,6 +114,8 @@ void TZarvMemo::ParseStartStopNow(int32_t Par) {
     if (!(L.Par(p)->ParState & zvpSSDone))
       HighlightParagraph(*this, p);
   L.fLastStartStopParsed = std::max(L.fLastStartStopParsed, Par);
+} catch (const EOwnerDestroyed& gone) {
+  SettleDestroyed(gone, ownerId());
 }
 
 void TZarvMemo::DoDynParse(int32_t first, int32_t last, bool startStopOnly) {
@@ -130,7 +133,8 @@ void TZarvMemo::DoDynParse(int32_t first, int32_t last, bool startStopOnly) {
   }
 }
 
-void TZarvMemo::FormatNow(int32_t From, int32_t To, bool Force, bool Progress) {
+void TZarvMemo::FormatNow(int32_t From, int32_t To, bool Force, bool Progress) try {
+  const TEntryScope entry(ownerId());
   TParagraphsList& L = *fParagraphs;
   To = std::min(To, L.Count() - 1);
   if (!Force)
@@ -188,9 +192,12 @@ void TZarvMemo::FormatNow(int32_t From, int32_t To, bool Force, bool Progress) {
   } else {
     L.fUpdateStartPar = oldStart;
   }
+} catch (const EOwnerDestroyed& gone) {
+  SettleDestroyed(gone, ownerId());
 }
 
-void TZarvMemo::ZVUpdateBkg() {
+void TZarvMemo::ZVUpdateBkg() try {
+  const TEntryScope entry(ownerId());
   TParagraphsList& L = *fParagraphs;
   if (fLockedCount > 0 || L.fUpdateStopPar < 0 || L.Count() == 0 || fFirstPaintPending)
     return;
@@ -256,6 +263,8 @@ void TZarvMemo::ZVUpdateBkg() {
   reportProgress(false);
   if (fFormatThread && !QCoreApplication::closingDown())
     fFormatThread->SetEvent();
+} catch (const EOwnerDestroyed& gone) {
+  SettleDestroyed(gone, ownerId());
 }
 
 void TZarvMemo::firstPaintDone() {
@@ -266,7 +275,8 @@ void TZarvMemo::firstPaintDone() {
     fFormatThread->SetEvent();
 }
 
-void TZarvMemo::FormatShownLines() {
+void TZarvMemo::FormatShownLines() try {
+  const TEntryScope entry(ownerId());
   TParagraphsList& L = *fParagraphs;
   if (!DisplayReady() || L.Count() == 0 || L.fUpdateStopPar < 0)
     return;
@@ -278,6 +288,8 @@ void TZarvMemo::FormatShownLines() {
       break;
     p = q + 1;
   }
+} catch (const EOwnerDestroyed& gone) {
+  SettleDestroyed(gone, ownerId());
 }
 
 void TZarvMemo::formatUpToLine(int32_t l) {
@@ -302,7 +314,8 @@ void TZarvMemo::formatLineRange(int32_t firstLine, int32_t lastLine) {
   FormatNow(p, n.GetParNb(), false, false);
 }
 
-void TZarvMemo::Reformat() {
+void TZarvMemo::Reformat() try {
+  const TEntryScope entry(ownerId());
   ++fReformatCount;
   fMaxLineWidth = 0;
   fMaxLineNumber = -1;
@@ -338,9 +351,12 @@ void TZarvMemo::Reformat() {
     if (fUpdateMode == umBackground && fFormatThread)
       fFormatThread->SetEvent();
   }
+} catch (const EOwnerDestroyed& gone) {
+  SettleDestroyed(gone, ownerId());
 }
 
-void TZarvMemo::setUpdateMode(TzvUpdateMode m) {
+void TZarvMemo::setUpdateMode(TzvUpdateMode m) try {
+  const TEntryScope entry(ownerId());
   if (m == fUpdateMode)
     return;
   if (fFormatThread) {
@@ -358,6 +374,8 @@ void TZarvMemo::setUpdateMode(TzvUpdateMode m) {
     if (L.fUpdateStopPar >= 0)
       fFormatThread->SetEvent();
   }
+} catch (const EOwnerDestroyed& gone) {
+  SettleDestroyed(gone, ownerId());
 }
 
 void TZarvMemo::Finalize() {

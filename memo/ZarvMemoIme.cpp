@@ -35,14 +35,18 @@ void TZarvMemo::inputMethodEvent(QInputMethodEvent* e) {
   fInComposition = !fPreedit.isEmpty();
   if (!e->commitString().isEmpty() && !fReadOnly && !fDisplayOnly) {
     if (e->replacementLength() > 0 || e->replacementStart() != 0) {
-      // The input method corrects text before or after the caret.
-      const int32_t caret = getSelStart();
-      const int32_t from = std::clamp(caret + e->replacementStart(), 0, getCharCount());
-      const int32_t to = std::clamp(from + e->replacementLength(), from, getCharCount());
-      ++fSelMoveUpdateCount;
+      // The input method corrects text before or after the caret, within
+      // the paragraph it sees as the surrounding text; the offsets are
+      // taken in 64 bits, so that no value can wrap around.
+      const int64_t caret = getSelStart();
+      const int64_t parStart = caret - fcp->GetOffset();
+      const int64_t parEnd = parStart + GetParLength(*fcp->GetPar());
+      const int64_t from64 = std::clamp(caret + e->replacementStart(), parStart, parEnd);
+      const int32_t from = int32_t(from64);
+      const int32_t to = int32_t(std::clamp(from64 + std::max(e->replacementLength(), 0), from64, parEnd));
+      const TCountScope<int32_t> held(ownerId(), fSelMoveUpdateCount);
       setSelStart(from);
       setSelLength(to - from);
-      --fSelMoveUpdateCount;
     }
     TypeText(e->commitString());
   }

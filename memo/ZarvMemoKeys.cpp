@@ -177,7 +177,8 @@ void TZarvMemo::keyReleaseEvent(QKeyEvent* e) {
     QAbstractScrollArea::keyReleaseEvent(e);
 }
 
-void TZarvMemo::KeyUp(int& Key, Qt::KeyboardModifiers Shift) {
+void TZarvMemo::KeyUp(int& Key, Qt::KeyboardModifiers Shift) try {
+  const TEntryScope entry(ownerId());
   fReceivedKeyUp = true;
   if (!(Shift & Qt::AltModifier))
     fBlockOperation = false;
@@ -185,11 +186,14 @@ void TZarvMemo::KeyUp(int& Key, Qt::KeyboardModifiers Shift) {
     viewport()->setCursor(Qt::DragMoveCursor);
     Key = 0;
   }
+} catch (const EOwnerDestroyed& gone) {
+  SettleDestroyed(gone, ownerId());
 }
 
 // ---- KeyDown -----------------------------------------------------------------------------------
 
-void TZarvMemo::KeyDown(int& Key, Qt::KeyboardModifiers Shift) {
+void TZarvMemo::KeyDown(int& Key, Qt::KeyboardModifiers Shift) try {
+  const TEntryScope entry(ownerId());
   const bool S = Shift & Qt::ShiftModifier, C = Shift & Qt::ControlModifier, A = Shift & Qt::AltModifier;
   const Qt::KeyboardModifiers blockMods = fBlockModifiers | Qt::ShiftModifier;
   fBlockOperation = Shift == blockMods || (fBlockOperation && A);
@@ -213,7 +217,7 @@ void TZarvMemo::KeyDown(int& Key, Qt::KeyboardModifiers Shift) {
     const int32_t maxLeft = std::max(0, fMaxLineWidth - ClientWidth() + fRightMargin);
     const int32_t step = ClientWidth() / 5 + 1;
     const int32_t lastTop = std::max(0, fParagraphs->fVisibleLineCount - fDisplayLines + 1);
-    TInternalScroll internal(fInternalScroll);
+    TFieldScope<bool> internal(ownerId(), fInternalScroll, true);
     switch (Key) {
     case Qt::Key_Left:
       SetTopLeft(fTopOrigin, std::max(0, fDisplayLeft - step), fScrollTime);
@@ -317,6 +321,8 @@ void TZarvMemo::KeyDown(int& Key, Qt::KeyboardModifiers Shift) {
   }
   if (!navigate(key, S, C, A, blockGesture))
     Key = key;
+} catch (const EOwnerDestroyed& gone) {
+  SettleDestroyed(gone, ownerId());
 }
 
 } // namespace zarv

@@ -161,11 +161,11 @@ void TZarvMemo::dragLeft(Qt::KeyboardModifiers Shift, int32_t X, int32_t Y) {
 
 // ---- The mouse's steps ------------------------------------------------------------------------
 
-void TZarvMemo::MouseDown(Qt::MouseButton Button, Qt::KeyboardModifiers Shift, int32_t X, int32_t Y) {
-  QPointer<TZarvMemo> self(this);
+void TZarvMemo::MouseDown(Qt::MouseButton Button, Qt::KeyboardModifiers Shift, int32_t X, int32_t Y) try {
+  const TEntryScope entry(ownerId());
   fLastMousePos = QPoint(X, Y);
   fLastMouseMods = Shift;
-  ++fSelMoveUpdateCount;
+  TCountScope<int32_t> held(ownerId(), fSelMoveUpdateCount);
   if (Button == Qt::LeftButton && mouseNavAt(X, Y)) {
     fMouseDownPos = fMouseNav->GetPos();
     fPressPos = QPoint(X, Y);
@@ -179,33 +179,32 @@ void TZarvMemo::MouseDown(Qt::MouseButton Button, Qt::KeyboardModifiers Shift, i
   }
   if (!hasFocus() && (focusPolicy() & Qt::ClickFocus))
     setFocus(Qt::MouseFocusReason);
-  if (self && OnAfterMouseDown)
-    OnAfterMouseDown(*this, Button, Shift, X, Y);
-  if (!self)
-    return;
-  --fSelMoveUpdateCount;
+  callHandler(OnAfterMouseDown, *this, Button, Shift, X, Y);
+  held.Release();
   DoSelMove();
+} catch (const EOwnerDestroyed& gone) {
+  SettleDestroyed(gone, ownerId());
 }
 
-void TZarvMemo::MouseMove(Qt::MouseButtons Buttons, Qt::KeyboardModifiers Shift, int32_t X, int32_t Y) {
+void TZarvMemo::MouseMove(Qt::MouseButtons Buttons, Qt::KeyboardModifiers Shift, int32_t X, int32_t Y) try {
+  const TEntryScope entry(ownerId());
   fLastMousePos = QPoint(X, Y);
   fLastMouseMods = Shift;
   if (fLockedCount > 0 || fInExternalDrag || !mouseNavAt(X, Y))
     return;
-  QPointer<TZarvMemo> self(this);
-  ++fSelMoveUpdateCount;
+  TCountScope<int32_t> held(ownerId(), fSelMoveUpdateCount);
   if (!(Buttons & (Qt::LeftButton | Qt::RightButton | Qt::MiddleButton)))
     updateHoverCursor(X, Y);
   else if ((Buttons & Qt::LeftButton) && fMouseDown)
     dragLeft(Shift, X, Y);
-  if (!self)
-    return;
-  --fSelMoveUpdateCount;
+  held.Release();
   DoSelMove();
+} catch (const EOwnerDestroyed& gone) {
+  SettleDestroyed(gone, ownerId());
 }
 
-void TZarvMemo::MouseUp(Qt::MouseButton Button, Qt::KeyboardModifiers Shift, int32_t X, int32_t Y) {
-  QPointer<TZarvMemo> self(this);
+void TZarvMemo::MouseUp(Qt::MouseButton Button, Qt::KeyboardModifiers Shift, int32_t X, int32_t Y) try {
+  const TEntryScope entry(ownerId());
   fLastMousePos = QPoint(X, Y);
   if (fDblClick)
     fExtraCols.clear();
@@ -231,15 +230,10 @@ void TZarvMemo::MouseUp(Qt::MouseButton Button, Qt::KeyboardModifiers Shift, int
   fDragPending = false;
   fDragStarted = false;
   bool popup = true;
-  if (!dragged && (Button == Qt::RightButton || (Button == Qt::LeftButton && fMouseNav->GetPos() == fMouseDownPos))) {
+  if (!dragged && (Button == Qt::RightButton || (Button == Qt::LeftButton && fMouseNav->GetPos() == fMouseDownPos)))
     popup = fireContext(Button, X, Y);
-    if (!self)
-      return;
-  }
   if (Button == Qt::RightButton && !dragged && popup)
     ShowPopup(viewport()->mapToGlobal(QPoint(X, Y)));
-  if (!self)
-    return;
   if (Button == Qt::LeftButton && !fDisplayOnly) {
     ScrollInView();
     // The X11 primary selection follows a selection made with the mouse.
@@ -247,11 +241,13 @@ void TZarvMemo::MouseUp(Qt::MouseButton Button, Qt::KeyboardModifiers Shift, int
     if (wasDown && fSelLen != 0 && !fBlockSelection && cb->supportsSelection())
       cb->setText(getSelText(), QClipboard::Selection);
   }
-  if (self)
-    updateHoverCursor(X, Y);
+  updateHoverCursor(X, Y);
+} catch (const EOwnerDestroyed& gone) {
+  SettleDestroyed(gone, ownerId());
 }
 
-void TZarvMemo::DblClick() {
+void TZarvMemo::DblClick() try {
+  const TEntryScope entry(ownerId());
   if (fDisplayOnly)
     return;
   fDblClick = true;
@@ -262,6 +258,8 @@ void TZarvMemo::DblClick() {
   UpdateCaret(false);
   fDblClickClock.start();
   fDblClickPos = fLastMousePos;
+} catch (const EOwnerDestroyed& gone) {
+  SettleDestroyed(gone, ownerId());
 }
 
 void TZarvMemo::mouseFocusLost() {
@@ -308,11 +306,9 @@ void TZarvMemo::mouseReleaseEvent(QMouseEvent* e) {
 void TZarvMemo::mouseDoubleClickEvent(QMouseEvent* e) {
   const QPoint p = e->position().toPoint();
   fLastMousePos = p;
-  QPointer<TZarvMemo> self(this);
   if (e->button() == Qt::LeftButton)
     DblClick();
-  if (self)
-    MouseDown(e->button(), e->modifiers(), p.x(), p.y());
+  MouseDown(e->button(), e->modifiers(), p.x(), p.y());
   e->accept();
 }
 

@@ -152,7 +152,7 @@ bool TZarvMemo::navigate(int key, bool S, bool C, bool A, bool blockGesture) {
     return false;
   if (blockGesture)
     C = false; // the block modifiers may include Ctrl: no word moves then
-  ++fSelMoveUpdateCount;
+  TCountScope<int32_t> held(ownerId(), fSelMoveUpdateCount);
   TZarvNavigator T(fParagraphs.get());
   T.AttachMemo(this);
   T.Assign(*fcp);
@@ -172,7 +172,7 @@ bool TZarvMemo::navigate(int key, bool S, bool C, bool A, bool blockGesture) {
       // in particular a persistent selection keeps the caret at its end.
       if (!S && !persistent)
         break;
-      --fSelMoveUpdateCount;
+      held.Release();
       DoSelMove();
       return true;
     }
@@ -253,7 +253,7 @@ bool TZarvMemo::navigate(int key, bool S, bool C, bool A, bool blockGesture) {
     if (up ? line <= 0 : line >= L.fVisibleLineCount - 1) {
       // Nothing above the first line or below the last: the caret, the
       // selection and the virtual columns stay as they are.
-      --fSelMoveUpdateCount;
+      held.Release();
       DoSelMove();
       return true;
     }
@@ -281,7 +281,7 @@ bool TZarvMemo::navigate(int key, bool S, bool C, bool A, bool blockGesture) {
     T.Assign(*fcp);
     line = T.getVisibleLineNumber();
     if (!C && fCaretY >= 0 && fCaretY < viewport()->height()) {
-      TInternalScroll internal(fInternalScroll);
+      TFieldScope<bool> internal(ownerId(), fInternalScroll, true);
       const int64_t bottom = std::max<int64_t>(0, int64_t(L.fVisibleLineCount) * lh - viewport()->height() + 3);
       const int64_t top = up ? std::max<int64_t>(0, int64_t(fTopOrigin) - int64_t(n) * lh)
                              : std::min<int64_t>(int64_t(fTopOrigin) + int64_t(n) * lh, bottom);
@@ -311,7 +311,7 @@ bool TZarvMemo::navigate(int key, bool S, bool C, bool A, bool blockGesture) {
     break;
   }
   default:
-    --fSelMoveUpdateCount;
+    held.Release();
     return false;
   }
   if (!S && !persistent)
@@ -324,18 +324,22 @@ bool TZarvMemo::navigate(int key, bool S, bool C, bool A, bool blockGesture) {
     invalidateSelectionChange();
   }
   ScrollInView();
-  --fSelMoveUpdateCount;
+  held.Release();
   DoSelMove();
   return true;
 }
 
-void TZarvMemo::MoveCp(int32_t Pos) {
+void TZarvMemo::MoveCp(int32_t Pos) try {
+  const TEntryScope entry(ownerId());
   fIndependantCpNav->SetPos(std::clamp(Pos, 0, fParagraphs->fTextLen));
   fcp = fIndependantCpNav;
   UpdateCaret(false);
+} catch (const EOwnerDestroyed& gone) {
+  SettleDestroyed(gone, ownerId());
 }
 
-void TZarvMemo::SelectWords(bool ExtendEnd) {
+void TZarvMemo::SelectWords(bool ExtendEnd) try {
+  const TEntryScope entry(ownerId());
   const int32_t oldLen = fSelLen;
   const bool caretAtStop = fcp == fSelStop;
   fSelStart->ToStartOfWord(fDelimiters);
@@ -362,6 +366,8 @@ void TZarvMemo::SelectWords(bool ExtendEnd) {
   }
   if (fSelLen != oldLen)
     fsSelLenDirty = true;
+} catch (const EOwnerDestroyed& gone) {
+  SettleDestroyed(gone, ownerId());
 }
 
 } // namespace zarv

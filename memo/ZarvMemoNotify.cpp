@@ -61,19 +61,22 @@ void TZarvMemo::RemoveMsgListener(IzvsNotify* l) {
 void TZarvMemo::DoNotify(std::vector<IzvsNotify*>& list, TzvEvents events) {
   if (list.empty())
     return;
-  QPointer<TZarvMemo> self(this);
   ++fNotifyWalks;
+  struct TWalk { // the walk ends also when a listener throws
+    TZarvMemo& m;
+    ~TWalk() {
+      if (!OwnerDestroyed(m.ownerId()))
+        --m.fNotifyWalks;
+    }
+  } walk{*this};
   const size_t n = list.size(); // listeners added during the walk wait
   for (size_t i = 0; i < n && i < list.size(); ++i) {
-    if (IzvsNotify* l = list[i]) {
-      l->Notify(this, events);
-      if (!self)
-        return; // a listener destroyed the control
-    } else {
+    if (IzvsNotify* l = list[i])
+      callOut([&] { l->Notify(this, events); });
+    else
       fNotifyNulls = true;
-    }
   }
-  if (--fNotifyWalks == 0 && fNotifyNulls) {
+  if (fNotifyWalks == 1 && fNotifyNulls) {
     fNotifyNulls = false;
     for (std::vector<IzvsNotify*>* l : {&fNotifyList, &fMsgList})
       l->erase(std::remove(l->begin(), l->end(), nullptr), l->end());
@@ -81,14 +84,9 @@ void TZarvMemo::DoNotify(std::vector<IzvsNotify*>& list, TzvEvents events) {
 }
 
 void TZarvMemo::Change() {
-  QPointer<TZarvMemo> self(this);
   DoNotify(fNotifyList, zveChange);
-  if (!self)
-    return;
-  if (OnChange)
-    OnChange(*this);
-  if (self)
-    emit changed();
+  callHandler(OnChange, *this);
+  callOut([&] { emit changed(); });
 }
 
 // Tells a moved caret or a changed selection once, unless a caller holds
@@ -98,12 +96,9 @@ void TZarvMemo::DoSelMove() {
     return;
   fsPosDirty = false;
   fsSelLenDirty = false;
-  QPointer<TZarvMemo> self(this);
   DoNotify(fNotifyList, zveSelMove);
-  if (self && OnSelMove)
-    OnSelMove(*this);
-  if (self)
-    emit selMoved();
+  callHandler(OnSelMove, *this);
+  callOut([&] { emit selMoved(); });
 }
 
 // ---- Events --------------------------------------------------------------------------
@@ -123,14 +118,13 @@ bool TZarvMemo::viewportEvent(QEvent* e) { return processEvent(e, true); }
 // guard keeps the wrapper from touching it afterwards. No exception leaves
 // an event handler.
 bool TZarvMemo::processEvent(QEvent* e, bool viewportSide) {
-  QPointer<TZarvMemo> self(this);
+  const void* const me = ownerId();
   ++fWndProcLevel;
   WinMsg = TzvWinMsg{e, 0};
   bool handled = false;
   try {
+    const TEntryScope entry(me);
     DoNotify(fMsgList, zveMessage);
-    if (!self)
-      return true;
     if (WinMsg.Result == kMsgSwallowed) {
       --fWndProcLevel;
       return true;
@@ -159,16 +153,22 @@ bool TZarvMemo::processEvent(QEvent* e, bool viewportSide) {
     } else {
       handled = viewportSide ? QAbstractScrollArea::viewportEvent(e) : QAbstractScrollArea::event(e);
     }
+  } catch (const EOwnerDestroyed& gone) {
+    SettleDestroyed(gone, me); // a handler destroyed the control
+    return true;
   } catch (const std::exception& ex) {
     qWarning("TZarvMemo: %s while handling event %d", ex.what(), int(e->type()));
     handled = true;
   }
-  if (!self)
-    return handled;
+  if (OwnerDestroyed(me)) // destroyed while an exception was already under way
+    return true;
   --fWndProcLevel;
   WinMsg = TzvWinMsg{e, handled ? 1 : 0};
   try {
+    const TEntryScope entry(me);
     DoNotify(fMsgList, zveAfterMessage);
+  } catch (const EOwnerDestroyed& gone) {
+    SettleDestroyed(gone, me);
   } catch (const std::exception& ex) {
     qWarning("TZarvMemo: %s after event %d", ex.what(), int(e->type()));
   }
@@ -177,15 +177,32 @@ bool TZarvMemo::processEvent(QEvent* e, bool viewportSide) {
 
 // ---- Update lock ------------------------------------------------------------------------
 
-void TZarvMemo::EndUpdate() {
+void TZarvMemo::EndUpdate() try {
+  const TEntryScope entry(ownerId());
   Q_ASSERT(fLockedCount > 0);
   if (fLockedCount <= 0)
     return;
   if (--fLockedCount == 0) {
-    QPointer<TZarvMemo> self(this); // a change handler may destroy the control
     EndModifications();
-    if (self)
-      flushSkippedPaint();
+    flushSkippedPaint();
+  }
+} catch (const EOwnerDestroyed& gone) {
+  SettleDestroyed(gone, ownerId());
+}
+
+void TZarvMemo::closeBracket(int exceptionsAtStart, void (TZarvMemo::*closer)()) {
+  if (OwnerDestroyed(ownerId()))
+    return;
+  if (std::uncaught_exceptions() <= exceptionsAtStart) {
+    (this->*closer)();
+    return;
+  }
+  try {
+    (this->*closer)();
+  } catch (const EOwnerDestroyed&) {
+    // The control is gone; the exception already under way goes on.
+  } catch (const std::exception& ex) {
+    qWarning("TZarvMemo: %s while closing a bracket after an exception", ex.what());
   }
 }
 
@@ -227,14 +244,12 @@ void TZarvMemo::EndModifications() {
       Repaint();
     }
   }
-  QPointer<TZarvMemo> self(this);
   if (fPendingChange) {
     fPendingChange = false;
     L.fModified = false;
     Change();
   }
-  if (self)
-    UpdateCaret(false);
+  UpdateCaret(false);
 }
 
 // ---- Linked components -------------------------------------------------------------------

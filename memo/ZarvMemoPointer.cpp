@@ -180,13 +180,10 @@ bool TZarvMemo::fireContext(Qt::MouseButton Button, int32_t X, int32_t Y) {
   if (S.ForwardToDyn(fParagraphs->fTextLen))
     stop = S.GetPos();
   LastContext = ctx;
-  QPointer<TZarvMemo> self(this);
   DoNotify(fNotifyList, Button == Qt::RightButton ? zveRightContext : zveContext);
-  if (self && OnContext)
-    OnContext(*this, ctx, start, stop);
-  if (self)
-    emit contextClicked(ctx, start, stop);
-  return self && LastContext != 0;
+  callHandler(OnContext, *this, ctx, start, stop);
+  callOut([&] { emit contextClicked(ctx, start, stop); });
+  return LastContext != 0;
 }
 
 } // namespace zarv

@@ -44,7 +44,8 @@ QMenu* TZarvMemo::getInternalPopup() {
   return fInternalPopup;
 }
 
-void TZarvMemo::PopupClickHandler(QObject* Sender) {
+void TZarvMemo::PopupClickHandler(QObject* Sender) try {
+  const TEntryScope entry(ownerId());
   if (Sender == fInternalPopup) {
     const bool editable = !fReadOnly && !fDisplayOnly;
     const QMimeData* mime = QGuiApplication::clipboard()->mimeData();
@@ -70,8 +71,7 @@ void TZarvMemo::PopupClickHandler(QObject* Sender) {
         break;
       }
     }
-    if (OnInternalPopup)
-      OnInternalPopup(*this);
+    callHandler(OnInternalPopup, *this);
     return;
   }
   const auto* action = qobject_cast<QAction*>(Sender);
@@ -103,17 +103,23 @@ void TZarvMemo::PopupClickHandler(QObject* Sender) {
   default:
     break;
   }
+} catch (const EOwnerDestroyed& gone) {
+  SettleDestroyed(gone, ownerId());
 }
 
 QMenu* TZarvMemo::PopupMenu() const { return fPopupMenu.data(); }
 void TZarvMemo::setPopupMenu(QMenu* m) { fPopupMenu = m; }
 
-bool TZarvMemo::ShowPopup(QPoint globalPos) {
+bool TZarvMemo::ShowPopup(QPoint globalPos) try {
+  const TEntryScope entry(ownerId());
   QMenu* menu = fPopupMenu ? fPopupMenu.data() : (fOptions.testFlag(zvoNoDefaultPopup) ? nullptr : getInternalPopup());
   if (!menu)
     return false;
   menu->popup(globalPos);
   return true;
+} catch (const EOwnerDestroyed& gone) {
+  SettleDestroyed(gone, ownerId());
+  return {};
 }
 
 // The menu key opens the menu at the caret; a right click opens it when

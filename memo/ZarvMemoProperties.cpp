@@ -18,15 +18,19 @@ bool designing(TComponentState s) { return (s & csDesigning) && !(s & csLoading)
 
 // ---- Layout --------------------------------------------------------------------------
 
-void TZarvMemo::setWordWrap(bool v) {
+void TZarvMemo::setWordWrap(bool v) try {
+  const TEntryScope entry(ownerId());
   if (v == fWordWrap)
     return;
   fWordWrap = v;
   Reformat();
   RefreshDisplay();
+} catch (const EOwnerDestroyed& gone) {
+  SettleDestroyed(gone, ownerId());
 }
 
-void TZarvMemo::setAlignment(TAlignment a) {
+void TZarvMemo::setAlignment(TAlignment a) try {
+  const TEntryScope entry(ownerId());
   if (a == fAlignment)
     return;
   fAlignment = a;
@@ -34,14 +38,19 @@ void TZarvMemo::setAlignment(TAlignment a) {
   if (!fWordWrap)
     Reformat();
   Repaint();
+} catch (const EOwnerDestroyed& gone) {
+  SettleDestroyed(gone, ownerId());
 }
 
-void TZarvMemo::setJustified(bool v) {
+void TZarvMemo::setJustified(bool v) try {
+  const TEntryScope entry(ownerId());
   if (v == fJustified)
     return;
   fJustified = v;
   fDisplayLeft = 0;
   Repaint();
+} catch (const EOwnerDestroyed& gone) {
+  SettleDestroyed(gone, ownerId());
 }
 
 // Margins, tab stops and the wrap column change where lines break only
@@ -62,17 +71,21 @@ ZARV_LAYOUT_SETTER(setTabStops, fTabStops, setTabStops)
 ZARV_LAYOUT_SETTER(setColumnWrap, fColumnWrap, setColumnWrap)
 #undef ZARV_LAYOUT_SETTER
 
-void TZarvMemo::setWordWrapChars(const QString& s) {
+void TZarvMemo::setWordWrapChars(const QString& s) try {
+  const TEntryScope entry(ownerId());
   if (s == fWWChars)
     return;
   fWWChars = s;
   if (fWordWrap && !(fComponentState & csReading))
     Reformat();
+} catch (const EOwnerDestroyed& gone) {
+  SettleDestroyed(gone, ownerId());
 }
 
 int TZarvMemo::getLineHeight() const { return (fComponentState & csDesigning) && fAutoLineHeight ? 0 : fLineHeight; }
 
-void TZarvMemo::setLineHeight(int32_t v) {
+void TZarvMemo::setLineHeight(int32_t v) try {
+  const TEntryScope entry(ownerId());
   v = std::min(v, 65535);
   const int32_t old = fLineHeight;
   if (v >= 1) {
@@ -91,45 +104,56 @@ void TZarvMemo::setLineHeight(int32_t v) {
   setVScrollParams();
   updateScrollBarValues();
   Repaint();
-  QPointer<TZarvMemo> self(this);
   UpdateCaret(false);
-  if (self && OnVScroll)
-    OnVScroll(*this);
-  if (self)
-    emit vScrolled();
+  callHandler(OnVScroll, *this);
+  callOut([&] { emit vScrolled(); });
+} catch (const EOwnerDestroyed& gone) {
+  SettleDestroyed(gone, ownerId());
 }
 
-void TZarvMemo::setCaretWidth(int v) {
+void TZarvMemo::setCaretWidth(int v) try {
+  const TEntryScope entry(ownerId());
   fAutoCaretWidth = v == 0;
   fCaretWidth = fAutoCaretWidth ? fLineHeight / 14 + 1 : std::max(1, v);
   if (hasFocus())
     viewport()->update();
+} catch (const EOwnerDestroyed& gone) {
+  SettleDestroyed(gone, ownerId());
 }
 
-void TZarvMemo::setRightLinePos(int v) {
+void TZarvMemo::setRightLinePos(int v) try {
+  const TEntryScope entry(ownerId());
   if (v == fRightLinePos)
     return;
   fRightLinePos = v;
   Repaint();
+} catch (const EOwnerDestroyed& gone) {
+  SettleDestroyed(gone, ownerId());
 }
 
-void TZarvMemo::setAltFont(const QFont& f) {
+void TZarvMemo::setAltFont(const QFont& f) try {
+  const TEntryScope entry(ownerId());
   if (f == fAltFont)
     return;
   fAltFont = f;
   if (fWordWrap)
     Reformat();
   RefreshDisplay();
+} catch (const EOwnerDestroyed& gone) {
+  SettleDestroyed(gone, ownerId());
 }
 
 // ---- Reading the text ------------------------------------------------------------------
 
-void TZarvMemo::setStaticFormat(bool v) {
+void TZarvMemo::setStaticFormat(bool v) try {
+  const TEntryScope entry(ownerId());
   if (v == fParagraphs->fStaticFormat)
     return;
   fParagraphs->fStaticFormat = v;
   if (!(fComponentState & csReading) && fParagraphs->fTextLen > 0)
     reloadText();
+} catch (const EOwnerDestroyed& gone) {
+  SettleDestroyed(gone, ownerId());
 }
 
 // Saves the whole text and loads it back, so that formatting codes or
@@ -157,7 +181,8 @@ QString TZarvMemo::getSeparators() const {
   return s;
 }
 
-void TZarvMemo::setSeparators(const QString& s) {
+void TZarvMemo::setSeparators(const QString& s) try {
+  const TEntryScope entry(ownerId());
   TCharSet set;
   for (QChar c : s)
     set.set(zvChar(c.unicode()));
@@ -168,30 +193,41 @@ void TZarvMemo::setSeparators(const QString& s) {
   setDelimiters(set);
   if (designing(fComponentState))
     ReApplyKeywords();
+} catch (const EOwnerDestroyed& gone) {
+  SettleDestroyed(gone, ownerId());
 }
 
-void TZarvMemo::setApplyKeyWords(bool v) {
+void TZarvMemo::setApplyKeyWords(bool v) try {
+  const TEntryScope entry(ownerId());
   if (v == fApplyKeyWords)
     return;
   fApplyKeyWords = v;
   if (designing(fComponentState))
     ReApplyKeywords();
+} catch (const EOwnerDestroyed& gone) {
+  SettleDestroyed(gone, ownerId());
 }
 
-void TZarvMemo::setApplyStartStopKeys(bool v) {
+void TZarvMemo::setApplyStartStopKeys(bool v) try {
+  const TEntryScope entry(ownerId());
   if (v == fApplyStartStopKeys)
     return;
   fApplyStartStopKeys = v;
   if (designing(fComponentState))
     ReApplyKeywords();
+} catch (const EOwnerDestroyed& gone) {
+  SettleDestroyed(gone, ownerId());
 }
 
-void TZarvMemo::setUpperCaseType(TzvUpperCase t) {
+void TZarvMemo::setUpperCaseType(TzvUpperCase t) try {
+  const TEntryScope entry(ownerId());
   if (t == fUpperCaseType)
     return;
   TZarvMemoHost::setUpperCaseType(t);
   if (designing(fComponentState))
     ReApplyKeywords();
+} catch (const EOwnerDestroyed& gone) {
+  SettleDestroyed(gone, ownerId());
 }
 
 // ---- Look ------------------------------------------------------------------------------
@@ -210,28 +246,37 @@ void TZarvMemo::setHideSelection(bool v) {
     Repaint();
 }
 
-void TZarvMemo::setDisplayOnly(bool v) {
+void TZarvMemo::setDisplayOnly(bool v) try {
+  const TEntryScope entry(ownerId());
   if (v == fDisplayOnly)
     return;
   fDisplayOnly = v;
   if (hasFocus())
     viewport()->update(); // the caret comes or goes
+} catch (const EOwnerDestroyed& gone) {
+  SettleDestroyed(gone, ownerId());
 }
 
-void TZarvMemo::setOverwrite(bool v) {
+void TZarvMemo::setOverwrite(bool v) try {
+  const TEntryScope entry(ownerId());
   if (v == fOverWrite)
     return;
   fOverWrite = v;
   if (hasFocus() && !fDisplayOnly)
     viewport()->update(); // the caret changes shape
+} catch (const EOwnerDestroyed& gone) {
+  SettleDestroyed(gone, ownerId());
 }
 
-void TZarvMemo::setShowNonPrintChars(TzvNonPrintChars v) {
+void TZarvMemo::setShowNonPrintChars(TzvNonPrintChars v) try {
+  const TEntryScope entry(ownerId());
   if (v == fShowNonPrintChars)
     return;
   fShowNonPrintChars = v;
   if (DisplayReady())
     Repaint();
+} catch (const EOwnerDestroyed& gone) {
+  SettleDestroyed(gone, ownerId());
 }
 
 #define ZARV_COLOR_SETTER(Name, field, selectionOnly)                                                                  \
@@ -272,7 +317,8 @@ void TZarvMemo::setSpecUnderline(const TZarvPen& p) {
 
 // ---- Behaviour ---------------------------------------------------------------------------
 
-void TZarvMemo::setOptions(TZarvMemoOptions o) {
+void TZarvMemo::setOptions(TZarvMemoOptions o) try {
+  const TEntryScope entry(ownerId());
   o &= TZarvMemoOptions::fromInt(kMemoOptionBits);
   if (o == fOptions)
     return;
@@ -297,6 +343,8 @@ void TZarvMemo::setOptions(TZarvMemoOptions o) {
   } else if ((changed & (zvoWindowsSelColors | zvoFullLineSelect)) && fSelLen != 0) {
     Repaint();
   }
+} catch (const EOwnerDestroyed& gone) {
+  SettleDestroyed(gone, ownerId());
 }
 
 void TZarvMemo::applyScrollBarPolicy() {
@@ -306,7 +354,8 @@ void TZarvMemo::applyScrollBarPolicy() {
   setHorizontalScrollBarPolicy(fScrollBars == ssHorizontal || fScrollBars == ssBoth ? shown : Qt::ScrollBarAlwaysOff);
 }
 
-void TZarvMemo::setScrollBars(TScrollStyle s) {
+void TZarvMemo::setScrollBars(TScrollStyle s) try {
+  const TEntryScope entry(ownerId());
   if (s == fScrollBars)
     return;
   const bool verticalChanged = (s == ssVertical || s == ssBoth) != (fScrollBars == ssVertical || fScrollBars == ssBoth);
@@ -314,13 +363,18 @@ void TZarvMemo::setScrollBars(TScrollStyle s) {
   applyScrollBarPolicy();
   if (verticalChanged && fWordWrap)
     Reformat();
+} catch (const EOwnerDestroyed& gone) {
+  SettleDestroyed(gone, ownerId());
 }
 
-void TZarvMemo::setBorderStyle(TBorderStyle b) {
+void TZarvMemo::setBorderStyle(TBorderStyle b) try {
+  const TEntryScope entry(ownerId());
   if (b == fBorderStyle)
     return;
   fBorderStyle = b;
   setFrameShape(b == bsSingle ? QFrame::StyledPanel : QFrame::NoFrame);
+} catch (const EOwnerDestroyed& gone) {
+  SettleDestroyed(gone, ownerId());
 }
 
 } // namespace zarv

@@ -50,9 +50,12 @@ int32_t TZarvMemo::clampTop(int64_t top) const {
 void TZarvMemo::setTopOrigin(int32_t y) { SetTopLeft(y, fDisplayLeft, fScrollTime); }
 void TZarvMemo::setDisplayLeft(int32_t x) { SetTopLeft(fTopOrigin, x, fScrollTime); }
 
-void TZarvMemo::setTopLine(int32_t l) {
+void TZarvMemo::setTopLine(int32_t l) try {
+  const TEntryScope entry(ownerId());
   const int32_t line = std::clamp(l, 0, std::max(0, fParagraphs->fVisibleLineCount - 1));
   SetTopLeft(clampTop(int64_t(line) * fLineHeight), fDisplayLeft, fScrollTime);
+} catch (const EOwnerDestroyed& gone) {
+  SettleDestroyed(gone, ownerId());
 }
 
 // Shifts the view to left/top at once: the caret's place follows and the
@@ -64,9 +67,13 @@ void TZarvMemo::moveView(int32_t left, int32_t top) {
     return;
   // The remembered x of vertical moves is in text coordinates: it stays.
   fCaretX = int32_t(std::clamp<int64_t>(fCaretX + dx, INT32_MIN / 2, INT32_MAX / 2));
+  const bool yKnown = fCaretY > INT32_MIN / 2 && fCaretY < INT32_MAX / 2; // else saturated far off
   fCaretY = int32_t(std::clamp<int64_t>(fCaretY + dy, INT32_MIN / 2, INT32_MAX / 2));
   fDisplayLeft = left;
   fTopOrigin = top;
+  if (!yKnown) // a caret that was far off: its place comes from its line again
+    fCaretY = int32_t(std::clamp<int64_t>(int64_t(fcp->getVisibleLineNumber()) * std::max(1, fLineHeight) - top,
+                                          INT32_MIN / 2, INT32_MAX / 2));
   if (!DisplayReady())
     return;
   if (fFixedBMPBackground || std::abs(dx) > 32767 || std::abs(dy) > 32767 || std::abs(dx) >= viewport()->width() ||
@@ -106,7 +113,8 @@ void TZarvMemo::animateView(int32_t top, int32_t left, int32_t time) {
   }
 }
 
-void TZarvMemo::SetTopLeft(int32_t Top, int32_t Left, int32_t Time) {
+void TZarvMemo::SetTopLeft(int32_t Top, int32_t Left, int32_t Time) try {
+  const TEntryScope entry(ownerId());
   const int32_t top = clampTop(Top);
   const int32_t left = std::clamp(Left, 0, kMaxPixelWidth);
   const bool moveV = top != fTopOrigin, moveH = left != fDisplayLeft;
@@ -127,17 +135,17 @@ void TZarvMemo::SetTopLeft(int32_t Top, int32_t Left, int32_t Time) {
     if (hasFocus())
       PlaceCaret();
   }
-  QPointer<TZarvMemo> self(this);
   if (moveH && OnHScroll)
-    OnHScroll(*this);
-  if (self && moveV && OnVScroll)
-    OnVScroll(*this);
-  if (self)
-    DoNotify(fNotifyList, TzvEvents((moveH ? zveHScroll : TzvEvent(0)) | (moveV ? zveVScroll : TzvEvent(0))));
-  if (self && moveH)
-    emit hScrolled();
-  if (self && moveV)
-    emit vScrolled();
+    callHandler(OnHScroll, *this);
+  if (moveV && OnVScroll)
+    callHandler(OnVScroll, *this);
+  DoNotify(fNotifyList, TzvEvents((moveH ? zveHScroll : TzvEvent(0)) | (moveV ? zveVScroll : TzvEvent(0))));
+  if (moveH)
+    callOut([&] { emit hScrolled(); });
+  if (moveV)
+    callOut([&] { emit vScrolled(); });
+} catch (const EOwnerDestroyed& gone) {
+  SettleDestroyed(gone, ownerId());
 }
 
 void TZarvMemo::updateScrollBarValues() {
@@ -148,7 +156,8 @@ void TZarvMemo::updateScrollBarValues() {
 
 // ---- Bringing the caret into view -----------------------------------------------------------------
 
-void TZarvMemo::ScrollInView() {
+void TZarvMemo::ScrollInView() try {
+  const TEntryScope entry(ownerId());
   if (fLockedCount > 0 || !DisplayReady())
     return;
   TParagraphsList& L = *fParagraphs;
@@ -191,11 +200,21 @@ void TZarvMemo::ScrollInView() {
     top = std::min(top, line * lh);
   }
   SetTopLeft(clampTop(top), left, fScrollTime);
+} catch (const EOwnerDestroyed& gone) {
+  SettleDestroyed(gone, ownerId());
 }
 
 // ---- Scroll bars ----------------------------------------------------------------------------------
 
 bool TZarvMemo::setVScrollParams() {
+  if ((int64_t(fParagraphs->fVisibleLineCount) + 2) * std::max(1, fLineHeight) > INT32_MAX) {
+    // The text grew past what this line height can address: lower it,
+    // keeping the top line.
+    const int32_t old = std::max(1, fLineHeight);
+    UpdateMetrics();
+    const int32_t lh = std::max(1, fLineHeight);
+    fTopOrigin = clampTop(int64_t(fTopOrigin / old) * lh + std::min(fTopOrigin % old, lh - 1));
+  }
   const int32_t h = viewport()->height();
   const int32_t lh = std::max(1, fLineHeight);
   const int64_t textHeight = int64_t(fParagraphs->fVisibleLineCount) * lh;
@@ -260,7 +279,8 @@ void TZarvMemo::setHScrollParams() {
 
 // The bar's requests map onto the scroll codes; afterwards the bar shows
 // the view's position (the value the bar applies after this action).
-void TZarvMemo::scrollBarAction(bool vertical, int action) {
+void TZarvMemo::scrollBarAction(bool vertical, int action) try {
+  const TEntryScope entry(ownerId());
   QScrollBar* bar = vertical ? verticalScrollBar() : horizontalScrollBar();
   TzvScrollCode code;
   switch (action) {
@@ -288,20 +308,20 @@ void TZarvMemo::scrollBarAction(bool vertical, int action) {
   default:
     return;
   }
-  QPointer<TZarvMemo> self(this);
   if (vertical)
     VScroll(code, bar->sliderPosition());
   else
     HScroll(code, bar->sliderPosition());
-  if (self)
-    bar->setSliderPosition(vertical ? fTopOrigin / std::max(1, fVScrollfact)
-                                    : fDisplayLeft / std::max(1, fHScrollFact));
+  bar->setSliderPosition(vertical ? fTopOrigin / std::max(1, fVScrollfact) : fDisplayLeft / std::max(1, fHScrollFact));
+} catch (const EOwnerDestroyed& gone) {
+  SettleDestroyed(gone, ownerId());
 }
 
-void TZarvMemo::VScroll(TzvScrollCode Code, int32_t Pos) {
+void TZarvMemo::VScroll(TzvScrollCode Code, int32_t Pos) try {
+  const TEntryScope entry(ownerId());
   if (fLockedCount > 0)
     return;
-  TInternalScroll internal(fInternalScroll);
+  TFieldScope<bool> internal(ownerId(), fInternalScroll, true);
   TParagraphsList& L = *fParagraphs;
   const int32_t lh = std::max(1, fLineHeight);
   const int32_t h = viewport()->height();
@@ -347,16 +367,18 @@ void TZarvMemo::VScroll(TzvScrollCode Code, int32_t Pos) {
   default:
     return;
   }
-  QPointer<TZarvMemo> self(this);
   SetTopLeft(clampTop(target), fDisplayLeft, time);
-  if (self && DisplayReady() && isVisible())
+  if (DisplayReady() && isVisible())
     viewport()->repaint();
+} catch (const EOwnerDestroyed& gone) {
+  SettleDestroyed(gone, ownerId());
 }
 
-void TZarvMemo::HScroll(TzvScrollCode Code, int32_t Pos) {
+void TZarvMemo::HScroll(TzvScrollCode Code, int32_t Pos) try {
+  const TEntryScope entry(ownerId());
   if (fLockedCount > 0)
     return;
-  TInternalScroll internal(fInternalScroll);
+  TFieldScope<bool> internal(ownerId(), fInternalScroll, true);
   const int32_t w = viewport()->width();
   const int64_t left = fDisplayLeft;
   // The right end: the widest line fully shown (never left of the view).
@@ -390,15 +412,17 @@ void TZarvMemo::HScroll(TzvScrollCode Code, int32_t Pos) {
   default:
     return;
   }
-  QPointer<TZarvMemo> self(this);
   SetTopLeft(fTopOrigin, int32_t(std::clamp<int64_t>(target, 0, kMaxPixelWidth)), time);
-  if (self && DisplayReady() && isVisible())
+  if (DisplayReady() && isVisible())
     viewport()->repaint();
+} catch (const EOwnerDestroyed& gone) {
+  SettleDestroyed(gone, ownerId());
 }
 
 // ---- The wheel --------------------------------------------------------------------------------------
 
-void TZarvMemo::DoMouseWheel(Qt::KeyboardModifiers, int32_t WheelDelta, QPoint) {
+void TZarvMemo::DoMouseWheel(Qt::KeyboardModifiers, int32_t WheelDelta, QPoint) try {
+  const TEntryScope entry(ownerId());
   TParagraphsList& L = *fParagraphs;
   int32_t n = fMouseWheelFact >= 0 ? fMouseWheelFact : QApplication::wheelScrollLines();
   if (n < 0) // the desktop asks for a page a notch
@@ -413,8 +437,10 @@ void TZarvMemo::DoMouseWheel(Qt::KeyboardModifiers, int32_t WheelDelta, QPoint) 
   int64_t target = line * lh;
   if (!fOptions.testFlag(zvoNoFineScroll))
     target = std::min(target, std::max<int64_t>(int64_t(L.fVisibleLineCount) * lh - viewport()->height() + 3, 0));
-  TInternalScroll internal(fInternalScroll);
+  TFieldScope<bool> internal(ownerId(), fInternalScroll, true);
   SetTopLeft(clampTop(target), fDisplayLeft, 0);
+} catch (const EOwnerDestroyed& gone) {
+  SettleDestroyed(gone, ownerId());
 }
 
 // Ctrl+wheel is left to the application (zoom); a horizontal wheel, or
@@ -434,7 +460,7 @@ void TZarvMemo::wheelEvent(QWheelEvent* e) {
     for (int32_t i = 0; i < notches && delta != 0; ++i)
       HScroll(delta > 0 ? SB_LINELEFT : SB_LINERIGHT);
   } else if (!pixels.isNull() && !fOptions.testFlag(zvoNoFineScroll)) {
-    TInternalScroll internal(fInternalScroll);
+    TFieldScope<bool> internal(ownerId(), fInternalScroll, true);
     SetTopLeft(clampTop(int64_t(fTopOrigin) - pixels.y()), fDisplayLeft, 0);
   } else if (angle.y() != 0) {
     DoMouseWheel(e->modifiers(), angle.y(), e->position().toPoint());

@@ -17,6 +17,26 @@ namespace zarv {
 
 namespace {
 
+struct TForeignFormat {
+  QStringConverter::Encoding Encoding;
+  bool Bom;
+};
+
+// The encoding bytes were read with, made exact by a byte-order mark at
+// their start (a UTF-32 mark gives the byte order), and whether one was
+// there.
+TForeignFormat foreignFormat(const QByteArray& raw, QStringConverter::Encoding e) {
+  if (raw.startsWith(QByteArray("\xFF\xFE\x00\x00", 4)) &&
+      (e == QStringConverter::Utf32 || e == QStringConverter::Utf32LE))
+    return {QStringConverter::Utf32LE, true};
+  if (raw.startsWith(QByteArray("\x00\x00\xFE\xFF", 4)) &&
+      (e == QStringConverter::Utf32 || e == QStringConverter::Utf32BE))
+    return {QStringConverter::Utf32BE, true};
+  QStringEncoder mark(e);
+  const QByteArray m = mark(QStringView(u"\uFEFF"));
+  return {e, !m.isEmpty() && raw.startsWith(m)};
+}
+
 // The store's own encodings; nullopt for those it does not read.
 std::optional<TzvsEncoding> storeEncoding(QStringConverter::Encoding e) {
   switch (e) {
@@ -77,12 +97,17 @@ void TZarvMemoStrings::LoadFromStream(QIODevice& stream, std::optional<QStringCo
     Memo.LoadFromStream(stream, *own);
     return;
   }
+  const QByteArray raw = stream.readAll();
   QStringDecoder decode(*encoding);
-  const QString text = decode(stream.readAll());
+  const QString text = decode(raw);
   QByteArray bytes = utf16Bytes(text);
   QBuffer buffer(&bytes);
   buffer.open(QIODevice::ReadOnly);
   Memo.LoadFromStream(buffer, TzvsEncoding::Utf16LE);
+  // Saved as it came: the same converter (the byte order its mark gave),
+  // with the mark when it had one.
+  const TForeignFormat f = foreignFormat(raw, *encoding);
+  Memo.SetForeignEncoding(f.Encoding, f.Bom);
 }
 
 void TZarvMemoStrings::SaveToStream(QIODevice& stream) const { Memo.SaveToStream(stream); }

@@ -151,7 +151,8 @@ QString TZarvMemo::DynText(int32_t Start, int32_t Stop) {
 // text. Key indexes of start-stop ranges belong to the lists of the control
 // that wrote the fragment, so records keep their looks and contexts only
 // (attribute records take level 255, as set by the application).
-void TZarvMemo::SetDynText(int32_t Start, int32_t Stop, const QString& Blob) {
+void TZarvMemo::SetDynText(int32_t Start, int32_t Stop, const QString& Blob) try {
+  const TEntryScope entry(ownerId());
   if (Blob.isEmpty())
     return;
   QByteArray bytes(Blob.size() * 2, '\0');
@@ -217,6 +218,8 @@ void TZarvMemo::SetDynText(int32_t Start, int32_t Stop, const QString& Blob) {
     setSelStart(caretAtStart ? s : e);
     setSelLength(caretAtStart ? e - s : s - e);
   }
+} catch (const EOwnerDestroyed& gone) {
+  SettleDestroyed(gone, ownerId());
 }
 
 // ---- Programmatic style runs -------------------------------------------------------------------
@@ -253,7 +256,8 @@ void TZarvMemo::SetDynStyle(int32_t Start, int32_t Stop, TZarvFontStyles Style, 
   SetDynStyle(a, b, Style, WithLevel, Context, Cursor, Backgnd, Foregnd, Collapsible);
 }
 
-void TZarvMemo::ClearStyleRange(int32_t Start, int32_t Stop) {
+void TZarvMemo::ClearStyleRange(int32_t Start, int32_t Stop) try {
+  const TEntryScope entry(ownerId());
   TZarvNavigator a(&Paragraphs()), b(&Paragraphs());
   a.AttachMemo(this);
   b.AttachMemo(this);
@@ -272,11 +276,14 @@ void TZarvMemo::ClearStyleRange(int32_t Start, int32_t Stop) {
   fPendingChange = true;
   if (fLockedCount == 0)
     EndModifications();
+} catch (const EOwnerDestroyed& gone) {
+  SettleDestroyed(gone, ownerId());
 }
 
 // The run at Pos, when the application set it: from where it starts to
 // where the next run starts, across paragraphs.
-void TZarvMemo::ClearStyle(int32_t Pos) {
+void TZarvMemo::ClearStyle(int32_t Pos) try {
+  const TEntryScope entry(ownerId());
   TParagraphsList& L = *fParagraphs;
   TZarvNavigator n(&L);
   n.AttachMemo(this);
@@ -314,6 +321,8 @@ void TZarvMemo::ClearStyle(int32_t Pos) {
     }
   }
   ClearStyleRange(start, stop);
+} catch (const EOwnerDestroyed& gone) {
+  SettleDestroyed(gone, ownerId());
 }
 
 } // namespace zarv

@@ -22,15 +22,21 @@ void checkPar(const TParagraphsList& L, int32_t p) {
 
 // ---- Whole text -------------------------------------------------------------------------
 
-void TZarvMemo::SetTextBuf(const QString& text) {
-  QPointer<TZarvMemo> self(this);
+void TZarvMemo::SetTextBuf(const QString& text) try {
+  const TEntryScope entry(ownerId());
+  // Unlocked, the new text shows from its start; a locked control keeps
+  // its view on the same paragraph (the replaced text took the top
+  // position to the start with it).
+  const int32_t topPar = fDisplayTop->GetParNb();
   SelectAll();
   SetSelTextBuf(text);
-  if (!self)
-    return;
   setSelStart(0);
   if (fLockedCount == 0)
     setTopOrigin(0);
+  else
+    fDisplayTop->SetParPos(std::min(topPar, GetParCount() - 1), 0);
+} catch (const EOwnerDestroyed& gone) {
+  SettleDestroyed(gone, ownerId());
 }
 
 // Replaces the text between a and b and moves every navigator of the
@@ -101,18 +107,24 @@ TColor TZarvMemo::getParForegnd(int32_t p) const {
   return zvsGetParForegnd(*fParagraphs->Par(p));
 }
 
-void TZarvMemo::setParBackgnd(int32_t p, TColor c) {
+void TZarvMemo::setParBackgnd(int32_t p, TColor c) try {
+  const TEntryScope entry(ownerId());
   checkPar(*fParagraphs, p);
   zvsSetParBackgnd(*fParagraphs->Par(p), c);
   if (DisplayReady())
     Repaint();
+} catch (const EOwnerDestroyed& gone) {
+  SettleDestroyed(gone, ownerId());
 }
 
-void TZarvMemo::setParForegnd(int32_t p, TColor c) {
+void TZarvMemo::setParForegnd(int32_t p, TColor c) try {
+  const TEntryScope entry(ownerId());
   checkPar(*fParagraphs, p);
   zvsSetParForegnd(*fParagraphs->Par(p), c);
   if (DisplayReady())
     Repaint();
+} catch (const EOwnerDestroyed& gone) {
+  SettleDestroyed(gone, ownerId());
 }
 
 bool TZarvMemo::getParWrapable(int32_t p) const {
@@ -120,7 +132,8 @@ bool TZarvMemo::getParWrapable(int32_t p) const {
   return !(fParagraphs->Par(p)->ParState & zvpNoWrap);
 }
 
-void TZarvMemo::setParWrapable(int32_t p, bool w) {
+void TZarvMemo::setParWrapable(int32_t p, bool w) try {
+  const TEntryScope entry(ownerId());
   checkPar(*fParagraphs, p);
   ParInfo& par = *fParagraphs->Par(p);
   if (w == !(par.ParState & zvpNoWrap))
@@ -132,6 +145,8 @@ void TZarvMemo::setParWrapable(int32_t p, bool w) {
   fParagraphs->ExtendMods(p, 0, p);
   if (fLockedCount == 0)
     EndModifications();
+} catch (const EOwnerDestroyed& gone) {
+  SettleDestroyed(gone, ownerId());
 }
 
 // ---- Selection --------------------------------------------------------------------------------
@@ -145,17 +160,21 @@ void TZarvMemo::clearSelection(int32_t at) {
   fSelLen = 0;
 }
 
-void TZarvMemo::setSelStart(int32_t n) {
+void TZarvMemo::setSelStart(int32_t n) try {
+  const TEntryScope entry(ownerId());
   fExtraCols.clear();
   fXCaretRunningPos = INT32_MIN;
   clearSelection(std::clamp(n, 0, getCharCount()));
   fUndoBreak = true;
   UpdateCaret(false);
+} catch (const EOwnerDestroyed& gone) {
+  SettleDestroyed(gone, ownerId());
 }
 
 // Selects from the caret over n characters (negative: backwards); the caret
 // stays where it is.
-void TZarvMemo::setSelLength(int32_t n) {
+void TZarvMemo::setSelLength(int32_t n) try {
+  const TEntryScope entry(ownerId());
   const int32_t caret = getSelStart();
   const int32_t other = int32_t(std::clamp<int64_t>(int64_t(caret) + n, 0, getCharCount()));
   if (other == caret) {
@@ -174,42 +193,67 @@ void TZarvMemo::setSelLength(int32_t n) {
   fUndoBreak = true;
   fsSelLenDirty = true;
   UpdateCaret(false);
+} catch (const EOwnerDestroyed& gone) {
+  SettleDestroyed(gone, ownerId());
 }
 
 int32_t TZarvMemo::getSelPar() const { return fcp->GetParNb(); }
 
-void TZarvMemo::setSelPar(int32_t p) {
+void TZarvMemo::setSelPar(int32_t p) try {
+  const TEntryScope entry(ownerId());
   p = std::clamp(p, 0, GetParCount() - 1);
   setSelStart(fParagraphs->Par(p)->StartOffset);
+} catch (const EOwnerDestroyed& gone) {
+  SettleDestroyed(gone, ownerId());
 }
 
-QString TZarvMemo::getSelText() const { return GetTextPart(fSelStart->GetPos(), fSelStop->GetPos()); }
+// A column block reads as its rows' columns, as it is copied.
+QString TZarvMemo::getSelText() const {
+  if (fBlockSelection && fSelLen != 0)
+    return SelectedBlockText();
+  return GetTextPart(fSelStart->GetPos(), fSelStop->GetPos());
+}
 
 int32_t TZarvMemo::GetSelContext() const { return DynToContext(*fcp->GetpDynInfo()); }
 
 // ---- Folding ------------------------------------------------------------------------------------
 
-bool TZarvMemo::MakeCollapsibleBlock(int32_t StartPar, int32_t StopPar) {
+bool TZarvMemo::MakeCollapsibleBlock(int32_t StartPar, int32_t StopPar) try {
+  const TEntryScope entry(ownerId());
   TUpdateLock lock(*this);
   return fParagraphs->MakeCollapsibleBlock(StartPar, StopPar);
+} catch (const EOwnerDestroyed& gone) {
+  SettleDestroyed(gone, ownerId());
+  return {};
 }
 
-void TZarvMemo::RemoveCollapsibleBlock(int32_t Par) {
+void TZarvMemo::RemoveCollapsibleBlock(int32_t Par) try {
+  const TEntryScope entry(ownerId());
   TUpdateLock lock(*this);
   fParagraphs->RemoveCollapsibleBlock(Par);
+} catch (const EOwnerDestroyed& gone) {
+  SettleDestroyed(gone, ownerId());
 }
 
 bool TZarvMemo::MakeSelCollapsible() { return MakeCollapsibleBlock(fSelStart->GetParNb(), fSelStop->GetParNb()); }
 void TZarvMemo::RemoveSelCollapsible() { RemoveCollapsibleBlock(fcp->GetParNb()); }
 
-bool TZarvMemo::CollapseBlock(int32_t Par, int32_t Level) {
+bool TZarvMemo::CollapseBlock(int32_t Par, int32_t Level) try {
+  const TEntryScope entry(ownerId());
   TUpdateLock lock(*this);
   return fParagraphs->CollapseExpandPar(Par, Level, Level, true);
+} catch (const EOwnerDestroyed& gone) {
+  SettleDestroyed(gone, ownerId());
+  return {};
 }
 
-bool TZarvMemo::ExpandBlock(int32_t Par, int32_t Level) {
+bool TZarvMemo::ExpandBlock(int32_t Par, int32_t Level) try {
+  const TEntryScope entry(ownerId());
   TUpdateLock lock(*this);
   return fParagraphs->CollapseExpandPar(Par, Level, Level, false);
+} catch (const EOwnerDestroyed& gone) {
+  SettleDestroyed(gone, ownerId());
+  return {};
 }
 
 std::vector<bool> TZarvMemo::GetBlocksStates(int32_t Par) const {
@@ -233,7 +277,8 @@ namespace zarv {
 
 // ---- Paragraph and line strings ------------------------------------------------------------
 
-void TZarvMemo::setParString(int32_t p, const QString& s) {
+void TZarvMemo::setParString(int32_t p, const QString& s) try {
+  const TEntryScope entry(ownerId());
   TParagraphsList& L = *fParagraphs;
   if (p < 0 || p > L.Count())
     throw ERangeError();
@@ -258,6 +303,8 @@ void TZarvMemo::setParString(int32_t p, const QString& s) {
     if (caretPar != p)
       setSelLength(selLen);
   }
+} catch (const EOwnerDestroyed& gone) {
+  SettleDestroyed(gone, ownerId());
 }
 
 QString TZarvMemo::getLineString(int32_t l) {
@@ -273,18 +320,22 @@ QString TZarvMemo::getLineString(int32_t l) {
   return n.GetLine();
 }
 
-void TZarvMemo::setSelLine(int32_t l) {
+void TZarvMemo::setSelLine(int32_t l) try {
+  const TEntryScope entry(ownerId());
   if (fWordWrap)
     formatUpToLine(l);
   TZarvNavigator n(&Paragraphs());
   n.AttachMemo(this);
   n.SetLineNb(std::clamp(l, 0, std::max(0, getTotalLineCount() - 1)));
   setSelStart(n.GetPos());
+} catch (const EOwnerDestroyed& gone) {
+  SettleDestroyed(gone, ownerId());
 }
 
 int32_t TZarvMemo::getSelLine() const { return fcp->GetLineNb(); }
 
-void TZarvMemo::setSelCol(int32_t c) {
+void TZarvMemo::setSelCol(int32_t c) try {
+  const TEntryScope entry(ownerId());
   const int32_t pos = getSelStart();
   TZarvNavigator n(&Paragraphs());
   n.AttachMemo(this);
@@ -294,6 +345,8 @@ void TZarvMemo::setSelCol(int32_t c) {
   const int32_t missing = c - n.GetColNb();
   if (fOptions.testFlag(zvoKeepColumnPos) && !fWordWrap && missing > 0)
     fExtraCols = QString(missing, QLatin1Char(' '));
+} catch (const EOwnerDestroyed& gone) {
+  SettleDestroyed(gone, ownerId());
 }
 
 int32_t TZarvMemo::getSelCol() const { return fcp->GetColNb() + int32_t(fExtraCols.size()); }
@@ -314,16 +367,24 @@ uint8_t TZarvMemo::getCurrentStyle() {
 
 // ---- Folding at the caret and everywhere -----------------------------------------------------
 
-bool TZarvMemo::CollapseSel() {
+bool TZarvMemo::CollapseSel() try {
+  const TEntryScope entry(ownerId());
   const int32_t p = fcp->GetParNb();
   const int level = zvsGetParLevel(*fParagraphs->Par(p));
   return level > 0 ? CollapseBlock(p, level) : fcp->Collapse(true);
+} catch (const EOwnerDestroyed& gone) {
+  SettleDestroyed(gone, ownerId());
+  return {};
 }
 
-bool TZarvMemo::ExpandSel() {
+bool TZarvMemo::ExpandSel() try {
+  const TEntryScope entry(ownerId());
   const int32_t p = fcp->GetParNb();
   const int level = zvsGetParLevel(*fParagraphs->Par(p));
   return level > 0 ? ExpandBlock(p, level) : fcp->Expand(true);
+} catch (const EOwnerDestroyed& gone) {
+  SettleDestroyed(gone, ownerId());
+  return {};
 }
 
 void TZarvMemo::foldAll(bool collapse, bool allLevels, bool blocks, bool runs) {

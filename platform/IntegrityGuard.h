@@ -9,6 +9,8 @@
 // expands to nothing.
 #pragma once
 
+#include <ZarvMemo/platform/CalloutGuard.h>
+
 #include <QString>
 
 namespace zarv {
@@ -23,7 +25,9 @@ public:
     ++depth();
   }
   ~TIntegrityGuard() {
-    if (--depth() == 0)
+    // Nothing is left to check when the subject's owner was destroyed by a
+    // handler the operation called.
+    if (--depth() == 0 && !DestroyedInFlight())
       verify(fOperation, fCheck(fSubject));
   }
   TIntegrityGuard(const TIntegrityGuard&) = delete; // one check per scope

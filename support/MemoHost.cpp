@@ -157,9 +157,11 @@ void TZarvMemoHost::UpdateFontDependantFields() {
   const int32_t MW = m.maxWidth();
   if (fAutoLineHeight)
     fLineHeight = H + 1;
-  const int32_t visible = fParagraphs->fVisibleLineCount;
-  if (visible > 65535)
-    fLineHeight = std::min(std::numeric_limits<int32_t>::max() / visible + 1, fLineHeight);
+  // Every pixel offset down to below the last line (and a line more) must
+  // fit 32 bits: very tall lines are made lower when the text has many.
+  const int64_t lines = int64_t(fParagraphs->fVisibleLineCount) + 2;
+  if (lines * fLineHeight > std::numeric_limits<int32_t>::max())
+    fLineHeight = std::max<int32_t>(1, int32_t(std::numeric_limits<int32_t>::max() / lines));
   fLineBase = fLineHeight - D - (fLineHeight - H + 1) / 2;
   if (fLineBase < H - IL - D) {
     fLineBase = fLineHeight - IL;

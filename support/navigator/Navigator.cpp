@@ -4,6 +4,7 @@
 // NavigatorDisplay.cpp.
 #include <ZarvMemo/support/navigator/Navigator.h>
 
+#include <ZarvMemo/platform/CalloutGuard.h>
 #include <ZarvMemo/platform/Exceptions.h>
 #include <ZarvMemo/support/MemoHost.h>
 #include <ZarvMemo/support/store/ParagraphsList.h>
@@ -30,7 +31,7 @@ TZarvNavigator::TZarvNavigator(QObject* AMemo) {
 }
 
 TZarvNavigator::~TZarvNavigator() {
-  if (fRegistered && fZvMemo)
+  if (fRegistered && fZvMemo && !OwnerDestroyed(fZvMemo))
     fZvMemo->UnregisterNavigator(this);
   if (fOnFree)
     fOnFree(*this);

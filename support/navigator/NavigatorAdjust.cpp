@@ -36,7 +36,9 @@ void AdjustNavigators(TParagraphsList& list, const std::vector<TZarvNavigator*>&
       continue;
     }
     if (pos <= edit.OldStopPos) {
-      const bool strictlyInside = nav->fAdjustRight ? pos < edit.OldStopPos : pos > edit.StartPos;
+      // Only a navigator that stood in deleted text goes with it; one at
+      // either end of the removed range marked text that is still there.
+      const bool strictlyInside = pos > edit.StartPos && pos < edit.OldStopPos;
       if (nav->fFreeOnDelete && deleted && strictlyInside) {
         toFree.push_back(nav);
         continue;

@@ -13,6 +13,7 @@
 // beside the store. Saving writes every paragraph with the chosen break
 // through a staging buffer in the chosen encoding, so that the device sees
 // few large writes.
+#include <ZarvMemo/platform/CalloutGuard.h>
 #include <ZarvMemo/platform/Exceptions.h>
 #include <ZarvMemo/platform/IntegrityGuard.h>
 #include <ZarvMemo/platform/Stream.h>
@@ -502,6 +503,8 @@ bool TTextLoader::run() {
     }
   } catch (const TRestartAs8Bit&) {
     return false;
+  } catch (const EOwnerDestroyed&) {
+    throw; // a progress handler destroyed the store's owner, and the store with it
   } catch (...) {
     closeLastBuffer();
     L.finishLoad();

@@ -618,8 +618,9 @@ private:
       if (pos > oldStop) {
         e.pos = pos + newStop - oldStop;
       } else if (pos >= start) {
-        const bool onFarSide = nav->fAdjustRight ? pos < oldStop : pos > start;
-        e.freed = nav->fFreeOnDelete && deleted && onFarSide;
+        // Freed only when it stood in deleted text, not at either end.
+        const bool inside = pos > start && pos < oldStop;
+        e.freed = nav->fFreeOnDelete && deleted && inside;
         e.pos = nav->fAdjustRight ? newStop : start;
         fMovedInside += e.freed ? 0 : 1;
       }

@@ -74,21 +74,39 @@ const LineInfo& TZarvNavigator::lineInfo(int32_t line) {
   return fScratchLine;
 }
 
+// The first line index in from..to - 1 for which `before` is false, else
+// `to`; `before` must hold for a prefix of the lines (their starts and
+// stops never decrease), so a binary search finds it. A long wrapped
+// paragraph has many thousands of lines: a walk from its start would cost
+// their number on every move.
+template <class Before>
+int32_t TZarvNavigator::firstLineWhere(int32_t from, int32_t to, Before before) {
+  while (from < to) {
+    const int32_t mid = from + (to - from) / 2;
+    if (before(lineInfo(mid)))
+      from = mid + 1;
+    else
+      to = mid;
+  }
+  return from;
+}
+
 // Moves inside the cached paragraph: a forward move advances the cached
-// code and line indexes, a backward move forgets them.
+// code and line indexes (by binary search), a backward move forgets them.
 void TZarvNavigator::setWithinPar(int32_t newOffset) {
   if (fParLine == kUpperAtWrap && newOffset != fOffset)
     fParLine = -1;
   if (newOffset >= fOffset) {
     if (fDynNb >= 0) {
       const auto& codes = GetDynArray(*fPar);
-      while (fDynNb < static_cast<int32_t>(codes.size()) && codes[static_cast<size_t>(fDynNb)].DynOffset < newOffset)
-        ++fDynNb;
+      fDynNb = static_cast<int32_t>(
+          std::partition_point(codes.begin() + std::min<size_t>(size_t(fDynNb), codes.size()), codes.end(),
+                               [newOffset](const DynInfoRec& d) { return d.DynOffset < newOffset; }) -
+          codes.begin());
     }
     if (fParLine >= 0) {
       const int32_t last = GetLineCount(*fPar) - 1;
-      while (fParLine < last && newOffset >= lineInfo(fParLine).Stop)
-        ++fParLine;
+      fParLine = firstLineWhere(fParLine, last, [newOffset](const LineInfo& l) { return newOffset >= l.Stop; });
     }
   } else {
     fDynNb = -1;
@@ -185,7 +203,8 @@ void TZarvNavigator::setParOffset(int32_t O) {
     if (fPar->ParState & zvpHasExtra) {
       const auto& lines = fPar->ParExtra->Lines;
       line = static_cast<int32_t>(
-          std::count_if(lines.begin(), lines.end(), [O](const LineInfo& l) { return l.Start < O; }));
+          std::partition_point(lines.begin(), lines.end(), [O](const LineInfo& l) { return l.Start < O; }) -
+          lines.begin());
     }
     fParLine = line;
   }
@@ -201,10 +220,8 @@ int32_t TZarvNavigator::GetParLine() {
     // at the end of the upper one.
     const bool upper = fParLine == kUpperAtWrap;
     const int32_t last = GetLineCount(*fPar) - 1;
-    int32_t i = 0;
-    while (i < last && (fOffset > lineInfo(i).Stop || (fOffset == lineInfo(i).Stop && !upper)))
-      ++i;
-    fParLine = i;
+    const int32_t o = fOffset;
+    fParLine = firstLineWhere(0, last, [o, upper](const LineInfo& l) { return o > l.Stop || (o == l.Stop && !upper); });
   }
   return fParLine;
 }

@@ -172,6 +172,8 @@ private:
                                std::vector<TZarvNavigator*>&);
   void locate();
   const LineInfo& lineInfo(int32_t line);
+  template <class Before>
+  int32_t firstLineWhere(int32_t from, int32_t to, Before before);
   void setWithinPar(int32_t offset);
   const TCharSet& delimiters() const;
 

@@ -11,16 +11,16 @@
 #include <QApplication>
 #include <QBuffer>
 #include <QClipboard>
-#include <QMimeData>
 #include <QInputMethodEvent>
+#include <QMimeData>
 #include <QPointer>
 #include <QTemporaryDir>
 #include <climits>
-#include <sys/stat.h>
-#include <thread>
 #include <functional>
 #include <gtest/gtest.h>
 #include <stdexcept>
+#include <sys/stat.h>
+#include <thread>
 
 using namespace zarv;
 
@@ -176,7 +176,8 @@ TEST(ZarvMemoHandlers, AHandlerMayDestroyTheControlInTheMiddleOfAnyAction) {
       m->TypeText(QStringLiteral("t")); // something to undo
       QPointer<TZarvMemo> alive(m);
       std::unique_ptr<TListener> listener;
-      Install(*m, hook, [&alive] { delete alive.data(); }, listener);
+      Install(
+          *m, hook, [&alive] { delete alive.data(); }, listener);
       try {
         action.Run(*m);
       } catch (const std::exception& e) {
@@ -355,8 +356,9 @@ TEST(ZarvMemoInput, InputMethodReplacementsOutsideTheParagraphAreClamped) {
     int Start, Length;
     const char* Expected;
   };
-  for (const TCase& c : {TCase{INT_MAX, 3, "01234\r\n0123456789X\r\nend"}, TCase{INT_MIN, 3, "01234\r\nX3456789\r\nend"},
-                         TCase{-2, 1, "01234\r\n012X456789\r\nend"}, TCase{3, INT_MAX, "01234\r\n01234567X\r\nend"}}) {
+  for (const TCase& c :
+       {TCase{INT_MAX, 3, "01234\r\n0123456789X\r\nend"}, TCase{INT_MIN, 3, "01234\r\nX3456789\r\nend"},
+        TCase{-2, 1, "01234\r\n012X456789\r\nend"}, TCase{3, INT_MAX, "01234\r\n01234567X\r\nend"}}) {
     SCOPED_TRACE(c.Start);
     TZarvMemo m;
     m.SetTextBuf(QStringLiteral("01234\r\n0123456789\r\nend"));

@@ -16,6 +16,7 @@
 #include <QScrollBar>
 #include <QSignalBlocker>
 #include <QThread>
+#include <QTimer>
 #include <QWheelEvent>
 #include <algorithm>
 #include <cstdlib>
@@ -256,6 +257,54 @@ void TZarvMemo::setHScrollParams() {
       SetTopLeft(fTopOrigin, 0, 0);
   }
   fDisplayLines = fLineHeight < 1 ? 1 : viewport()->height() / fLineHeight + 1;
+}
+
+namespace {
+
+// How long wrapping must pause before the widest line is looked for again:
+// a pass over the records costs some milliseconds on millions of
+// paragraphs, too much for every keystroke.
+constexpr int kWidestCheckDelay = 250;
+
+} // namespace
+
+void TZarvMemo::scheduleWidestCheck() {
+  if ((fWordWrap && fColumnWrap == 0) || int64_t(fMaxLineWidth) + fLeftMargin + fRightMargin <= fLineWidth)
+    return;
+  if (!fWidestCheck) {
+    fWidestCheck = new QTimer(this);
+    fWidestCheck->setSingleShot(true);
+    connect(fWidestCheck, &QTimer::timeout, this, &TZarvMemo::recheckWidestLine);
+  }
+  fWidestCheck->start(kWidestCheckDelay);
+}
+
+// The widths stored by the last wraps (no measuring). A paragraph not
+// wrapped since an edit keeps its old widths, which can only make the
+// result too wide; its next wrap sets its real width.
+void TZarvMemo::recheckWidestLine() {
+  if (fLockedCount > 0 || fLoadingContent || !DisplayReady()) {
+    scheduleWidestCheck();
+    return;
+  }
+  const TParagraphsList& L = *fParagraphs;
+  int32_t widest = 0, widestLine = -1;
+  for (int32_t p = 0; p < L.Count(); ++p) {
+    const ParInfo& par = *L.RawPar(p);
+    const int32_t lines = GetLineCount(par);
+    for (int32_t i = 0; i < lines; ++i) {
+      const int32_t w = GetParLine(par, i).LineWidth;
+      if (w > widest) {
+        widest = w;
+        widestLine = L.StartLineOf(p) + i;
+      }
+    }
+  }
+  if (widest >= fMaxLineWidth)
+    return;
+  fMaxLineWidth = widest;
+  fMaxLineNumber = widestLine;
+  setHScrollParams();
 }
 
 // The bar's requests map onto the scroll codes; afterwards the bar shows

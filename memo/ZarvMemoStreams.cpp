@@ -85,13 +85,15 @@ void TZarvMemo::loadContent(QIODevice& stream, Load&& load) {
   finish();
 }
 
-void TZarvMemo::LoadFromStream(QIODevice& Stream, std::optional<TzvsEncoding> Encoding) {
+TzvsLoadResult TZarvMemo::LoadFromStream(QIODevice& Stream, std::optional<TzvsEncoding> Encoding) {
+  TzvsLoadResult r;
   loadContent(Stream, [&](TzvsLineBreak& found) {
-    const TzvsLoadResult r = fParagraphs->LoadFromStream(
+    r = fParagraphs->LoadFromStream(
         Stream, Encoding, fNull, fOptions.testFlag(zvoDiscardTrailingSpaces), found,
         [this](TParagraphsList&) { reportProgress(false); }, fProgressInterval);
     fEncoding = r.Format;
   });
+  return r;
 }
 
 void TZarvMemo::LoadFromStream(QIODevice& Stream, bool Ansi) {

@@ -77,10 +77,12 @@ void TPadStatusBar::Refresh(const TZarvMemo& memo) {
   const int32_t selected = std::abs(length) - breaks;
   fSelection->setText(selected ? tr("Sel %1").arg(selected) : QString());
   fSelection->setVisible(selected != 0);
-  fModified->setText(memo.Modified() ? tr("Modified") : QString());
+  ShowModified(memo.Modified());
   fBreak->setText(LineBreakLabel(memo.getLineBreak()));
   fEncoding->setText(FormatLabel(memo.TextFormat()));
 }
+
+void TPadStatusBar::ShowModified(bool modified) { fModified->setText(modified ? tr("Modified") : QString()); }
 
 void TPadStatusBar::ShowNuls(int64_t n) {
   fWarning->setText(n == 1  ? tr("1 NUL byte shown as \u2400")

@@ -24,6 +24,7 @@ public:
   // Reads the caret, selection, modified flag and format from the control.
   // Costs a walk over the caret's line up to the caret, never the text.
   void Refresh(const TZarvMemo& memo);
+  void ShowModified(bool modified);
   // The warning that n NUL bytes are shown as U+2400; none for 0.
   void ShowNuls(int64_t n);
   // Shows how far a load, save or formatting pass is (done of total, any

@@ -147,9 +147,20 @@ TZarvPadWindow::~TZarvPadWindow() = default;
 
 // The title's mark, the status bar and the quit prompt read the control's
 // Modified state whenever it reports a change or a move (undo reports
-// both), so they follow it also when the control clears it.
+// both), so they follow it also when the control clears it. The control
+// may settle the state only after its notice (an undo back to the saved
+// text), so the title is read once more when the event is done.
 void TZarvPadWindow::connectMemo() {
-  connect(fMemo, &TZarvMemo::changed, this, &TZarvPadWindow::refreshStatus);
+  connect(fMemo, &TZarvMemo::changed, this, [this] {
+    refreshStatus();
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+          setWindowModified(fMemo->Modified());
+          fStatus->ShowModified(fMemo->Modified());
+        },
+        Qt::QueuedConnection);
+  });
   connect(fMemo, &TZarvMemo::selMoved, this, [this] {
     if (!fFinding)
       fFindAnchor = -1;

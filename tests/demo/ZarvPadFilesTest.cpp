@@ -33,8 +33,8 @@ QString ShownNuls(const QByteArray& bytes) {
 // back as NULs, so a yes gives back the very bytes; another file is
 // written without a question.
 TEST_F(ZarvPadTest, NulBytesAreShownCountedAndNeverSavedOverWithoutAsking) {
-  const QByteArray program =
-      Raw("\x7F" "ELF\x02\x01\x01\0\0\0\0\0\0\0\0\0\x03\0>\0\x01\0\0\0\n\r\n\xE0\x61\0\0\0\0tail");
+  const QByteArray program = Raw("\x7F"
+                                 "ELF\x02\x01\x01\0\0\0\0\0\0\0\0\0\x03\0>\0\x01\0\0\0\n\r\n\xE0\x61\0\0\0\0tail");
   const QByteArray text = Raw("A line of seventy bytes or so, with a NUL \0 right in the middle of it.\n");
   struct Case {
     const char* name;
@@ -131,8 +131,8 @@ TEST_F(ZarvPadTest, SpecialFilesAreRefusedWithAReason) {
     QString path;
     const char* reason;
   };
-  for (const Case& c : {Case{fifo, "named pipe"}, Case{QStringLiteral("/dev/null"), "device"},
-                        Case{socketPath, "socket"}}) {
+  for (const Case& c :
+       {Case{fifo, "named pipe"}, Case{QStringLiteral("/dev/null"), "device"}, Case{socketPath, "socket"}}) {
     SCOPED_TRACE(c.reason);
     fErrors.clear();
     EXPECT_FALSE(W().OpenFile(c.path));
@@ -159,8 +159,7 @@ TEST_F(ZarvPadTest, TheCommandLinesFileLoadsUnderTheShownWindowWithProgress) {
   std::vector<bool> shownWhileLoading;
   QObject::connect(&w.Memo(), &TZarvMemo::progressed, [&] {
     if (w.Memo().LoadingContent())
-      shownWhileLoading.push_back(w.windowHandle() && w.windowHandle()->isExposed() &&
-                                  w.StatusBar().ProgressVisible());
+      shownWhileLoading.push_back(w.windowHandle() && w.windowHandle()->isExposed() && w.StatusBar().ProgressVisible());
   });
   QSignalSpy opened(&w, &TZarvPadWindow::startOpened);
   w.OpenAtStart(Path("start.txt"));

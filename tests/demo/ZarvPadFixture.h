@@ -14,6 +14,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
@@ -29,6 +30,17 @@ namespace zarv::pad::test {
 template <size_t N>
 QByteArray Raw(const char (&s)[N]) {
   return QByteArray(s, N - 1);
+}
+
+// Runs the event loop until done() holds, for at most ms milliseconds;
+// returns whether it holds (QTRY_ macros report to QtTest, not to gtest).
+template <class Pred>
+bool WaitFor(Pred done, int ms = 5000) {
+  QElapsedTimer clock;
+  clock.start();
+  while (!done() && clock.elapsed() < ms)
+    QTest::qWait(10);
+  return done();
 }
 
 inline QByteArray ReadAll(const QString& path) {

@@ -25,6 +25,7 @@ namespace {
 TEST_F(ZarvPadTest, TypeSaveUndoSaveKeepsBomAndCrLf) {
   const QByteArray original("\xEF\xBB\xBFint x;\r\nhello\r\n");
   Open(QStringLiteral("a.cpp"), original);
+  Focus(); // the window's shortcuts need it active on a real display
   EXPECT_EQ(W().StatusBar().FormatText(), QStringLiteral("CR LF UTF-8 BOM"));
   EXPECT_FALSE(W().isWindowModified());
   EXPECT_GT(M().Keywords().GetCount(), 0); // a .cpp file is highlighted

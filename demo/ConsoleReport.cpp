@@ -19,10 +19,17 @@ int PrintReport(const QString& name) {
   const QByteArray shownName = name.toLocal8Bit();
   TZarvMemo memo;
   memo.setOptions(memo.getOptions() | zvoAutoLineBreak);
+  memo.setNullReplacement(0x2400); // as the window shows NULs: never a cut text
+  QFile file(name);
+  if (!file.open(QIODevice::ReadOnly)) {
+    std::fprintf(stderr, "load failed: %s\n", qPrintable(file.errorString()));
+    return 1;
+  }
   QElapsedTimer timer;
   timer.start();
+  TzvsLoadResult loaded;
   try {
-    memo.LoadFromFile(name);
+    loaded = memo.LoadFromStream(file);
   } catch (const std::exception& e) {
     std::fprintf(stderr, "load failed: %s\n", e.what());
     return 1;
@@ -35,6 +42,7 @@ int PrintReport(const QString& name) {
   std::printf("size:          %.2f MB\n", mb);
   std::printf("paragraphs:    %d\n", memo.GetParCount());
   std::printf("characters:    %d (breaks count 2)\n", memo.getCharCount());
+  std::printf("NUL bytes:     %lld%s\n", static_cast<long long>(loaded.Nuls), loaded.Nuls ? " (shown as U+2400)" : "");
   std::printf("line break:    %s%s\n", qPrintable(LineBreakLabel(memo.getLineBreak())),
               memo.GetParCount() > 1 ? "" : " (none found)");
   std::printf("load time:     %.1f ms (%.0f MB/s)\n", ms, mb / (ms / 1000.0));

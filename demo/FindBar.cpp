@@ -7,6 +7,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPalette>
 #include <QToolButton>
 
 namespace zarv::pad {
@@ -38,6 +39,12 @@ TFindBar::TFindBar(QWidget* parent)
   row->addWidget(fWords);
   row->addWidget(close);
 
+  connect(fEdit, &QLineEdit::textEdited, this, &TFindBar::textEdited);
+  for (QCheckBox* option : {fCase, fWords})
+    connect(option, &QCheckBox::toggled, this, [this] {
+      if (isVisible() && !fEdit->text().isEmpty())
+        emit textEdited(fEdit->text());
+    });
   connect(next, &QToolButton::clicked, this, [this] { emit findRequested(true); });
   connect(previous, &QToolButton::clicked, this, [this] { emit findRequested(false); });
   connect(close, &QToolButton::clicked, this, [this] {
@@ -57,6 +64,18 @@ void TFindBar::Activate() {
   show();
   fEdit->setFocus(Qt::ShortcutFocusReason);
   fEdit->selectAll();
+}
+
+void TFindBar::ShowNotFound(bool notFound) {
+  if (notFound == fNotFound)
+    return;
+  fNotFound = notFound;
+  QPalette p = palette();
+  if (notFound) {
+    p.setColor(QPalette::Base, QColor(0xFF, 0xD0, 0xD0));
+    p.setColor(QPalette::Text, Qt::black);
+  }
+  fEdit->setPalette(p);
 }
 
 void TFindBar::keyPressEvent(QKeyEvent* e) {

@@ -1,5 +1,6 @@
 // The find bar under the editor: the text to look for, Match case and
-// Whole words, buttons for the next and the previous match. It only asks;
+// Whole words, buttons for the next and the previous match. Each edit of
+// the text (or of an option) asks for a search at once, as you type. It only asks;
 // the window searches the control and says what it found, so the bar knows
 // nothing of the editor.
 #pragma once
@@ -24,10 +25,15 @@ public:
   void setWholeWords(bool on);
   // Shows the bar with its text selected, ready to be typed over.
   void Activate();
+  // Tints the text field while its text is not found.
+  void ShowNotFound(bool notFound);
+  bool NotFoundShown() const { return fNotFound; }
 
 signals:
   // Enter and Find Next search down, Shift+Enter and Find Previous up.
   void findRequested(bool down);
+  // The user changed the text or an option: find as you type looks again.
+  void textEdited(const QString& text);
   void closed();
 
 protected:
@@ -37,6 +43,7 @@ private:
   QLineEdit* fEdit = nullptr;
   QCheckBox* fCase = nullptr;
   QCheckBox* fWords = nullptr;
+  bool fNotFound = false;
 };
 
 } // namespace zarv::pad

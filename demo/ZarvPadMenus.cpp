@@ -66,6 +66,12 @@ void TZarvPadWindow::createEditMenu() {
   fUndo = AddAction(m, tr("&Undo"), QKeySequence::Undo);
   connect(fUndo, &QAction::triggered, fMemo, &TZarvMemo::undo);
   fRedo = AddAction(m, tr("&Redo"), QKeySequence::Redo);
+  // Ctrl+Y as well, whichever the desktop's own redo key is (twice the
+  // same key would make the shortcut ambiguous).
+  QList<QKeySequence> redoKeys = QKeySequence::keyBindings(QKeySequence::Redo);
+  if (!redoKeys.contains(QKeySequence(Qt::CTRL | Qt::Key_Y)))
+    redoKeys.append(QKeySequence(Qt::CTRL | Qt::Key_Y));
+  fRedo->setShortcuts(redoKeys);
   connect(fRedo, &QAction::triggered, fMemo, &TZarvMemo::redo);
   m->addSeparator();
   fCut = AddAction(m, tr("Cu&t"), QKeySequence::Cut);
@@ -91,7 +97,7 @@ void TZarvPadWindow::createEditMenu() {
 
 void TZarvPadWindow::createViewMenu() {
   QMenu* m = menuBar()->addMenu(tr("&View"));
-  fWordWrap = AddAction(m, tr("&Word Wrap"));
+  fWordWrap = AddAction(m, tr("&Word Wrap"), QKeySequence(Qt::ALT | Qt::Key_Z));
   fWordWrap->setCheckable(true);
   connect(fWordWrap, &QAction::toggled, this, [this](bool on) {
     fMemo->setWordWrap(on);

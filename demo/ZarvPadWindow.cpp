@@ -6,6 +6,11 @@
 // while a flag set at run time only applies to text highlighted later. So
 // C/C++ mode is "keyword list filled and start-stop keys applied", plain
 // mode "keyword list empty and start-stop keys not applied".
+//
+// The text store ends a paragraph's text with a NUL, so a NUL byte of a
+// file cannot be kept as it is: it is loaded as U+2400 (the symbol for
+// NUL), the status bar says how many there were, and saving over that file
+// asks first, since the file would no longer be the same.
 #include "ZarvPadWindow.h"
 
 #include "CppSyntax.h"
@@ -23,6 +28,10 @@
 #include <QSettings>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <QWindow>
+#include <utility>
+
+#include <sys/stat.h>
 
 namespace zarv::pad {
 
@@ -34,13 +43,50 @@ std::unique_ptr<QSettings> OpenSettings(const QString& settingsFile) {
   return std::make_unique<QSettings>(settingsFile, QSettings::IniFormat);
 }
 
-// Why fileName cannot be read, or an empty string when it can.
+// Sets a flag for its lifetime.
+class TFlagGuard {
+public:
+  explicit TFlagGuard(bool& flag) : fFlag(flag), fOld(flag) { fFlag = true; }
+  ~TFlagGuard() { fFlag = fOld; }
+  TFlagGuard(const TFlagGuard&) = delete; // one guard per scope
+  TFlagGuard& operator=(const TFlagGuard&) = delete;
+
+private:
+  bool& fFlag;
+  bool fOld;
+};
+
+// NUL bytes of a file are shown as this character.
+constexpr char16_t kNulShownAs = 0x2400;
+// Undo keeps up to this many bytes of removed text: deleting the whole of
+// a large file (two bytes a character) stays undoable.
+constexpr int kUndoSpace = 512 * 1024 * 1024;
+
+// Why a file of this kind is not opened, or an empty string for a regular
+// file. Opening a named pipe blocks until a writer comes, which may be
+// never; a device may never end.
+QString WhySpecial(const QString& fileName) {
+  struct stat st {};
+  if (::stat(QFile::encodeName(fileName).constData(), &st) != 0 || S_ISREG(st.st_mode) || S_ISDIR(st.st_mode))
+    return QString();
+  if (S_ISFIFO(st.st_mode))
+    return QObject::tr("It is a named pipe (FIFO): reading it would wait for a writer. ZarvPad opens regular files "
+                       "only.");
+  if (S_ISSOCK(st.st_mode))
+    return QObject::tr("It is a socket. ZarvPad opens regular files only.");
+  return QObject::tr("It is a device, not a file. ZarvPad opens regular files only.");
+}
+
+// Why fileName cannot be read, or an empty string when it can (the file is
+// then open).
 QString WhyUnreadable(const QString& fileName, QFile& file) {
   const QFileInfo info(fileName);
   if (!info.exists())
     return QObject::tr("The file does not exist.");
   if (info.isDir())
     return QObject::tr("It is a folder.");
+  if (const QString special = WhySpecial(fileName); !special.isEmpty())
+    return special;
   if (!file.open(QIODevice::ReadOnly))
     return file.errorString();
   return QString();
@@ -61,8 +107,13 @@ TZarvPadWindow::TZarvPadWindow(const QString& settingsFile, QWidget* parent)
   };
 
   fMemo->setObjectName(QStringLiteral("editor"));
-  fMemo->setOptions(fMemo->getOptions() | zvoAutoLineBreak | zvoAutoIndent);
+  // The desktop's selection colours, as other editors show a selection.
+  fMemo->setOptions(fMemo->getOptions() | zvoAutoLineBreak | zvoAutoIndent | zvoWindowsSelColors);
   fMemo->setScrollBars(ssBoth);
+  fMemo->setSmartHome(true);
+  fMemo->setNullReplacement(kNulShownAs);
+  fMemo->setUndoMaxSpace(kUndoSpace);
+  fMemo->setEndOfTextMark(TZarvPen{clDefault, 1, Qt::NoPen});
   // A match found from the find bar shows while the bar has the focus.
   fMemo->setHideSelection(false);
   QFont font(QStringLiteral("DejaVu Sans Mono"), fBasePointSize);
@@ -94,20 +145,32 @@ TZarvPadWindow::TZarvPadWindow(const QString& settingsFile, QWidget* parent)
 
 TZarvPadWindow::~TZarvPadWindow() = default;
 
+// The title's mark, the status bar and the quit prompt read the control's
+// Modified state whenever it reports a change or a move (undo reports
+// both), so they follow it also when the control clears it. The control
+// may settle the state only after its notice (an undo back to the saved
+// text), so the title is read once more when the event is done.
 void TZarvPadWindow::connectMemo() {
   connect(fMemo, &TZarvMemo::changed, this, [this] {
-    refreshTitle();
-    fStatus->Refresh(*fMemo);
-    refreshEditActions();
+    refreshStatus();
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+          setWindowModified(fMemo->Modified());
+          fStatus->ShowModified(fMemo->Modified());
+        },
+        Qt::QueuedConnection);
   });
   connect(fMemo, &TZarvMemo::selMoved, this, [this] {
-    fStatus->Refresh(*fMemo);
-    refreshEditActions();
+    if (!fFinding)
+      fFindAnchor = -1;
+    refreshStatus();
   });
   connect(fMemo, &TZarvMemo::progressed, this, &TZarvPadWindow::showProgress);
   fProgressCheck->setInterval(250);
   connect(fProgressCheck, &QTimer::timeout, this, &TZarvPadWindow::showProgress);
   connect(fFindBar, &TFindBar::findRequested, this, &TZarvPadWindow::Find);
+  connect(fFindBar, &TFindBar::textEdited, this, &TZarvPadWindow::FindAsYouType);
   connect(fFindBar, &TFindBar::closed, this, [this] { fMemo->setFocus(); });
   connect(fRecent, &TRecentFiles::openRequested, this, &TZarvPadWindow::openAfterAsking);
 }
@@ -134,7 +197,6 @@ void TZarvPadWindow::NewDocument() {
   fMemo->SetTextFormat({TzvsEncoding::Utf8, false});
   fMemo->setLineBreak(zbLF);
   fMemo->ClearUndo();
-  fFileName.clear();
   documentLoaded(QString());
 }
 
@@ -148,14 +210,17 @@ bool TZarvPadWindow::OpenFile(const QString& fileName, std::optional<TzvsEncodin
   setCppMode(IsCppFile(fileName));
   fLoadSize = file.size();
   fStatus->ShowProgress(tr("Loading"), 0, fLoadSize);
+  TzvsLoadResult loaded;
   try {
-    fMemo->LoadFromStream(file, encoding);
+    loaded = fMemo->LoadFromStream(file, encoding);
   } catch (const std::exception& e) {
     // The file opened but failed part way: what was read is now the text.
     // It stays, untitled and modified, so that it never overwrites the
     // file as if it were the whole of it.
     fStatus->HideProgress();
     fFileName.clear();
+    fNuls = 0;
+    fStatus->ShowNuls(0);
     fMemo->SetModified(true);
     refreshTitle();
     fReportError(tr("Cannot open"), tr("Reading \"%1\" failed part way; the text shown is incomplete.\n%2")
@@ -164,8 +229,59 @@ bool TZarvPadWindow::OpenFile(const QString& fileName, std::optional<TzvsEncodin
   }
   fMemo->ClearUndo();
   documentLoaded(QFileInfo(fileName).absoluteFilePath());
+  fNuls = loaded.Nuls;
+  fStatus->ShowNuls(fNuls);
   fRecent->Add(fFileName);
   return true;
+}
+
+void TZarvPadWindow::OpenAtStart(const QString& fileName) {
+  fStartFile = fileName;
+  if (isVisible())
+    watchForExpose();
+}
+
+void TZarvPadWindow::showEvent(QShowEvent* e) {
+  QMainWindow::showEvent(e);
+  if (!fStartFile.isEmpty())
+    watchForExpose();
+}
+
+// The load waits for the window's first exposure: Qt paints the window
+// while it handles that event, so a load started just after it runs under
+// a painted window, whose status bar then shows the progress.
+void TZarvPadWindow::watchForExpose() {
+  QWindow* w = windowHandle();
+  if (w && w->isExposed())
+    QTimer::singleShot(0, this, &TZarvPadWindow::openStartFile);
+  else if (w)
+    w->installEventFilter(this);
+}
+
+bool TZarvPadWindow::eventFilter(QObject* watched, QEvent* e) {
+  if (watched == windowHandle() && e->type() == QEvent::Expose && windowHandle()->isExposed()) {
+    watched->removeEventFilter(this);
+    QTimer::singleShot(0, this, &TZarvPadWindow::openStartFile);
+  }
+  return QMainWindow::eventFilter(watched, e);
+}
+
+void TZarvPadWindow::openStartFile() {
+  const QString name = std::exchange(fStartFile, QString());
+  if (name.isEmpty())
+    return;
+  bool ok = true;
+  // Not there (a dangling link is there: its target cannot be made here).
+  if (!QFileInfo::exists(name) && !QFileInfo(name).isSymLink()) {
+    NewDocument();
+    fFileName = QFileInfo(name).absoluteFilePath();
+    setCppMode(IsCppFile(fFileName));
+    refreshTitle();
+    fStatus->showMessage(tr("New file: saving creates it"), 8000);
+  } else {
+    ok = OpenFile(name);
+  }
+  emit startOpened(ok);
 }
 
 bool TZarvPadWindow::SaveTo(const QString& fileName, TzvsTextFormat format, TZarvLineBreak lineBreak) {
@@ -185,6 +301,9 @@ bool TZarvPadWindow::SaveTo(const QString& fileName, TzvsTextFormat format, TZar
   }
   fStatus->HideProgress();
   fFileName = QFileInfo(fileName).absoluteFilePath();
+  // The file now holds the text as shown.
+  fNuls = 0;
+  fStatus->ShowNuls(0);
   fMemo->SetModified(false);
   setCppMode(IsCppFile(fFileName));
   fRecent->Add(fFileName);
@@ -209,17 +328,34 @@ bool TZarvPadWindow::MaybeKeepChanges() {
 bool TZarvPadWindow::Save() {
   if (fFileName.isEmpty())
     return saveAsWithDialog();
-  return confirmFormat(fMemo->TextFormat()) && SaveTo(fFileName, fMemo->TextFormat(), fMemo->getLineBreak());
+  return confirmNuls(fFileName) && confirmFormat(fMemo->TextFormat()) &&
+         SaveTo(fFileName, fMemo->TextFormat(), fMemo->getLineBreak());
+}
+
+// The text shows the file's NUL bytes as U+2400: written over that file it
+// would change it (a program file would no longer run), edited or not.
+bool TZarvPadWindow::confirmNuls(const QString& fileName) {
+  if (fNuls == 0 || QFileInfo(fileName).absoluteFilePath() != fFileName)
+    return true;
+  const QString nuls = fNuls == 1 ? tr("1 NUL byte") : tr("%1 NUL bytes").arg(fNuls);
+  return fConfirm(tr("\"%1\" holds %2, shown as \u2400. Saving writes the text as shown, so the file will not be "
+                     "the same as before (a binary file may no longer work).\nSave over it anyway?")
+                      .arg(QFileInfo(fileName).fileName(), nuls));
 }
 
 // 8-bit text keeps only the low byte of a wider character, so a save would
-// change the text without a word: the user is asked first.
+// change the text without a word: the user is asked first. The symbols
+// shown for NUL bytes are written back as NULs (their low byte), which the
+// NUL question has covered.
 bool TZarvPadWindow::confirmFormat(TzvsTextFormat format) {
   if (format.Encoding != TzvsEncoding::Ansi)
     return true;
+  const bool nulsShown = fNuls > 0;
   for (int32_t p = 0; p < fMemo->GetParCount(); ++p) {
     const QString par = fMemo->getParString(p);
-    const auto wide = std::find_if(par.begin(), par.end(), [](QChar c) { return c.unicode() > 0xFF; });
+    const auto wide = std::find_if(par.begin(), par.end(), [nulsShown](QChar c) {
+      return c.unicode() > 0xFF && !(nulsShown && c.unicode() == kNulShownAs);
+    });
     if (wide != par.end())
       return fConfirm(tr("Line %1 holds \"%2\", which 8-bit text cannot hold: such characters would be written as "
                          "other characters.\nSave as 8-bit text anyway?")
@@ -231,6 +367,9 @@ bool TZarvPadWindow::confirmFormat(TzvsTextFormat format) {
 
 void TZarvPadWindow::documentLoaded(const QString& fileName) {
   fFileName = fileName;
+  fNuls = 0;
+  fStatus->ShowNuls(0);
+  fFindAnchor = -1;
   // Loading sets the modified flag like any change; a fresh document is not.
   fMemo->SetModified(false);
   fMemo->setTopLine(0);
@@ -262,6 +401,7 @@ bool TZarvPadWindow::Find(bool down) {
   }
   const bool matchCase = fFindBar->MatchCase(), words = fFindBar->WholeWords();
   const int32_t caret = fMemo->getSelStart(), length = fMemo->getSelLength();
+  TFlagGuard finding(fFinding);
   if (length != 0)
     fMemo->setSelStart(down ? std::max(caret, caret + length) : std::min(caret, caret + length));
   bool found = fMemo->FindTxt(text, down, matchCase, words, false);
@@ -277,10 +417,35 @@ bool TZarvPadWindow::Find(bool down) {
   }
   if (found) {
     fMemo->ScrollInView();
+    // Typing on in the bar grows this match.
+    fFindAnchor = std::min(fMemo->getSelStart(), fMemo->getSelStart() + fMemo->getSelLength());
   } else if (length != 0) {
     fMemo->setSelStart(caret);
     fMemo->setSelLength(length);
   }
+  fFindBar->ShowNotFound(!found);
+  return found;
+}
+
+bool TZarvPadWindow::FindAsYouType(const QString& text) {
+  TFlagGuard finding(fFinding);
+  if (fFindAnchor < 0)
+    fFindAnchor = std::min(fMemo->getSelStart(), fMemo->getSelStart() + fMemo->getSelLength());
+  fMemo->setSelStart(fFindAnchor);
+  fMemo->setSelLength(0);
+  bool found = false;
+  if (!text.isEmpty()) {
+    const bool matchCase = fFindBar->MatchCase(), words = fFindBar->WholeWords();
+    found = fMemo->FindTxt(text, true, matchCase, words, false) || fMemo->FindTxt(text, true, matchCase, words, true);
+  }
+  if (found) {
+    fMemo->ScrollInView();
+    fStatus->clearMessage();
+  } else if (!text.isEmpty()) {
+    fMemo->ScrollInView();
+    fStatus->showMessage(tr("\"%1\" not found").arg(text), 6000);
+  }
+  fFindBar->ShowNotFound(!found && !text.isEmpty());
   return found;
 }
 
@@ -330,6 +495,12 @@ void TZarvPadWindow::showProgress() {
 
 QString TZarvPadWindow::documentName() const {
   return fFileName.isEmpty() ? tr("Untitled") : QFileInfo(fFileName).fileName();
+}
+
+void TZarvPadWindow::refreshStatus() {
+  refreshTitle();
+  fStatus->Refresh(*fMemo);
+  refreshEditActions();
 }
 
 void TZarvPadWindow::refreshTitle() {

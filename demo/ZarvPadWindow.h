@@ -50,9 +50,19 @@ public:
   // Replaces the document by an empty one (UTF-8, LF), without asking.
   void NewDocument();
   // Loads fileName, without asking about unsaved changes, in encoding or in
-  // the one its bytes show. A file that cannot be opened is reported and
-  // leaves the document as it was.
+  // the one its bytes show. A file that cannot be opened (missing, a
+  // folder, a named pipe, a device or a socket, unreadable) is reported and
+  // leaves the document as it was. NUL bytes are shown as U+2400 and said
+  // so in the status bar; saving over the file then asks first.
   bool OpenFile(const QString& fileName, std::optional<TzvsEncoding> encoding = std::nullopt);
+  // The file named on the command line, opened once the window is shown
+  // and painted, so that the window and the load's progress are seen
+  // (startOpened tells when it is done). A path that does not exist becomes
+  // an empty document of that name, which the first Save creates.
+  void OpenAtStart(const QString& fileName);
+  // NUL bytes of the file as loaded (each shown as U+2400); 0 once the
+  // document was saved or replaced.
+  int64_t NulsInFile() const { return fNuls; }
   // Writes the document to fileName in format and lineBreak; on success it
   // becomes the document's file and format. Failures are reported and the
   // document keeps its file and format.
@@ -66,6 +76,12 @@ public:
   // Searches for the find bar's text from the caret; "not found" goes to
   // the status bar and the selection stays.
   bool Find(bool down);
+  // Find as you type: the find bar's text is looked for again at each edit,
+  // from where the search began (the selection's start when the caret was
+  // last moved by the user, or the match Find last went to), going round
+  // the end; the match is selected, or the bar shows that there is none
+  // and the selection goes back to that start.
+  bool FindAsYouType(const QString& text);
   // The caret to the start of line (a line of the file, from 1), shown.
   void GoToLine(int line);
   // The font size steps by delta points (0: back to the chosen size).
@@ -80,8 +96,14 @@ public:
   void setSavePrompt(TSavePrompt p) { fAskSave = std::move(p); }
   void setConfirm(TConfirm c) { fConfirm = std::move(c); }
 
+signals:
+  // The command line's file was opened (ok) or could not be (reported).
+  void startOpened(bool ok);
+
 protected:
   void closeEvent(QCloseEvent* e) override;
+  void showEvent(QShowEvent* e) override;
+  bool eventFilter(QObject* watched, QEvent* e) override;
 
 private:
   void createFileMenu();
@@ -94,12 +116,16 @@ private:
   void openAfterAsking(const QString& fileName);
   void reopenWithEncoding(TzvsEncoding encoding);
   bool confirmFormat(TzvsTextFormat format);
+  bool confirmNuls(const QString& fileName);
+  void openStartFile();
+  void watchForExpose();
   bool saveAsWithDialog();
   void chooseFont();
   void goToLineWithDialog();
   void documentLoaded(const QString& fileName);
   void showProgress();
   void refreshTitle();
+  void refreshStatus();
   void refreshEditActions();
   void readViewSettings();
   QString documentName() const;
@@ -111,7 +137,11 @@ private:
   std::unique_ptr<QSettings> fSettings;
   TRecentFiles* fRecent = nullptr;
   QString fFileName;
-  qint64 fLoadSize = 0; // bytes of the file being loaded, for the progress bar
+  QString fStartFile;       // the command line's file, until the window shows
+  int64_t fNuls = 0;        // NUL bytes of the file as loaded
+  int32_t fFindAnchor = -1; // where find as you type starts; -1: at the selection
+  bool fFinding = false;    // a search moves the selection, not the user
+  qint64 fLoadSize = 0;     // bytes of the file being loaded, for the progress bar
   bool fCppMode = false;
   QString fPlainSeparators;
   int fBasePointSize = 10;

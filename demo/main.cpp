@@ -87,20 +87,26 @@ int main(int argc, char** argv) {
     w.setErrorReporter([](const QString& title, const QString& message) {
       std::fprintf(stderr, "%s: %s\n", qPrintable(title), qPrintable(message));
     });
-  // Shown first, so that a large file loads with its progress in view and
-  // is laid out for the window's real size.
+  // The file loads once the window is shown and painted, so that a large
+  // one loads with its progress in view and is laid out for the window's
+  // real size; the line to go to and the screenshot wait for it.
+  bool ok = true;
+  const int line = parser.isSet(gotoLine) ? parser.value(gotoLine).toInt() : 0;
+  const QString png = parser.isSet(screenshot) ? parser.value(screenshot) : QString();
+  auto started = [&w, &ok, line, png](bool opened) {
+    ok = opened;
+    if (line > 0)
+      w.GoToLine(line);
+    if (!png.isEmpty())
+      ScreenshotWhenPainted(w, png);
+  };
+  if (file.isEmpty())
+    QTimer::singleShot(0, &w, [started] { started(true); });
+  else
+    QObject::connect(&w, &TZarvPadWindow::startOpened, &w, started);
+  w.OpenAtStart(file);
   w.show();
   w.activateWindow();
-  QCoreApplication::processEvents();
-  bool ok = true;
-  if (!file.isEmpty())
-    ok = w.OpenFile(file);
-  if (parser.isSet(gotoLine)) {
-    const int line = parser.value(gotoLine).toInt();
-    QTimer::singleShot(0, &w, [&w, line] { w.GoToLine(line); });
-  }
-  if (parser.isSet(screenshot))
-    ScreenshotWhenPainted(w, parser.value(screenshot));
   const int rc = app.exec();
   return rc != 0 ? rc : (ok ? 0 : 1);
 }

@@ -88,6 +88,7 @@ class TZarvMemo : public QAbstractScrollArea,
   Q_PROPERTY(bool Overwrite READ getOverwrite WRITE setOverwrite)
   Q_PROPERTY(bool EnableHotKeys READ getEnableHotKeys WRITE setEnableHotKeys)
   Q_PROPERTY(bool PassOverCodes READ getPassOverCodes WRITE setPassOverCodes)
+  Q_PROPERTY(bool SmartHome READ getSmartHome WRITE setSmartHome)
   Q_PROPERTY(bool ShowEndParSelected READ getShowEndParSelected WRITE setShowEndParSelected)
   Q_PROPERTY(int HighlightColor READ getHighlightColor WRITE setHighlightColor)
   Q_PROPERTY(int HighlightBackgnd READ getHighlightBackgnd WRITE setHighlightBackgnd)
@@ -320,6 +321,12 @@ public:
   // re-wraps the text.
   bool setVScrollParams();
   void setHScrollParams();
+  // The widest line only grows while paragraphs are wrapped; after a wrap
+  // that may have narrowed it, and while the horizontal bar offers room,
+  // the stored line widths are looked at again once wrapping pauses, so the
+  // bar goes when nothing is wider than the window.
+  void scheduleWidestCheck();
+  void recheckWidestLine();
   int32_t VScrollFact() const { return fVScrollfact; }
   int32_t HScrollFact() const { return fHScrollFact; }
   // The bars as 0..maximum with a page, in scroll-bar units.
@@ -522,8 +529,10 @@ public:
   // Replaces the text by the device's. Without an encoding it is found from
   // a byte-order mark or the bytes (UTF-8 when they are valid UTF-8, else
   // 8-bit); the format found is remembered for saving. A failing device
-  // raises EStreamError after what was read became the text.
-  void LoadFromStream(QIODevice& Stream, std::optional<TzvsEncoding> Encoding = std::nullopt);
+  // raises EStreamError after what was read became the text. The result
+  // says what was found, and how many NULs became NullReplacement (or, with
+  // none set, that the text ended at the first).
+  TzvsLoadResult LoadFromStream(QIODevice& Stream, std::optional<TzvsEncoding> Encoding = std::nullopt);
   // 8-bit (Ansi) or UTF-16LE text.
   virtual void LoadFromStream(QIODevice& Stream, bool Ansi);
   // Raises EStreamError, leaving the text as it was, when the file cannot
@@ -833,6 +842,7 @@ private:
   // The navigation keys: T moves from the caret, then the selection follows
   // and the view shows the caret. False when the key does nothing here.
   bool navigate(int key, bool S, bool C, bool A, bool blockGesture);
+  int32_t homeColumn(TZarvNavigator& T, const LineInfo& li) const;
   // One character (a surrogate pair, a code with the character after it)
   // forward or back, over paragraph breaks.
   void stepRight(TZarvNavigator& T);
@@ -948,6 +958,7 @@ private:
   // The caret blinks while the control has the focus (not at a flash time
   // of 0); fCaretOn is whether it shows now.
   QTimer* fCaretTimer = nullptr;
+  QTimer* fWidestCheck = nullptr; // single shot: recheckWidestLine
   bool fCaretOn = true;
   struct TShownSelection {
     int32_t A = 0, B = 0, Col0 = 0, Col1 = 0;

@@ -79,6 +79,7 @@ bool TZarvMemo::afterWrap(int32_t from, int32_t to, int32_t running, int32_t tru
     UpdateCaret(false);
   if (fMaxLineWidth != oldMaxWidth && (!fWordWrap || fColumnWrap != 0))
     setHScrollParams();
+  scheduleWidestCheck();
   InvalidateLines(L.Par(from)->StartLine, running);
   return true;
 }

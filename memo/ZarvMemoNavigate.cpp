@@ -130,6 +130,21 @@ void TZarvMemo::moveSelectionTo(TZarvNavigator& T, bool extend) {
     fsSelLenDirty = true;
 }
 
+// Where Home goes on display line li, which holds T: its start, or with
+// SmartHome its first non-blank character unless T stands there already
+// (pressed again, Home goes to the start) or the line has none.
+int32_t TZarvMemo::homeColumn(TZarvNavigator& T, const LineInfo& li) const {
+  if (!fSmartHome)
+    return 0;
+  const char16_t* t = T.GetPar()->ParText;
+  int32_t first = li.Start;
+  while (first < li.Stop && IsBlank(t[first]))
+    ++first;
+  if (first == li.Stop || first == T.GetOffset())
+    return 0;
+  return first - li.Start;
+}
+
 bool TZarvMemo::navigate(int key, bool S, bool C, bool A, bool blockGesture) {
   TParagraphsList& L = *fParagraphs;
   if (L.Count() == 0)
@@ -306,7 +321,7 @@ bool TZarvMemo::navigate(int key, bool S, bool C, bool A, bool blockGesture) {
       T.SetPos(home ? 0 : L.fTextLen);
     } else {
       const LineInfo li = GetParLine(*T.GetPar(), T.GetParLine());
-      T.SetColNb(home ? 0 : li.Stop - li.Start);
+      T.SetColNb(home ? homeColumn(T, li) : li.Stop - li.Start);
     }
     break;
   }

@@ -52,7 +52,8 @@ void TLinePainter::PaintLine(int32_t parNb, int32_t lineIdx, int32_t y) {
   setupSelection(parNb, par, line, lastLine);
   buildElements(par, line, len);
   selectionXRange(line, lastLine);
-  fMarkShown = lastLine && M.fShowNonPrintChars.testFlag(zvNPReturn);
+  // The text's last paragraph ends without a break: no mark after it.
+  fMarkShown = lastLine && parNb + 1 < M.fParagraphs->Count() && M.fShowNonPrintChars.testFlag(zvNPReturn);
   if (fMarkShown)
     prepareParagraphMark(par, line, len);
   paintLayers(par, line, lastLine);

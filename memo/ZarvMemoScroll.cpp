@@ -16,6 +16,7 @@
 #include <QScrollBar>
 #include <QSignalBlocker>
 #include <QThread>
+#include <QTimer>
 #include <QWheelEvent>
 #include <algorithm>
 #include <cstdlib>
@@ -275,6 +276,63 @@ void TZarvMemo::setHScrollParams() {
       SetTopLeft(fTopOrigin, 0, 0);
   }
   fDisplayLines = fLineHeight < 1 ? 1 : viewport()->height() / fLineHeight + 1;
+}
+
+namespace {
+
+// How long wrapping must pause before the widest line is looked for again:
+// a pass over the records costs 10 to 20 ms on 1.5 million paragraphs,
+// too much for every keystroke.
+constexpr int kWidestCheckDelay = 250;
+
+} // namespace
+
+void TZarvMemo::scheduleWidestCheck() {
+  if ((fWordWrap && fColumnWrap == 0) || int64_t(fMaxLineWidth) + fLeftMargin + fRightMargin <= fLineWidth)
+    return;
+  if (!fWidestCheck) {
+    fWidestCheck = new QTimer(this);
+    fWidestCheck->setSingleShot(true);
+    connect(fWidestCheck, &QTimer::timeout, this, &TZarvMemo::recheckWidestLine);
+  }
+  fWidestCheck->start(kWidestCheckDelay);
+}
+
+// The widths stored by the last wraps (no measuring). A paragraph not
+// wrapped since an edit keeps its old widths, which can only make the
+// result too wide; its next wrap sets its real width.
+void TZarvMemo::recheckWidestLine() {
+  if (fLockedCount > 0 || fLoadingContent || !DisplayReady()) {
+    scheduleWidestCheck();
+    return;
+  }
+  // The records are read directly: copying each line's record through
+  // GetParLine made a pass several times slower.
+  const TParagraphsList& L = *fParagraphs;
+  int32_t widest = 0, widestLine = -1;
+  for (int32_t p = 0; p < L.Count(); ++p) {
+    const ParInfo& par = *L.RawPar(p);
+    if (!(par.ParState & zvpHasExtra)) {
+      if (par.Compact.LineWidth > widest) {
+        widest = par.Compact.LineWidth;
+        widestLine = L.StartLineOf(p);
+      }
+      continue;
+    }
+    const ParExtraInfo& x = *par.ParExtra;
+    for (int32_t i = 0; i <= int32_t(x.Lines.size()); ++i) {
+      const int32_t w = i == 0 ? x.FirstLine.LineWidth : x.Lines[size_t(i - 1)].LineWidth;
+      if (w > widest) {
+        widest = w;
+        widestLine = L.StartLineOf(p) + i;
+      }
+    }
+  }
+  if (widest >= fMaxLineWidth)
+    return;
+  fMaxLineWidth = widest;
+  fMaxLineNumber = widestLine;
+  setHScrollParams();
 }
 
 // The bar's requests map onto the scroll codes; afterwards the bar shows

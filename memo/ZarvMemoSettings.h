@@ -21,6 +21,11 @@ public:
   void setEnableHotKeys(bool v) { fEnableHotKeys = v; }
   bool getPassOverCodes() const { return fPassOver; }
   void setPassOverCodes(bool v) { fPassOver = v; }
+  // Home (and Shift+Home) goes to the first non-blank character of the
+  // display line, and to the line's start when the caret is already there
+  // or the line holds only blanks. Off: Home always goes to the start.
+  bool getSmartHome() const { return fSmartHome; }
+  void setSmartHome(bool v) { fSmartHome = v; }
   bool getShowEndParSelected() const { return fShowEndParSelected; }
   void setShowEndParSelected(bool v) { fShowEndParSelected = v; }
   TZarvLineBreak getLineBreak() const { return fLineBreak; }
@@ -43,6 +48,7 @@ protected:
   char16_t fNull = 0; // NUL replacement when loading; 0: none
   bool fWantTabs = true, fReadOnly = false, fEnableHotKeys = true, fPassOver = true, fShowEndParSelected = true;
   bool fStripStrayCtrlCodes = true;
+  bool fSmartHome = false;
   bool fModified = false; // set by every change and load; cleared only by the application
   int32_t fMouseWheelFact = -1, fScrollTime = 300;
   uint32_t fProgressInterval = 300;

@@ -99,16 +99,19 @@ void TZarvMemo::startLoadedText() {
   fPendingChange = true;
 }
 
-void TZarvMemo::LoadFromStream(QIODevice& Stream, std::optional<TzvsEncoding> Encoding) try {
+TzvsLoadResult TZarvMemo::LoadFromStream(QIODevice& Stream, std::optional<TzvsEncoding> Encoding) try {
   const TEntryScope entry(ownerId());
+  TzvsLoadResult r;
   loadContent(Stream, [&](TzvsLineBreak& found) {
-    const TzvsLoadResult r = fParagraphs->LoadFromStream(
+    r = fParagraphs->LoadFromStream(
         Stream, Encoding, fNull, fOptions.testFlag(zvoDiscardTrailingSpaces), found,
         [this](TParagraphsList&) { reportProgress(false); }, fProgressInterval);
     fEncoding = r.Format;
   });
+  return r;
 } catch (const EOwnerDestroyed& gone) {
   SettleDestroyed(gone, ownerId());
+  return {};
 }
 
 void TZarvMemo::LoadFromStream(QIODevice& Stream, bool Ansi) try {

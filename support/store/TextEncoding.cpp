@@ -65,6 +65,49 @@ std::optional<TzvsEncoding> EncodingOfBom(const unsigned char* bytes, size_t n) 
   return std::nullopt;
 }
 
+namespace {
+
+// Whether a unit of the Latin-1 range belongs in a text: printable, or one
+// of the blanks and breaks text files hold.
+bool isTextUnit(unsigned c) {
+  if (c >= 0x20)
+    return c != 0x7F && (c < 0x80 || c >= 0xA0);
+  return c == u'\t' || c == u'\n' || c == u'\f' || c == u'\r';
+}
+
+// Whether units read in one byte order look like UTF-16 text: lowFirst
+// takes the first byte of each pair as the low one.
+bool looksLikeUtf16(const unsigned char* bytes, size_t units, bool lowFirst) {
+  size_t latin = 0;
+  for (size_t k = 0; k < units; ++k) {
+    const unsigned lo = bytes[2 * k + (lowFirst ? 0 : 1)];
+    const unsigned hi = bytes[2 * k + (lowFirst ? 1 : 0)];
+    if (hi != 0)
+      continue;
+    if (!isTextUnit(lo))
+      return false;
+    ++latin;
+  }
+  return latin * 2 >= units;
+}
+
+} // namespace
+
+std::optional<TzvsEncoding> EncodingOfUnmarkedUtf16(const unsigned char* bytes, size_t n) {
+  const size_t units = n / 2;
+  if (units == 0)
+    return std::nullopt;
+  // A unit with a zero high byte in one order has a non-zero one in the
+  // other (both zero is refused): the two orders count disjoint units, and
+  // only a tie at exactly half lets both pass; little-endian is the usual
+  // order and goes first.
+  if (looksLikeUtf16(bytes, units, true))
+    return TzvsEncoding::Utf16LE;
+  if (looksLikeUtf16(bytes, units, false))
+    return TzvsEncoding::Utf16BE;
+  return std::nullopt;
+}
+
 namespace detail {
 
 namespace {

@@ -44,6 +44,13 @@ struct TzvsLoadResult {
   // 8-bit values, one character each. Saving such a text as UTF-8 does not
   // give back the bytes it was loaded from. 0 for other encodings.
   int64_t InvalidBytes = 0;
+  // NULs found: each one became the load's NUL replacement character, or,
+  // without one, the first ended the text (Truncated) and is the only one
+  // counted.
+  int64_t Nuls = 0;
+  // Without a NUL replacement the text ended at its first NUL: the store
+  // holds only what came before it, not the whole stream.
+  bool Truncated = false;
 };
 
 // Length of the encoding's byte-order mark (0 for 8-bit text).
@@ -55,6 +62,16 @@ const char* BomBytes(TzvsEncoding encoding);
 // The encoding whose mark begins bytes[0..n): UTF-8 (EF BB BF), UTF-16LE
 // (FF FE) or UTF-16BE (FE FF).
 std::optional<TzvsEncoding> EncodingOfBom(const unsigned char* bytes, size_t n);
+// UTF-16 without a byte-order mark, recognised from its first bytes
+// bytes[0..n): text in the Latin-1 range has a zero high byte in every
+// unit, so zeros stand at every other byte, in the odd places for UTF-16LE
+// and in the even ones for UTF-16BE. The byte order is taken when at least
+// half of the units hold such a character and no unit with a zero high
+// byte is a control character other than TAB, LF, FF and CR (U+0000
+// included): binary data, where zero bytes come in runs, and 8-bit or UTF-8
+// text, which has no zero bytes, are never taken for UTF-16. A trailing odd
+// byte is ignored (the sample may end inside a unit).
+std::optional<TzvsEncoding> EncodingOfUnmarkedUtf16(const unsigned char* bytes, size_t n);
 
 namespace detail {
 

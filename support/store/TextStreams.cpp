@@ -97,6 +97,9 @@ public:
   // Settles the encoding: the one asked for (past its own mark), the one of
   // a byte-order mark, or UTF-8 on probation. Reads at most three bytes.
   void start(const TLoadRequest& request);
+  // UTF-8 on probation may still be UTF-16 without a mark: reads a sample
+  // and returns whether it is.
+  bool guessUtf16();
 
   // Reads up to n characters into dst; fewer only when the stream ended or
   // failed, at a NUL that ends the text, or when the load must start again.
@@ -190,6 +193,8 @@ private:
   // Bytes asked of the device per UTF-8 read at least, so that multi-byte
   // text does not need ever smaller reads to fill a buffer.
   static constexpr int32_t kMinUtf8Read = 4096;
+  // Bytes looked at to recognise UTF-16 without a mark.
+  static constexpr int32_t kUtf16Sample = 4096;
 
   static TMode modeOf(TzvsEncoding e) {
     switch (e) {
@@ -251,6 +256,23 @@ void TCharReader::start(const TLoadRequest& request) {
     fBom = BomLength(enc);
     fHead = fBom;
   }
+}
+
+// Text without a mark may still be UTF-16: its first bytes tell. Text of
+// an odd byte count cannot be UTF-16 (the load would refuse it): a
+// random-access device of odd length is not looked at, nor a stream that
+// ended within the sample at an odd count.
+bool TCharReader::guessUtf16() {
+  if (fMode != TMode::Utf8Probe || (!fSequential && (fExpected & 1)))
+    return false;
+  while (fTail < kUtf16Sample && refill(kUtf16Sample - fTail) > 0) {
+  }
+  if (fEnded && (fTail & 1))
+    return false;
+  const std::optional<TzvsEncoding> e = EncodingOfUnmarkedUtf16(stage(), static_cast<size_t>(fTail));
+  if (e)
+    fMode = modeOf(*e);
+  return e.has_value();
 }
 
 int32_t TCharReader::readAnsi(char16_t* dst, int32_t n) {
@@ -440,7 +462,12 @@ public:
   // False when the text turned out not to be UTF-8 and must be loaded again
   // as 8-bit text (the store then holds a part of it).
   bool run();
-  TzvsLoadResult result() const { return fReader.result(); }
+  TzvsLoadResult result() const {
+    TzvsLoadResult r = fReader.result();
+    r.Nuls = fNuls + (fStoppedAtNull ? 1 : 0);
+    r.Truncated = fStoppedAtNull;
+    return r;
+  }
 
 private:
   static qint64 expectedBytes(const QIODevice& dev) { return dev.isSequential() ? 0 : StreamRemaining(dev); }
@@ -484,6 +511,7 @@ private:
   uint32_t fNextReport = 0;
   bool fStoppedAtNull = false;
   int32_t fNullIndex = 0;
+  int64_t fNuls = 0;            // NULs replaced
   std::vector<char16_t> fCarry; // the unfinished paragraph while its buffer shrinks
 };
 
@@ -494,7 +522,11 @@ bool TTextLoader::run() {
   }
   fStartPos = fDev.isSequential() ? 0 : fDev.pos();
   fReader.start(fRequest);
+  // Checked before the UTF-16 sample is read: a file too long as UTF-8 at
+  // three bytes a character is refused without reading its text.
   checkExpectedLength();
+  if (fReader.guessUtf16())
+    checkExpectedLength();
   fNextReport = GetTickCount() + fInterval;
   try {
     if (fReader.more()) {
@@ -605,6 +637,7 @@ void TTextLoader::scan() {
         break;
       }
       fBuf[i] = fNullRepl;
+      ++fNuls;
       fPrev = 0;
       ++i;
     } else if (c == u'\r' || c == u'\n') {

@@ -6,116 +6,26 @@
 // The window is linked in only when the demo is built (ZARVPAD_LINKED).
 #ifdef ZARVPAD_LINKED
 
-#include "FindBar.h"
-#include "PadStatusBar.h"
-#include "RecentFiles.h"
+#include "ZarvPadFixture.h"
+
 #include "SaveOptionsDialog.h"
-#include "ZarvPadWindow.h"
 
-#include <ZarvMemo/memo/ZarvMemo.h>
-
-#include <QAction>
 #include <QApplication>
-#include <QFile>
-#include <QTemporaryDir>
-#include <QTest>
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <memory>
 #include <vector>
 
 using namespace zarv;
 using namespace zarv::pad;
+using namespace zarv::pad::test;
 
 namespace {
-
-QByteArray ReadAll(const QString& path) {
-  QFile f(path);
-  return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
-}
-
-void WriteAll(const QString& path, const QByteArray& bytes) {
-  QFile f(path);
-  ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-  ASSERT_EQ(f.write(bytes), bytes.size());
-}
-
-// Paragraphs encoded one by one, joined and ended by brk.
-QByteArray Encode(const QStringList& pars, const QString& brk, TzvsTextFormat format) {
-  QByteArray out;
-  for (const QString& p : pars) {
-    const QString s = p + brk;
-    for (QChar c : s) {
-      const char16_t u = c.unicode();
-      switch (format.Encoding) {
-      case TzvsEncoding::Ansi:
-        out += char(u);
-        break;
-      case TzvsEncoding::Utf8:
-        out += QString(c).toUtf8();
-        break;
-      case TzvsEncoding::Utf16LE:
-        out += char(u & 0xFF);
-        out += char(u >> 8);
-        break;
-      case TzvsEncoding::Utf16BE:
-        out += char(u >> 8);
-        out += char(u & 0xFF);
-        break;
-      }
-    }
-  }
-  if (format.Bom && format.Encoding != TzvsEncoding::Ansi)
-    out.prepend(QByteArray(BomBytes(format.Encoding), BomLength(format.Encoding)));
-  return out;
-}
-
-class ZarvPadTest : public ::testing::Test {
-protected:
-  void SetUp() override {
-    ASSERT_TRUE(fDir.isValid());
-    fWindow = std::make_unique<TZarvPadWindow>(Path("settings.ini"));
-    fWindow->setErrorReporter([this](const QString&, const QString& message) { fErrors << message; });
-    fWindow->setSavePrompt([this](const QString&) {
-      ++fPrompts;
-      return fAnswer;
-    });
-    fWindow->show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(fWindow.get()));
-  }
-
-  QString Path(const QString& name) const { return fDir.filePath(name); }
-  TZarvPadWindow& W() { return *fWindow; }
-  TZarvMemo& M() { return fWindow->Memo(); }
-  QString Text() { return M().GetTextContent(); }
-  // Opens a file written with bytes.
-  void Open(const QString& name, const QByteArray& bytes) {
-    WriteAll(Path(name), bytes);
-    ASSERT_TRUE(W().OpenFile(Path(name)));
-    ASSERT_TRUE(fErrors.isEmpty()) << fErrors.join('\n').toStdString();
-    M().setFocus();
-  }
-
-  // The menu action shown as text ("&Undo").
-  QAction* Action(const QString& text) {
-    for (QAction* a : fWindow->findChildren<QAction*>())
-      if (a->text() == text)
-        return a;
-    ADD_FAILURE() << "no action " << text.toStdString();
-    return new QAction(fWindow.get());
-  }
-
-  QTemporaryDir fDir;
-  std::unique_ptr<TZarvPadWindow> fWindow;
-  QStringList fErrors;
-  int fPrompts = 0;
-  QMessageBox::StandardButton fAnswer = QMessageBox::Cancel;
-};
 
 TEST_F(ZarvPadTest, TypeSaveUndoSaveKeepsBomAndCrLf) {
   const QByteArray original("\xEF\xBB\xBFint x;\r\nhello\r\n");
   Open(QStringLiteral("a.cpp"), original);
+  Focus(); // the window's shortcuts need it active on a real display
   EXPECT_EQ(W().StatusBar().FormatText(), QStringLiteral("CR LF UTF-8 BOM"));
   EXPECT_FALSE(W().isWindowModified());
   EXPECT_GT(M().Keywords().GetCount(), 0); // a .cpp file is highlighted
@@ -346,10 +256,13 @@ TEST_F(ZarvPadTest, FindBarByKeyboardAndBackToTheEditor) {
   QWidget* edit = QApplication::focusWidget();
   ASSERT_NE(edit, nullptr);
   ASSERT_EQ(edit->objectName(), QStringLiteral("findText"));
-  QTest::keyClicks(edit, QStringLiteral("alpha"));
-  QTest::keyClick(edit, Qt::Key_Return);
+  QTest::keyClicks(edit, QStringLiteral("alpha")); // found as it is typed
   EXPECT_EQ(selection(), std::pair(0, 5));
   QTest::keyClick(edit, Qt::Key_Return);
+  EXPECT_EQ(selection(), std::pair(11, 5));
+  QTest::keyClick(edit, Qt::Key_Return); // round from the top
+  EXPECT_EQ(selection(), std::pair(0, 5));
+  QTest::keyClick(edit, Qt::Key_Return, Qt::ShiftModifier); // round from the bottom
   EXPECT_EQ(selection(), std::pair(11, 5));
   QTest::keyClick(edit, Qt::Key_Return, Qt::ShiftModifier);
   EXPECT_EQ(selection(), std::pair(0, 5));

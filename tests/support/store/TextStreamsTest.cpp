@@ -1342,6 +1342,11 @@ TEST(TextStreams, EncodingsAreFoundOrTakenAsAskedAndSavingAsFoundGivesBackTheByt
       {"overlong three bytes", "\xE0\x9F\xBF", none, {E::Ansi, false}, u"\u00E0\u009F\u00BF"},
       {"overlong four bytes", "\xF0\x8F\xBF\xBF", none, {E::Ansi, false}, u"\u00F0\u008F\u00BF\u00BF"},
       {"UTF-16 mark only", "\xFF\xFE", none, {E::Utf16LE, true}, u""},
+      // Without a mark, UTF-16 shows in the zero bytes of its Latin-1 range.
+      {"UTF-16LE without mark", Utf16Bytes(mixed, false), none, {E::Utf16LE, false}, mixed},
+      {"UTF-16BE without mark", Utf16Bytes(mixed, true), none, {E::Utf16BE, false}, mixed},
+      {"one UTF-16LE character", QByteArray("A\0", 2), none, {E::Utf16LE, false}, u"A"},
+      {"one UTF-16BE character", QByteArray("\0A", 2), none, {E::Utf16BE, false}, u"A"},
   };
   for (const Case& c : cases) {
     for (bool sequential : {false, true}) {
@@ -1357,6 +1362,64 @@ TEST(TextStreams, EncodingsAreFoundOrTakenAsAskedAndSavingAsFoundGivesBackTheByt
       ExpectParagraphs(*l.loaded.store, SplitCrLf(c.text));
       EXPECT_EQ(FormatName(l.result), FormatName(TzvsLoadResult{c.found, 0}));
       EXPECT_EQ(SaveEncoded(*l.loaded.store, l.result.Format), c.bytes);
+    }
+  }
+}
+
+// Bytes with zeros that are not UTF-16 text: binary data (zeros in runs,
+// or beside control characters), text with a stray NUL, an odd byte count.
+// They load as UTF-8 or 8-bit with every NUL replaced and counted; without
+// a replacement the text ends at the first NUL and the result says so.
+template <size_t N>
+QByteArray Raw(const char (&s)[N]) {
+  return QByteArray(s, N - 1);
+}
+
+TEST(TextStreams, ZeroBytesMakeUtf16OnlyWhenTheyStandBesideText) {
+  using E = TzvsEncoding;
+  struct Case {
+    const char* name;
+    QByteArray bytes;
+    E found; // with a NUL replacement (without one, the text ends before the decision)
+  };
+  const Case cases[] = {
+      {"program header",
+       Raw("\x7F"
+           "ELF\x02\x01\x01\0\0\0\0\0\0\0\0\0\x03\0\x3E\0\x01\0\0\0\xE0\x61"),
+       E::Ansi},
+      {"a NUL mid-line", Raw("first line\nsecond\0line!\n"), E::Utf8},
+      {"16-bit numbers", Raw("\x05\0\x0A\0\x0F\0\x14\0"), E::Utf8},
+      {"UTF-16 units beside a NUL unit", Raw("a\0\0\0b\0"), E::Utf8},
+      {"odd byte count", Raw("a\0b\0c"), E::Utf8},
+      {"zeros in a third of the units", Raw("xya\0zwb\0uvst"), E::Utf8},
+  };
+  for (const Case& c : cases) {
+    for (bool sequential : {false, true}) {
+      const int32_t firstNul = static_cast<int32_t>(c.bytes.indexOf('\0'));
+      for (char16_t replacement : {u'\u2400', u'\0'}) {
+        SCOPED_TRACE(std::string(c.name) + (sequential ? ", sequential" : ", random access") +
+                     (replacement ? ", replaced" : ", not replaced"));
+        QByteArray copy = c.bytes;
+        QBuffer buffer(&copy);
+        buffer.open(QIODevice::ReadOnly);
+        TrickleDevice trickle(c.bytes, 3, true);
+        QIODevice& dev = sequential ? static_cast<QIODevice&>(trickle) : buffer;
+        EncodedLoad l = LoadEncoded(dev, std::nullopt, replacement);
+        const std::u16string all = c.found == E::Ansi ? Latin1(c.bytes) : ReadUtf8(c.bytes).text;
+        std::u16string expected = replacement ? all : all.substr(0, all.find(u'\0'));
+        std::replace(expected.begin(), expected.end(), u'\0', replacement);
+        EXPECT_EQ(ShowAll(Paragraphs(*l.loaded.store)), ShowAll(SplitCrLf(expected)));
+        EXPECT_EQ(l.result.Truncated, replacement == 0);
+        if (replacement) {
+          EXPECT_EQ(EncodingName(l.result.Format.Encoding), std::string(EncodingName(c.found)));
+          EXPECT_EQ(l.result.Nuls, c.bytes.count('\0'));
+        } else {
+          EXPECT_EQ(l.result.Nuls, 1);
+          if (!sequential) {
+            EXPECT_EQ(l.loaded.streamPos, firstNul);
+          }
+        }
+      }
     }
   }
 }

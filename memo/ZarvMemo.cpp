@@ -229,6 +229,7 @@ void TZarvMemo::ReApplyKeywords() {
 
 void TZarvMemo::Loaded() {
   fComponentState &= ~TComponentState(csLoading | csReading);
+  ClearUndo();
   const bool highlight = (fApplyKeyWords && fKeywords->GetCount() > 0) ||
                          (fApplyStartStopKeys && fStartStopKeys->Count() > 0) || fHighlighter;
   if (highlight)

@@ -235,6 +235,8 @@ void TZarvMemo::EndModifications() {
   }
   if (self)
     UpdateCaret(false);
+  if (self)
+    emitUndoNotices();
 }
 
 // ---- Linked components -------------------------------------------------------------------

@@ -36,14 +36,13 @@ public:
   int getUndoMaxLevel() const { return fUndoMaxLevel; }
   int getUndoMaxSpace() const { return fUndoMaxSpace; }
   bool Modified() const { return fModified; }
-  void SetModified(bool v) { fModified = v; }
 
 protected:
   TZarvLineBreak fLineBreak = zbCRLF;
   char16_t fNull = 0; // NUL replacement when loading; 0: none
   bool fWantTabs = true, fReadOnly = false, fEnableHotKeys = true, fPassOver = true, fShowEndParSelected = true;
   bool fStripStrayCtrlCodes = true;
-  bool fModified = false; // set by every change and load; cleared only by the application
+  bool fModified = false; // set by every change and load; cleared by the application or an undo to the clean state
   int32_t fMouseWheelFact = -1, fScrollTime = 300;
   uint32_t fProgressInterval = 300;
   int32_t fUndoMaxLevel = 65536, fUndoMaxSpace = 4194304;

@@ -37,6 +37,7 @@ void TZarvMemo::loadContent(QIODevice& stream, Load&& load) {
   fModified = true;
   BeginUpdate();
   fParagraphs->CleanUp();
+  ClearUndo(); // the records belong to the text that goes
   for (TZarvNavigator* n : fNavigators)
     n->Invalidate();
   DropUpText();

@@ -8,8 +8,8 @@
 #include <QIODevice>
 #include <QtEndian>
 #include <algorithm>
-#include <cstring>
 #include <utility>
+#include <vector>
 
 namespace zarv {
 
@@ -210,45 +210,104 @@ int32_t readInt(QIODevice& s) {
 EReadError bad(const QString& what) { return EReadError(QStringLiteral("Undo stream: ") + what); }
 
 // The text as the records of a loaded list leave it, one replacement after
-// the other. Successive records of an editing session lie near each other,
-// so a gap buffer moves little text for each.
-class TGapText {
+// the other: pieces of the original text and of the records' texts, in
+// blocks of a few hundred, so that a replacement anywhere costs a walk over
+// the blocks and one block, however scattered the records.
+class TPieceText {
 public:
-  explicit TGapText(std::u16string_view text) : fBuf(text), fGapStart(text.size()), fGapEnd(text.size()) {}
-  int64_t Size() const { return int64_t(fBuf.size() - (fGapEnd - fGapStart)); }
-  char16_t At(int64_t i) const { return fBuf[size_t(i) < fGapStart ? size_t(i) : size_t(i) + fGapEnd - fGapStart]; }
+  explicit TPieceText(std::u16string_view text) : fSize(int64_t(text.size())) {
+    fBlocks.emplace_back();
+    if (!text.empty())
+      fBlocks.back() = {{{text.data(), fSize}}, fSize};
+  }
+  int64_t Size() const { return fSize; }
   // Between the CR and the LF of a break.
-  bool SplitsBreak(int64_t p) const { return p > 0 && p < Size() && At(p - 1) == u'\r' && At(p) == u'\n'; }
-  void Replace(size_t a, size_t b, std::u16string_view t) {
-    moveGap(a);
-    fGapEnd += b - a;
-    if (fGapEnd - fGapStart < t.size()) {
-      const size_t grow = std::max(t.size(), fBuf.size() / 2 + 64);
-      fBuf.insert(fGapEnd, grow, u'\0');
-      fGapEnd += grow;
+  bool SplitsBreak(int64_t p) const { return p > 0 && p < fSize && at(p - 1) == u'\r' && at(p) == u'\n'; }
+  void Replace(int64_t a, int64_t b, std::u16string_view t) {
+    const Loc s = boundary(a);
+    const Loc e = boundary(b); // after s, so s stays valid
+    if (s.B == e.B) {
+      erase(s.B, s.I, e.I);
+    } else {
+      erase(e.B, 0, e.I);
+      for (size_t k = s.B + 1; k < e.B; ++k)
+        erase(k, 0, fBlocks[k].Pieces.size());
+      erase(s.B, s.I, fBlocks[s.B].Pieces.size());
     }
-    std::copy(t.begin(), t.end(), fBuf.begin() + ptrdiff_t(fGapStart));
-    fGapStart += t.size();
+    Block& bl = fBlocks[s.B];
+    if (!t.empty()) {
+      bl.Pieces.insert(bl.Pieces.begin() + ptrdiff_t(s.I), Piece{t.data(), int64_t(t.size())});
+      bl.Len += int64_t(t.size());
+    }
+    fSize += int64_t(t.size()) - (b - a);
+    if (bl.Pieces.size() > 2 * kPieces) {
+      Block upper;
+      upper.Pieces.assign(bl.Pieces.begin() + kPieces, bl.Pieces.end());
+      bl.Pieces.resize(kPieces);
+      for (const Piece& pc : upper.Pieces)
+        upper.Len += pc.Len;
+      bl.Len -= upper.Len;
+      fBlocks.insert(fBlocks.begin() + ptrdiff_t(s.B) + 1, std::move(upper));
+    }
+    std::erase_if(fBlocks, [](const Block& k) { return k.Pieces.empty(); });
+    if (fBlocks.empty())
+      fBlocks.emplace_back();
   }
 
 private:
-  void moveGap(size_t pos) {
-    char16_t* d = fBuf.data();
-    if (pos < fGapStart) {
-      const size_t n = fGapStart - pos;
-      std::memmove(d + fGapEnd - n, d + pos, n * sizeof(char16_t));
-      fGapStart = pos;
-      fGapEnd -= n;
-    } else if (pos > fGapStart) {
-      const size_t n = pos - fGapStart;
-      std::memmove(d + fGapStart, d + fGapEnd, n * sizeof(char16_t));
-      fGapStart = pos;
-      fGapEnd += n;
+  static constexpr size_t kPieces = 256;
+  struct Piece {
+    const char16_t* Text;
+    int64_t Len;
+  };
+  struct Block {
+    std::vector<Piece> Pieces;
+    int64_t Len = 0;
+  };
+  struct Loc {
+    size_t B, I;
+  };
+
+  char16_t at(int64_t p) const {
+    for (const Block& bl : fBlocks) {
+      if (p >= bl.Len) {
+        p -= bl.Len;
+        continue;
+      }
+      for (const Piece& pc : bl.Pieces) {
+        if (p < pc.Len)
+          return pc.Text[p];
+        p -= pc.Len;
+      }
     }
+    return 0;
+  }
+  // Makes p (0..Size()) the start of a piece; where that piece is.
+  Loc boundary(int64_t p) {
+    size_t b = 0;
+    while (b + 1 < fBlocks.size() && p >= fBlocks[b].Len)
+      p -= fBlocks[b++].Len;
+    std::vector<Piece>& pieces = fBlocks[b].Pieces;
+    size_t i = 0;
+    while (i < pieces.size() && p >= pieces[i].Len)
+      p -= pieces[i++].Len;
+    if (p > 0) {
+      const Piece rest{pieces[i].Text + p, pieces[i].Len - p};
+      pieces[i].Len = p;
+      pieces.insert(pieces.begin() + ptrdiff_t(i) + 1, rest);
+      ++i;
+    }
+    return {b, i};
+  }
+  void erase(size_t b, size_t from, size_t to) {
+    Block& bl = fBlocks[b];
+    for (size_t i = from; i < to; ++i)
+      bl.Len -= bl.Pieces[i].Len;
+    bl.Pieces.erase(bl.Pieces.begin() + ptrdiff_t(from), bl.Pieces.begin() + ptrdiff_t(to));
   }
 
-  std::u16string fBuf;
-  size_t fGapStart, fGapEnd;
+  std::vector<Block> fBlocks; // never empty
+  int64_t fSize;
 };
 
 // A removed text holds breaks as CR LF pairs only, as the store gives them.
@@ -292,7 +351,7 @@ TUndoRecord readRecord(QIODevice& stream, int32_t i) {
 
 // Record r applied to text, as undo or redo would: its range must lie in
 // the text with neither end between a CR and its LF.
-void replay(const TUndoRecord& r, int32_t i, TGapText& text) {
+void replay(const TUndoRecord& r, int32_t i, TPieceText& text) {
   if (r.UndoStop > text.Size())
     throw bad(QStringLiteral("record %1 ends at %2, after the end of its text (%3): the list belongs to another "
                              "text")
@@ -340,11 +399,11 @@ void TZarvUndoList::Load(QIODevice& stream, std::u16string_view text) {
   // Undo replays the records below the level from the current text
   // backwards, redo those above it forwards.
   {
-    TGapText t(text);
+    TPieceText t(text);
     for (int32_t i = level - 1; i >= 0; --i)
       replay(loaded.fRecords[size_t(i)], i, t);
   }
-  TGapText t(text);
+  TPieceText t(text);
   for (int32_t i = level; i < count; ++i)
     replay(loaded.fRecords[size_t(i)], i, t);
   loaded.SetLevel(level);

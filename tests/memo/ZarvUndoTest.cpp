@@ -210,6 +210,44 @@ TEST(ZarvUndo, LoadUndoRefusesRecordsThatSplitALineBreak) {
   }
 }
 
+// Any list the control made is taken back by a control holding the same
+// text, however many records and however scattered: a long history of
+// edits with breaks, saved at a random level, loads and replays.
+TEST(ZarvUndo, LoadUndoTakesEveryListAnEditingSessionMade) {
+  QString text;
+  for (int i = 0; i < 40; ++i)
+    text += QStringLiteral("paragraph %1\r\n").arg(i);
+  auto m = Control(text);
+  std::mt19937 rng(21);
+  std::vector<QString> seen{Text(*m)};
+  for (int i = 0; i < 900; ++i) {
+    int32_t a = int32_t(rng() % uint32_t(m->getCharCount() + 1));
+    if (a > 0 && m->GetTextPart(a - 1, a) == QLatin1String("\r"))
+      --a;
+    m->setSelStart(a);
+    m->setSelLength(m->GetTextPart(a, a + 1) == QLatin1String("\r") ? 2 : int32_t(rng() % 2));
+    m->setSelText(rng() % 3 ? QStringLiteral("x\r\n") : QStringLiteral("y"));
+    seen.push_back(Text(*m));
+  }
+  const int32_t back = int32_t(rng() % 900);
+  for (int32_t i = 0; i < back; ++i)
+    m->Undo();
+  QBuffer saved;
+  saved.open(QIODevice::ReadWrite);
+  m->SaveUndo(saved);
+  auto other = Control(Text(*m));
+  saved.seek(0);
+  ASSERT_NO_THROW(other->LoadUndo(saved));
+  ASSERT_EQ(other->getUndoCount(), 900);
+  while (other->CanRedo())
+    other->Redo();
+  ASSERT_EQ(Text(*other), seen.back());
+  for (size_t i = seen.size() - 1; i-- > 0;) {
+    other->Undo();
+    ASSERT_EQ(Text(*other), seen[i]) << i;
+  }
+}
+
 // ---- Limits trim whole steps -------------------------------------------------------------------------
 
 // A column block of many lines is one step (one group) and is never

@@ -506,8 +506,8 @@ public:
   // False marks the current undo position as the clean one (the text as
   // saved): Undo or Redo back to it clears Modified again, any other
   // position sets it. The position is lost when trimmed away or when an
-  // edit discards the redo records it lies on; True forgets it.
-  // modifiedChanged tells every change of the flag.
+  // edit discards the redo records it lies on; True (from false) forgets
+  // it. modifiedChanged tells every change of the flag.
   void SetModified(bool v);
 
   // ---- String views (ZarvMemoStrings.h) -----------------------------------------------------

@@ -104,13 +104,13 @@ TEST(ZarvUndo, StrippingStrayCodesUndoesWithTheEditThatCausedIt) {
       ASSERT_EQ(Text(*m), bold);
       before = bold;
       m->setSelStart(3); // after both codes: they stay empty
-      TZarvMemo::TUpdateLock lock(*m);
-      if (variant == 1)
-        m->setSelText(QStringLiteral("x"));
     }
-    if (variant == 0)
+    if (variant == 0) {
       m->KeyPress(u'x');
-    if (variant == 2) {
+    } else if (variant == 1) {
+      TZarvMemo::TUpdateLock lock(*m);
+      m->setSelText(QStringLiteral("x"));
+    } else {
       m->setSelText(QStringLiteral("x"));
       m->setSelText(QStringLiteral("\x02\x02")); // continues the run, and leaves an empty pair
     }

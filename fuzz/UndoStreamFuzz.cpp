@@ -1,11 +1,10 @@
 // Fuzz target for the undo-stream reader.
 //
-// The first four bytes give the length of the text the list is loaded for;
-// the rest is the stream. The list starts with a record of its own, so that
-// a refused stream can be seen to change nothing. A refusal must be
-// EReadError, never a crash or a read past the end; a stream taken must
-// give a consistent list that writes back to bytes reading as the same
-// list.
+// The first four bytes describe the text the list is loaded for: its
+// length (low 20 bits) and where it has line breaks (a CR LF every n
+// characters, n from the high bits, none for 0); the rest is the stream. The list starts with a record of its own, so
+// that a refused stream can be seen to change nothing. A refusal must be EReadError, never a crash or a read past the
+// end; a stream taken must give a consistent list that writes back to bytes reading as the same list.
 #include <ZarvMemo/memo/ZarvUndoList.h>
 #include <ZarvMemo/platform/FilerError.h>
 
@@ -16,6 +15,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 using namespace zarv;
 
@@ -29,7 +29,7 @@ void Check(bool ok, const char* what) {
 }
 
 bool Same(const TZarvUndoList& a, const TZarvUndoList& b) {
-  if (a.Count() != b.Count() || a.Level() != b.Level() || a.TotalSize() != b.TotalSize())
+  if (a.Count() != b.Count() || a.Level() != b.Level() || a.Steps() != b.Steps() || a.TotalSize() != b.TotalSize())
     return false;
   for (int32_t i = 0; i < a.Count(); ++i) {
     const TUndoRecord &x = a.At(i), &y = b.At(i);
@@ -45,18 +45,22 @@ bool Same(const TZarvUndoList& a, const TZarvUndoList& b) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 4)
     return 0;
-  int32_t textLength = 0;
-  std::memcpy(&textLength, data, 4);
-  textLength &= 0xFFFFF; // texts up to a million characters
+  uint32_t head = 0;
+  std::memcpy(&head, data, 4);
+  const size_t textLength = head & 0xFFFFF; // texts up to a million characters
+  const size_t every = head >> 20;
+  std::u16string text(textLength, u'x');
+  for (size_t i = every; every > 0 && i + 1 < textLength; i += every + 2)
+    text[i] = u'\r', text[i + 1] = u'\n';
   QByteArray bytes(reinterpret_cast<const char*>(data + 4), static_cast<qsizetype>(size - 4));
   TZarvUndoList list;
-  list.Append(TUndoRecord{0, 0, 0, u"kept"}, 0);
+  list.Append(TUndoRecord{0, 0, 0, u"kept"}, 0, 0);
   TZarvUndoList before;
-  before.Append(TUndoRecord{0, 0, 0, u"kept"}, 0);
+  before.Append(TUndoRecord{0, 0, 0, u"kept"}, 0, 0);
   QBuffer stream(&bytes);
   stream.open(QIODevice::ReadOnly);
   try {
-    list.Load(stream, textLength);
+    list.Load(stream, text);
   } catch (const EReadError&) {
     Check(Same(list, before), "a refused stream changed the list");
     return 0;
@@ -70,7 +74,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   QBuffer back(&saved);
   back.open(QIODevice::ReadOnly);
   TZarvUndoList again;
-  again.Load(back, textLength);
+  again.Load(back, text);
   Check(Same(list, again), "the list does not read back as written");
   return 0;
 }

@@ -230,6 +230,7 @@ void TZarvMemo::ReApplyKeywords() try {
 void TZarvMemo::Loaded() try {
   const TEntryScope entry(ownerId());
   fComponentState &= ~TComponentState(csLoading | csReading);
+  ClearUndo();
   const bool highlight = (fApplyKeyWords && fKeywords->GetCount() > 0) ||
                          (fApplyStartStopKeys && fStartStopKeys->Count() > 0) || fHighlighter;
   if (highlight)

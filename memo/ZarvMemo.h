@@ -510,7 +510,8 @@ public:
   // A copy of record I (ERangeError outside the list).
   TUndoRecord getUndoList(int32_t I) const;
   const TZarvUndoList& UndoList() const { return fUndoList; }
-  // Setting a limit trims the list to it at once.
+  // Setting a limit trims the list to it at once. The level limit counts
+  // undo steps (a group is one).
   void setUndoMaxLevel(int v);
   void setUndoMaxSpace(int v);
   // The undo list as a stream, so that an editing session can be restored
@@ -518,6 +519,12 @@ public:
   // another text raises EReadError and changes nothing.
   void SaveUndo(QIODevice& Stream) const;
   void LoadUndo(QIODevice& Stream);
+  // False marks the current undo position as the clean one (the text as
+  // saved): Undo or Redo back to it clears Modified again, any other
+  // position sets it. The position is lost when trimmed away or when an
+  // edit discards the redo records it lies on; True (from false) forgets
+  // it. modifiedChanged tells every change of the flag.
+  void SetModified(bool v);
 
   // ---- String views (ZarvMemoStrings.h) -----------------------------------------------------
   // The text as a list of display lines (published as Lines) and as a list
@@ -676,6 +683,15 @@ signals:
   void progressed();
   void vScrolled();
   void hScrolled();
+  // The flag Modified changed (told after the edit or undo that changed
+  // it, or from SetModified).
+  void modifiedChanged(bool Modified);
+  // An edit could not be recorded for undo: its step alone is larger than
+  // UndoMaxSpace (Size, in UTF-16 units, counts 13 per record as the
+  // space does). Undo now has nothing to undo. Told once the edit (or the
+  // outermost BeginUpdate/EndUpdate bracket) is complete; a handler may
+  // destroy the control.
+  void undoRecordDropped(int32_t Size);
 
 protected:
   bool event(QEvent* e) override;
@@ -803,9 +819,13 @@ private:
   void clearSelection(int32_t at);
   void replaceRange(TZarvNavigator& a, TZarvNavigator& b, const std::u16string& buf, bool discard = false,
                     bool checkFormat = true);
-  void deleteColumnBlock();
-  void stripStrayCodes(int32_t first, int32_t last);
+  int32_t deleteColumnBlock();
+  struct TUndoCapture;
+  TUndoCapture prepareUndo(int32_t group);
+  bool commitUndo(TUndoCapture& u, int32_t start, int32_t newStart, int32_t newStop);
+  void stripStrayCodes(int32_t first, int32_t last, const TUndoCapture& edit, bool editKept);
   void swapUndoRecord(int32_t i);
+  void emitUndoNotices();
   void typeText(const QString& s);
   void typeEnter();
   void typeTab();

@@ -21,7 +21,21 @@ void offBreak(TZarvNavigator& n) {
     n.setParOffset(GetParLength(*n.GetPar()));
 }
 
+bool isBlank(char16_t c) { return c == u' ' || c == u'\t'; }
+
 } // namespace
+
+// What undo needs of an edit, taken before the text changes and kept only
+// once the change was made.
+struct TZarvMemo::TUndoCapture {
+  bool Record = false; // the edit is recorded
+  bool Extend = false; // it continues the newest record (a typing run)
+  int32_t Group = 0;   // the step it belongs to (0: a step of its own)
+  std::u16string Removed;
+  // With zvoDiscardTrailingSpaces: the blanks before the selection in its
+  // paragraph, which the edit may take with it.
+  std::u16string BlanksBefore;
+};
 
 // ---- Reading text ---------------------------------------------------------------------------------
 
@@ -120,11 +134,13 @@ QRect TZarvMemo::GetColumnBlockXY() const {
                QPoint(std::max(fBlockStartCol, fBlockStopCol), fSelStop->GetLineNb()));
 }
 
-// The block's columns are cut out of every paragraph it spans, in one lock.
-void TZarvMemo::deleteColumnBlock() {
+// The block's columns are cut out of every paragraph it spans, in one lock;
+// returns that lock's undo group.
+int32_t TZarvMemo::deleteColumnBlock() {
   const int32_t left = std::min(fBlockStartCol, fBlockStopCol), right = std::max(fBlockStartCol, fBlockStopCol);
   const int32_t first = fSelStart->GetParNb(), last = fSelStop->GetParNb();
   TUpdateLock lock(*this);
+  const int32_t group = fUndoGroup;
   for (int32_t p = first; p <= last; ++p) {
     const int32_t base = fParagraphs->Par(p)->StartOffset;
     const int32_t a = base + ColumnToOffset(p, left), b = base + ColumnToOffset(p, right);
@@ -138,6 +154,7 @@ void TZarvMemo::deleteColumnBlock() {
   fSelStop->Assign(*fSelStart);
   fcp = fSelStart;
   fSelLen = 0;
+  return group;
 }
 
 // ---- Replacing the selection ------------------------------------------------------------------------
@@ -178,40 +195,18 @@ void TZarvMemo::SetSelTextBuf(const QString& Buf) try {
   fSelLen = fSelLen < 0 ? -selLen : selLen;
   if (fSelLen == 0 && text.isEmpty())
     return;
+  int32_t group = fRecordGroup ? fRecordGroup : fLockedCount > 0 ? fUndoGroup : 0;
   if (fBlockSelection) {
     fBlockSelection = false;
-    deleteColumnBlock();
-    if (text.isEmpty())
+    const int32_t blockGroup = deleteColumnBlock();
+    if (!self || text.isEmpty())
       return;
+    if (group == 0)
+      group = blockGroup; // typed or pasted over a block: one step with its deletion
   }
-  const int32_t start = fSelStart->GetPos(), oldStop = fSelStop->GetPos();
-  const int32_t caret = fcp->GetPos();
-
-  // What undo needs, taken before the text changes and kept only once the
-  // change was made.
-  const bool record = !fInUndo && !(fComponentState & (csLoading | csDesigning)) && fUndoMaxLevel != 0;
-  const int32_t group = fLockedCount > 0 ? fUndoGroup : 0;
-  bool extend = false;
-  std::u16string removed, blanksBefore;
+  const int32_t start = fSelStart->GetPos();
   const bool discard = fOptions.testFlag(zvoDiscardTrailingSpaces) && !fInUndo;
-  if (record) {
-    const int32_t level = fUndoList.Level();
-    if (fSelLen == 0 && level > 0 && !fUndoBreak) {
-      const TUndoRecord& last = fUndoList.At(level - 1);
-      extend = last.UndoStop == caret && last.UndoStart != caret && (last.LockCount == 0) == (group == 0);
-    }
-    if (!extend)
-      removed = GetTextPart(start, oldStop).toStdU16String();
-    if (discard) {
-      // Removing blanks at a paragraph end may take the blanks before the
-      // selection with it; they belong to what undo must put back.
-      const ParInfo& par = *fSelStart->GetPar();
-      int32_t b = fSelStart->GetOffset();
-      while (b > 0 && (par.ParText[b - 1] == u' ' || par.ParText[b - 1] == u'\t'))
-        --b;
-      blanksBefore.assign(par.ParText + b, par.ParText + fSelStart->GetOffset());
-    }
-  }
+  TUndoCapture undo = prepareUndo(group);
 
   const int32_t startPar = fSelStart->GetParNb();
   const bool ssWasDone = L.Par(startPar)->ParState & zvpSSDone;
@@ -235,19 +230,7 @@ void TZarvMemo::SetSelTextBuf(const QString& Buf) try {
   if (fSelLen != 0)
     fsSelLenDirty = true;
 
-  if (record) {
-    fUndoList.RemoveRedo();
-    const int32_t newStart = a.GetPos();
-    if (extend) {
-      fUndoList.At(fUndoList.Level() - 1).UndoStop = b.GetPos();
-    } else {
-      if (newStart < start)
-        removed.insert(0, blanksBefore.substr(blanksBefore.size() - size_t(start - newStart)));
-      fUndoList.Append(TUndoRecord{newStart, b.GetPos(), group, std::move(removed)}, fUndoMaxLevel);
-    }
-    fUndoBreak = false;
-    fUndoList.TrimSpace(fUndoMaxSpace);
-  }
+  const bool undoKept = commitUndo(undo, start, a.GetPos(), b.GetPos());
 
   // The changed paragraph is highlighted again from its start; paragraphs
   // after it follow when they are formatted or shown, the next one marked
@@ -287,7 +270,7 @@ void TZarvMemo::SetSelTextBuf(const QString& Buf) try {
   if (!fInStripCodes) {
     // Undo and redo put back exactly what was there, pairs included.
     if (L.fStaticFormat && fStripStrayCtrlCodes && !fInUndo)
-      stripStrayCodes(fSelStart->GetParNb(), fSelStop->GetParNb());
+      stripStrayCodes(fSelStart->GetParNb(), fSelStop->GetParNb(), undo, undoKept);
     fSelStart->Assign(*fSelStop);
     fcp = fSelStart;
     L.fNoCompleteFormat = false;
@@ -298,11 +281,85 @@ void TZarvMemo::SetSelTextBuf(const QString& Buf) try {
   SettleDestroyed(gone, ownerId());
 }
 
+TZarvMemo::TUndoCapture TZarvMemo::prepareUndo(int32_t group) {
+  TUndoCapture u;
+  u.Record = !fInUndo && !(fComponentState & (csLoading | csDesigning)) && fUndoMaxLevel != 0;
+  u.Group = group;
+  if (!u.Record)
+    return u;
+  const int32_t caret = fcp->GetPos(), level = fUndoList.Level();
+  // A run never continues past the clean position, which must stay
+  // reachable.
+  if (fSelLen == 0 && level > 0 && !fUndoBreak && !fUndoList.IsClean()) {
+    const TUndoRecord& last = fUndoList.At(level - 1);
+    u.Extend = last.UndoStop == caret && last.UndoStart != caret && (last.LockCount == 0) == (group == 0);
+  }
+  if (!u.Extend)
+    u.Removed = GetTextPart(fSelStart->GetPos(), fSelStop->GetPos()).toStdU16String();
+  if (fOptions.testFlag(zvoDiscardTrailingSpaces)) {
+    const ParInfo& par = *fSelStart->GetPar();
+    int32_t b = fSelStart->GetOffset();
+    while (b > 0 && isBlank(par.ParText[b - 1]))
+      --b;
+    u.BlanksBefore.assign(par.ParText + b, par.ParText + fSelStart->GetOffset());
+  }
+  return u;
+}
+
+// The edit replaced start..(old stop) by newStart..newStop: newStart lies
+// before start when discarding trailing spaces took the blanks before the
+// selection. The record holds exactly what was replaced, also when it
+// continues a typing run: blanks the run typed itself are just gone from
+// what it inserted, blanks before the run were there before it. False when
+// the edit could not be kept for undo.
+bool TZarvMemo::commitUndo(TUndoCapture& u, int32_t start, int32_t newStart, int32_t newStop) {
+  if (!u.Record) {
+    if (!fInUndo)
+      fUndoList.ForgetClean(); // a change no record can take back
+    return false;
+  }
+  fUndoList.RemoveRedo();
+  fUndoBreak = false;
+  Q_ASSERT(start - newStart <= int32_t(u.BlanksBefore.size()));
+  const auto blanks = [&](int32_t from, int32_t to) { // the blanks from..to, to <= start
+    return std::u16string_view(u.BlanksBefore).substr(u.BlanksBefore.size() - size_t(start - from), size_t(to - from));
+  };
+  bool kept = false;
+  if (u.Extend) {
+    const int32_t runStart = fUndoList.At(fUndoList.Level() - 1).UndoStart;
+    fUndoList.ExtendLast(std::min(runStart, newStart), newStop,
+                         newStart < runStart ? blanks(newStart, runStart) : std::u16string_view());
+    kept = fUndoList.TrimChange(fUndoMaxSpace);
+  } else {
+    if (newStart < start)
+      u.Removed.insert(0, blanks(newStart, start));
+    kept =
+        fUndoList.Append(TUndoRecord{newStart, newStop, u.Group, std::move(u.Removed)}, fUndoMaxLevel, fUndoMaxSpace);
+  }
+  if (!kept)
+    fUndoList.DropGroup(u.Group); // nothing more of its step may be recorded
+  return kept;
+}
+
 // A formatting code followed, in one run of codes, by the same code again
-// encloses nothing: both go.
-void TZarvMemo::stripStrayCodes(int32_t first, int32_t last) {
+// encloses nothing: both go. The deletions join the step of the edit that
+// left the pair, so that one undo gives back the text before that edit.
+void TZarvMemo::stripStrayCodes(int32_t first, int32_t last, const TUndoCapture& edit, bool editKept) {
   TFieldScope<bool> stripping(ownerId(), fInStripCodes, true);
   TFieldScope<bool> unchecked(ownerId(), fNoCheckFormat, true);
+  TFieldScope<int32_t> grouping(ownerId(), fRecordGroup, fRecordGroup);
+  const auto joinEditStep = [&] {
+    if (!edit.Record || fRecordGroup != 0)
+      return;
+    fRecordGroup = edit.Group;
+    if (fRecordGroup == 0) { // an edit of its own: its record and the deletions become a group
+      fRecordGroup = ++fUndoGroup;
+      if (editKept)
+        fUndoList.SetLastGroup(fRecordGroup);
+      else
+        fUndoList.DropGroup(fRecordGroup);
+    }
+  };
   TParagraphsList& L = *fParagraphs;
   const int32_t caret = fSelStop->GetPos();
   int32_t removedBefore = 0;
@@ -322,6 +379,7 @@ void TZarvMemo::stripStrayCodes(int32_t first, int32_t last) {
         ++i;
         continue;
       }
+      joinEditStep();
       const int32_t base = L.Par(p)->StartOffset;
       for (int32_t at : {j, i}) { // the later one first, so the earlier keeps its place
         fSelStart->SetPos(base + at);
@@ -346,7 +404,13 @@ bool TZarvMemo::CanUndo() const { return fUndoList.Level() > (fInUndo ? 1 : 0); 
 bool TZarvMemo::CanRedo() const {
   return fInUndo ? fUndoList.Level() <= fUndoList.Count() : fUndoList.Level() < fUndoList.Count();
 }
-void TZarvMemo::ClearUndo() { fUndoList.Clear(); }
+// With Modified false the text is as saved: the empty list's one position
+// is the clean one.
+void TZarvMemo::ClearUndo() {
+  fUndoList.Clear();
+  if (!fModified)
+    fUndoList.MarkClean();
+}
 void TZarvMemo::RemoveUndo(int32_t I) { fUndoList.Remove(I); }
 
 TUndoRecord TZarvMemo::getUndoList(int32_t I) const {
@@ -382,7 +446,7 @@ void TZarvMemo::swapUndoRecord(int32_t i) {
     TFieldScope<bool> unchecked(ownerId(), fNoCheckFormat, true);
     SetSelTextBuf(QString::fromStdU16String(r.UndoText));
   }
-  fUndoList.At(i).UndoStop = fSelStop->GetPos();
+  fUndoList.SetStop(i, fSelStop->GetPos());
 }
 
 void TZarvMemo::Undo() try {
@@ -400,6 +464,7 @@ void TZarvMemo::Undo() try {
       break;
   }
   fUndoBreak = true;
+  fModified = !fUndoList.IsClean(); // told with the change, when the lock ends
 } catch (const EOwnerDestroyed& gone) {
   SettleDestroyed(gone, ownerId());
 }
@@ -419,6 +484,7 @@ void TZarvMemo::Redo() try {
       break;
   }
   fUndoBreak = true;
+  fModified = !fUndoList.IsClean();
 } catch (const EOwnerDestroyed& gone) {
   SettleDestroyed(gone, ownerId());
 }
@@ -427,12 +493,48 @@ void TZarvMemo::SaveUndo(QIODevice& Stream) const { fUndoList.Save(Stream); }
 
 void TZarvMemo::LoadUndo(QIODevice& Stream) try {
   const TEntryScope entry(ownerId());
-  fUndoList.Load(Stream, getCharCount());
+  const QString text = GetTextPart(0, getCharCount());
+  fUndoList.Load(Stream, std::u16string_view(reinterpret_cast<const char16_t*>(text.utf16()), size_t(text.size())));
+  if (!fModified)
+    fUndoList.MarkClean();
   for (int32_t i = 0; i < fUndoList.Count(); ++i)
     fUndoGroup = std::max(fUndoGroup, fUndoList.At(i).LockCount);
   fUndoBreak = true;
 } catch (const EOwnerDestroyed& gone) {
   SettleDestroyed(gone, ownerId());
+}
+
+// ---- The clean state and the undo notices ---------------------------------------------------------
+
+// Like a document's "modified" mark: setting it again changes nothing, so
+// the clean position survives an application that sets it on every edit.
+void TZarvMemo::SetModified(bool v) try {
+  const TEntryScope entry(ownerId());
+  if (!v)
+    fUndoList.MarkClean();
+  else if (!fModified)
+    fUndoList.ForgetClean();
+  fModified = v;
+  if (fModifiedTold != fModified) {
+    fModifiedTold = fModified;
+    callOut([&] { emit modifiedChanged(fModified); });
+  }
+} catch (const EOwnerDestroyed& gone) {
+  SettleDestroyed(gone, ownerId());
+}
+
+// After the outermost change is processed: what Modified became, and an
+// edit too large to record. Each signal may destroy the control.
+void TZarvMemo::emitUndoNotices() {
+  if (fLockedCount > 0)
+    return;
+  if (fModifiedTold != fModified) {
+    fModifiedTold = fModified;
+    callOut([&] { emit modifiedChanged(fModified); });
+  }
+  const int64_t dropped = fUndoList.TakeDropped();
+  if (dropped > 0)
+    callOut([&] { emit undoRecordDropped(int32_t(std::min<int64_t>(dropped, INT32_MAX))); });
 }
 
 } // namespace zarv

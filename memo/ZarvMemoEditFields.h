@@ -33,7 +33,11 @@ struct TZarvMemoEditFields {
   // The group of the undo records made inside the current outermost
   // BeginUpdate/EndUpdate bracket (a serial number; 0 outside any).
   int32_t fUndoGroup = 0;
+  // While non-zero, the group given to records made (an edit's stray code
+  // pairs join the edit's step).
+  int32_t fRecordGroup = 0;
   bool fInUndo = false, fUndoBreak = true;
+  bool fModifiedTold = false; // Modified as modifiedChanged last told it
   bool fBlockSelection = false, fBlockOperation = false;
   int32_t fBlockStartCol = 0, fBlockStopCol = 0;
   int32_t fSelMoveUpdateCount = 0;

@@ -250,6 +250,7 @@ void TZarvMemo::EndModifications() {
     Change();
   }
   UpdateCaret(false);
+  emitUndoNotices();
 }
 
 // ---- Linked components -------------------------------------------------------------------

@@ -169,7 +169,7 @@ void TZarvMemo::reloadText() {
   const QString text =
       QString::fromUtf16(reinterpret_cast<const char16_t*>(buf.data().constData()), buf.data().size() / 2);
   SetTextBuf(text);
-  fModified = modified;
+  SetModified(modified);
   setSelStart(std::min(caret, getCharCount()));
 }
 

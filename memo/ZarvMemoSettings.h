@@ -41,7 +41,6 @@ public:
   int getUndoMaxLevel() const { return fUndoMaxLevel; }
   int getUndoMaxSpace() const { return fUndoMaxSpace; }
   bool Modified() const { return fModified; }
-  void SetModified(bool v) { fModified = v; }
 
 protected:
   TZarvLineBreak fLineBreak = zbCRLF;
@@ -49,7 +48,7 @@ protected:
   bool fWantTabs = true, fReadOnly = false, fEnableHotKeys = true, fPassOver = true, fShowEndParSelected = true;
   bool fStripStrayCtrlCodes = true;
   bool fSmartHome = false;
-  bool fModified = false; // set by every change and load; cleared only by the application
+  bool fModified = false; // set by every change and load; cleared by the application or an undo to the clean state
   int32_t fMouseWheelFact = -1, fScrollTime = 300;
   uint32_t fProgressInterval = 300;
   int32_t fUndoMaxLevel = 65536, fUndoMaxSpace = 4194304;

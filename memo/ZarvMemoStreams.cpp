@@ -47,7 +47,7 @@ void TZarvMemo::loadContent(QIODevice& stream, Load&& load) {
   {
     const TUpdateLock lock(*this);
     fModified = true;
-    fUndoList.Clear();
+    ClearUndo(); // the records belong to the text that goes
     fUndoBreak = true;
     fForeignEncoding.reset();
     fParagraphs->CleanUp();

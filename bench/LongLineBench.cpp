@@ -121,9 +121,9 @@ void Run(const std::string& tag, const std::string& text, bool wrap) {
     Qt::Key key;
     Qt::KeyboardModifiers mods;
   };
-  for (const TMove& move : {TMove{"End", Qt::Key_End, Qt::NoModifier}, TMove{"Home", Qt::Key_Home, Qt::NoModifier},
-                            TMove{"Ctrl+End", Qt::Key_End, Qt::ControlModifier},
-                            TMove{"PageDown", Qt::Key_PageDown, Qt::NoModifier}}) {
+  for (const TMove& move :
+       {TMove{"End", Qt::Key_End, Qt::NoModifier}, TMove{"Home", Qt::Key_Home, Qt::NoModifier},
+        TMove{"Ctrl+End", Qt::Key_End, Qt::ControlModifier}, TMove{"PageDown", Qt::Key_PageDown, Qt::NoModifier}}) {
     std::vector<double> ms;
     for (int i = 0; i < 3; ++i) {
       memo.setSelStart(0);

@@ -199,7 +199,7 @@ void TZarvMemo::SetSelTextBuf(const QString& Buf) try {
   if (fBlockSelection) {
     fBlockSelection = false;
     const int32_t blockGroup = deleteColumnBlock();
-    if (!self || text.isEmpty())
+    if (text.isEmpty())
       return;
     if (group == 0)
       group = blockGroup; // typed or pasted over a block: one step with its deletion

@@ -161,6 +161,15 @@ void TZarvPadWindow::connectMemo() {
         },
         Qt::QueuedConnection);
   });
+  connect(fMemo, &TZarvMemo::modifiedChanged, this, [this](bool modified) {
+    setWindowModified(modified);
+    fStatus->ShowModified(modified);
+  });
+  // An edit larger than the undo space cannot be undone: say so rather
+  // than leave Undo silently greyed out.
+  connect(fMemo, &TZarvMemo::undoRecordDropped, this, [this](int32_t size) {
+    fStatus->showMessage(tr("This change (%1 characters) is too large to be undone").arg(size), 10000);
+  });
   connect(fMemo, &TZarvMemo::selMoved, this, [this] {
     if (!fFinding)
       fFindAnchor = -1;

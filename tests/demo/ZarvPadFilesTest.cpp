@@ -6,6 +6,7 @@
 #include "ZarvPadFixture.h"
 
 #include <QSignalSpy>
+#include <QStatusBar>
 #include <QWindow>
 
 #include <cstring>
@@ -109,6 +110,14 @@ TEST_F(ZarvPadTest, DeletingAllOfALargeTextCanBeUndone) {
   ASSERT_TRUE(M().CanUndo());
   QTest::keyClick(&M(), Qt::Key_Z, Qt::ControlModifier);
   EXPECT_EQ(Text(), before);
+  // Past even ZarvPad's space the change cannot be undone: the status bar
+  // says so instead of a silently greyed Undo.
+  M().setUndoMaxSpace(1000);
+  Action(QStringLiteral("Select &All"))->trigger();
+  QTest::keyClick(&M(), Qt::Key_Delete);
+  EXPECT_FALSE(M().CanUndo());
+  EXPECT_TRUE(fWindow->statusBar()->currentMessage().contains(QStringLiteral("too large to be undone")))
+      << fWindow->statusBar()->currentMessage().toStdString();
 }
 
 // A named pipe without a writer would block the open for ever; a device

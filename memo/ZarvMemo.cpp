@@ -112,7 +112,7 @@ void TZarvMemo::CreateHandle() {
   setCaretWidth(fAutoCaretWidth ? 0 : fCaretWidth);
   updateScrollBarValues();
   callHandler(OnVScroll, *this);
-  callOut([&] { emit vScrolled(); });
+  callOut([&] { Q_EMIT vScrolled(); });
   UpdateCaret(false);
 }
 
@@ -156,7 +156,7 @@ void TZarvMemo::FontChanged() try {
     setCaretWidth(fAutoCaretWidth ? 0 : fCaretWidth);
     updateScrollBarValues();
     callHandler(OnVScroll, *this);
-    callOut([&] { emit vScrolled(); });
+    callOut([&] { Q_EMIT vScrolled(); });
     UpdateCaret(false);
   }
   DoNotify(fNotifyList, zveFontChanged);

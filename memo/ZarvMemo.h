@@ -668,14 +668,14 @@ public:
   // selection, caret or scroll position shows.
   void DrawLines(int32_t First, int32_t Last, QPainter& Canvas, QPoint Origin, float Spacing);
 
-public slots:
+public Q_SLOTS:
   void undo() { Undo(); }
   void redo() { Redo(); }
   void cut() { CutToClipboard(); }
   void copy() { CopyToClipboard(); }
   void paste() { PasteFromClipboard(); }
 
-signals:
+Q_SIGNALS:
   void changed();
   void selMoved();
   void styleChanged();

@@ -80,7 +80,7 @@ void TZarvMemo::notifyCaretMoved() {
       fsStyle = style;
       DoNotify(fNotifyList, zveStyleChange);
       callHandler(OnStyleChange, *this);
-      callOut([&] { emit styleChanged(); });
+      callOut([&] { Q_EMIT styleChanged(); });
     }
   }
   DoSelMove();

@@ -517,7 +517,7 @@ void TZarvMemo::SetModified(bool v) try {
   fModified = v;
   if (fModifiedTold != fModified) {
     fModifiedTold = fModified;
-    callOut([&] { emit modifiedChanged(fModified); });
+    callOut([&] { Q_EMIT modifiedChanged(fModified); });
   }
 } catch (const EOwnerDestroyed& gone) {
   SettleDestroyed(gone, ownerId());
@@ -530,11 +530,11 @@ void TZarvMemo::emitUndoNotices() {
     return;
   if (fModifiedTold != fModified) {
     fModifiedTold = fModified;
-    callOut([&] { emit modifiedChanged(fModified); });
+    callOut([&] { Q_EMIT modifiedChanged(fModified); });
   }
   const int64_t dropped = fUndoList.TakeDropped();
   if (dropped > 0)
-    callOut([&] { emit undoRecordDropped(int32_t(std::min<int64_t>(dropped, INT32_MAX))); });
+    callOut([&] { Q_EMIT undoRecordDropped(int32_t(std::min<int64_t>(dropped, INT32_MAX))); });
 }
 
 } // namespace zarv

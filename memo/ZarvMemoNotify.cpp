@@ -86,7 +86,7 @@ void TZarvMemo::DoNotify(std::vector<IzvsNotify*>& list, TzvEvents events) {
 void TZarvMemo::Change() {
   DoNotify(fNotifyList, zveChange);
   callHandler(OnChange, *this);
-  callOut([&] { emit changed(); });
+  callOut([&] { Q_EMIT changed(); });
 }
 
 // Tells a moved caret or a changed selection once, unless a caller holds
@@ -98,7 +98,7 @@ void TZarvMemo::DoSelMove() {
   fsSelLenDirty = false;
   DoNotify(fNotifyList, zveSelMove);
   callHandler(OnSelMove, *this);
-  callOut([&] { emit selMoved(); });
+  callOut([&] { Q_EMIT selMoved(); });
 }
 
 // ---- Events --------------------------------------------------------------------------

@@ -182,7 +182,7 @@ bool TZarvMemo::fireContext(Qt::MouseButton Button, int32_t X, int32_t Y) {
   LastContext = ctx;
   DoNotify(fNotifyList, Button == Qt::RightButton ? zveRightContext : zveContext);
   callHandler(OnContext, *this, ctx, start, stop);
-  callOut([&] { emit contextClicked(ctx, start, stop); });
+  callOut([&] { Q_EMIT contextClicked(ctx, start, stop); });
   return LastContext != 0;
 }
 

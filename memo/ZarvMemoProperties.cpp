@@ -106,7 +106,7 @@ void TZarvMemo::setLineHeight(int32_t v) try {
   Repaint();
   UpdateCaret(false);
   callHandler(OnVScroll, *this);
-  callOut([&] { emit vScrolled(); });
+  callOut([&] { Q_EMIT vScrolled(); });
 } catch (const EOwnerDestroyed& gone) {
   SettleDestroyed(gone, ownerId());
 }

@@ -142,9 +142,9 @@ void TZarvMemo::SetTopLeft(int32_t Top, int32_t Left, int32_t Time) try {
     callHandler(OnVScroll, *this);
   DoNotify(fNotifyList, TzvEvents((moveH ? zveHScroll : TzvEvent(0)) | (moveV ? zveVScroll : TzvEvent(0))));
   if (moveH)
-    callOut([&] { emit hScrolled(); });
+    callOut([&] { Q_EMIT hScrolled(); });
   if (moveV)
-    callOut([&] { emit vScrolled(); });
+    callOut([&] { Q_EMIT vScrolled(); });
 } catch (const EOwnerDestroyed& gone) {
   SettleDestroyed(gone, ownerId());
 }

@@ -24,7 +24,7 @@ void TZarvMemo::reportProgress(bool force) {
     return;
   fLastProgress = now;
   callHandler(OnProgress, *this);
-  callOut([&] { emit progressed(); });
+  callOut([&] { Q_EMIT progressed(); });
 }
 
 int32_t TZarvMemo::getFormatCompleted() const {

@@ -1,6 +1,7 @@
 // Measuring and drawing text runs with one selected font.
 #include <ZarvMemo/platform/Canvas.h>
 
+#include <QFontInfo>
 #include <QPainter>
 #include <QString>
 #include <algorithm>
@@ -57,11 +58,55 @@ int32_t TZarvCanvas::tableWidth(char16_t c) const {
   return w;
 }
 
-int32_t TZarvCanvas::measureRun(const char16_t* text, int32_t len) const {
+// Qt lays out a run in 26.6 fixed point: a run 2^25 pixels wide or wider
+// wraps around, to a negative width or to a wrong positive one. A run is
+// therefore measured in pieces short enough that even glyphs kWidestGlyph
+// ems wide (wide ligatures, fallback glyphs of another font) stay below that.
+namespace {
+constexpr int64_t kQtLayoutLimit = int64_t(1) << 25;
+constexpr int64_t kWidestGlyph = 16;
+
+// The end of the chunk [start, end) of text[0, len) moved off the middle
+// of a surrogate pair, whose halves measured or drawn apart would show as
+// two broken glyphs: before the pair, or after it when the pair is all the
+// chunk would hold.
+int32_t pairSafeEnd(const char16_t* text, int32_t start, int32_t end, int32_t len) {
+  if (end <= start || end >= len || !QChar::isHighSurrogate(text[end - 1]) || !QChar::isLowSurrogate(text[end]))
+    return end;
+  return end - 1 > start ? end - 1 : end + 1;
+}
+} // namespace
+
+int32_t TZarvCanvas::runLimit() const {
+  if (fEntry->RunLimit == 0) {
+    const int64_t em = std::max(1, QFontInfo(DeviceFont()).pixelSize());
+    fEntry->RunLimit =
+        static_cast<int32_t>(std::clamp<int64_t>((kQtLayoutLimit - 1) / (em * kWidestGlyph), 1, INT32_MAX));
+  }
+  return fEntry->RunLimit;
+}
+
+int64_t TZarvCanvas::measureRun(const char16_t* text, int32_t len) const {
+  const int32_t limit = runLimit();
+  int64_t w = 0;
+  for (int32_t i = 0; i < len && w < kMaxPixelWidth;) {
+    const int32_t j = pairSafeEnd(text, i, i + std::min(limit, len - i), len);
+    w += measurePiece(text + i, j - i);
+    i = j;
+  }
+  return w;
+}
+
+int32_t TZarvCanvas::measurePiece(const char16_t* text, int32_t len) const {
   ++fMeasureCalls;
-  // Qt's fixed-point layout can wrap for runs of huge glyphs; a width is
-  // never negative.
-  return std::max(0, fMetrics->horizontalAdvance(QString::fromRawData(reinterpret_cast<const QChar*>(text), len)));
+  const int w = fMetrics->horizontalAdvance(QString::fromRawData(reinterpret_cast<const QChar*>(text), len));
+  if (w >= 0 || len < 2)
+    return std::max(0, w);
+  // Wrapped all the same (glyphs wider than kWidestGlyph ems): halve.
+  const int32_t half = pairSafeEnd(text, 0, len / 2, len);
+  if (half >= len) // one character passing the range on its own
+    return 0;
+  return SaturatedWidth(int64_t(measurePiece(text, half)) + measurePiece(text + half, len - half));
 }
 
 void TZarvCanvas::SetDevice(QPaintDevice* device) {
@@ -106,13 +151,14 @@ int32_t TZarvCanvas::GetTextWidth(const char16_t* text, int32_t len, int32_t max
     int32_t j = i + 1;
     while (j < len && j - i < maxChunk && text[j] >= kTableLimit)
       ++j;
+    j = pairSafeEnd(text, i, j, len);
     w += measureRun(text + i, j - i);
     i = j;
   }
   return SaturatedWidth(w);
 }
 
-int32_t TZarvCanvas::CharWidth(char16_t c) const { return c < kTableLimit ? tableWidth(c) : measureRun(&c, 1); }
+int32_t TZarvCanvas::CharWidth(char16_t c) const { return c < kTableLimit ? tableWidth(c) : measurePiece(&c, 1); }
 
 void TZarvCanvas::PutText(QPoint& pt, const char16_t* text, int32_t len, int32_t maxChunk, int32_t clipRight,
                           bool showSpaces, int32_t spaceWidth, bool upperCase) {
@@ -134,12 +180,12 @@ void TZarvCanvas::PutText(QPoint& pt, const char16_t* text, int32_t len, int32_t
   };
   int32_t i = 0;
   while (i < len && pt.x() <= -16384) {
-    const int32_t n = std::min(maxChunk, len - i);
+    const int32_t n = pairSafeEnd(text, i, i + std::min(maxChunk, len - i), len) - i;
     advance(GetTextWidth(text + i, n, maxChunk));
     i += n;
   }
   while (i < len && pt.x() < clipRight) {
-    int32_t n = std::min(maxChunk, len - i);
+    int32_t n = pairSafeEnd(text, i, i + std::min(maxChunk, len - i), len) - i;
     if (showSpaces) {
       const char16_t* sp = std::find(text + i, text + i + n, u' ');
       n = static_cast<int32_t>(sp - (text + i));

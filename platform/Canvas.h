@@ -7,8 +7,9 @@
 // characters. That lets the canvas keep a width table per font for the
 // scripts that need no shaping (everything below U+0590) and measure any run
 // by table lookups; characters of other scripts are measured through
-// QFontMetrics in runs. A canvas without a painter measures only; with a
-// painter it also draws.
+// QFontMetrics in runs, cut into pieces short enough that Qt's fixed-point
+// layout cannot wrap around even for huge glyphs. A canvas without a painter
+// measures only; with a painter it also draws.
 #pragma once
 
 #include <QFont>
@@ -67,15 +68,17 @@ public:
   const QRawFont& RawFont() const;
 
   // Width in pixels of len characters of the selected font, measured in
-  // chunks of at most maxChunk characters; 0 when len < 1. Saturates at
-  // kMaxPixelWidth.
+  // chunks of at most maxChunk characters (one more where a chunk of one
+  // would split a surrogate pair; pairs are never split); 0 when len < 1.
+  // Saturates at kMaxPixelWidth.
   int32_t GetTextWidth(const char16_t* text, int32_t len, int32_t maxChunk) const;
   // Width of one character in the selected font.
   int32_t CharWidth(char16_t c) const;
 
-  // Draws len characters at pt (pt.y is the baseline) and advances pt.x
-  // (saturating at the 32-bit range). Text at or left of -16 384 is only
-  // measured; drawing stops at clipRight.
+  // Draws len characters at pt (pt.y is the baseline) in the chunks
+  // GetTextWidth measures, and advances pt.x (saturating at the 32-bit
+  // range). Text at or left of -16 384 is only measured; drawing stops at
+  // clipRight.
   // With showSpaces each space is drawn as a middle dot spaceWidth wide.
   // With upperCase the letters a..z are drawn as A..Z.
   void PutText(QPoint& pt, const char16_t* text, int32_t len, int32_t maxChunk, int32_t clipRight, bool showSpaces,
@@ -92,14 +95,18 @@ public:
   static constexpr char16_t kTableLimit = 0x0590;
 
 private:
-  // What is kept per font: its width table (-1 = not measured yet) and
-  // its glyph source.
+  // What is kept per font: its width table (-1 = not measured yet), the
+  // longest run measured in one platform call (0 = not known yet) and its
+  // glyph source.
   struct TFontEntry {
     std::vector<int16_t> Widths = std::vector<int16_t>(kTableLimit, int16_t(-1));
+    int32_t RunLimit = 0;
     std::optional<QRawFont> Raw;
   };
   int32_t tableWidth(char16_t c) const;
-  int32_t measureRun(const char16_t* text, int32_t len) const;
+  int32_t runLimit() const;
+  int64_t measureRun(const char16_t* text, int32_t len) const;
+  int32_t measurePiece(const char16_t* text, int32_t len) const;
   // Makes `prepared` the selected font, with its entry.
   void select(const QFont& prepared);
 

@@ -9,7 +9,7 @@ PACKAGES=(
   qt6-base-dev qt6-tools-dev qt6-tools-dev-tools libqt6opengl6-dev
   libxkbcommon-dev libgl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  fonts-dejavu-core
+  fonts-dejavu-core # the fonts pixel and width tests pin (tests/PinnedFont.h)
   clang-format-14
   libpcre2-dev
   xvfb xauth

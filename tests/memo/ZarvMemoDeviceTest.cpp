@@ -4,6 +4,7 @@
 // twice the metrics, and returning to the screen restores the window's
 // layout and picture. Also the capitals of keyword runs.
 #include "PaintTestSupport.h"
+#include "PinnedFont.h"
 #include <ZarvMemo/memo/ZarvMemo.h>
 #include <ZarvMemo/support/navigator/Navigator.h>
 
@@ -129,6 +130,7 @@ TEST(ZarvMemoDevice, TextLaidOutForADenserDeviceWrapsThereAndReturnsToTheScreen)
 }
 
 TEST(ZarvMemoDevice, KeywordRunsAreDrawnInCapitalsOnlyWhenAsked) {
+  ZARV_REQUIRE_FONT("DejaVu Sans Mono");
   const QString lower = QStringLiteral("red fox /* red dog */ redder red\r\n");
   const QString upper = QStringLiteral("RED fox /* red dog */ redder RED\r\n");
   auto a = MakeMemo(lower);

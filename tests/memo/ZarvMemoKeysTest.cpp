@@ -5,6 +5,7 @@
 // line/column model of unwrapped text and against the display lines of
 // wrapped text; page keys, display-only keys, drag keys and notices.
 #include "MarkedText.h"
+#include "PinnedFont.h"
 #include <ZarvMemo/memo/ZarvMemo.h>
 
 #include <QAction>
@@ -90,6 +91,7 @@ constexpr auto A = Qt::AltModifier;
 // columns, and where given the text after, the selected text and the block
 // columns (anchor, moving); without block columns no block may exist.
 TEST(ZarvMemoKeys, KeySequencesLeaveTheirCaretSelectionAndVirtualColumns) {
+  ZARV_REQUIRE_FONT("DejaVu Sans Mono");
   struct Row {
     const char* name = "";
     std::function<void(TKeyMemo&)> pre = {};
@@ -1158,6 +1160,7 @@ QString KeyName(Qt::Key k, Qt::KeyboardModifiers mods) { return QKeySequence(QKe
 // selected text, virtual columns and block columns, and the store's
 // integrity.
 TEST(ZarvMemoKeys, RandomKeyboardWalkMatchesTheGridModel) {
+  ZARV_REQUIRE_FONT("DejaVu Sans Mono");
   const TZarvMemoOptions base = kDefaultMemoOptions;
   enum TCodes { kNoCodes, kPassOverCodes, kStepOverCodes }; // static text, codes passed or stepped
   const std::pair<TZarvMemoOptions, TCodes> matrix[] = {
@@ -1638,6 +1641,7 @@ TEST(ZarvMemoKeys, KeysDuringATextDrag) {
 // display line (a caret at a wrap point belongs to the line it was put on,
 // either one after Left or Right) and the signed selection.
 TEST(ZarvMemoKeys, WrappedLineWalkKeepsTheDisplayLine) {
+  ZARV_REQUIRE_FONT("DejaVu Sans Mono");
   const QString words[] = {QStringLiteral("a"),       QStringLiteral("bb"),    QStringLiteral("ccc"),
                            QStringLiteral("dddd"),    QStringLiteral("eeeee"), QStringLiteral("ffffff"),
                            QStringLiteral("ggggggg"), QStringLiteral("hh,"),   QStringLiteral("i.")};

@@ -3,6 +3,7 @@
 // column-block selections and Shift+click, text drags checked against a
 // string model with one undo step each, the auto-scroll choice table and
 // its timer, context runs and the pointer's shapes.
+#include "PinnedFont.h"
 #include "memo/PaintTestSupport.h"
 
 #include <ZarvMemo/support/navigator/Navigator.h>
@@ -100,6 +101,7 @@ TEST(ZarvMemoMouse, ClickAtEveryBoundaryGivesTheNavigatorsOffsetAlsoWhenScrolled
 }
 
 TEST(ZarvMemoMouse, WordLineBlockAndShiftSelections) {
+  ZARV_REQUIRE_FONT("DejaVu Sans Mono");
   // Gestures as steps at character offsets (M: in the left margin).
   enum Op { Clk, Dbl, Prs, Mov, Rel };
   struct Step {

@@ -4,6 +4,7 @@
 // selections and edits (repainted piecemeal through the backing store)
 // equals a fresh control's full paint of the same state.
 #include "PaintTestSupport.h"
+#include "PinnedFont.h"
 #include <ZarvMemo/memo/ZarvMemo.h>
 #include <ZarvMemo/support/folding/CollapseHandler.h>
 #include <ZarvMemo/support/navigator/Navigator.h>
@@ -148,6 +149,7 @@ TEST(ZarvMemoPaint, ATiledPictureScrollsWithTheTextAndAFixedOneStays) {
 }
 
 TEST(ZarvMemoPaint, ASelectedKeywordIsInvertedOrInSelectionColours) {
+  ZARV_REQUIRE_FONT("DejaVu Sans Mono");
   auto m = MakeMemo(QStringLiteral("a red word"));
   m->setSelBackColor(clYellow);
   m->setSelTextColor(clBlue);
@@ -177,6 +179,7 @@ TEST(ZarvMemoPaint, ASelectedKeywordIsInvertedOrInSelectionColours) {
 }
 
 TEST(ZarvMemoPaint, StaticHighlightCodesTakeNoWidthAndPaintTheHighlightColours) {
+  ZARV_REQUIRE_FONT("DejaVu Sans Mono");
   auto m = MakeMemo(QString());
   m->setStaticFormat(true);
   m->SetTextBuf(QStringLiteral("a\x03HH\x03H"));
@@ -217,6 +220,7 @@ TEST(ZarvMemoPaint, AColumnBlockIsTheSameColumnsOnEveryLine) {
 }
 
 TEST(ZarvMemoPaint, TheEndOfParagraphBoxShowsOnlyWhenTheBreakIsSelected) {
+  ZARV_REQUIRE_FONT("DejaVu Sans Mono");
   auto m = MakeMemo(QStringLiteral("ab\r\ncd"));
   m->setShowEndParSelected(true);
   const int endX = m->getLeftMargin() + 2 * m->fSpaceWidth, lh = m->fLineHeight;
@@ -235,6 +239,7 @@ TEST(ZarvMemoPaint, TheEndOfParagraphBoxShowsOnlyWhenTheBreakIsSelected) {
 }
 
 TEST(ZarvMemoPaint, TabsReachTheirStopsAndTheCaretAgreesWithTheGlyphs) {
+  ZARV_REQUIRE_FONT("DejaVu Sans Mono");
   struct {
     int tabStops;
     QString text;
@@ -256,6 +261,7 @@ TEST(ZarvMemoPaint, TabsReachTheirStopsAndTheCaretAgreesWithTheGlyphs) {
 }
 
 TEST(ZarvMemoPaint, JustifiedWordsStandWhereTheNavigatorPutsThemAtEveryPixelRatio) {
+  ZARV_REQUIRE_FONT("DejaVu Sans Mono");
   // Word starts after widened blanks and after a tab (justified only after
   // the last tab), with a bold keyword changing the font in between.
   const QString text = QStringLiteral("Hi Mo red Ha\tHe Mi Hu Ma Ho Me Hy Mu Hw Mx Hq My Hz Mv Hk Mj Ho Mm Hn "
@@ -283,6 +289,7 @@ TEST(ZarvMemoPaint, JustifiedWordsStandWhereTheNavigatorPutsThemAtEveryPixelRati
 }
 
 TEST(ZarvMemoPaint, TheCaretIsAnInvertedBarWhereUpdateCaretPutItOnlyWhenFocused) {
+  ZARV_REQUIRE_FONT("DejaVu Sans Mono");
   auto m = MakeMemo(QStringLiteral("abc def"));
   m->setFocusPolicy(Qt::StrongFocus);
   m->activateWindow();

@@ -3,6 +3,8 @@
 // drawing advances the pen by the measured width.
 #include <ZarvMemo/platform/Canvas.h>
 
+#include "PinnedFont.h"
+
 #include <QFontMetrics>
 #include <QImage>
 #include <QPainter>
@@ -120,11 +122,14 @@ TEST(Canvas, AWavyLineZigzagsBetweenItsEndsWithinItsAmplitude) {
 
 // Sums of widths and pen positions saturate instead of overflowing (the
 // sanitizer build aborts on an overflow).
-TEST(Canvas, Issue11WidthsAndPenPositionsSaturateInsteadOfOverflowing) {
+TEST(Canvas, WidthsAndPenPositionsSaturateInsteadOfOverflowing) {
+  ZARV_REQUIRE_FONT("DejaVu Sans");
   QFont huge(QStringLiteral("DejaVu Sans"));
   huge.setPixelSize(40000);
   TZarvCanvas canvas(huge);
-  const std::u16string ws(70000, u'W'), cjk(100000, u'\u4E00'); // each passes 2^31 pixels
+  // Each passes 2^31 pixels, the second whether a fallback font draws it or
+  // the selected font's missing-glyph box.
+  const std::u16string ws(70000, u'W'), cjk(100000, u'\u4E00');
   ASSERT_GE(canvas.CharWidth(u'W'), 32767);
   EXPECT_EQ(canvas.GetTextWidth(ws.data(), int32_t(ws.size()), 4096), kMaxPixelWidth);
   EXPECT_EQ(canvas.GetTextWidth(cjk.data(), int32_t(cjk.size()), 1000), kMaxPixelWidth);
@@ -141,4 +146,31 @@ TEST(Canvas, Issue11WidthsAndPenPositionsSaturateInsteadOfOverflowing) {
   canvas.SetPainter(&painter);
   canvas.WavyLine(32760, INT32_MAX, 0, INT32_MAX);
   canvas.WavyLine(0, 40, INT32_MAX, 1000);
+}
+
+// Qt lays a run out in 26.6 fixed point, which wraps at 2^25 pixels: a run
+// of huge glyphs measures as the sum of its characters all the same, for
+// characters of the selected font, of a fallback font or of none, and with
+// surrogate pairs kept whole.
+TEST(Canvas, RunsPastTheLayoutRangeMeasureAsTheSumOfTheirCharacters) {
+  QFont huge(QStringLiteral("DejaVu Sans"));
+  huge.setPixelSize(40000);
+  TZarvCanvas canvas(huge);
+  const auto width = [&canvas](const std::u16string& s) {
+    return canvas.GetTextWidth(s.data(), int32_t(s.size()), int32_t(s.size()));
+  };
+  for (const std::u16string unit : {u"\u05D0", u"\u4E00", u"\uAC00", u"\U0001F600", u"\u4E00\U0001F600"}) {
+    const int64_t w = width(unit);
+    ASSERT_GT(w, 0);
+    const int64_t n = (int64_t(1) << 25) / w + 3;
+    std::u16string run = u"\u4E00"; // puts the pairs at odd offsets
+    for (int64_t i = 0; i < n; ++i)
+      run += unit;
+    ASSERT_LT(n * w, kMaxPixelWidth);
+    EXPECT_EQ(width(run), width(u"\u4E00") + n * w) << int(unit[0]);
+    EXPECT_EQ(canvas.GetTextWidth(run.data(), int32_t(run.size()), 1000), width(u"\u4E00") + n * w) << int(unit[0]);
+    QPoint pt(0, 0);
+    canvas.PutText(pt, run.data(), int32_t(run.size()), 1000, INT32_MAX, false, 0, false);
+    EXPECT_EQ(pt.x(), width(u"\u4E00") + n * w) << int(unit[0]);
+  }
 }

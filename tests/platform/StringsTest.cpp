@@ -139,7 +139,7 @@ TEST(Strings, LoadingFollowsTheByteOrderMarkAndSavingRestoresIt) {
 // A given encoding takes only its own byte-order mark: FF FE 00 00 is the
 // UTF-16LE mark and U+0000 when UTF-16LE is given, though it is also the
 // UTF-32LE mark. Either way the text saves back to the same bytes.
-TEST(Strings, Issue11AGivenEncodingLooksOnlyForItsOwnMark) {
+TEST(Strings, AGivenEncodingLooksOnlyForItsOwnMark) {
   using E = QStringConverter::Encoding;
   struct Case {
     QByteArray bytes;
@@ -184,7 +184,7 @@ TEST(Strings, Issue11AGivenEncodingLooksOnlyForItsOwnMark) {
 
 // Indexes and counts are 32-bit: a list refuses to grow past 2^31 - 1 items
 // rather than wrap its count negative.
-TEST(Strings, Issue11ListsRefuseToGrowPast2To31MinusOneItems) {
+TEST(Strings, ListsRefuseToGrowPast2To31MinusOneItems) {
   const std::tuple<qint64, qint64, bool> cases[] = {
       {0, 1, true},          {INT32_MAX - 1, 1, true}, {INT32_MAX, 0, true},
       {INT32_MAX, 1, false}, {0, INT32_MAX, true},     {1, INT32_MAX, false},

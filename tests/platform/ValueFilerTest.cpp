@@ -269,7 +269,7 @@ TEST(ValueFiler, UnclaimedPropertiesAreLeftForTheCallerToSkip) {
 
 // A UTF-8 form past 2^31 - 1 bytes cannot be given its length: the string
 // goes as UTF-16 while its unit count fits, and is refused otherwise.
-TEST(ValueFiler, Issue11StringFormFallsBackToUtf16WhenUtf8LengthDoesNotFit) {
+TEST(ValueFiler, StringFormFallsBackToUtf16WhenUtf8LengthDoesNotFit) {
   constexpr qint64 kMax = INT32_MAX;
   const std::tuple<qint64, qint64, int> cases[] = {
       // units, UTF-8 bytes (-1: unpaired surrogate), form (-1: refused)
@@ -289,7 +289,7 @@ TEST(ValueFiler, Issue11StringFormFallsBackToUtf16WhenUtf8LengthDoesNotFit) {
 
 // The real thing: 1.2 G units whose UTF-8 form is 2.2 GB. Needs about 3 GB
 // and several seconds, so it runs only when asked for.
-TEST(ValueFiler, Issue11AStringWithMoreThan2GiBOfUtf8IsWrittenAsUtf16) {
+TEST(ValueFiler, AStringWithMoreThan2GiBOfUtf8IsWrittenAsUtf16) {
   if (!qEnvironmentVariableIsSet("ZARV_BIG_TESTS"))
     GTEST_SKIP() << "set ZARV_BIG_TESTS to run";
   // Keeps the first bytes and counts the rest.
@@ -321,7 +321,7 @@ TEST(ValueFiler, Issue11AStringWithMoreThan2GiBOfUtf8IsWrittenAsUtf16) {
 // Identifiers go as the Windows-1252 bytes the reader decodes, property
 // names as UTF-8; what those forms cannot hold is refused before a byte is
 // written instead of arriving as '?' or cut inside a UTF-8 sequence.
-TEST(ValueFiler, Issue11IdentsAndNamesTheFormCannotHoldAreRefusedUnwritten) {
+TEST(ValueFiler, IdentsAndNamesTheFormCannotHoldAreRefusedUnwritten) {
   const QString longName = QStringLiteral("a") + QString(127, QChar(0xE9)); // 255 UTF-8 bytes
   const std::pair<std::function<void(TWriter&)>, std::function<void(TReader&)>> accepted[] = {
       {[](TWriter& w) { w.WriteIdent(QString::fromUtf16(u"\u20AC\u00E9\u0081")); },

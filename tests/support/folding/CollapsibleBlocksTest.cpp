@@ -165,7 +165,7 @@ TEST(CollapsibleBlocks, TypingIntoTheVisibleLineOfAFoldedBlockOpensIt) {
 
 // Removing an outer block flattens an inner collapsed block that shares its
 // first paragraph; its text must be shown again.
-TEST(CollapsibleBlocks, Issue10RemovingABlockOpensACollapsedInnerBlockOnItsFirstParagraph) {
+TEST(CollapsibleBlocks, RemovingABlockOpensACollapsedInnerBlockOnItsFirstParagraph) {
   auto s = Lines(10);
   ASSERT_TRUE(s->MakeCollapsibleBlock(2, 8));
   ASSERT_TRUE(s->MakeCollapsibleBlock(2, 5));

@@ -235,7 +235,7 @@ TEST_F(HighlightPass, IncrementalHighlightingEqualsHighlightingFromScratch) {
 // checks, and re-highlighting after random edits gives what highlighting
 // the edited text from scratch gives. A hang is stopped by the test
 // watchdog.
-TEST(HighlightPassRandomLists, Issue10RandomChainedListsEndAndAgreeWithHighlightingFromScratch) {
+TEST(HighlightPassRandomLists, RandomChainedListsEndAndAgreeWithHighlightingFromScratch) {
   std::mt19937 rng(qEnvironmentVariableIsSet("ZARV_SEED") ? qEnvironmentVariableIntValue("ZARV_SEED") : 10);
   const char16_t* starts[] = {u"<", u"<<", u"/*", u"\"", u"rem", u"[", u"x", u"ab"};
   const char16_t* stops[] = {u"", u">", u" ", u"*/", u"\"", u"]", u"x", u"b"};

@@ -153,7 +153,7 @@ TEST(StartStopKeyList, RandomKeysLinkAsThePlainWalkOverEarlierEntriesDoes) {
 
 // Entry indexes live in 15 bits of a style run; the list refuses to grow
 // past what they can number, and keeps what it has.
-TEST(StartStopKeyList, Issue11AListRefusesMoreEntriesThanRunsCanNumber) {
+TEST(StartStopKeyList, AListRefusesMoreEntriesThanRunsCanNumber) {
   TStartStopKeyList list;
   for (int32_t i = 0; i < TStartStopKeyList::kMaxEntries; ++i)
     Add(list, u"<", u">");

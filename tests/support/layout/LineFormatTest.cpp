@@ -326,7 +326,7 @@ TEST_F(LineFormat, IncrementalRewrapEqualsFullRewrapAfterRandomEdits) {
 // Hostile sizes and settings: widths saturate at kMaxPixelWidth instead of
 // overflowing (the sanitizer build aborts on an overflow), and lines still
 // tile the paragraph.
-TEST_F(LineFormat, Issue11WidthsSaturateForHugeLinesAndExtremeSettings) {
+TEST_F(LineFormat, WidthsSaturateForHugeLinesAndExtremeSettings) {
   const auto hugeFont = [](TZarvMemo& m) {
     QFont f(QStringLiteral("DejaVu Sans"));
     f.setPixelSize(40000); // a 'W' measures 32 767 pixels: 65 536 of them pass 2^31

@@ -979,9 +979,9 @@ TEST(TextStreams, DeviceRefusingWritesMakesSaveRaise) {
   }
 }
 
-// ---- Devices without a known length (issue 10) ------------------------------------------
+// ---- Devices without a known length -----------------------------------------------------
 
-TEST(TextStreams, Issue10PipesAndOtherSequentialDevicesAreReadToTheirEnd) {
+TEST(TextStreams, PipesAndOtherSequentialDevicesAreReadToTheirEnd) {
   const Pars bigPars = RandomParagraphs(3000, true, 10);
   struct Text {
     Pars pars;
@@ -1028,7 +1028,7 @@ TEST(TextStreams, Issue10PipesAndOtherSequentialDevicesAreReadToTheirEnd) {
   }
 }
 
-TEST(TextStreams, Issue10OddUtf16ByteCountOfASequentialDeviceRaisesAfterTheTextIsClosed) {
+TEST(TextStreams, OddUtf16ByteCountOfASequentialDeviceRaisesAfterTheTextIsClosed) {
   const Pars pars = {u"first line", Pattern(3000), u"last"};
   const QByteArray bytes = Encode(Join(pars, zsbCRLF), false) + 'x';
   for (bool pipeSource : {true, false}) {
@@ -1056,7 +1056,7 @@ TEST(TextStreams, Issue10OddUtf16ByteCountOfASequentialDeviceRaisesAfterTheTextI
 // A sequential device that fails says so and keeps what came; the length
 // limit holds as the bytes arrive (a random-access device is refused before
 // reading).
-TEST(TextStreams, Issue10SequentialDevicesFailLoudlyAndKeepToTheLengthLimit) {
+TEST(TextStreams, SequentialDevicesFailLoudlyAndKeepToTheLengthLimit) {
   const std::u16string text = Join(Pars(40, Pattern(20)), zsbCRLF); // 40 x 20 + 39 x 2 = 878 characters
   for (bool ansi : {true, false}) {
     SCOPED_TRACE(ansi ? "8-bit" : "UTF-16");
@@ -1105,14 +1105,14 @@ TEST(TextStreams, Issue10SequentialDevicesFailLoudlyAndKeepToTheLengthLimit) {
   }
 }
 
-// ---- Buffer sizes (issue 11) ---------------------------------------------------------------
+// ---- Buffer sizes --------------------------------------------------------------------------
 
 // Texts whose pieces land on every buffer edge when buffers are a few
 // characters long: short and long runs, single and paired breaks of every
 // kind, NULs, style codes and trailing blanks. Loading them with tiny buffers,
 // from a random-access or a trickling device, must give exactly what the
 // normal buffers give.
-TEST(TextStreams, Issue11TinyBuffersLoadExactlyWhatNormalBuffersLoad) {
+TEST(TextStreams, TinyBuffersLoadExactlyWhatNormalBuffersLoad) {
   const std::u16string pieces[] = {u"a",    u"word", u"\r",       u"\n",       u"\r\n",
                                    u"\n\r", u"\r\r", u"  ",       u"\t",       std::u16string(1, u'\0'),
                                    u"\x02", u"\x15", Pattern(40), Pattern(300)};
@@ -1157,7 +1157,7 @@ TEST(TextStreams, Issue11TinyBuffersLoadExactlyWhatNormalBuffersLoad) {
 // lengths and whether the length was known: the blocks and own buffers of a
 // load come to the text, its NULs and the dropped halves of CR LF, plus a
 // page per block and a header per buffer.
-TEST(TextStreams, Issue11LoadedBuffersHoldLittleMoreThanTheText) {
+TEST(TextStreams, LoadedBuffersHoldLittleMoreThanTheText) {
   for (int32_t length : {30, 40000, 70000, 200000}) {
     const Pars pars(static_cast<size_t>(1'000'000 / length + 3), Pattern(static_cast<size_t>(length)));
     const QByteArray bytes = Encode(Join(pars, zsbCRLF), true);
@@ -1181,9 +1181,9 @@ TEST(TextStreams, Issue11LoadedBuffersHoldLittleMoreThanTheText) {
   }
 }
 
-// ---- Saving to devices that buffer (issue 10) ----------------------------------------------
+// ---- Saving to devices that buffer ---------------------------------------------------------
 
-TEST(TextStreams, Issue10SaveRaisesWhenAFileCannotTakeItsLastBytes) {
+TEST(TextStreams, SaveRaisesWhenAFileCannotTakeItsLastBytes) {
   QFile full(QStringLiteral("/dev/full"));
   if (!full.open(QIODevice::WriteOnly))
     GTEST_SKIP() << "no /dev/full";

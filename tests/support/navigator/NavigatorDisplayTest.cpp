@@ -549,12 +549,21 @@ TEST_F(NavigatorDisplay, CoordinatesSaturateOnHugeLinesAndExtremeSettings) {
     EXPECT_EQ(Hit(0, 0, INT32_MAX), c.startsLeft ? n : 0);
   }
 
-  // The y of the last of 33 000 lines 65 535 pixels high passes 2^31.
+  // 33 000 lines 65 535 pixels high would pass 2^31: the height set is
+  // lowered so that the last line's y still fits...
   QString lines;
   for (int i = 0; i < 33000; ++i)
     lines += QStringLiteral("x\r\n");
   SetText(lines);
   memo.setLineHeight(65535);
+  EXPECT_LT(memo.fLineHeight, 65535);
+  nav->SetPos(Store().fTextLen);
+  const int64_t y = nav->GetDisplayY();
+  EXPECT_GT(y, int64_t(INT32_MAX) / 2);
+  EXPECT_LT(y, INT32_MAX);
+  // ... and a height forced past that saturates instead of wrapping.
+  memo.fLineHeight = 65535;
+  nav->SetPos(0);
   nav->SetPos(Store().fTextLen);
   EXPECT_EQ(nav->GetDisplayY(), INT32_MAX);
 }

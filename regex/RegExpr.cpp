@@ -253,10 +253,8 @@ void TRegExpr::Compile() {
 void TRegExpr::InvalidateProgramm() {
   programm.clear();
   programm.shrink_to_fit();
-  fSetOf.clear();
-  fSetBits.clear();
-  fWideBits.clear();
-  fFirstUnitsReady = false;
+  ClearDerivedTables();
+  fReqUnit = 0;
   fExprIsCompiled = false;
 }
 

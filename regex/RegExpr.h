@@ -27,9 +27,11 @@
 #include <QString>
 #include <QStringView>
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <utility>
 #include <vector>
 
 namespace zarv {
@@ -160,7 +162,10 @@ public:
   void SetStepLimit(int64_t ALimit) { fStepLimit = ALimit; }
   // Saved backtracking states one match attempt may hold at once.
   int32_t BacktrackLimit() const { return fBacktrackLimit; }
-  void SetBacktrackLimit(int32_t ALimit) { fBacktrackLimit = ALimit; }
+  void SetBacktrackLimit(int32_t ALimit) {
+    fBacktrackLimit = ALimit;
+    fPushRoom = ALimit > 0 ? size_t(ALimit) : SIZE_MAX;
+  }
   static constexpr int64_t DefaultStepLimit = 100'000'000;
   static constexpr int32_t DefaultBacktrackLimit = 8 * 1024 * 1024;
 
@@ -179,14 +184,21 @@ private:
   int32_t ParseBraceNumber(const char16_t* begin, const char16_t* end);
   int32_t EmitQuantifier(char16_t op, int32_t atom, int atomFlags, bool nonGreedy, int32_t min, int32_t max);
   int32_t EmitLoop(int32_t atom, bool nonGreedy, int32_t min, int32_t max);
-  void SetSearchHints(int flags);
   // RegExprTables.cpp
+  struct TUnitSink;
   void BuildSetTables();
+  void ClearDerivedTables();
+  int32_t NodeSlot(int32_t node) const;
   bool InSetNode(int32_t scan, char16_t u) const;
   void PrepareFirstUnits();
-  bool FirstUnits(int32_t scan, int depth, int& budget);
-  void AddFirstUnit(char16_t u) { fFirstUnits[u >> 6] |= uint64_t(1) << (u & 63); }
-  bool IsFirstUnit(char16_t u) const { return (fFirstUnits[u >> 6] >> (u & 63)) & 1; }
+  bool FirstUnits(int32_t scan, int depth, int& budget, TUnitSink& sink);
+  bool AltMayStart(int32_t alt, char16_t u) const;
+  int32_t ViableAlt(int32_t alt, const char16_t* at);
+  // RegExprHints.cpp
+  void SetSearchHints(int flags);
+  void FindRequiredUnit();
+  bool RequiredUnit(int32_t scan, int32_t stop, int depth, int& budget, char16_t& unit, bool& ci) const;
+  bool RequiredUnitAhead(const char16_t* s);
   // RegExprAtoms.cpp
   int32_t ParseAtom(int& flagp);
   int32_t ParseEscapeAtom(int& flagp);
@@ -196,20 +208,32 @@ private:
   void SkipExtendedSpace();
   char16_t UnQuoteChar();
   char16_t ParseHex();
-  void AddRange(QString& set, char16_t lo, char16_t hi);
+  using TSetRuns = std::vector<std::pair<char16_t, char16_t>>;
+  void AddSetRun(TSetRuns& runs, char16_t lo, char16_t hi);
+  void AddRange(TSetRuns& runs, char16_t lo, char16_t hi);
+  void AddSetUnits(TSetRuns& runs, const QString& units);
   // Emission
   int32_t EmitNode(char16_t op);
   void EmitC(char16_t unit);
   void EmitInt(int32_t value);
   void EmitString(QStringView units);
+  void EmitSetOperand(const TSetRuns& runs);
+  void ReserveUnits(int64_t count);
   void InsertOperator(char16_t op, int32_t opnd, int32_t size);
   void Tail(int32_t p, int32_t val);
   void OpTail(int32_t p, int32_t val);
 
   // RegExprMatcher.cpp
   bool MatchPrim(int32_t scan);
-  bool MatchSimple(char16_t op, int32_t scan);
+  bool MatchSimple(char16_t op, int32_t scan, char16_t u);
   bool Backtrack(int32_t& scan);
+  bool StartBranch(int32_t& scan, int32_t next);
+  bool EmptyIteration(int32_t atom) const;
+  bool LoopBack(int32_t& target);
+  void Charge(int64_t steps) {
+    if ((fStepsLeft -= steps) < 0)
+      Raise(reeStepLimitExceeded);
+  }
   bool StartRepeat(int32_t& scan);
   bool NextRepeatCount(TBacktrackFrame& f);
   bool StartLoop(int32_t& scan, bool nonGreedy);
@@ -220,7 +244,8 @@ private:
   bool IsLineSeparator(char16_t u) const { return fLineSeparators.Contains(u); }
   bool AtLineStart() const;
   bool AtLineEnd() const;
-  void Push(const TBacktrackFrame& f);
+  inline void Push(const TBacktrackFrame& f);
+  void PushPastLimit(const TBacktrackFrame& f);
   bool GroupIsSet(int n) const;
 
   // RegExprExec.cpp
@@ -285,26 +310,55 @@ private:
   char16_t fLinePairedSeparatorTail = u'\n';
 
   // ---- Tables derived from the program, for speed only ---------------------------
-  // Members of each set node as a bitmap: fSetOf[node] is 1 + the node's
-  // index in fSetBits (0 for other nodes). Sets with members from 256 up
-  // also get all 65536 bits, at fWideBits[wide * 1024].
+  // Records of set nodes and of alternatives, found by node index through
+  // fNodeSlots, an open-addressing table of a power-of-two size (node 0:
+  // a free slot): a set node's index is into fSetBits, a BRANCH node's into
+  // fAltFilters (-1: no filter). Everything here is proportionate to the
+  // program: nothing is kept per program unit or per possible unit value
+  // except fFirstUnits, one per object.
+  struct TNodeSlot {
+    int32_t node;
+    int32_t index;
+  };
+  // A set's members: bits for the units below 256, and the sorted, merged
+  // runs of the others at fWideRuns[wideBegin, wideEnd).
   struct TSetBits {
     uint64_t low[4];
-    int32_t wide; // -1: no member is 256 or above
+    int32_t wideBegin;
+    int32_t wideEnd;
   };
-  std::vector<int32_t> fSetOf;
+  // The units that can begin a match through an alternative: bits for those
+  // below 256; `wide`: any unit from 256 up may.
+  struct TUnitFilter {
+    uint64_t low[4];
+    bool wide;
+  };
+  std::vector<TNodeSlot> fNodeSlots;
+  int fNodeShift = 32;
   std::vector<TSetBits> fSetBits;
-  std::vector<uint64_t> fWideBits;
+  std::vector<std::pair<char16_t, char16_t>> fWideRuns;
+  std::vector<TUnitFilter> fAltFilters;
   // Units a match can start with (65536 bits), when every match consumes
-  // one and the program tells which; empty when unknown. It depends on the
-  // class characters and the case inversion, so it is made before a search.
+  // one and the program tells which; empty when unknown. The filters of
+  // the alternatives and the required unit's case forms are made with it,
+  // before a search: they depend on the class characters and the case
+  // inversion.
   std::vector<uint64_t> fFirstUnits;
   bool fFirstUnitsReady = false;
+  // A unit every match contains (0: none known), compared ignoring case
+  // when fReqCI; fReqUnits holds it and its inverted case. fReqSeen is where
+  // it was last found in the current subject: a search from no further on
+  // need not look again.
+  char16_t fReqUnit = 0;
+  bool fReqCI = false;
+  char16_t fReqUnits[2] = {0, 0};
+  const char16_t* fReqSeen = nullptr;
 
   // ---- Guards -------------------------------------------------------------------
   int64_t fStepLimit = DefaultStepLimit;
   int64_t fStepsLeft = 0;
   int32_t fBacktrackLimit = DefaultBacktrackLimit;
+  size_t fPushRoom = DefaultBacktrackLimit; // frames below the limit
   std::vector<TBacktrackFrame> fBacktrack;
 };
 

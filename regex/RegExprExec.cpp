@@ -37,6 +37,7 @@ void TRegExpr::AssignSubject(QStringView subject) {
   fInputStart = subject.utf16() != nullptr ? subject.utf16() : empty;
   const qsizetype zero = subject.indexOf(QChar(0));
   fInputEnd = fInputStart + (zero < 0 ? subject.size() : zero);
+  fReqSeen = nullptr;
 }
 
 QString TRegExpr::InputString() const {
@@ -89,6 +90,8 @@ bool TRegExpr::ExecPrim(int32_t AOffset) {
   if (AOffset > fInputEnd - fInputStart + 1)
     return false;
   const char16_t* s = fInputStart + (AOffset - 1);
+  if (!fFirstUnitsReady)
+    PrepareFirstUnits();
   if (regmust != 0) {
     const QStringView must(programm.data() + regmust, regmlen);
     if (QStringView(s, fInputEnd - s).indexOf(must) < 0)
@@ -106,33 +109,40 @@ bool TRegExpr::ExecPrim(int32_t AOffset) {
   }
 }
 
+// Tries the starts from s on, as the hints allow; every start is first
+// checked for the required unit ahead of it, whose absence ends the search.
 bool TRegExpr::SearchFrom(const char16_t* s) {
   if (reganch != 0)
-    return RegMatchAt(s);
+    return RequiredUnitAhead(s) && RegMatchAt(s);
   if (regstart != 0) {
     for (;;) {
       const qsizetype at = QStringView(s, fInputEnd - s).indexOf(QChar(regstart));
       if (at < 0)
         return false;
       s += at;
+      if (!RequiredUnitAhead(s))
+        return false;
       if (RegMatchAt(s))
         return true;
       ++s;
     }
   }
-  if (!fFirstUnitsReady)
-    PrepareFirstUnits();
   if (!fFirstUnits.empty()) {
+    const uint64_t* first = fFirstUnits.data();
     for (;; ++s) {
-      while (s < fInputEnd && !IsFirstUnit(*s))
+      while (s < fInputEnd && !((first[*s >> 6] >> (*s & 63)) & 1))
         ++s;
       if (s == fInputEnd) // no match is empty
+        return false;
+      if (!RequiredUnitAhead(s))
         return false;
       if (RegMatchAt(s))
         return true;
     }
   }
   for (;; ++s) { // up to and including the end: an empty match may stand there
+    if (!RequiredUnitAhead(s))
+      return false;
     if (RegMatchAt(s))
       return true;
     if (s == fInputEnd)

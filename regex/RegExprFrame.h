@@ -33,4 +33,13 @@ struct TRegExpr::TBacktrackFrame {
   const char16_t* pos = nullptr;
 };
 
+// Below the backtracking limit (fPushRoom frames can be pushed without a
+// check) a push is a plain append; PushPastLimit checks the limit.
+inline void TRegExpr::Push(const TBacktrackFrame& f) {
+  if (fBacktrack.size() < fPushRoom)
+    fBacktrack.push_back(f);
+  else
+    PushPastLimit(f);
+}
+
 } // namespace zarv

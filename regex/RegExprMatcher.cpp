@@ -50,7 +50,7 @@ bool TRegExpr::InSetCI(int32_t scan, char16_t u) const {
 // its previous iteration; until it closes again it names no text.
 bool TRegExpr::GroupIsSet(int n) const { return startp[n] != nullptr && endp[n] != nullptr && startp[n] <= endp[n]; }
 
-void TRegExpr::Push(const TBacktrackFrame& f) {
+void TRegExpr::PushPastLimit(const TBacktrackFrame& f) {
   if (fBacktrackLimit > 0 && fBacktrack.size() >= size_t(fBacktrackLimit))
     Raise(reeBacktrackLimitExceeded);
   fBacktrack.push_back(f);
@@ -86,10 +86,9 @@ bool TRegExpr::AtLineEnd() const {
   return IsLineSeparator(c);
 }
 
-// The one-unit tests shared by the interpreter and the repeat counter;
-// `op` is the node's opcode at `scan`, the subject is not at its end.
-bool TRegExpr::MatchSimple(char16_t op, int32_t scan) {
-  const char16_t u = *reginput;
+// The one-unit tests shared by the interpreter and the repeat counter:
+// whether the node `op` at `scan` matches the subject unit u.
+bool TRegExpr::MatchSimple(char16_t op, int32_t scan, char16_t u) {
   const char16_t* opnd = programm.data() + OperandOf(scan);
   switch (op) {
   case ANY:
@@ -139,6 +138,7 @@ int32_t TRegExpr::RegRepeat(int32_t p, int32_t AMax) {
     const int64_t len = endp[n] - startp[n];
     int32_t count = 0;
     while (count < AMax && fInputEnd - reginput >= len) {
+      Charge(len + 1);
       for (int64_t i = 0; i < len; ++i)
         if (op == BSUBEXP ? reginput[i] != startp[n][i] : !SameUnitCI(startp[n][i], reginput[i]))
           return count;
@@ -158,6 +158,7 @@ int32_t TRegExpr::RegRepeat(int32_t p, int32_t AMax) {
     while (count < limit && reginput[count] == c)
       ++count;
     reginput += count;
+    Charge(count);
     return count;
   }
   // Tight loops for the common classes; the rest go through MatchSimple.
@@ -165,10 +166,12 @@ int32_t TRegExpr::RegRepeat(int32_t p, int32_t AMax) {
   const char16_t* const stop = reginput + limit;
   const char16_t* q = start;
   switch (op) {
-  case ANYOF:
-    while (q < stop && InSetNode(p, *q))
+  case ANYOF: {
+    const TSetBits& bits = fSetBits[size_t(NodeSlot(p))];
+    while (q < stop && (*q < 256 ? (bits.low[*q >> 6] >> (*q & 63)) & 1 : InSetNode(p, *q)))
       ++q;
     break;
+  }
   case ANYLETTER:
     while (q < stop && fWordChars.Contains(*q))
       ++q;
@@ -182,17 +185,18 @@ int32_t TRegExpr::RegRepeat(int32_t p, int32_t AMax) {
       ++q;
     break;
   default:
-    while (q < stop && MatchSimple(op, p))
-      reginput = ++q;
+    while (q < stop && MatchSimple(op, p, *q))
+      ++q;
     break;
   }
   reginput = q;
+  Charge(q - start);
   return int32_t(q - start);
 }
 
 // The next repeat count to try, moving away from the preferred end: down
 // for greedy, up for lazy; counts after which the following literal's first
-// unit cannot come are skipped.
+// unit cannot come are skipped, each costing a step.
 bool TRegExpr::NextRepeatCount(TBacktrackFrame& f) {
   for (;;) {
     if (f.greedy ? --f.a < f.b : ++f.a > f.b)
@@ -202,6 +206,8 @@ bool TRegExpr::NextRepeatCount(TBacktrackFrame& f) {
     const char16_t* at = f.pos + int64_t(f.a) * f.step;
     if (at < fInputEnd && *at == f.lookahead)
       return true;
+    if (--fStepsLeft < 0)
+      Raise(reeStepLimitExceeded);
   }
 }
 
@@ -233,18 +239,25 @@ bool TRegExpr::StartRepeat(int32_t& scan) {
   int32_t count = 0;
   const char16_t rop = prog[opnd];
   const int group = prog[OperandOf(opnd)];
-  if ((rop == BSUBEXP || rop == BSUBEXPCI) && GroupIsSet(group) && startp[group] == endp[group]) {
+  const bool backref = rop == BSUBEXP || rop == BSUBEXPCI;
+  if (backref && GroupIsSet(group) && startp[group] == endp[group]) {
     // An empty group repeats without moving: every count ends at the same
     // place, so only the smallest one is worth a try.
     f.step = 0;
     count = min;
   } else {
-    if (rop == BSUBEXP || rop == BSUBEXPCI)
+    if (backref)
       f.step = GroupIsSet(group) ? int32_t(endp[group] - startp[group]) : 1;
     count = RegRepeat(opnd, max);
   }
   if (count < min)
     return false;
+  if (f.hasLookahead && !backref && count > min && !MatchSimple(rop, opnd, f.lookahead)) {
+    // The literal's first unit is no repetition of the node, so none of the
+    // units the count passed over is it: only the whole count can be
+    // followed by the literal.
+    min = count;
+  }
   if (f.greedy) {
     f.a = f.step == 0 ? min + 1 : count + 1;
     f.b = min;
@@ -277,7 +290,13 @@ bool TRegExpr::StartLoop(int32_t& scan, bool nonGreedy) {
   f.a = idx;
   f.b = k;
   f.pos = reginput;
-  if (k < min) {
+  if (k >= min && k > 0 && EmptyIteration(body)) {
+    // The iteration just made matched nothing: the loop ends here.
+    f.kind = TBacktrackFrame::LoopIndex;
+    Push(f);
+    LoopStackIdx = idx - 1;
+    scan = NextOf(prog, scan);
+  } else if (k < min) {
     f.kind = TBacktrackFrame::LoopCount;
     Push(f);
     LoopStack[idx] = k + 1;
@@ -294,6 +313,48 @@ bool TRegExpr::StartLoop(int32_t& scan, bool nonGreedy) {
     scan = NextOf(prog, scan);
   }
   return true;
+}
+
+// A BRANCH with alternatives after it: the first alternative that can
+// begin at reginput is taken, and a frame remembers the next one that can.
+bool TRegExpr::StartBranch(int32_t& scan, int32_t next) {
+  const int32_t alt = ViableAlt(scan, reginput);
+  if (alt == 0)
+    return false;
+  const int32_t more = alt == scan ? ViableAlt(next, reginput) : ViableAlt(NextOf(programm.data(), alt), reginput);
+  if (more != 0) {
+    TBacktrackFrame f{};
+    f.kind = TBacktrackFrame::Branch;
+    f.node = more;
+    f.pos = reginput;
+    Push(f);
+  }
+  scan = OperandOf(alt);
+  return true;
+}
+
+// Whether a group that an iteration of its loop left empty: such an
+// iteration ends the loop, since another one would start where it did.
+bool TRegExpr::EmptyIteration(int32_t atom) const {
+  const char16_t op = programm[size_t(atom)];
+  if (!IsOpen(op))
+    return false;
+  const int n = op - OPEN;
+  return startp[n] != nullptr && startp[n] == endp[n];
+}
+
+// BACK, the end of an iteration of a greedy "*" or "+" over a group: `target`
+// is the BRANCH of the "*" loop or the group of the "+" loop. After an
+// empty iteration "*" goes on after the loop; "+" fails here, which leaves
+// through the BRANCH that brought it (its other alternative is the exit).
+bool TRegExpr::LoopBack(int32_t& target) {
+  const char16_t* prog = programm.data();
+  if (prog[target] == BRANCH) {
+    if (EmptyIteration(OperandOf(target)))
+      target = OperandOf(NextOf(prog, target));
+    return true;
+  }
+  return !EmptyIteration(target);
 }
 
 // Pops frames until one offers another way; sets scan and reginput to it.
@@ -319,13 +380,14 @@ bool TRegExpr::Backtrack(int32_t& scan) {
       LoopStackIdx = f.a;
       break;
     case TBacktrackFrame::Branch: {
-      const int32_t alt = NextOf(prog, f.node);
+      const int32_t alt = f.node;
       reginput = f.pos;
       scan = OperandOf(alt);
-      if (OpOf(prog, NextOf(prog, alt)) == BRANCH)
-        f.node = alt;
+      const int32_t more = ViableAlt(NextOf(prog, alt), reginput);
+      if (more != 0)
+        f.node = more;
       else
-        fBacktrack.pop_back(); // the last alternative leaves nothing to retry
+        fBacktrack.pop_back(); // nothing left to retry
       return true;
     }
     case TBacktrackFrame::Repeat:
@@ -416,7 +478,7 @@ bool TRegExpr::MatchPrim(int32_t scan) {
     case NOTLETTER:
     case ANYSPACE:
     case NOTSPACE:
-      ok = reginput < fInputEnd && MatchSimple(op, scan);
+      ok = reginput < fInputEnd && MatchSimple(op, scan, *reginput);
       reginput += ok;
       break;
     case EXACTLY:
@@ -438,23 +500,26 @@ bool TRegExpr::MatchPrim(int32_t scan) {
     }
     case NOTHING:
     case COMMENT:
+      break;
     case BACK:
+      ok = LoopBack(next);
       break;
     case BSUBEXP:
     case BSUBEXPCI: {
       const int n = prog[OperandOf(scan)];
       ok = GroupIsSet(n) && fInputEnd - reginput >= endp[n] - startp[n];
+      if (ok)
+        Charge(endp[n] - startp[n]);
       for (const char16_t* g = ok ? startp[n] : endp[n]; ok && g < endp[n]; ++g, ++reginput)
         ok = op == BSUBEXP ? *reginput == *g : SameUnitCI(*g, *reginput);
       break;
     }
     case BRANCH:
       if (OpOf(prog, next) == BRANCH) {
-        TBacktrackFrame f{};
-        f.kind = TBacktrackFrame::Branch;
-        f.node = scan;
-        f.pos = reginput;
-        Push(f);
+        ok = StartBranch(scan, next);
+        if (ok)
+          continue;
+        break;
       }
       next = OperandOf(scan);
       break;

@@ -1,0 +1,172 @@
+// TRegExpr: search hints derived from the compiled program.
+//
+// The classic hints (a first unit, an anchor, a mandatory literal) come
+// from a pattern of one top-level branch. The required unit comes from any
+// pattern: a unit that every match must consume, found by walking the
+// program's mandatory path (literals, groups, repeats of at least one,
+// alternations whose branches all require the same unit). A search checks
+// that it still occurs in the rest of the subject before trying a start,
+// and remembers where it found it, so that a pattern that cannot match
+// fails at once instead of being tried at every position.
+#include <ZarvMemo/regex/RegExpr.h>
+
+namespace zarv {
+
+using namespace regexprog;
+
+// The hints come from a pattern of one top-level branch: a leading literal
+// gives the first unit of every match, a leading "^" anchors it, and when
+// the branch starts with a simple repeat (where a search would waste most
+// effort) its longest mandatory literal lets a search fail before trying.
+void TRegExpr::SetSearchHints(int flags) {
+  regstart = 0;
+  reganch = 0;
+  regmust = 0;
+  regmlen = 0;
+  const char16_t* prog = programm.data();
+  int32_t scan = 1;
+  if (OpOf(prog, NextOf(prog, scan)) != END)
+    return;
+  scan = OperandOf(scan);
+  if (OpOf(prog, scan) == EXACTLY)
+    regstart = prog[OperandOf(scan)];
+  else if (OpOf(prog, scan) == BOL)
+    ++reganch;
+  if (!(flags & SPSTART))
+    return;
+  for (; scan != 0; scan = NextOf(prog, scan)) {
+    if (OpOf(prog, scan) != EXACTLY)
+      continue;
+    const int32_t lit = OperandOf(scan);
+    int32_t len = 0;
+    while (prog[lit + len] != 0)
+      ++len;
+    if (len >= regmlen) {
+      regmust = lit;
+      regmlen = len;
+    }
+  }
+}
+
+// The last unit of the program's mandatory path that every match consumes.
+void TRegExpr::FindRequiredUnit() {
+  fReqUnit = 0;
+  fReqCI = false;
+  int budget = 10000;
+  RequiredUnit(1, 0, 0, budget, fReqUnit, fReqCI);
+}
+
+// Walks the chain from `scan` up to `stop` (or the end, or a jump back)
+// and leaves in `unit` the last unit it must consume, if any. A walk that
+// runs out of budget keeps what it found: every unit on the way was
+// mandatory. False when it gave up.
+bool TRegExpr::RequiredUnit(int32_t scan, int32_t stop, int depth, int& budget, char16_t& unit, bool& ci) const {
+  const char16_t* prog = programm.data();
+  if (depth > 32)
+    return false;
+  for (;;) {
+    if (scan == 0 || scan == stop)
+      return true;
+    if (--budget < 0)
+      return false;
+    const char16_t op = prog[scan];
+    const int32_t next = NextOf(prog, scan);
+    const char16_t* opnd = prog + OperandOf(scan);
+    switch (op) {
+    case END:
+    case BACK:
+    case LOOP:
+    case LOOPNG:
+      return true;
+    case EXACTLY:
+    case EXACTLYCI:
+      while (opnd[1] != 0)
+        ++opnd;
+      unit = *opnd;
+      ci = op == EXACTLYCI;
+      break;
+    case PLUS:
+    case PLUSNG:
+    case BRACES:
+    case BRACESNG: {
+      const bool braces = op == BRACES || op == BRACESNG;
+      const int32_t node = OperandOf(scan) + (braces ? BracesOperand : 0);
+      if ((!braces || Read32(opnd) > 0) && (prog[node] == EXACTLY || prog[node] == EXACTLYCI)) {
+        unit = prog[OperandOf(node)];
+        ci = prog[node] == EXACTLYCI;
+      }
+      break;
+    }
+    case LOOPENTRY: {
+      // LOOPENTRY's next is its LOOP; a loop of at least one iteration
+      // requires what its body requires.
+      char16_t bodyUnit = 0;
+      bool bodyCI = false;
+      if (Read32(prog + OperandOf(next)) > 0 &&
+          RequiredUnit(next - Read32(prog + OperandOf(next) + 4), next, depth + 1, budget, bodyUnit, bodyCI) &&
+          bodyUnit != 0) {
+        unit = bodyUnit;
+        ci = bodyCI;
+      }
+      scan = NextOf(prog, next);
+      continue;
+    }
+    case BRANCH: {
+      if (OpOf(prog, next) != BRANCH) {
+        scan = OperandOf(scan);
+        continue;
+      }
+      // Alternatives: a unit that each of them requires. They all end
+      // where the chain of BRANCH nodes ends.
+      int32_t join = scan;
+      while (OpOf(prog, NextOf(prog, join)) == BRANCH)
+        join = NextOf(prog, join);
+      join = NextOf(prog, join);
+      char16_t common = 0;
+      bool commonCI = false;
+      for (int32_t alt = scan; alt != join; alt = NextOf(prog, alt)) {
+        char16_t altUnit = 0;
+        bool altCI = false;
+        if (!RequiredUnit(OperandOf(alt), join, depth + 1, budget, altUnit, altCI) || altUnit == 0 ||
+            (alt != scan && (altUnit != common || altCI != commonCI))) {
+          common = 0;
+          break;
+        }
+        common = altUnit;
+        commonCI = altCI;
+      }
+      if (common != 0) {
+        unit = common;
+        ci = commonCI;
+      }
+      scan = join;
+      continue;
+    }
+    default: // groups, anchors, classes, sets, back-references: no unit
+      break;
+    }
+    scan = next;
+  }
+}
+
+// Whether the required unit still occurs at or after `s`; when it does not,
+// no match can start at `s` or later.
+bool TRegExpr::RequiredUnitAhead(const char16_t* s) {
+  if (fReqUnit == 0 || (fReqSeen != nullptr && fReqSeen >= s))
+    return true;
+  const char16_t a = fReqUnits[0], b = fReqUnits[1];
+  const char16_t* p = s;
+  if (a == b) {
+    const qsizetype at = QStringView(s, fInputEnd - s).indexOf(QChar(a));
+    p = at < 0 ? fInputEnd : s + at;
+  } else {
+    while (p < fInputEnd && *p != a && *p != b)
+      ++p;
+  }
+  if (p == fInputEnd)
+    return false;
+  fReqSeen = p;
+  return true;
+}
+
+} // namespace zarv

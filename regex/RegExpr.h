@@ -129,6 +129,8 @@ public:
   int32_t CompilerErrorPos() const;
   // One line per node, then the search hints the compiler derived.
   QString Dump();
+  // Units of the compiled program, 0 when there is none.
+  int32_t ProgramSize() const { return int32_t(programm.size()); }
 
   // ---- Searching and results (RegExprExec.cpp) --------------------------------
   QString InputString() const;

@@ -188,19 +188,24 @@ private:
   int32_t EmitLoop(int32_t atom, bool nonGreedy, int32_t min, int32_t max);
   // RegExprTables.cpp
   struct TUnitSink;
+  struct TNodeSlot;
   void BuildSetTables();
+  void AddAltChain(std::vector<TNodeSlot>& records, int32_t first, std::vector<bool>& inChain);
+  void AddSetRecord(std::vector<TNodeSlot>& records, int32_t s);
   void ClearDerivedTables();
-  int32_t NodeSlot(int32_t node) const;
+  inline int32_t NodeSlot(int32_t node) const;
   bool InSetNode(int32_t scan, char16_t u) const;
   void PrepareFirstUnits();
   bool FirstUnits(int32_t scan, int depth, int& budget, TUnitSink& sink);
-  bool AltMayStart(int32_t alt, char16_t u) const;
-  int32_t ViableAlt(int32_t alt, const char16_t* at);
+  inline int32_t ViableAlt(int32_t alt, char16_t u);
   // RegExprHints.cpp
   void SetSearchHints(int flags);
   void FindRequiredUnit();
   bool RequiredUnit(int32_t scan, int32_t stop, int depth, int& budget, char16_t& unit, bool& ci) const;
-  bool RequiredUnitAhead(const char16_t* s);
+  bool RequiredUnitAhead(const char16_t* s) {
+    return fReqUnit == 0 || (fReqLastKnown ? fReqLast != nullptr && s <= fReqLast : RequiredUnitAheadSlow(s));
+  }
+  bool RequiredUnitAheadSlow(const char16_t* s);
   // RegExprAtoms.cpp
   int32_t ParseAtom(int& flagp);
   int32_t ParseEscapeAtom(int& flagp);
@@ -229,7 +234,7 @@ private:
   bool MatchPrim(int32_t scan);
   bool MatchSimple(char16_t op, int32_t scan, char16_t u);
   bool Backtrack(int32_t& scan);
-  bool StartBranch(int32_t& scan, int32_t next);
+  bool StartBranch(int32_t& scan);
   bool EmptyIteration(int32_t atom) const;
   bool LoopBack(int32_t& target);
   void Charge(int64_t steps) {
@@ -315,9 +320,9 @@ private:
   // Records of set nodes and of alternatives, found by node index through
   // fNodeSlots, an open-addressing table of a power-of-two size (node 0:
   // a free slot): a set node's index is into fSetBits, a BRANCH node's into
-  // fAltFilters (-1: no filter). Everything here is proportionate to the
-  // program: nothing is kept per program unit or per possible unit value
-  // except fFirstUnits, one per object.
+  // fAlts. Everything here is proportionate to the number of such nodes:
+  // nothing is kept per program unit or per possible unit value, except
+  // fFirstUnits, one per object.
   struct TNodeSlot {
     int32_t node;
     int32_t index;
@@ -329,17 +334,22 @@ private:
     int32_t wideBegin;
     int32_t wideEnd;
   };
-  // The units that can begin a match through an alternative: bits for those
-  // below 256; `wide`: any unit from 256 up may.
-  struct TUnitFilter {
+  // An alternative of a BRANCH chain: the units that can begin a match
+  // through it (bits for those below 256; `wide`: any unit from 256 up
+  // may), all of them until the search tables are made; `next` is the
+  // record of the following alternative, -1 after the last.
+  struct TAltRecord {
     uint64_t low[4];
     bool wide;
+    int32_t node;
+    int32_t next;
   };
   std::vector<TNodeSlot> fNodeSlots;
+  uint32_t fNodeMask = 0;
   int fNodeShift = 32;
   std::vector<TSetBits> fSetBits;
   std::vector<std::pair<char16_t, char16_t>> fWideRuns;
-  std::vector<TUnitFilter> fAltFilters;
+  std::vector<TAltRecord> fAlts;
   // Units a match can start with (65536 bits), when every match consumes
   // one and the program tells which; empty when unknown. The filters of
   // the alternatives and the required unit's case forms are made with it,
@@ -348,13 +358,14 @@ private:
   std::vector<uint64_t> fFirstUnits;
   bool fFirstUnitsReady = false;
   // A unit every match contains (0: none known), compared ignoring case
-  // when fReqCI; fReqUnits holds it and its inverted case. fReqSeen is where
-  // it was last found in the current subject: a search from no further on
-  // need not look again.
+  // when fReqCI; fReqUnits holds it and its inverted case. fReqLast is its
+  // last occurrence in the current subject (nullptr: none), once
+  // fReqLastKnown: no match starts after it.
   char16_t fReqUnit = 0;
   bool fReqCI = false;
   char16_t fReqUnits[2] = {0, 0};
-  const char16_t* fReqSeen = nullptr;
+  bool fReqLastKnown = false;
+  const char16_t* fReqLast = nullptr;
 
   // ---- Guards -------------------------------------------------------------------
   int64_t fStepLimit = DefaultStepLimit;
@@ -363,5 +374,30 @@ private:
   size_t fPushRoom = DefaultBacktrackLimit; // frames below the limit
   std::vector<TBacktrackFrame> fBacktrack;
 };
+
+inline int32_t TRegExpr::NodeSlot(int32_t node) const {
+  const TNodeSlot* table = fNodeSlots.data();
+  for (uint32_t h = (uint32_t(node) * 0x9E3779B1u) >> fNodeShift;; h = (h + 1) & fNodeMask) {
+    if (table[h].node == node)
+      return table[h].index;
+    if (table[h].node == 0)
+      return -1;
+  }
+}
+
+// The first alternative record from `alt` on (-1: none) that a match can
+// begin through at the unit u (0 at the end of the subject, which no filter
+// holds); each record looked at costs a step.
+inline int32_t TRegExpr::ViableAlt(int32_t alt, char16_t u) {
+  const TAltRecord* alts = fAlts.data();
+  int64_t looked = 0;
+  for (; alt >= 0; alt = alts[alt].next) {
+    ++looked;
+    if (u < 256 ? (alts[alt].low[u >> 6] >> (u & 63)) & 1 : alts[alt].wide)
+      break;
+  }
+  Charge(looked);
+  return alt;
+}
 
 } // namespace zarv

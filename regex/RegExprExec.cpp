@@ -37,7 +37,7 @@ void TRegExpr::AssignSubject(QStringView subject) {
   fInputStart = subject.utf16() != nullptr ? subject.utf16() : empty;
   const qsizetype zero = subject.indexOf(QChar(0));
   fInputEnd = fInputStart + (zero < 0 ? subject.size() : zero);
-  fReqSeen = nullptr;
+  fReqLastKnown = false;
 }
 
 QString TRegExpr::InputString() const {

@@ -14,7 +14,7 @@ struct TRegExpr::TBacktrackFrame {
   enum Kind : uint8_t {
     RestoreStart, // startp[group] = pos
     RestoreEnd,   // endp[group] = pos
-    Branch,       // node: the BRANCH tried; on failure try the next one, from pos
+    Branch,       // a: the record of the next alternative to try, from pos
     Repeat,       // node: a simple repeat at pos with count a, bound b, unit step
     LoopEntry,    // LoopStackIdx = a, LoopStack[a + 1] = b
     LoopCount,    // LoopStack[a] = b

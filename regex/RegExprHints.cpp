@@ -6,8 +6,8 @@
 // program's mandatory path (literals, groups, repeats of at least one,
 // alternations whose branches all require the same unit). A search checks
 // that it still occurs in the rest of the subject before trying a start,
-// and remembers where it found it, so that a pattern that cannot match
-// fails at once instead of being tried at every position.
+// against its last occurrence, found once per subject, so that a pattern
+// that cannot match fails at once instead of being tried at every position.
 #include <ZarvMemo/regex/RegExpr.h>
 
 namespace zarv {
@@ -149,24 +149,23 @@ bool TRegExpr::RequiredUnit(int32_t scan, int32_t stop, int depth, int& budget, 
   }
 }
 
-// Whether the required unit still occurs at or after `s`; when it does not,
-// no match can start at `s` or later.
-bool TRegExpr::RequiredUnitAhead(const char16_t* s) {
-  if (fReqUnit == 0 || (fReqSeen != nullptr && fReqSeen >= s))
-    return true;
-  const char16_t a = fReqUnits[0], b = fReqUnits[1];
-  const char16_t* p = s;
-  if (a == b) {
-    const qsizetype at = QStringView(s, fInputEnd - s).indexOf(QChar(a));
-    p = at < 0 ? fInputEnd : s + at;
-  } else {
-    while (p < fInputEnd && *p != a && *p != b)
-      ++p;
+// Finds the last occurrence of the required unit (in either case form) in
+// the subject, once per subject: the unit occurs at or after a start
+// exactly when the start is not past it. A scan from the end stops at once
+// for a common unit, and passes over the subject once for a rare one.
+bool TRegExpr::RequiredUnitAheadSlow(const char16_t* s) {
+  if (!fReqLastKnown) {
+    fReqLastKnown = true;
+    fReqLast = nullptr;
+    for (const char16_t* p = fInputEnd; p > fInputStart;) {
+      --p;
+      if (*p == fReqUnits[0] || *p == fReqUnits[1]) {
+        fReqLast = p;
+        break;
+      }
+    }
   }
-  if (p == fInputEnd)
-    return false;
-  fReqSeen = p;
-  return true;
+  return fReqLast != nullptr && s <= fReqLast;
 }
 
 } // namespace zarv

@@ -17,6 +17,7 @@
 #include <ZarvMemo/regex/RegExpr.h>
 #include <ZarvMemo/regex/RegExprFrame.h>
 
+#include <algorithm>
 #include <limits>
 
 namespace zarv {
@@ -198,17 +199,37 @@ int32_t TRegExpr::RegRepeat(int32_t p, int32_t AMax) {
 // for greedy, up for lazy; counts after which the following literal's first
 // unit cannot come are skipped, each costing a step.
 bool TRegExpr::NextRepeatCount(TBacktrackFrame& f) {
-  for (;;) {
-    if (f.greedy ? --f.a < f.b : ++f.a > f.b)
-      return false;
-    if (!f.hasLookahead)
-      return true;
-    const char16_t* at = f.pos + int64_t(f.a) * f.step;
-    if (at < fInputEnd && *at == f.lookahead)
-      return true;
-    if (--fStepsLeft < 0)
-      Raise(reeStepLimitExceeded);
+  if (!f.hasLookahead)
+    return f.greedy ? --f.a >= f.b : ++f.a <= f.b;
+  if (f.step != 1) {
+    for (;;) {
+      if (f.greedy ? --f.a < f.b : ++f.a > f.b)
+        return false;
+      const char16_t* at = f.pos + int64_t(f.a) * f.step;
+      if (at < fInputEnd && *at == f.lookahead)
+        return true;
+      Charge(1);
+    }
   }
+  // One unit per repetition: a scan of the subject for the literal's unit.
+  const char16_t* base = f.pos;
+  const char16_t la = f.lookahead;
+  const int64_t readable = fInputEnd - base; // counts below this have a unit after them
+  int64_t i;
+  if (f.greedy) {
+    const int64_t from = std::min<int64_t>(int64_t(f.a) - 1, readable - 1);
+    for (i = from; i >= f.b && base[i] != la; --i) {
+    }
+    Charge(from - i + 1);
+    f.a = int32_t(std::max<int64_t>(i, int64_t(f.b) - 1));
+    return i >= f.b;
+  }
+  const int64_t to = std::min<int64_t>(f.b, readable - 1);
+  for (i = int64_t(f.a) + 1; i <= to && base[i] != la; ++i) {
+  }
+  Charge(i - f.a);
+  f.a = int32_t(std::min<int64_t>(i, int64_t(f.b) + 1));
+  return i <= to;
 }
 
 // STAR, PLUS, BRACES and their lazy forms over the simple node after them:
@@ -252,10 +273,10 @@ bool TRegExpr::StartRepeat(int32_t& scan) {
   }
   if (count < min)
     return false;
-  if (f.hasLookahead && !backref && count > min && !MatchSimple(rop, opnd, f.lookahead)) {
+  if (f.hasLookahead && !backref && count - min > 16 && !MatchSimple(rop, opnd, f.lookahead)) {
     // The literal's first unit is no repetition of the node, so none of the
     // units the count passed over is it: only the whole count can be
-    // followed by the literal.
+    // followed by the literal. (Short runs are quicker to scan than to ask.)
     min = count;
   }
   if (f.greedy) {
@@ -317,19 +338,20 @@ bool TRegExpr::StartLoop(int32_t& scan, bool nonGreedy) {
 
 // A BRANCH with alternatives after it: the first alternative that can
 // begin at reginput is taken, and a frame remembers the next one that can.
-bool TRegExpr::StartBranch(int32_t& scan, int32_t next) {
-  const int32_t alt = ViableAlt(scan, reginput);
-  if (alt == 0)
+bool TRegExpr::StartBranch(int32_t& scan) {
+  const char16_t u = reginput < fInputEnd ? *reginput : 0;
+  const int32_t alt = ViableAlt(NodeSlot(scan), u);
+  if (alt < 0)
     return false;
-  const int32_t more = alt == scan ? ViableAlt(next, reginput) : ViableAlt(NextOf(programm.data(), alt), reginput);
-  if (more != 0) {
+  const int32_t more = ViableAlt(fAlts[size_t(alt)].next, u);
+  if (more >= 0) {
     TBacktrackFrame f{};
     f.kind = TBacktrackFrame::Branch;
-    f.node = more;
+    f.a = more;
     f.pos = reginput;
     Push(f);
   }
-  scan = OperandOf(alt);
+  scan = OperandOf(fAlts[size_t(alt)].node);
   return true;
 }
 
@@ -380,12 +402,12 @@ bool TRegExpr::Backtrack(int32_t& scan) {
       LoopStackIdx = f.a;
       break;
     case TBacktrackFrame::Branch: {
-      const int32_t alt = f.node;
+      const TAltRecord& alt = fAlts[size_t(f.a)];
       reginput = f.pos;
-      scan = OperandOf(alt);
-      const int32_t more = ViableAlt(NextOf(prog, alt), reginput);
-      if (more != 0)
-        f.node = more;
+      scan = OperandOf(alt.node);
+      const int32_t more = ViableAlt(alt.next, reginput < fInputEnd ? *reginput : 0);
+      if (more >= 0)
+        f.a = more;
       else
         fBacktrack.pop_back(); // nothing left to retry
       return true;
@@ -436,8 +458,9 @@ bool TRegExpr::Backtrack(int32_t& scan) {
 
 bool TRegExpr::MatchPrim(int32_t scan) {
   const char16_t* prog = programm.data();
+  const int32_t progSize = int32_t(programm.size());
   for (;;) {
-    if (scan <= 0 || size_t(scan) >= programm.size())
+    if (scan <= 0 || scan >= progSize)
       Raise(1002);
     if (--fStepsLeft < 0)
       Raise(reeStepLimitExceeded);
@@ -516,7 +539,7 @@ bool TRegExpr::MatchPrim(int32_t scan) {
     }
     case BRANCH:
       if (OpOf(prog, next) == BRANCH) {
-        ok = StartBranch(scan, next);
+        ok = StartBranch(scan);
         if (ok)
           continue;
         break;

@@ -57,65 +57,30 @@ struct TRegExpr::TUnitSink {
 
 void TRegExpr::ClearDerivedTables() {
   fNodeSlots.clear();
+  fNodeMask = 0;
   fNodeShift = 32;
   fSetBits.clear();
   fWideRuns.clear();
-  fAltFilters.clear();
+  fAlts.clear();
   fFirstUnits.clear();
   fFirstUnitsReady = false;
-  fReqSeen = nullptr;
-}
-
-int32_t TRegExpr::NodeSlot(int32_t node) const {
-  if (fNodeSlots.empty())
-    return -1;
-  const uint32_t mask = uint32_t(fNodeSlots.size() - 1);
-  for (uint32_t h = SlotHash(node, fNodeShift);; h = (h + 1) & mask) {
-    const TNodeSlot& slot = fNodeSlots[h];
-    if (slot.node == node)
-      return slot.index;
-    if (slot.node == 0)
-      return -1;
-  }
+  fReqLastKnown = false;
 }
 
 void TRegExpr::BuildSetTables() {
   ClearDerivedTables();
   const char16_t* prog = programm.data();
   std::vector<TNodeSlot> records;
-  std::vector<std::pair<char16_t, char16_t>> wide;
+  // A chain is recorded from its first BRANCH, which comes first in the
+  // program; the others are marked then and passed over as they come.
+  std::vector<bool> inChain(programm.size(), false);
   for (int32_t s = 1; s != 0 && prog[s] != END; s = NodeEnd(prog, s)) {
     const char16_t op = prog[s];
-    if (op == BRANCH && OpOf(prog, NextOf(prog, s)) == BRANCH) {
-      // Both ends of a link between alternatives: every member of the chain.
-      records.push_back({s, -1});
-      records.push_back({NextOf(prog, s), -1});
-      continue;
-    }
-    if (!IsSetOp(op))
-      continue;
-    TSetBits bits{{0, 0, 0, 0}, 0, 0};
-    wide.clear();
-    ForEachSetRun(prog + OperandOf(s), [&](char16_t lo, char16_t hi) {
-      for (uint32_t u = lo; u <= hi && u < 256; ++u)
-        bits.low[u >> 6] |= uint64_t(1) << (u & 63);
-      if (hi >= 256)
-        wide.emplace_back(std::max<char16_t>(lo, 256), hi);
-    });
-    std::sort(wide.begin(), wide.end());
-    bits.wideBegin = int32_t(fWideRuns.size());
-    for (const auto& run : wide) {
-      if (int32_t(fWideRuns.size()) > bits.wideBegin && uint32_t(fWideRuns.back().second) + 1 >= run.first)
-        fWideRuns.back().second = std::max(fWideRuns.back().second, run.second);
-      else
-        fWideRuns.push_back(run);
-    }
-    bits.wideEnd = int32_t(fWideRuns.size());
-    records.push_back({s, int32_t(fSetBits.size())});
-    fSetBits.push_back(bits);
+    if (op == BRANCH && OpOf(prog, NextOf(prog, s)) == BRANCH && !inChain[size_t(s)])
+      AddAltChain(records, s, inChain);
+    else if (IsSetOp(op))
+      AddSetRecord(records, s);
   }
-  if (records.empty())
-    return;
   size_t size = 8;
   fNodeShift = 29;
   while (size < records.size() * 2) {
@@ -123,13 +88,49 @@ void TRegExpr::BuildSetTables() {
     --fNodeShift;
   }
   fNodeSlots.assign(size, TNodeSlot{0, -1});
-  const uint32_t mask = uint32_t(size - 1);
+  fNodeMask = uint32_t(size - 1);
   for (const TNodeSlot& r : records) {
     uint32_t h = SlotHash(r.node, fNodeShift);
-    while (fNodeSlots[h].node != 0 && fNodeSlots[h].node != r.node)
-      h = (h + 1) & mask;
+    while (fNodeSlots[h].node != 0)
+      h = (h + 1) & fNodeMask;
     fNodeSlots[h] = r;
   }
+}
+
+// The records of a chain of alternatives, from its first BRANCH, each
+// letting every unit through until the search tables are made.
+void TRegExpr::AddAltChain(std::vector<TNodeSlot>& records, int32_t first, std::vector<bool>& inChain) {
+  const char16_t* prog = programm.data();
+  for (int32_t alt = first; prog[alt] == BRANCH; alt = NextOf(prog, alt)) {
+    inChain[size_t(alt)] = true;
+    const int32_t index = int32_t(fAlts.size());
+    fAlts.push_back({{~uint64_t(0), ~uint64_t(0), ~uint64_t(0), ~uint64_t(0)}, true, alt, -1});
+    if (alt != first)
+      fAlts[size_t(index) - 1].next = index;
+    records.push_back({alt, index});
+  }
+}
+
+void TRegExpr::AddSetRecord(std::vector<TNodeSlot>& records, int32_t s) {
+  TSetBits bits{{0, 0, 0, 0}, 0, 0};
+  std::vector<std::pair<char16_t, char16_t>> wide;
+  ForEachSetRun(programm.data() + OperandOf(s), [&](char16_t lo, char16_t hi) {
+    for (uint32_t u = lo; u <= hi && u < 256; ++u)
+      bits.low[u >> 6] |= uint64_t(1) << (u & 63);
+    if (hi >= 256)
+      wide.emplace_back(std::max<char16_t>(lo, 256), hi);
+  });
+  std::sort(wide.begin(), wide.end());
+  bits.wideBegin = int32_t(fWideRuns.size());
+  for (const auto& run : wide) {
+    if (int32_t(fWideRuns.size()) > bits.wideBegin && uint32_t(fWideRuns.back().second) + 1 >= run.first)
+      fWideRuns.back().second = std::max(fWideRuns.back().second, run.second);
+    else
+      fWideRuns.push_back(run);
+  }
+  bits.wideEnd = int32_t(fWideRuns.size());
+  records.push_back({s, int32_t(fSetBits.size())});
+  fSetBits.push_back(bits);
 }
 
 bool TRegExpr::InSetNode(int32_t scan, char16_t u) const {
@@ -141,28 +142,6 @@ bool TRegExpr::InSetNode(int32_t scan, char16_t u) const {
   return after != begin && u <= (after - 1)->second;
 }
 
-bool TRegExpr::AltMayStart(int32_t alt, char16_t u) const {
-  const int32_t index = NodeSlot(alt);
-  if (index < 0)
-    return true;
-  const TUnitFilter& f = fAltFilters[size_t(index)];
-  return u < 256 ? (f.low[u >> 6] >> (u & 63)) & 1 : f.wide;
-}
-
-// The first alternative from `alt` on (a BRANCH of a chain) that can begin
-// at `at`, or 0. Each alternative looked at costs a step.
-int32_t TRegExpr::ViableAlt(int32_t alt, const char16_t* at) {
-  const char16_t* prog = programm.data();
-  const char16_t u = at < fInputEnd ? *at : 0; // no filter holds 0
-  for (; alt != 0 && prog[alt] == BRANCH; alt = NextOf(prog, alt)) {
-    if (--fStepsLeft < 0)
-      Raise(reeStepLimitExceeded);
-    if (AltMayStart(alt, u))
-      return alt;
-  }
-  return 0;
-}
-
 void TRegExpr::PrepareFirstUnits() {
   fFirstUnitsReady = true;
   fFirstUnits.assign(65536 / 64, 0);
@@ -170,23 +149,20 @@ void TRegExpr::PrepareFirstUnits() {
   TUnitSink all{fFirstUnits.data(), false};
   if (!FirstUnits(1, 0, budget, all))
     fFirstUnits.clear();
-  fAltFilters.clear();
-  for (TNodeSlot& slot : fNodeSlots) {
-    if (slot.node == 0 || programm[size_t(slot.node)] != BRANCH)
-      continue;
-    TUnitFilter filter{{0, 0, 0, 0}, false};
-    TUnitSink sink{filter.low, true};
+  for (TAltRecord& alt : fAlts) {
+    uint64_t low[4] = {0, 0, 0, 0};
+    TUnitSink sink{low, true};
     int altBudget = 64;
-    if (FirstUnits(OperandOf(slot.node), 1, altBudget, sink)) {
-      filter.wide = sink.wide;
-      filter.low[0] &= ~uint64_t(1); // a 0 unit is the end of the subject
-      slot.index = int32_t(fAltFilters.size());
-      fAltFilters.push_back(filter);
+    if (FirstUnits(OperandOf(alt.node), 1, altBudget, sink)) {
+      std::copy(low, low + 4, alt.low);
+      alt.low[0] &= ~uint64_t(1); // a 0 unit is the end of the subject
+      alt.wide = sink.wide;
     } else {
-      slot.index = -1;
+      std::fill(alt.low, alt.low + 4, ~uint64_t(0));
+      alt.wide = true;
     }
   }
-  fReqSeen = nullptr;
+  fReqLastKnown = false;
   fReqUnits[0] = fReqUnits[1] = fReqUnit;
   if (fReqCI)
     fReqUnits[1] = Invert(fReqUnit);

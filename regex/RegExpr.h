@@ -14,10 +14,11 @@
 // interpreter), RegExprExec.cpp (searching, match results, substitution,
 // replace and split). Free functions are in RegExprFunctions.h.
 //
-// Two guards keep hostile patterns and subjects from hurting the caller: the
+// Three guards keep hostile patterns and subjects from hurting the caller:
+// the compiler refuses a program past MaxProgramUnits (error 101), the
 // interpreter backtracks through an explicit stack of bounded size instead
 // of recursing (BacktrackLimit, error 1017), and a search stops after a
-// budget of interpreter steps (StepLimit, error 1016).
+// budget of steps that pays for all of its work (StepLimit, error 1016).
 #pragma once
 
 #include <ZarvMemo/regex/ERegExpr.h>
@@ -159,7 +160,9 @@ public:
   void Split(const QString& AInputStr, TStrings& APieces);
 
   // ---- Run-time guards --------------------------------------------------------
-  // Interpreter steps one search may take (0: unlimited).
+  // Interpreter steps one search may take (0: unlimited): nodes visited,
+  // alternatives passed over, and subject units examined by repeats and
+  // back-references, eight to a step.
   int64_t StepLimit() const { return fStepLimit; }
   void SetStepLimit(int64_t ALimit) { fStepLimit = ALimit; }
   // Saved backtracking states one match attempt may hold at once.
@@ -237,10 +240,14 @@ private:
   bool StartBranch(int32_t& scan);
   bool EmptyIteration(int32_t atom) const;
   bool LoopBack(int32_t& target);
+  // The step budget: a step is a node visited or an alternative passed
+  // over, and eight subject units examined by a repeat, its back-off or a
+  // back-reference (they cost about as much: a tight loop per unit).
   void Charge(int64_t steps) {
     if ((fStepsLeft -= steps) < 0)
       Raise(reeStepLimitExceeded);
   }
+  void ChargeUnits(int64_t units) { Charge(1 + (units >> 3)); }
   bool StartRepeat(int32_t& scan);
   bool NextRepeatCount(TBacktrackFrame& f);
   bool StartLoop(int32_t& scan, bool nonGreedy);

@@ -10,10 +10,16 @@
 // from this start. The order in which ways are tried is the one a recursive
 // backtracker would follow, so the first success is the same match.
 //
-// The stack lives in the object (BacktrackLimit frames at most) and every
-// node visited costs one step of the search's budget (StepLimit), so a long
-// subject cannot overflow the machine stack and a pattern that backtracks
-// exponentially ends with an error instead of hanging.
+// The stack lives in the object (BacktrackLimit frames at most) and all the
+// work of a search is paid from its budget of steps (StepLimit): every node
+// visited, every alternative passed over, and the subject units examined by
+// repeats, their back-off and back-references. So a long subject cannot
+// overflow the machine stack, and a pattern that backtracks exponentially or
+// scans quadratically ends with an error instead of hanging.
+//
+// A loop whose body can match empty ends after an iteration that matched
+// nothing (its mandatory iterations apart), as Perl and PCRE do: another
+// iteration would start where that one did and go round for ever.
 #include <ZarvMemo/regex/RegExpr.h>
 #include <ZarvMemo/regex/RegExprFrame.h>
 
@@ -139,7 +145,7 @@ int32_t TRegExpr::RegRepeat(int32_t p, int32_t AMax) {
     const int64_t len = endp[n] - startp[n];
     int32_t count = 0;
     while (count < AMax && fInputEnd - reginput >= len) {
-      Charge(len + 1);
+      ChargeUnits(len + 1);
       for (int64_t i = 0; i < len; ++i)
         if (op == BSUBEXP ? reginput[i] != startp[n][i] : !SameUnitCI(startp[n][i], reginput[i]))
           return count;
@@ -159,7 +165,7 @@ int32_t TRegExpr::RegRepeat(int32_t p, int32_t AMax) {
     while (count < limit && reginput[count] == c)
       ++count;
     reginput += count;
-    Charge(count);
+    ChargeUnits(count);
     return count;
   }
   // Tight loops for the common classes; the rest go through MatchSimple.
@@ -191,7 +197,7 @@ int32_t TRegExpr::RegRepeat(int32_t p, int32_t AMax) {
     break;
   }
   reginput = q;
-  Charge(q - start);
+  ChargeUnits(q - start);
   return int32_t(q - start);
 }
 
@@ -220,14 +226,14 @@ bool TRegExpr::NextRepeatCount(TBacktrackFrame& f) {
     const int64_t from = std::min<int64_t>(int64_t(f.a) - 1, readable - 1);
     for (i = from; i >= f.b && base[i] != la; --i) {
     }
-    Charge(from - i + 1);
+    ChargeUnits(from - i + 1);
     f.a = int32_t(std::max<int64_t>(i, int64_t(f.b) - 1));
     return i >= f.b;
   }
   const int64_t to = std::min<int64_t>(f.b, readable - 1);
   for (i = int64_t(f.a) + 1; i <= to && base[i] != la; ++i) {
   }
-  Charge(i - f.a);
+  ChargeUnits(i - f.a);
   f.a = int32_t(std::min<int64_t>(i, int64_t(f.b) + 1));
   return i <= to;
 }
@@ -532,7 +538,7 @@ bool TRegExpr::MatchPrim(int32_t scan) {
       const int n = prog[OperandOf(scan)];
       ok = GroupIsSet(n) && fInputEnd - reginput >= endp[n] - startp[n];
       if (ok)
-        Charge(endp[n] - startp[n]);
+        ChargeUnits(endp[n] - startp[n]);
       for (const char16_t* g = ok ? startp[n] : endp[n]; ok && g < endp[n]; ++g, ++reginput)
         ok = op == BSUBEXP ? *reginput == *g : SameUnitCI(*g, *reginput);
       break;

@@ -255,6 +255,7 @@ void TRegExpr::InvalidateProgramm() {
   programm.shrink_to_fit();
   ClearDerivedTables();
   fReqUnit = 0;
+  fLeadRepeat = 0;
   fExprIsCompiled = false;
 }
 

@@ -199,11 +199,13 @@ private:
   inline int32_t NodeSlot(int32_t node) const;
   bool InSetNode(int32_t scan, char16_t u) const;
   void PrepareFirstUnits();
+  void FindFirstRanges();
   bool FirstUnits(int32_t scan, int depth, int& budget, TUnitSink& sink);
   inline int32_t ViableAlt(int32_t alt, char16_t u);
   // RegExprHints.cpp
   void SetSearchHints(int flags);
   void FindRequiredUnit();
+  void FindLeadRepeat();
   bool RequiredUnit(int32_t scan, int32_t stop, int depth, int& budget, char16_t& unit, bool& ci) const;
   bool RequiredUnitAhead(const char16_t* s) {
     return fReqUnit == 0 || (fReqLastKnown ? fReqLast != nullptr && s <= fReqLast : RequiredUnitAheadSlow(s));
@@ -250,6 +252,18 @@ private:
   void ChargeUnits(int64_t units) { Charge(1 + (units >> 3)); }
   bool StartRepeat(int32_t& scan);
   bool NextRepeatCount(TBacktrackFrame& f);
+  bool LeadRepeatFailed(int32_t scan, int32_t opnd, int32_t count, bool backref);
+  struct TRepeatRecord;
+  bool FollowOk(const TBacktrackFrame& f, const TRepeatRecord* r, const char16_t* at) const;
+  void PrepareRepeat(TRepeatRecord& record);
+  // The record of a repeat node; the last one asked for is kept at hand.
+  const TRepeatRecord& RepeatRecordOf(int32_t node) {
+    if (node != fLastRepeatNode) {
+      fLastRepeatNode = node;
+      fLastRepeat = NodeSlot(node);
+    }
+    return fRepeats[size_t(fLastRepeat)];
+  }
   bool StartLoop(int32_t& scan, bool nonGreedy);
   int32_t RegRepeat(int32_t p, int32_t AMax);
   bool SameUnitCI(char16_t pattern, char16_t subject) const;
@@ -265,7 +279,9 @@ private:
   // RegExprExec.cpp
   bool ExecPrim(int32_t AOffset);
   bool SearchFrom(const char16_t* s);
+  const char16_t* NextFirstUnit(const char16_t* s) const;
   bool RegMatchAt(const char16_t* s);
+  bool PassFailedStarts(const char16_t*& s) const;
   void ClearMatches();
   void AssignSubject(QStringView subject);
 
@@ -357,6 +373,21 @@ private:
   std::vector<TSetBits> fSetBits;
   std::vector<std::pair<char16_t, char16_t>> fWideRuns;
   std::vector<TAltRecord> fAlts;
+  // A simple repeat (STAR, PLUS, BRACES and their lazy forms): the units the
+  // rest of the program can begin with after it, when known (`filter`;
+  // bits below 256, `wide` for any from 256 up); `possessive` when that
+  // rest, or the literal right after the repeat, cannot begin with a unit
+  // the repeated node matches. Made with the search tables.
+  struct TRepeatRecord {
+    uint64_t low[4];
+    bool wide;
+    bool filter;
+    bool possessive;
+    int32_t node;
+  };
+  std::vector<TRepeatRecord> fRepeats;
+  int32_t fLastRepeatNode = 0; // RepeatRecordOf: fRepeats[fLastRepeat] is its record
+  int32_t fLastRepeat = 0;
   // Units a match can start with (65536 bits), when every match consumes
   // one and the program tells which; empty when unknown. The filters of
   // the alternatives and the required unit's case forms are made with it,
@@ -364,6 +395,13 @@ private:
   // inversion.
   std::vector<uint64_t> fFirstUnits;
   bool fFirstUnitsReady = false;
+  // The same units as at most MaxFirstRanges ranges fFirstLo[k] to
+  // fFirstLo[k] + fFirstSpan[k] (fFirstRanges 0: more, or none), for a
+  // scan of several units at once.
+  static constexpr int MaxFirstRanges = 4;
+  int fFirstRanges = 0;
+  char16_t fFirstLo[MaxFirstRanges] = {};
+  char16_t fFirstSpan[MaxFirstRanges] = {};
   // A unit every match contains (0: none known), compared ignoring case
   // when fReqCI; fReqUnits holds it and its inverted case. fReqLast is its
   // last occurrence in the current subject (nullptr: none), once
@@ -373,6 +411,21 @@ private:
   char16_t fReqUnits[2] = {0, 0};
   bool fReqLastKnown = false;
   const char16_t* fReqLast = nullptr;
+
+  // The last run of units a simple repeat counted (RegRepeat): node
+  // fRunNode (0: none) matches every unit from fRunFrom up to fRunTo and
+  // not the one there (or the subject ends there). A count from inside the
+  // run needs no second look; it holds for one subject and one set of
+  // class characters.
+  int32_t fRunNode = 0;
+  const char16_t* fRunFrom = nullptr;
+  const char16_t* fRunTo = nullptr;
+  // The simple repeat every attempt starts with, after zero-width nodes
+  // that offer no choice (0: none), and the last start that an attempt's
+  // failure there showed to fail as well (nullptr: none).
+  int32_t fLeadRepeat = 0;
+  const char16_t* fAttemptStart = nullptr;
+  const char16_t* fSkipThrough = nullptr;
 
   // ---- Guards -------------------------------------------------------------------
   int64_t fStepLimit = DefaultStepLimit;

@@ -116,6 +116,7 @@ void TRegExpr::CompileRegExpr(const char16_t* exp) {
     regsize = int32_t(programm.size());
     SetSearchHints(flags);
     FindRequiredUnit();
+    FindLeadRepeat();
     BuildSetTables();
   } catch (...) {
     InvalidateProgramm();

@@ -12,7 +12,13 @@
 
 #include <ZarvMemo/platform/Strings.h>
 
+#include <algorithm>
+#include <bit>
 #include <limits>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace zarv {
 
@@ -38,6 +44,7 @@ void TRegExpr::AssignSubject(QStringView subject) {
   const qsizetype zero = subject.indexOf(QChar(0));
   fInputEnd = fInputStart + (zero < 0 ? subject.size() : zero);
   fReqLastKnown = false;
+  fRunNode = 0;
 }
 
 QString TRegExpr::InputString() const {
@@ -109,6 +116,42 @@ bool TRegExpr::ExecPrim(int32_t AOffset) {
   }
 }
 
+// The first unit at or after s that can begin a match, or fInputEnd. When
+// those units form a few ranges (digits, a letter in both cases), eight
+// units at a time are tested against them; otherwise four units are looked
+// up between two checks of the end. Most units of a text begin no match.
+const char16_t* TRegExpr::NextFirstUnit(const char16_t* s) const {
+  const uint64_t* first = fFirstUnits.data();
+  auto can = [first](char16_t u) { return (first[u >> 6] >> (u & 63)) & 1; };
+  for (const char16_t* near = s + std::min<ptrdiff_t>(4, fInputEnd - s); s < near; ++s)
+    if (can(*s)) // gaps between candidates are often short
+      return s;
+#if defined(__SSE2__)
+  if (fFirstRanges > 0) {
+    __m128i lo[MaxFirstRanges], span[MaxFirstRanges];
+    for (int k = 0; k < fFirstRanges; ++k) {
+      lo[k] = _mm_set1_epi16(short(fFirstLo[k]));
+      span[k] = _mm_set1_epi16(short(fFirstSpan[k]));
+    }
+    const __m128i zero = _mm_setzero_si128();
+    for (; fInputEnd - s >= 8; s += 8) {
+      const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s));
+      __m128i hit = zero;
+      for (int k = 0; k < fFirstRanges; ++k) // v - lo <= span, unsigned: in the range
+        hit = _mm_or_si128(hit, _mm_cmpeq_epi16(_mm_subs_epu16(_mm_sub_epi16(v, lo[k]), span[k]), zero));
+      if (const int mask = _mm_movemask_epi8(hit))
+        return s + std::countr_zero(unsigned(mask)) / 2;
+    }
+  }
+#endif
+  for (; fInputEnd - s >= 4; s += 4)
+    if (can(s[0]) | can(s[1]) | can(s[2]) | can(s[3]))
+      break;
+  while (s < fInputEnd && !can(*s))
+    ++s;
+  return s;
+}
+
 // Tries the starts from s on, as the hints allow; every start is first
 // checked for the required unit ahead of it, whose absence ends the search.
 bool TRegExpr::SearchFrom(const char16_t* s) {
@@ -124,20 +167,24 @@ bool TRegExpr::SearchFrom(const char16_t* s) {
         return false;
       if (RegMatchAt(s))
         return true;
+      if (!PassFailedStarts(s))
+        return false;
       ++s;
     }
   }
   if (!fFirstUnits.empty()) {
     const uint64_t* first = fFirstUnits.data();
     for (;; ++s) {
-      while (s < fInputEnd && !((first[*s >> 6] >> (*s & 63)) & 1))
-        ++s;
+      if (s < fInputEnd && !((first[*s >> 6] >> (*s & 63)) & 1))
+        s = NextFirstUnit(s + 1);
       if (s == fInputEnd) // no match is empty
         return false;
       if (!RequiredUnitAhead(s))
         return false;
       if (RegMatchAt(s))
         return true;
+      if (!PassFailedStarts(s))
+        return false;
     }
   }
   for (;; ++s) { // up to and including the end: an empty match may stand there
@@ -145,13 +192,26 @@ bool TRegExpr::SearchFrom(const char16_t* s) {
       return false;
     if (RegMatchAt(s))
       return true;
-    if (s == fInputEnd)
+    if (s == fInputEnd || !PassFailedStarts(s))
       return false;
   }
 }
 
+// After a failed attempt at s: moves s to the last start that the attempt
+// showed must fail as well (see StartRepeat); false when that is the end.
+bool TRegExpr::PassFailedStarts(const char16_t*& s) const {
+  if (fSkipThrough == nullptr || fSkipThrough <= s)
+    return true;
+  if (fSkipThrough >= fInputEnd)
+    return false;
+  s = fSkipThrough;
+  return true;
+}
+
 bool TRegExpr::RegMatchAt(const char16_t* s) {
   reginput = s;
+  fAttemptStart = s;
+  fSkipThrough = nullptr;
   fBacktrack.clear();
   LoopStackIdx = 0;
   if (!MatchPrim(1))

@@ -22,9 +22,15 @@ struct TRegExpr::TBacktrackFrame {
     LoopIndex,    // LoopStackIdx = a
     LoopMore,     // LoopStackIdx = a; a lazy loop at node with count b iterates from pos
   };
+  // Repeat: which counts are worth a try, by the unit after them.
+  enum Follow : uint8_t {
+    FollowAny,    // every count
+    FollowUnit,   // the unit is `lookahead`, the first of the literal after
+    FollowFilter, // the unit is in the follow filter of node's record
+  };
   Kind kind;
-  bool greedy = false;       // Repeat
-  bool hasLookahead = false; // Repeat: only counts followed by `lookahead` count
+  bool greedy = false; // Repeat
+  Follow follow = FollowAny;
   char16_t lookahead = 0;
   int32_t node = 0;
   int32_t a = 0;

@@ -48,6 +48,28 @@ void TRegExpr::SetSearchHints(int flags) {
   }
 }
 
+// The simple repeat that every attempt reaches first, before consuming
+// anything and without a choice on the way: only anchors, group starts,
+// comments and single alternatives may come before it.
+void TRegExpr::FindLeadRepeat() {
+  fLeadRepeat = 0;
+  const char16_t* prog = programm.data();
+  for (int32_t scan = 1; scan != 0;) {
+    const char16_t op = prog[scan];
+    const int32_t next = NextOf(prog, scan);
+    if (op == STAR || op == PLUS || op == BRACES || op == STARNG || op == PLUSNG || op == BRACESNG) {
+      fLeadRepeat = scan;
+      return;
+    }
+    if (op == BRANCH && OpOf(prog, next) != BRANCH)
+      scan = OperandOf(scan);
+    else if (IsOpen(op) || op == COMMENT || op == NOTHING || op == BOL || op == BOLML || op == BOUND || op == NOTBOUND)
+      scan = next;
+    else
+      return;
+  }
+}
+
 // The last unit of the program's mandatory path that every match consumes.
 void TRegExpr::FindRequiredUnit() {
   fReqUnit = 0;

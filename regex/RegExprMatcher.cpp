@@ -159,20 +159,24 @@ int32_t TRegExpr::RegRepeat(int32_t p, int32_t AMax) {
     reginput += limit;
     return limit;
   }
-  if (op == EXACTLY) { // the common "x*": no dispatch per unit
-    const char16_t c = programm[size_t(p) + NodeSize];
-    int32_t count = 0;
-    while (count < limit && reginput[count] == c)
-      ++count;
+  if (p == fRunNode && reginput >= fRunFrom && reginput <= fRunTo) {
+    // Inside the run this node last counted: it ends where that one did.
+    const int32_t count = int32_t(std::min<int64_t>(fRunTo - reginput, limit));
     reginput += count;
-    ChargeUnits(count);
+    Charge(1);
     return count;
   }
-  // Tight loops for the common classes; the rest go through MatchSimple.
+  // Tight loops for the common nodes; the rest go through MatchSimple.
   const char16_t* const start = reginput;
   const char16_t* const stop = reginput + limit;
   const char16_t* q = start;
   switch (op) {
+  case EXACTLY: { // the common "x*"
+    const char16_t c = programm[size_t(p) + NodeSize];
+    while (q < stop && *q == c)
+      ++q;
+    break;
+  }
   case ANYOF: {
     const TSetBits& bits = fSetBits[size_t(NodeSlot(p))];
     while (q < stop && (*q < 256 ? (bits.low[*q >> 6] >> (*q & 63)) & 1 : InSetNode(p, *q)))
@@ -198,40 +202,66 @@ int32_t TRegExpr::RegRepeat(int32_t p, int32_t AMax) {
   }
   reginput = q;
   ChargeUnits(q - start);
+  if (q < stop || stop == fInputEnd) { // ended by a unit the node refuses, or by the end
+    fRunNode = p;
+    fRunFrom = start;
+    fRunTo = q;
+  }
   return int32_t(q - start);
 }
 
+// Whether the unit at `at` may follow a repeat: the literal's first unit,
+// or a unit of the follow filter of the repeat's record.
+bool TRegExpr::FollowOk(const TBacktrackFrame& f, const TRepeatRecord* r, const char16_t* at) const {
+  if (at >= fInputEnd)
+    return false;
+  const char16_t u = *at;
+  if (f.follow == TBacktrackFrame::FollowUnit)
+    return u == f.lookahead;
+  return u < 256 ? (r->low[u >> 6] >> (u & 63)) & 1 : r->wide;
+}
+
 // The next repeat count to try, moving away from the preferred end: down
-// for greedy, up for lazy; counts after which the following literal's first
-// unit cannot come are skipped, each costing a step.
+// for greedy, up for lazy; counts after which the rest of the program
+// cannot begin (the following literal's first unit, or a unit of the
+// follow filter) are skipped, eight to a step.
 bool TRegExpr::NextRepeatCount(TBacktrackFrame& f) {
-  if (!f.hasLookahead)
+  if (f.follow == TBacktrackFrame::FollowAny)
     return f.greedy ? --f.a >= f.b : ++f.a <= f.b;
+  const TRepeatRecord* r = f.follow == TBacktrackFrame::FollowFilter ? &RepeatRecordOf(f.node) : nullptr;
   if (f.step != 1) {
     for (;;) {
       if (f.greedy ? --f.a < f.b : ++f.a > f.b)
         return false;
-      const char16_t* at = f.pos + int64_t(f.a) * f.step;
-      if (at < fInputEnd && *at == f.lookahead)
+      if (FollowOk(f, r, f.pos + int64_t(f.a) * f.step))
         return true;
       Charge(1);
     }
   }
-  // One unit per repetition: a scan of the subject for the literal's unit.
+  // One unit per repetition: a scan of the subject.
   const char16_t* base = f.pos;
-  const char16_t la = f.lookahead;
   const int64_t readable = fInputEnd - base; // counts below this have a unit after them
   int64_t i;
   if (f.greedy) {
     const int64_t from = std::min<int64_t>(int64_t(f.a) - 1, readable - 1);
-    for (i = from; i >= f.b && base[i] != la; --i) {
+    if (r == nullptr) {
+      for (i = from; i >= f.b && base[i] != f.lookahead; --i) {
+      }
+    } else {
+      for (i = from; i >= f.b && !FollowOk(f, r, base + i); --i) {
+      }
     }
     ChargeUnits(from - i + 1);
     f.a = int32_t(std::max<int64_t>(i, int64_t(f.b) - 1));
     return i >= f.b;
   }
   const int64_t to = std::min<int64_t>(f.b, readable - 1);
-  for (i = int64_t(f.a) + 1; i <= to && base[i] != la; ++i) {
+  if (r == nullptr) {
+    for (i = int64_t(f.a) + 1; i <= to && base[i] != f.lookahead; ++i) {
+    }
+  } else {
+    for (i = int64_t(f.a) + 1; i <= to && !FollowOk(f, r, base + i); ++i) {
+    }
   }
   ChargeUnits(i - f.a);
   f.a = int32_t(std::min<int64_t>(i, int64_t(f.b) + 1));
@@ -259,9 +289,12 @@ bool TRegExpr::StartRepeat(int32_t& scan) {
   f.pos = reginput;
   f.step = 1;
   const int32_t next = NextOf(prog, scan);
+  const TRepeatRecord& record = RepeatRecordOf(scan);
   if (next != 0 && prog[next] == EXACTLY) {
-    f.hasLookahead = true;
+    f.follow = TBacktrackFrame::FollowUnit;
     f.lookahead = prog[OperandOf(next)];
+  } else if (record.filter) {
+    f.follow = TBacktrackFrame::FollowFilter;
   }
   int32_t count = 0;
   const char16_t rop = prog[opnd];
@@ -278,11 +311,11 @@ bool TRegExpr::StartRepeat(int32_t& scan) {
     count = RegRepeat(opnd, max);
   }
   if (count < min)
-    return false;
-  if (f.hasLookahead && !backref && count - min > 16 && !MatchSimple(rop, opnd, f.lookahead)) {
-    // The literal's first unit is no repetition of the node, so none of the
-    // units the count passed over is it: only the whole count can be
-    // followed by the literal. (Short runs are quicker to scan than to ask.)
+    return LeadRepeatFailed(scan, opnd, count, backref);
+  if (record.possessive && count > min) {
+    // What follows cannot begin with a repetition of the node, so it cannot
+    // begin at any of the units the count passed over: only the whole count
+    // is worth a try.
     min = count;
   }
   if (f.greedy) {
@@ -293,12 +326,27 @@ bool TRegExpr::StartRepeat(int32_t& scan) {
     f.b = f.step == 0 ? min : count;
   }
   if (!NextRepeatCount(f))
-    return false;
+    return LeadRepeatFailed(scan, opnd, count, backref);
   reginput = f.pos + int64_t(f.a) * f.step;
   scan = next;
   if (f.a != f.b)
     Push(f);
   return true;
+}
+
+// A simple repeat found no count worth a try. When it is the attempt's
+// first node (fLeadRepeat: only zero-width, choiceless nodes before it),
+// met at the attempt's start, and its count ran to the end of a run of
+// matching units, a start further
+// inside the run fails the same way: the repeat would end where this one
+// did, with fewer counts to try, each followed by the same unit. The
+// search may pass over those starts (fSkipThrough: the last of them).
+bool TRegExpr::LeadRepeatFailed(int32_t scan, int32_t opnd, int32_t count, bool backref) {
+  const char16_t* from = reginput - count; // RegRepeat moved past the count
+  if (scan == fLeadRepeat && from == fAttemptStart && !backref && fRunNode == opnd && fRunFrom <= from &&
+      fRunTo == from + count)
+    fSkipThrough = fRunTo;
+  return false;
 }
 
 // LOOP and LOOPNG: iterate the body while below min, then prefer another

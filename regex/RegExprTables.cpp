@@ -19,6 +19,7 @@
 #include <ZarvMemo/regex/RegExpr.h>
 
 #include <algorithm>
+#include <bit>
 
 namespace zarv {
 
@@ -27,6 +28,10 @@ using namespace regexprog;
 namespace {
 
 bool IsSetOp(char16_t op) { return op == ANYOF || op == ANYBUT || op == ANYOFCI || op == ANYBUTCI; }
+
+bool IsRepeatOp(char16_t op) {
+  return op == STAR || op == PLUS || op == BRACES || op == STARNG || op == PLUSNG || op == BRACESNG;
+}
 
 uint32_t SlotHash(int32_t node, int shift) { return (uint32_t(node) * 0x9E3779B1u) >> shift; }
 
@@ -62,9 +67,12 @@ void TRegExpr::ClearDerivedTables() {
   fSetBits.clear();
   fWideRuns.clear();
   fAlts.clear();
+  fRepeats.clear();
+  fLastRepeatNode = 0;
   fFirstUnits.clear();
   fFirstUnitsReady = false;
   fReqLastKnown = false;
+  fRunNode = 0;
 }
 
 void TRegExpr::BuildSetTables() {
@@ -80,6 +88,10 @@ void TRegExpr::BuildSetTables() {
       AddAltChain(records, s, inChain);
     else if (IsSetOp(op))
       AddSetRecord(records, s);
+    else if (IsRepeatOp(op)) {
+      records.push_back({s, int32_t(fRepeats.size())});
+      fRepeats.push_back({{0, 0, 0, 0}, false, false, false, s});
+    }
   }
   size_t size = 8;
   fNodeShift = 29;
@@ -149,6 +161,7 @@ void TRegExpr::PrepareFirstUnits() {
   TUnitSink all{fFirstUnits.data(), false};
   if (!FirstUnits(1, 0, budget, all))
     fFirstUnits.clear();
+  FindFirstRanges();
   for (TAltRecord& alt : fAlts) {
     uint64_t low[4] = {0, 0, 0, 0};
     TUnitSink sink{low, true};
@@ -162,10 +175,73 @@ void TRegExpr::PrepareFirstUnits() {
       alt.wide = true;
     }
   }
+  for (TRepeatRecord& repeat : fRepeats)
+    PrepareRepeat(repeat);
   fReqLastKnown = false;
+  fRunNode = 0;
   fReqUnits[0] = fReqUnits[1] = fReqUnit;
   if (fReqCI)
     fReqUnits[1] = Invert(fReqUnit);
+}
+
+// What may follow a simple repeat: the literal right after it, or else the
+// units the rest of the program can begin with; and whether the repeated
+// node can match any of them.
+void TRegExpr::PrepareRepeat(TRepeatRecord& record) {
+  const char16_t* prog = programm.data();
+  int32_t node = OperandOf(record.node);
+  if (prog[record.node] == BRACES || prog[record.node] == BRACESNG)
+    node += BracesOperand;
+  const char16_t op = prog[node];
+  record.filter = record.possessive = false;
+  if (op == BSUBEXP || op == BSUBEXPCI)
+    return; // repetitions of several units: nothing to compare
+  const int32_t next = NextOf(prog, record.node);
+  if (next != 0 && prog[next] == EXACTLY) {
+    record.possessive = !MatchSimple(op, node, prog[OperandOf(next)]);
+    return;
+  }
+  std::fill(record.low, record.low + 4, 0);
+  TUnitSink sink{record.low, true};
+  int budget = 64;
+  if (!FirstUnits(next, 1, budget, sink))
+    return;
+  record.filter = true;
+  record.low[0] &= ~uint64_t(1); // a 0 unit is the end of the subject
+  record.wide = sink.wide;
+  // Units from 256 up are only known to be refused by a node that matches
+  // none of them.
+  const bool lowNode =
+      op == ANYDIGIT || (op == EXACTLY && prog[OperandOf(node)] < 256) ||
+      (op == ANYOF && fSetBits[size_t(NodeSlot(node))].wideBegin == fSetBits[size_t(NodeSlot(node))].wideEnd);
+  bool overlap = record.wide && !lowNode;
+  for (uint32_t u = 1; u < 256 && !overlap; ++u)
+    overlap = ((record.low[u >> 6] >> (u & 63)) & 1) && MatchSimple(op, node, char16_t(u));
+  record.possessive = !overlap;
+}
+
+// The first units as ranges, when they form at most MaxFirstRanges.
+void TRegExpr::FindFirstRanges() {
+  fFirstRanges = 0;
+  int ranges = 0;
+  for (uint32_t u = 0; u < 65536 && !fFirstUnits.empty();) {
+    const uint64_t word = fFirstUnits[u >> 6] >> (u & 63);
+    if (word == 0) { // nothing more in this word
+      u = (u | 63) + 1;
+      continue;
+    }
+    u += uint32_t(std::countr_zero(word));
+    uint32_t end = u;
+    while (end < 65536 && ((fFirstUnits[end >> 6] >> (end & 63)) & 1))
+      ++end;
+    if (ranges == MaxFirstRanges)
+      return;
+    fFirstLo[ranges] = char16_t(u);
+    fFirstSpan[ranges] = char16_t(end - 1 - u);
+    ++ranges;
+    u = end;
+  }
+  fFirstRanges = ranges;
 }
 
 // Adds the units a match from `scan` can start with; false when that is

@@ -206,7 +206,13 @@ private:
   void SetSearchHints(int flags);
   void FindRequiredUnit();
   void FindLeadRepeat();
-  bool RequiredUnit(int32_t scan, int32_t stop, int depth, int& budget, char16_t& unit, bool& ci) const;
+  struct TRequired {
+    char16_t unit = 0; // 0: none
+    bool ci = false;
+  };
+  bool RequiredUnit(int32_t scan, int32_t stop, int depth, int& budget, TRequired& req) const;
+  void RequiredOfNode(int32_t scan, TRequired& req) const;
+  int32_t RequiredOfAlternatives(int32_t first, int depth, int& budget, TRequired& req) const;
   bool RequiredUnitAhead(const char16_t* s) {
     return fReqUnit == 0 || (fReqLastKnown ? fReqLast != nullptr && s <= fReqLast : RequiredUnitAheadSlow(s));
   }
@@ -266,6 +272,7 @@ private:
   }
   bool StartLoop(int32_t& scan, bool nonGreedy);
   int32_t RegRepeat(int32_t p, int32_t AMax);
+  int32_t RepeatBackReference(int32_t p, int32_t AMax);
   bool SameUnitCI(char16_t pattern, char16_t subject) const;
   bool InSetCI(int32_t scan, char16_t u) const;
   char16_t Invert(char16_t u) const;

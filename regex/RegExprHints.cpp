@@ -72,17 +72,18 @@ void TRegExpr::FindLeadRepeat() {
 
 // The last unit of the program's mandatory path that every match consumes.
 void TRegExpr::FindRequiredUnit() {
-  fReqUnit = 0;
-  fReqCI = false;
+  TRequired req;
   int budget = 10000;
-  RequiredUnit(1, 0, 0, budget, fReqUnit, fReqCI);
+  RequiredUnit(1, 0, 0, budget, req);
+  fReqUnit = req.unit;
+  fReqCI = req.ci;
 }
 
 // Walks the chain from `scan` up to `stop` (or the end, or a jump back)
-// and leaves in `unit` the last unit it must consume, if any. A walk that
+// and leaves in `req` the last unit it must consume, if any. A walk that
 // runs out of budget keeps what it found: every unit on the way was
 // mandatory. False when it gave up.
-bool TRegExpr::RequiredUnit(int32_t scan, int32_t stop, int depth, int& budget, char16_t& unit, bool& ci) const {
+bool TRegExpr::RequiredUnit(int32_t scan, int32_t stop, int depth, int& budget, TRequired& req) const {
   const char16_t* prog = programm.data();
   if (depth > 32)
     return false;
@@ -93,82 +94,65 @@ bool TRegExpr::RequiredUnit(int32_t scan, int32_t stop, int depth, int& budget, 
       return false;
     const char16_t op = prog[scan];
     const int32_t next = NextOf(prog, scan);
-    const char16_t* opnd = prog + OperandOf(scan);
-    switch (op) {
-    case END:
-    case BACK:
-    case LOOP:
-    case LOOPNG:
+    if (op == END || op == BACK || op == LOOP || op == LOOPNG)
       return true;
-    case EXACTLY:
-    case EXACTLYCI:
-      while (opnd[1] != 0)
-        ++opnd;
-      unit = *opnd;
-      ci = op == EXACTLYCI;
-      break;
-    case PLUS:
-    case PLUSNG:
-    case BRACES:
-    case BRACESNG: {
-      const bool braces = op == BRACES || op == BRACESNG;
-      const int32_t node = OperandOf(scan) + (braces ? BracesOperand : 0);
-      if ((!braces || Read32(opnd) > 0) && (prog[node] == EXACTLY || prog[node] == EXACTLYCI)) {
-        unit = prog[OperandOf(node)];
-        ci = prog[node] == EXACTLYCI;
-      }
-      break;
-    }
-    case LOOPENTRY: {
+    if (op == LOOPENTRY) {
       // LOOPENTRY's next is its LOOP; a loop of at least one iteration
       // requires what its body requires.
-      char16_t bodyUnit = 0;
-      bool bodyCI = false;
+      TRequired body;
       if (Read32(prog + OperandOf(next)) > 0 &&
-          RequiredUnit(next - Read32(prog + OperandOf(next) + 4), next, depth + 1, budget, bodyUnit, bodyCI) &&
-          bodyUnit != 0) {
-        unit = bodyUnit;
-        ci = bodyCI;
-      }
+          RequiredUnit(next - Read32(prog + OperandOf(next) + 4), next, depth + 1, budget, body) && body.unit != 0)
+        req = body;
       scan = NextOf(prog, next);
-      continue;
+    } else if (op == BRANCH && OpOf(prog, next) == BRANCH) {
+      scan = RequiredOfAlternatives(scan, depth, budget, req);
+    } else if (op == BRANCH) {
+      scan = OperandOf(scan);
+    } else {
+      RequiredOfNode(scan, req);
+      scan = next;
     }
-    case BRANCH: {
-      if (OpOf(prog, next) != BRANCH) {
-        scan = OperandOf(scan);
-        continue;
-      }
-      // Alternatives: a unit that each of them requires. They all end
-      // where the chain of BRANCH nodes ends.
-      int32_t join = scan;
-      while (OpOf(prog, NextOf(prog, join)) == BRANCH)
-        join = NextOf(prog, join);
-      join = NextOf(prog, join);
-      char16_t common = 0;
-      bool commonCI = false;
-      for (int32_t alt = scan; alt != join; alt = NextOf(prog, alt)) {
-        char16_t altUnit = 0;
-        bool altCI = false;
-        if (!RequiredUnit(OperandOf(alt), join, depth + 1, budget, altUnit, altCI) || altUnit == 0 ||
-            (alt != scan && (altUnit != common || altCI != commonCI))) {
-          common = 0;
-          break;
-        }
-        common = altUnit;
-        commonCI = altCI;
-      }
-      if (common != 0) {
-        unit = common;
-        ci = commonCI;
-      }
-      scan = join;
-      continue;
-    }
-    default: // groups, anchors, classes, sets, back-references: no unit
-      break;
-    }
-    scan = next;
   }
+}
+
+// A literal requires its last unit, and a simple repeat of at least one its
+// literal's unit; other nodes require none.
+void TRegExpr::RequiredOfNode(int32_t scan, TRequired& req) const {
+  const char16_t* prog = programm.data();
+  const char16_t op = prog[scan];
+  const char16_t* opnd = prog + OperandOf(scan);
+  if (op == EXACTLY || op == EXACTLYCI) {
+    while (opnd[1] != 0)
+      ++opnd;
+    req = {*opnd, op == EXACTLYCI};
+    return;
+  }
+  const bool braces = op == BRACES || op == BRACESNG;
+  if (!(op == PLUS || op == PLUSNG || (braces && Read32(opnd) > 0)))
+    return;
+  const int32_t node = OperandOf(scan) + (braces ? BracesOperand : 0);
+  if (prog[node] == EXACTLY || prog[node] == EXACTLYCI)
+    req = {prog[OperandOf(node)], prog[node] == EXACTLYCI};
+}
+
+// A chain of alternatives from `first`: a unit that each of them requires
+// goes to `req`. Returns where they all end, the node after the chain.
+int32_t TRegExpr::RequiredOfAlternatives(int32_t first, int depth, int& budget, TRequired& req) const {
+  const char16_t* prog = programm.data();
+  int32_t join = first;
+  while (OpOf(prog, NextOf(prog, join)) == BRANCH)
+    join = NextOf(prog, join);
+  join = NextOf(prog, join);
+  TRequired common;
+  for (int32_t alt = first; alt != join; alt = NextOf(prog, alt)) {
+    TRequired one;
+    if (!RequiredUnit(OperandOf(alt), join, depth + 1, budget, one) || one.unit == 0 ||
+        (alt != first && (one.unit != common.unit || one.ci != common.ci)))
+      return join;
+    common = one;
+  }
+  req = common;
+  return join;
 }
 
 // Finds the last occurrence of the required unit (in either case form) in

@@ -133,27 +133,34 @@ bool TRegExpr::MatchSimple(char16_t op, int32_t scan, char16_t u) {
   }
 }
 
+// Whole repetitions of a back-reference's text, as RegRepeat.
+int32_t TRegExpr::RepeatBackReference(int32_t p, int32_t AMax) {
+  const char16_t op = programm[size_t(p)];
+  const int n = programm[size_t(p) + NodeSize];
+  if (!GroupIsSet(n))
+    return 0;
+  const int64_t len = endp[n] - startp[n];
+  int32_t count = 0;
+  while (count < AMax && fInputEnd - reginput >= len) {
+    ChargeUnits(len + 1);
+    for (int64_t i = 0; i < len; ++i)
+      if (op == BSUBEXP ? reginput[i] != startp[n][i] : !SameUnitCI(startp[n][i], reginput[i]))
+        return count;
+    reginput += len;
+    ++count;
+  }
+  return count;
+}
+
 // How many times the simple node at p matches in a row at reginput, at most
-// AMax; reginput moves past them.
+// AMax; reginput moves past them. A run that ended at a unit the node
+// refuses (or at the end) is remembered, so that a count from inside it
+// costs nothing.
 int32_t TRegExpr::RegRepeat(int32_t p, int32_t AMax) {
   const char16_t op = programm[size_t(p)];
+  if (op == BSUBEXP || op == BSUBEXPCI)
+    return RepeatBackReference(p, AMax);
   const int64_t left = fInputEnd - reginput;
-  if (op == BSUBEXP || op == BSUBEXPCI) {
-    const int n = programm[size_t(p) + NodeSize];
-    if (!GroupIsSet(n))
-      return 0;
-    const int64_t len = endp[n] - startp[n];
-    int32_t count = 0;
-    while (count < AMax && fInputEnd - reginput >= len) {
-      ChargeUnits(len + 1);
-      for (int64_t i = 0; i < len; ++i)
-        if (op == BSUBEXP ? reginput[i] != startp[n][i] : !SameUnitCI(startp[n][i], reginput[i]))
-          return count;
-      reginput += len;
-      ++count;
-    }
-    return count;
-  }
   const int32_t limit = int32_t(left < AMax ? left : AMax);
   if (op == ANY) {
     reginput += limit;

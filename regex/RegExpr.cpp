@@ -255,7 +255,7 @@ void TRegExpr::InvalidateProgramm() {
   programm.shrink_to_fit();
   ClearDerivedTables();
   fReqUnit = 0;
-  fLeadRepeat = 0;
+  fLeadRepeat = fLiteral = 0;
   fExprIsCompiled = false;
 }
 

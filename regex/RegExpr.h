@@ -431,6 +431,10 @@ private:
   // that offer no choice (0: none), and the last start that an attempt's
   // failure there showed to fail as well (nullptr: none).
   int32_t fLeadRepeat = 0;
+  // When the pattern is one case-sensitive literal and nothing else: its
+  // operand in the program (0: not so) and length.
+  int32_t fLiteral = 0;
+  int32_t fLiteralLength = 0;
   const char16_t* fAttemptStart = nullptr;
   const char16_t* fSkipThrough = nullptr;
 

@@ -157,6 +157,16 @@ const char16_t* TRegExpr::NextFirstUnit(const char16_t* s) const {
 bool TRegExpr::SearchFrom(const char16_t* s) {
   if (reganch != 0)
     return RequiredUnitAhead(s) && RegMatchAt(s);
+  if (fLiteral != 0) { // the whole pattern is one literal: a plain text search
+    const QStringView literal(programm.data() + fLiteral, fLiteralLength);
+    const qsizetype at = QStringView(s, fInputEnd - s).indexOf(literal);
+    ChargeUnits(at < 0 ? fInputEnd - s : at + fLiteralLength);
+    if (at < 0)
+      return false;
+    startp[0] = s + at;
+    endp[0] = s + at + fLiteralLength;
+    return true;
+  }
   if (regstart != 0) {
     for (;;) {
       const qsizetype at = QStringView(s, fInputEnd - s).indexOf(QChar(regstart));
@@ -167,9 +177,7 @@ bool TRegExpr::SearchFrom(const char16_t* s) {
         return false;
       if (RegMatchAt(s))
         return true;
-      if (!PassFailedStarts(s))
-        return false;
-      ++s;
+      ++s; // no leading repeat here: the program starts with a literal
     }
   }
   if (!fFirstUnits.empty()) {
@@ -183,7 +191,7 @@ bool TRegExpr::SearchFrom(const char16_t* s) {
         return false;
       if (RegMatchAt(s))
         return true;
-      if (!PassFailedStarts(s))
+      if (fSkipThrough != nullptr && !PassFailedStarts(s))
         return false;
     }
   }
@@ -192,7 +200,7 @@ bool TRegExpr::SearchFrom(const char16_t* s) {
       return false;
     if (RegMatchAt(s))
       return true;
-    if (s == fInputEnd || !PassFailedStarts(s))
+    if (s == fInputEnd || (fSkipThrough != nullptr && !PassFailedStarts(s)))
       return false;
   }
 }

@@ -23,11 +23,17 @@ void TRegExpr::SetSearchHints(int flags) {
   reganch = 0;
   regmust = 0;
   regmlen = 0;
+  fLiteral = fLiteralLength = 0;
   const char16_t* prog = programm.data();
   int32_t scan = 1;
   if (OpOf(prog, NextOf(prog, scan)) != END)
     return;
   scan = OperandOf(scan);
+  if (OpOf(prog, scan) == EXACTLY && OpOf(prog, NextOf(prog, scan)) == END) {
+    fLiteral = OperandOf(scan);
+    while (prog[fLiteral + fLiteralLength] != 0)
+      ++fLiteralLength;
+  }
   if (OpOf(prog, scan) == EXACTLY)
     regstart = prog[OperandOf(scan)];
   else if (OpOf(prog, scan) == BOL)

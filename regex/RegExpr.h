@@ -289,6 +289,7 @@ private:
   const char16_t* NextFirstUnit(const char16_t* s) const;
   bool RegMatchAt(const char16_t* s);
   bool PassFailedStarts(const char16_t*& s) const;
+  bool SearchLiteral(const char16_t* s);
   void ClearMatches();
   void AssignSubject(QStringView subject);
 

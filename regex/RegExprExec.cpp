@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <cstring>
 #include <limits>
 
 #if defined(__SSE2__)
@@ -157,16 +158,8 @@ const char16_t* TRegExpr::NextFirstUnit(const char16_t* s) const {
 bool TRegExpr::SearchFrom(const char16_t* s) {
   if (reganch != 0)
     return RequiredUnitAhead(s) && RegMatchAt(s);
-  if (fLiteral != 0) { // the whole pattern is one literal: a plain text search
-    const QStringView literal(programm.data() + fLiteral, fLiteralLength);
-    const qsizetype at = QStringView(s, fInputEnd - s).indexOf(literal);
-    ChargeUnits(at < 0 ? fInputEnd - s : at + fLiteralLength);
-    if (at < 0)
-      return false;
-    startp[0] = s + at;
-    endp[0] = s + at + fLiteralLength;
-    return true;
-  }
+  if (fLiteral != 0)
+    return SearchLiteral(s);
   if (regstart != 0) {
     for (;;) {
       const qsizetype at = QStringView(s, fInputEnd - s).indexOf(QChar(regstart));
@@ -202,6 +195,26 @@ bool TRegExpr::SearchFrom(const char16_t* s) {
       return true;
     if (s == fInputEnd || (fSkipThrough != nullptr && !PassFailedStarts(s)))
       return false;
+  }
+}
+
+// The whole pattern is one literal: its first unit is looked for with the
+// vectorised unit search and the rest compared, no program run.
+bool TRegExpr::SearchLiteral(const char16_t* s) {
+  const char16_t* literal = programm.data() + fLiteral;
+  const size_t rest = size_t(fLiteralLength - 1) * sizeof(char16_t);
+  for (;;) {
+    const qsizetype at = QStringView(s, fInputEnd - s).indexOf(QChar(literal[0]));
+    ChargeUnits(at < 0 ? fInputEnd - s : at + fLiteralLength);
+    if (at < 0 || fInputEnd - (s + at) < fLiteralLength)
+      return false;
+    s += at;
+    if (std::memcmp(s + 1, literal + 1, rest) == 0) {
+      startp[0] = s;
+      endp[0] = s + fLiteralLength;
+      return true;
+    }
+    ++s;
   }
 }
 

@@ -6,6 +6,7 @@
 // modifier back and forth costs nothing.
 #include <ZarvMemo/regex/RegExpr.h>
 #include <ZarvMemo/regex/RegExprFrame.h>
+#include <ZarvMemo/regex/RegExprTables.h>
 
 #include <QChar>
 

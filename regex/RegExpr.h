@@ -192,6 +192,8 @@ private:
   // RegExprTables.cpp
   struct TUnitSink;
   struct TNodeSlot;
+  struct TSetBits;
+  struct TAltRecord;
   void BuildSetTables();
   void AddAltChain(std::vector<TNodeSlot>& records, int32_t first, std::vector<bool>& inChain);
   void AddSetRecord(std::vector<TNodeSlot>& records, int32_t s);
@@ -206,10 +208,7 @@ private:
   void SetSearchHints(int flags);
   void FindRequiredUnit();
   void FindLeadRepeat();
-  struct TRequired {
-    char16_t unit = 0; // 0: none
-    bool ci = false;
-  };
+  struct TRequired;
   bool RequiredUnit(int32_t scan, int32_t stop, int depth, int& budget, TRequired& req) const;
   void RequiredOfNode(int32_t scan, TRequired& req) const;
   int32_t RequiredOfAlternatives(int32_t first, int depth, int& budget, TRequired& req) const;
@@ -263,13 +262,7 @@ private:
   bool FollowOk(const TBacktrackFrame& f, const TRepeatRecord* r, const char16_t* at) const;
   void PrepareRepeat(TRepeatRecord& record);
   // The record of a repeat node; the last one asked for is kept at hand.
-  const TRepeatRecord& RepeatRecordOf(int32_t node) {
-    if (node != fLastRepeatNode) {
-      fLastRepeatNode = node;
-      fLastRepeat = NodeSlot(node);
-    }
-    return fRepeats[size_t(fLastRepeat)];
-  }
+  inline const TRepeatRecord& RepeatRecordOf(int32_t node);
   bool StartLoop(int32_t& scan, bool nonGreedy);
   int32_t RegRepeat(int32_t p, int32_t AMax);
   int32_t RepeatBackReference(int32_t p, int32_t AMax);
@@ -348,51 +341,16 @@ private:
   char16_t fLinePairedSeparatorTail = u'\n';
 
   // ---- Tables derived from the program, for speed only ---------------------------
-  // Records of set nodes and of alternatives, found by node index through
-  // fNodeSlots, an open-addressing table of a power-of-two size (node 0:
-  // a free slot): a set node's index is into fSetBits, a BRANCH node's into
-  // fAlts. Everything here is proportionate to the number of such nodes:
-  // nothing is kept per program unit or per possible unit value, except
-  // fFirstUnits, one per object.
-  struct TNodeSlot {
-    int32_t node;
-    int32_t index;
-  };
-  // A set's members: bits for the units below 256, and the sorted, merged
-  // runs of the others at fWideRuns[wideBegin, wideEnd).
-  struct TSetBits {
-    uint64_t low[4];
-    int32_t wideBegin;
-    int32_t wideEnd;
-  };
-  // An alternative of a BRANCH chain: the units that can begin a match
-  // through it (bits for those below 256; `wide`: any unit from 256 up
-  // may), all of them until the search tables are made; `next` is the
-  // record of the following alternative, -1 after the last.
-  struct TAltRecord {
-    uint64_t low[4];
-    bool wide;
-    int32_t node;
-    int32_t next;
-  };
+  // Records of set nodes, alternatives and simple repeats (RegExprTables.h),
+  // found by node index through fNodeSlots, an open-addressing table of a
+  // power-of-two size: proportionate to the number of such nodes, never
+  // kept per program unit.
   std::vector<TNodeSlot> fNodeSlots;
   uint32_t fNodeMask = 0;
   int fNodeShift = 32;
   std::vector<TSetBits> fSetBits;
   std::vector<std::pair<char16_t, char16_t>> fWideRuns;
   std::vector<TAltRecord> fAlts;
-  // A simple repeat (STAR, PLUS, BRACES and their lazy forms): the units the
-  // rest of the program can begin with after it, when known (`filter`;
-  // bits below 256, `wide` for any from 256 up); `possessive` when that
-  // rest, or the literal right after the repeat, cannot begin with a unit
-  // the repeated node matches. Made with the search tables.
-  struct TRepeatRecord {
-    uint64_t low[4];
-    bool wide;
-    bool filter;
-    bool possessive;
-    int32_t node;
-  };
   std::vector<TRepeatRecord> fRepeats;
   int32_t fLastRepeatNode = 0; // RepeatRecordOf: fRepeats[fLastRepeat] is its record
   int32_t fLastRepeat = 0;
@@ -446,30 +404,5 @@ private:
   size_t fPushRoom = DefaultBacktrackLimit; // frames below the limit
   std::vector<TBacktrackFrame> fBacktrack;
 };
-
-inline int32_t TRegExpr::NodeSlot(int32_t node) const {
-  const TNodeSlot* table = fNodeSlots.data();
-  for (uint32_t h = (uint32_t(node) * 0x9E3779B1u) >> fNodeShift;; h = (h + 1) & fNodeMask) {
-    if (table[h].node == node)
-      return table[h].index;
-    if (table[h].node == 0)
-      return -1;
-  }
-}
-
-// The first alternative record from `alt` on (-1: none) that a match can
-// begin through at the unit u (0 at the end of the subject, which no filter
-// holds); each record looked at costs a step.
-inline int32_t TRegExpr::ViableAlt(int32_t alt, char16_t u) {
-  const TAltRecord* alts = fAlts.data();
-  int64_t looked = 0;
-  for (; alt >= 0; alt = alts[alt].next) {
-    ++looked;
-    if (u < 256 ? (alts[alt].low[u >> 6] >> (u & 63)) & 1 : alts[alt].wide)
-      break;
-  }
-  Charge(looked);
-  return alt;
-}
 
 } // namespace zarv

@@ -9,6 +9,7 @@
 // is assigned, so that ExecNext over a long subject stays linear.
 #include <ZarvMemo/regex/RegExpr.h>
 #include <ZarvMemo/regex/RegExprFrame.h>
+#include <ZarvMemo/regex/RegExprTables.h>
 
 #include <ZarvMemo/platform/Strings.h>
 

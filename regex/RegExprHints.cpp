@@ -14,6 +14,13 @@ namespace zarv {
 
 using namespace regexprog;
 
+// A unit that a part of the program requires (0: none), and whether it
+// is compared ignoring case.
+struct TRegExpr::TRequired {
+  char16_t unit = 0;
+  bool ci = false;
+};
+
 // The hints come from a pattern of one top-level branch: a leading literal
 // gives the first unit of every match, a leading "^" anchors it, and when
 // the branch starts with a simple repeat (where a search would waste most

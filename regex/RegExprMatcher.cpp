@@ -22,6 +22,7 @@
 // iteration would start where that one did and go round for ever.
 #include <ZarvMemo/regex/RegExpr.h>
 #include <ZarvMemo/regex/RegExprFrame.h>
+#include <ZarvMemo/regex/RegExprTables.h>
 
 #include <algorithm>
 #include <limits>

@@ -17,6 +17,7 @@
 // alternatives that cannot start at the current unit without saving a
 // state for them. Either way the matches found are the same.
 #include <ZarvMemo/regex/RegExpr.h>
+#include <ZarvMemo/regex/RegExprTables.h>
 
 #include <algorithm>
 #include <bit>

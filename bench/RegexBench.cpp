@@ -11,6 +11,12 @@
 // pattern has matches; --file reads a UTF-8 file instead, so that the
 // figures can stand next to other engines' on the same text. The last
 // pattern backtracks exponentially and reports the time to give up.
+//
+// Then the pathological cases, each a line of its own: a loop whose body
+// can match empty over a long subject, a search that cannot match (no "c")
+// over 2 MB, "x*y|q" over 100 000 "x" (linear now) and a search that stays
+// quadratic (".*y|q"), stopped by a limit of 2 million steps, and the
+// compile time, program size and memory of 300 sets of the whole range.
 #include "BenchReport.h"
 #include "CorpusGen.h"
 
@@ -71,6 +77,55 @@ std::string GeneratedText(int64_t bytes) {
 }
 
 int64_t Utf8Bytes(const QString& s) { return s.toUtf8().size(); }
+
+// Milliseconds of one search of `pattern` over `subject`; `expectError` is
+// the error code the search must end with (0: none).
+double TimeSearch(const char* id, const QString& pattern, const QString& subject, int64_t stepLimit,
+                  int32_t expectError) {
+  TRegExpr r;
+  r.SetExpression(pattern);
+  r.SetStepLimit(stepLimit);
+  r.Compile();
+  const auto t0 = Clock::now();
+  int32_t error = 0;
+  try {
+    r.Exec(subject);
+  } catch (const ERegExpr& e) {
+    error = e.ErrorCode;
+  }
+  const double ms = Ms(Clock::now() - t0);
+  if (error != expectError)
+    Fail(std::string(id) + ": ended with error " + std::to_string(error));
+  return ms;
+}
+
+void PathologicalCases() {
+  QString words;
+  for (int i = 0; i < 20'000; ++i)
+    words += QStringLiteral("word%1 \t").arg(i % 97);
+  Report("regex_empty_iteration_loop",
+         TimeSearch("empty iteration", QStringLiteral("(\\s{0,2}\\w{0,9})*$"), words, TRegExpr::DefaultStepLimit, 0),
+         "ms", 2);
+  Report("regex_fail_no_required_2mb",
+         TimeSearch("no required unit", QStringLiteral("a.*c"), QStringLiteral("ab").repeated(1 << 20),
+                    TRegExpr::DefaultStepLimit, 0),
+         "ms", 3);
+  const QString xs(100'000, QLatin1Char('x'));
+  Report("regex_xstar_y_100k", TimeSearch("x*y|q", QStringLiteral("x*y|q"), xs, 2'000'000, 0), "ms", 2);
+  Report("regex_step_limit_2m", TimeSearch("step limit", QStringLiteral(".*y|q"), xs, 2'000'000, reeStepLimitExceeded),
+         "ms", 2);
+
+  const QString sets = QStringLiteral("[\\x01-\\x{FFFF}]").repeated(300);
+  const int64_t before = ResidentBytes();
+  TRegExpr r;
+  r.SetExpression(sets);
+  const auto t0 = Clock::now();
+  r.Compile();
+  Report("regex_compile_300_full_sets", Ms(Clock::now() - t0), "ms", 3);
+  Report("regex_program_300_full_sets", double(r.ProgramSize()) * 2 / 1024, "KB", 1);
+  if (before >= 0)
+    Report("regex_memory_300_full_sets", double(ResidentBytes() - before) / double(MB), "MB", 2);
+}
 
 } // namespace
 
@@ -135,5 +190,6 @@ int main(int argc, char** argv) {
       Fail(std::string("catastrophic: ") + e.what());
   }
   Report("regex_catastrophic_give_up", Seconds(Clock::now() - t0) * 1000, "ms");
+  PathologicalCases();
   return gFailed ? 1 : 0;
 }

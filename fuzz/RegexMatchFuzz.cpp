@@ -6,7 +6,9 @@
 // step budget and backtracking limit so that each input stays quick; those
 // guards, the loop-stack limit and compile errors are the only ERegExpr
 // allowed. Every match must lie inside the subject, every group inside its
-// match, and successive matches must move forward.
+// match, and successive matches must move forward; a search that starts
+// where a match starts must find that match again (what a search skips or
+// remembers about the subject must not change its result).
 #include <ZarvMemo/platform/StringList.h>
 #include <ZarvMemo/regex/RegExpr.h>
 
@@ -41,6 +43,26 @@ void CheckMatch(const TRegExpr& r, const QString& pattern, const QString& subjec
   }
 }
 
+// A second object, searching from where r's match starts, finds the same
+// match and groups.
+void CheckFoundAgain(const TRegExpr& r, const QString& pattern, const QString& subject) {
+  TRegExpr again;
+  again.SetExpression(pattern);
+  again.SetModifierStr(r.ModifierStr());
+  again.SetStepLimit(r.StepLimit());
+  again.SetBacktrackLimit(r.BacktrackLimit());
+  again.SetInputString(subject);
+  try {
+    if (!again.ExecPos(r.MatchPos(0)))
+      Fail("a search from the match start finds nothing", pattern, subject);
+  } catch (const ERegExpr&) {
+    return; // the guards may stop either search
+  }
+  for (int i = 0; i < 15; ++i)
+    if (again.MatchPos(i) != r.MatchPos(i) || again.MatchLen(i) != r.MatchLen(i))
+      Fail("a search from the match start finds another match", pattern, subject);
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -70,6 +92,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     int matches = 0;
     for (bool found = r.Exec(subject); found && matches < 1000; found = r.ExecNext(), ++matches) {
       CheckMatch(r, pattern, subject);
+      CheckFoundAgain(r, pattern, subject);
       if (r.MatchPos(0) < last)
         Fail("ExecNext went backwards", pattern, subject);
       last = r.MatchPos(0) + (r.MatchLen(0) == 0 ? 1 : 0);

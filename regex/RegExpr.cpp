@@ -6,6 +6,7 @@
 // modifier back and forth costs nothing.
 #include <ZarvMemo/regex/RegExpr.h>
 #include <ZarvMemo/regex/RegExprFrame.h>
+#include <ZarvMemo/regex/RegExprTables.h>
 
 #include <QChar>
 
@@ -253,10 +254,9 @@ void TRegExpr::Compile() {
 void TRegExpr::InvalidateProgramm() {
   programm.clear();
   programm.shrink_to_fit();
-  fSetOf.clear();
-  fSetBits.clear();
-  fWideBits.clear();
-  fFirstUnitsReady = false;
+  ClearDerivedTables();
+  fReqUnit = 0;
+  fLeadRepeat = fLiteral = 0;
   fExprIsCompiled = false;
 }
 

@@ -14,10 +14,11 @@
 // interpreter), RegExprExec.cpp (searching, match results, substitution,
 // replace and split). Free functions are in RegExprFunctions.h.
 //
-// Two guards keep hostile patterns and subjects from hurting the caller: the
+// Three guards keep hostile patterns and subjects from hurting the caller:
+// the compiler refuses a program past MaxProgramUnits (error 101), the
 // interpreter backtracks through an explicit stack of bounded size instead
 // of recursing (BacktrackLimit, error 1017), and a search stops after a
-// budget of interpreter steps (StepLimit, error 1016).
+// budget of steps that pays for all of its work (StepLimit, error 1016).
 #pragma once
 
 #include <ZarvMemo/regex/ERegExpr.h>
@@ -27,9 +28,11 @@
 #include <QString>
 #include <QStringView>
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <utility>
 #include <vector>
 
 namespace zarv {
@@ -127,6 +130,8 @@ public:
   int32_t CompilerErrorPos() const;
   // One line per node, then the search hints the compiler derived.
   QString Dump();
+  // Units of the compiled program, 0 when there is none.
+  int32_t ProgramSize() const { return int32_t(programm.size()); }
 
   // ---- Searching and results (RegExprExec.cpp) --------------------------------
   QString InputString() const;
@@ -155,12 +160,17 @@ public:
   void Split(const QString& AInputStr, TStrings& APieces);
 
   // ---- Run-time guards --------------------------------------------------------
-  // Interpreter steps one search may take (0: unlimited).
+  // Interpreter steps one search may take (0: unlimited): nodes visited,
+  // alternatives passed over, and subject units examined by repeats and
+  // back-references, eight to a step.
   int64_t StepLimit() const { return fStepLimit; }
   void SetStepLimit(int64_t ALimit) { fStepLimit = ALimit; }
   // Saved backtracking states one match attempt may hold at once.
   int32_t BacktrackLimit() const { return fBacktrackLimit; }
-  void SetBacktrackLimit(int32_t ALimit) { fBacktrackLimit = ALimit; }
+  void SetBacktrackLimit(int32_t ALimit) {
+    fBacktrackLimit = ALimit;
+    fPushRoom = ALimit > 0 ? size_t(ALimit) : SIZE_MAX;
+  }
   static constexpr int64_t DefaultStepLimit = 100'000'000;
   static constexpr int32_t DefaultBacktrackLimit = 8 * 1024 * 1024;
 
@@ -179,14 +189,33 @@ private:
   int32_t ParseBraceNumber(const char16_t* begin, const char16_t* end);
   int32_t EmitQuantifier(char16_t op, int32_t atom, int atomFlags, bool nonGreedy, int32_t min, int32_t max);
   int32_t EmitLoop(int32_t atom, bool nonGreedy, int32_t min, int32_t max);
-  void SetSearchHints(int flags);
   // RegExprTables.cpp
+  struct TUnitSink;
+  struct TNodeSlot;
+  struct TSetBits;
+  struct TAltRecord;
   void BuildSetTables();
+  void AddAltChain(std::vector<TNodeSlot>& records, int32_t first, std::vector<bool>& inChain);
+  void AddSetRecord(std::vector<TNodeSlot>& records, int32_t s);
+  void ClearDerivedTables();
+  inline int32_t NodeSlot(int32_t node) const;
   bool InSetNode(int32_t scan, char16_t u) const;
   void PrepareFirstUnits();
-  bool FirstUnits(int32_t scan, int depth, int& budget);
-  void AddFirstUnit(char16_t u) { fFirstUnits[u >> 6] |= uint64_t(1) << (u & 63); }
-  bool IsFirstUnit(char16_t u) const { return (fFirstUnits[u >> 6] >> (u & 63)) & 1; }
+  void FindFirstRanges();
+  bool FirstUnits(int32_t scan, int depth, int& budget, TUnitSink& sink);
+  inline int32_t ViableAlt(int32_t alt, char16_t u);
+  // RegExprHints.cpp
+  void SetSearchHints(int flags);
+  void FindRequiredUnit();
+  void FindLeadRepeat();
+  struct TRequired;
+  bool RequiredUnit(int32_t scan, int32_t stop, int depth, int& budget, TRequired& req) const;
+  void RequiredOfNode(int32_t scan, TRequired& req) const;
+  int32_t RequiredOfAlternatives(int32_t first, int depth, int& budget, TRequired& req) const;
+  bool RequiredUnitAhead(const char16_t* s) {
+    return fReqUnit == 0 || (fReqLastKnown ? fReqLast != nullptr && s <= fReqLast : RequiredUnitAheadSlow(s));
+  }
+  bool RequiredUnitAheadSlow(const char16_t* s);
   // RegExprAtoms.cpp
   int32_t ParseAtom(int& flagp);
   int32_t ParseEscapeAtom(int& flagp);
@@ -196,37 +225,64 @@ private:
   void SkipExtendedSpace();
   char16_t UnQuoteChar();
   char16_t ParseHex();
-  void AddRange(QString& set, char16_t lo, char16_t hi);
+  using TSetRuns = std::vector<std::pair<char16_t, char16_t>>;
+  void AddSetRun(TSetRuns& runs, char16_t lo, char16_t hi);
+  void AddRange(TSetRuns& runs, char16_t lo, char16_t hi);
+  void AddSetUnits(TSetRuns& runs, const QString& units);
   // Emission
   int32_t EmitNode(char16_t op);
   void EmitC(char16_t unit);
   void EmitInt(int32_t value);
   void EmitString(QStringView units);
+  void EmitSetOperand(const TSetRuns& runs);
+  void ReserveUnits(int64_t count);
   void InsertOperator(char16_t op, int32_t opnd, int32_t size);
   void Tail(int32_t p, int32_t val);
   void OpTail(int32_t p, int32_t val);
 
   // RegExprMatcher.cpp
   bool MatchPrim(int32_t scan);
-  bool MatchSimple(char16_t op, int32_t scan);
+  bool MatchSimple(char16_t op, int32_t scan, char16_t u);
   bool Backtrack(int32_t& scan);
+  bool StartBranch(int32_t& scan);
+  bool EmptyIteration(int32_t atom) const;
+  bool LoopBack(int32_t& target);
+  // The step budget: a step is a node visited or an alternative passed
+  // over, and eight subject units examined by a repeat, its back-off or a
+  // back-reference (they cost about as much: a tight loop per unit).
+  void Charge(int64_t steps) {
+    if ((fStepsLeft -= steps) < 0)
+      Raise(reeStepLimitExceeded);
+  }
+  void ChargeUnits(int64_t units) { Charge(1 + (units >> 3)); }
   bool StartRepeat(int32_t& scan);
   bool NextRepeatCount(TBacktrackFrame& f);
+  bool LeadRepeatFailed(int32_t scan, int32_t opnd, int32_t count, bool backref);
+  struct TRepeatRecord;
+  bool FollowOk(const TBacktrackFrame& f, const TRepeatRecord* r, const char16_t* at) const;
+  void PrepareRepeat(TRepeatRecord& record);
+  // The record of a repeat node; the last one asked for is kept at hand.
+  inline const TRepeatRecord& RepeatRecordOf(int32_t node);
   bool StartLoop(int32_t& scan, bool nonGreedy);
   int32_t RegRepeat(int32_t p, int32_t AMax);
+  int32_t RepeatBackReference(int32_t p, int32_t AMax);
   bool SameUnitCI(char16_t pattern, char16_t subject) const;
   bool InSetCI(int32_t scan, char16_t u) const;
   char16_t Invert(char16_t u) const;
   bool IsLineSeparator(char16_t u) const { return fLineSeparators.Contains(u); }
   bool AtLineStart() const;
   bool AtLineEnd() const;
-  void Push(const TBacktrackFrame& f);
+  inline void Push(const TBacktrackFrame& f);
+  void PushPastLimit(const TBacktrackFrame& f);
   bool GroupIsSet(int n) const;
 
   // RegExprExec.cpp
   bool ExecPrim(int32_t AOffset);
   bool SearchFrom(const char16_t* s);
+  const char16_t* NextFirstUnit(const char16_t* s) const;
   bool RegMatchAt(const char16_t* s);
+  bool PassFailedStarts(const char16_t*& s) const;
+  bool SearchLiteral(const char16_t* s);
   void ClearMatches();
   void AssignSubject(QStringView subject);
 
@@ -285,26 +341,67 @@ private:
   char16_t fLinePairedSeparatorTail = u'\n';
 
   // ---- Tables derived from the program, for speed only ---------------------------
-  // Members of each set node as a bitmap: fSetOf[node] is 1 + the node's
-  // index in fSetBits (0 for other nodes). Sets with members from 256 up
-  // also get all 65536 bits, at fWideBits[wide * 1024].
-  struct TSetBits {
-    uint64_t low[4];
-    int32_t wide; // -1: no member is 256 or above
-  };
-  std::vector<int32_t> fSetOf;
+  // Records of set nodes, alternatives and simple repeats (RegExprTables.h),
+  // found by node index through fNodeSlots, an open-addressing table of a
+  // power-of-two size: proportionate to the number of such nodes, never
+  // kept per program unit.
+  std::vector<TNodeSlot> fNodeSlots;
+  uint32_t fNodeMask = 0;
+  int fNodeShift = 32;
   std::vector<TSetBits> fSetBits;
-  std::vector<uint64_t> fWideBits;
+  std::vector<std::pair<char16_t, char16_t>> fWideRuns;
+  std::vector<TAltRecord> fAlts;
+  std::vector<TRepeatRecord> fRepeats;
+  int32_t fLastRepeatNode = 0; // RepeatRecordOf: fRepeats[fLastRepeat] is its record
+  int32_t fLastRepeat = 0;
   // Units a match can start with (65536 bits), when every match consumes
-  // one and the program tells which; empty when unknown. It depends on the
-  // class characters and the case inversion, so it is made before a search.
+  // one and the program tells which; empty when unknown. The filters of
+  // the alternatives and the required unit's case forms are made with it,
+  // before a search: they depend on the class characters and the case
+  // inversion.
   std::vector<uint64_t> fFirstUnits;
   bool fFirstUnitsReady = false;
+  // The same units as at most MaxFirstRanges ranges fFirstLo[k] to
+  // fFirstLo[k] + fFirstSpan[k] (fFirstRanges 0: more, or none), for a
+  // scan of several units at once.
+  static constexpr int MaxFirstRanges = 4;
+  int fFirstRanges = 0;
+  char16_t fFirstLo[MaxFirstRanges] = {};
+  char16_t fFirstSpan[MaxFirstRanges] = {};
+  // A unit every match contains (0: none known), compared ignoring case
+  // when fReqCI; fReqUnits holds it and its inverted case. fReqLast is its
+  // last occurrence in the current subject (nullptr: none), once
+  // fReqLastKnown: no match starts after it.
+  char16_t fReqUnit = 0;
+  bool fReqCI = false;
+  char16_t fReqUnits[2] = {0, 0};
+  bool fReqLastKnown = false;
+  const char16_t* fReqLast = nullptr;
+
+  // The last run of units a simple repeat counted (RegRepeat): node
+  // fRunNode (0: none) matches every unit from fRunFrom up to fRunTo and
+  // not the one there (or the subject ends there). A count from inside the
+  // run needs no second look; it holds for one subject and one set of
+  // class characters.
+  int32_t fRunNode = 0;
+  const char16_t* fRunFrom = nullptr;
+  const char16_t* fRunTo = nullptr;
+  // The simple repeat every attempt starts with, after zero-width nodes
+  // that offer no choice (0: none), and the last start that an attempt's
+  // failure there showed to fail as well (nullptr: none).
+  int32_t fLeadRepeat = 0;
+  // When the pattern is one case-sensitive literal and nothing else: its
+  // operand in the program (0: not so) and length.
+  int32_t fLiteral = 0;
+  int32_t fLiteralLength = 0;
+  const char16_t* fAttemptStart = nullptr;
+  const char16_t* fSkipThrough = nullptr;
 
   // ---- Guards -------------------------------------------------------------------
   int64_t fStepLimit = DefaultStepLimit;
   int64_t fStepsLeft = 0;
   int32_t fBacktrackLimit = DefaultBacktrackLimit;
+  size_t fPushRoom = DefaultBacktrackLimit; // frames below the limit
   std::vector<TBacktrackFrame> fBacktrack;
 };
 

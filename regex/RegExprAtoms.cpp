@@ -274,23 +274,48 @@ char16_t TRegExpr::ParseHex() {
   return char16_t(value);
 }
 
+// Appends the members lo..hi to a set under construction, joining them to
+// the last run when they continue it. The runs stay in written order, so
+// that the listing shows the members as the pattern gave them.
+void TRegExpr::AddSetRun(TSetRuns& runs, char16_t lo, char16_t hi) {
+  if (lo == 0)
+    ++lo; // a 0 unit would end the operand; it never matches anyway
+  if (lo > hi)
+    return;
+  if (!runs.empty() && runs.back().second != SetRangeMark && runs.back().second + 1 == lo) {
+    runs.back().second = hi;
+    return;
+  }
+  // Every run costs at least one unit of the program.
+  if (int64_t(runs.size()) + int64_t(programm.size()) >= MaxProgramUnits)
+    Raise(101);
+  runs.emplace_back(lo, hi);
+}
+
 // Adds lo+1 .. hi to the set (lo is in already). With modifier r the Russian
 // ranges take the whole 33-letter alphabets, which code order would not.
-void TRegExpr::AddRange(QString& set, char16_t lo, char16_t hi) {
+void TRegExpr::AddRange(TSetRuns& runs, char16_t lo, char16_t hi) {
   if (fCompModifiers & MaskModR) {
     const bool fromLower = lo == RussianLower[0], fromUpper = lo == RussianUpper[0];
     const bool toLower = hi == RussianLower[32], toUpper = hi == RussianUpper[32];
     if ((fromLower && (toLower || toUpper)) || (fromUpper && toUpper)) {
-      set += QString::fromUtf16(fromLower ? RussianLower + 1 : RussianUpper + 1);
+      for (const char16_t* u = fromLower ? RussianLower + 1 : RussianUpper + 1; *u != 0; ++u)
+        AddSetRun(runs, *u, *u);
       if (fromLower && toUpper)
-        set += QString::fromUtf16(RussianUpper);
+        for (const char16_t* u = RussianUpper; *u != 0; ++u)
+          AddSetRun(runs, *u, *u);
       return;
     }
   }
   if (lo > hi)
     Raise(109);
-  for (uint32_t u = uint32_t(lo) + 1; u <= hi; ++u)
-    set += QChar(char16_t(u));
+  if (lo < hi)
+    AddSetRun(runs, char16_t(lo + 1), hi);
+}
+
+void TRegExpr::AddSetUnits(TSetRuns& runs, const QString& units) {
+  for (QChar c : units)
+    AddSetRun(runs, c.unicode(), c.unicode());
 }
 
 int32_t TRegExpr::ParseSet(int& flagp) {
@@ -299,12 +324,11 @@ int32_t TRegExpr::ParseSet(int& flagp) {
     negate = true;
     ++regparse;
   }
-  QString set;
+  TSetRuns runs;
   char16_t prev = 0;     // the last single member, a possible range start
   bool canRange = false; // prev may start a range
   auto addUnit = [&](char16_t u) {
-    if (u != 0) // a 0 unit would end the set; it never matches anyway
-      set += QChar(u);
+    AddSetRun(runs, u, u);
     prev = u;
     canRange = true;
   };
@@ -316,7 +340,7 @@ int32_t TRegExpr::ParseSet(int& flagp) {
       const char16_t n = regparse[1];
       const bool classAhead = n == u'\\' && QStringView(u"dswDSW").contains(QChar(regparse[2]));
       if (n == u']' || n == 0 || classAhead) {
-        set += QLatin1Char('-');
+        AddSetRun(runs, u'-', u'-');
         ++regparse;
         canRange = false;
         continue;
@@ -328,7 +352,7 @@ int32_t TRegExpr::ParseSet(int& flagp) {
           Raise(110);
         hi = UnQuoteChar();
       }
-      AddRange(set, prev, hi);
+      AddRange(runs, prev, hi);
       canRange = false;
       continue;
     }
@@ -341,7 +365,10 @@ int32_t TRegExpr::ParseSet(int& flagp) {
     if (e == 0)
       Raise(110);
     if (e == u'd' || e == u's' || e == u'w') {
-      set += e == u'd' ? QStringLiteral("0123456789") : e == u's' ? fSpaceChars.Units() : fWordChars.Units();
+      if (e == u'd')
+        AddSetRun(runs, u'0', u'9');
+      else
+        AddSetUnits(runs, e == u's' ? fSpaceChars.Units() : fWordChars.Units());
       ++regparse;
       canRange = false;
       continue;
@@ -354,7 +381,7 @@ int32_t TRegExpr::ParseSet(int& flagp) {
   flagp = HASWIDTH | SIMPLE;
   const bool ci = fCompModifiers & MaskModI;
   const int32_t ret = EmitNode(negate ? (ci ? ANYBUTCI : ANYBUT) : (ci ? ANYOFCI : ANYOF));
-  EmitString(set);
+  EmitSetOperand(runs);
   return ret;
 }
 

@@ -20,7 +20,15 @@ using namespace regexprog;
 
 // ---- Emission ------------------------------------------------------------------
 
+// Every emission goes through here first: a program past MaxProgramUnits
+// is refused (101) before it is built.
+void TRegExpr::ReserveUnits(int64_t count) {
+  if (int64_t(programm.size()) + count > MaxProgramUnits)
+    Raise(101);
+}
+
 int32_t TRegExpr::EmitNode(char16_t op) {
+  ReserveUnits(NodeSize);
   const int32_t at = int32_t(programm.size());
   programm.push_back(op);
   programm.push_back(0);
@@ -28,23 +36,49 @@ int32_t TRegExpr::EmitNode(char16_t op) {
   return at;
 }
 
-void TRegExpr::EmitC(char16_t unit) { programm.push_back(unit); }
+void TRegExpr::EmitC(char16_t unit) {
+  ReserveUnits(1);
+  programm.push_back(unit);
+}
 
 void TRegExpr::EmitInt(int32_t value) {
+  ReserveUnits(2);
   programm.push_back(0);
   programm.push_back(0);
   Write32(programm.data() + programm.size() - 2, value);
 }
 
 void TRegExpr::EmitString(QStringView units) {
+  ReserveUnits(units.size() + 1);
   for (QChar c : units)
     programm.push_back(c.unicode());
   programm.push_back(0);
 }
 
+// Long runs become a range (mark, lo, hi); shorter ones are listed, a
+// member equal to the mark written as the range mark..mark.
+void TRegExpr::EmitSetOperand(const TSetRuns& runs) {
+  for (const auto& [lo, hi] : runs) {
+    if (hi - lo + 1 >= SetRangeMinRun) {
+      ReserveUnits(3);
+      programm.insert(programm.end(), {SetRangeMark, lo, hi});
+      continue;
+    }
+    for (uint32_t u = lo; u <= hi; ++u) {
+      ReserveUnits(3);
+      if (u == SetRangeMark)
+        programm.insert(programm.end(), {SetRangeMark, SetRangeMark, SetRangeMark});
+      else
+        programm.push_back(char16_t(u));
+    }
+  }
+  EmitC(0);
+}
+
 // Puts a node of `size` units (opcode, empty next, zeroed operands) in front
 // of the node at `opnd`, moving it and everything after it up.
 void TRegExpr::InsertOperator(char16_t op, int32_t opnd, int32_t size) {
+  ReserveUnits(size);
   programm.insert(programm.begin() + opnd, size_t(size), char16_t(0));
   programm[size_t(opnd)] = op;
 }
@@ -81,6 +115,8 @@ void TRegExpr::CompileRegExpr(const char16_t* exp) {
     ParseReg(false, flags);
     regsize = int32_t(programm.size());
     SetSearchHints(flags);
+    FindRequiredUnit();
+    FindLeadRepeat();
     BuildSetTables();
   } catch (...) {
     InvalidateProgramm();
@@ -89,40 +125,6 @@ void TRegExpr::CompileRegExpr(const char16_t* exp) {
   }
   regexpbeg = regparse = nullptr;
   fExprIsCompiled = true;
-}
-
-// The hints come from a pattern of one top-level branch: a leading literal
-// gives the first unit of every match, a leading "^" anchors it, and when
-// the branch starts with a simple repeat (where a search would waste most
-// effort) its longest mandatory literal lets a search fail before trying.
-void TRegExpr::SetSearchHints(int flags) {
-  regstart = 0;
-  reganch = 0;
-  regmust = 0;
-  regmlen = 0;
-  const char16_t* prog = programm.data();
-  int32_t scan = 1;
-  if (OpOf(prog, NextOf(prog, scan)) != END)
-    return;
-  scan = OperandOf(scan);
-  if (OpOf(prog, scan) == EXACTLY)
-    regstart = prog[OperandOf(scan)];
-  else if (OpOf(prog, scan) == BOL)
-    ++reganch;
-  if (!(flags & SPSTART))
-    return;
-  for (; scan != 0; scan = NextOf(prog, scan)) {
-    if (OpOf(prog, scan) != EXACTLY)
-      continue;
-    const int32_t lit = OperandOf(scan);
-    int32_t len = 0;
-    while (prog[lit + len] != 0)
-      ++len;
-    if (len >= regmlen) {
-      regmust = lit;
-      regmlen = len;
-    }
-  }
 }
 
 // ---- Structure: groups, branches, pieces -----------------------------------------

@@ -2,7 +2,8 @@
 //
 // One line per node in program order: its index and opcode name, the index
 // of the node it continues with (0 for none), the counts of counted nodes,
-// the loop body of loops, and the text of literal and set operands. Lines
+// the loop body of loops, and the text of literal and set operands (a set
+// lists every member, its ranges spelt out). Lines
 // about the search hints the compiler derived follow the nodes. Tests
 // compare listings to check the compiler's output node by node.
 #include <ZarvMemo/regex/RegExpr.h>
@@ -52,10 +53,16 @@ QString TRegExpr::Dump() {
       const int32_t body = opnd - NodeSize - Read32(prog + opnd + 4);
       out += QString::asprintf(" -> (%d) {%d,%d}", body, Read32(prog + opnd), Read32(prog + opnd + 2));
       s += LoopOperand;
-    } else if (IsLiteralOperand(op)) {
+    } else if (op == EXACTLY || op == EXACTLYCI) {
       while (prog[s] != 0)
         out += QChar(prog[s++]);
       ++s;
+    } else if (IsLiteralOperand(op)) { // a set: ranges listed member by member
+      ForEachSetRun(prog + s, [&](char16_t lo, char16_t hi) {
+        for (uint32_t u = lo; u <= hi; ++u)
+          out += QChar(char16_t(u));
+      });
+      s = NodeEnd(prog, s - NodeSize);
     } else if (op == ANYOFTINYSET || op == ANYBUTTINYSET) {
       for (int i = 0; i < 3; ++i)
         out += QChar(prog[s++]);

@@ -9,10 +9,18 @@
 // is assigned, so that ExecNext over a long subject stays linear.
 #include <ZarvMemo/regex/RegExpr.h>
 #include <ZarvMemo/regex/RegExprFrame.h>
+#include <ZarvMemo/regex/RegExprTables.h>
 
 #include <ZarvMemo/platform/Strings.h>
 
+#include <algorithm>
+#include <bit>
+#include <cstring>
 #include <limits>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace zarv {
 
@@ -37,6 +45,8 @@ void TRegExpr::AssignSubject(QStringView subject) {
   fInputStart = subject.utf16() != nullptr ? subject.utf16() : empty;
   const qsizetype zero = subject.indexOf(QChar(0));
   fInputEnd = fInputStart + (zero < 0 ? subject.size() : zero);
+  fReqLastKnown = false;
+  fRunNode = 0;
 }
 
 QString TRegExpr::InputString() const {
@@ -89,6 +99,8 @@ bool TRegExpr::ExecPrim(int32_t AOffset) {
   if (AOffset > fInputEnd - fInputStart + 1)
     return false;
   const char16_t* s = fInputStart + (AOffset - 1);
+  if (!fFirstUnitsReady)
+    PrepareFirstUnits();
   if (regmust != 0) {
     const QStringView must(programm.data() + regmust, regmlen);
     if (QStringView(s, fInputEnd - s).indexOf(must) < 0)
@@ -106,42 +118,122 @@ bool TRegExpr::ExecPrim(int32_t AOffset) {
   }
 }
 
+// The first unit at or after s that can begin a match, or fInputEnd. When
+// those units form a few ranges (digits, a letter in both cases), eight
+// units at a time are tested against them; otherwise four units are looked
+// up between two checks of the end. Most units of a text begin no match.
+const char16_t* TRegExpr::NextFirstUnit(const char16_t* s) const {
+  const uint64_t* first = fFirstUnits.data();
+  auto can = [first](char16_t u) { return (first[u >> 6] >> (u & 63)) & 1; };
+  for (const char16_t* near = s + std::min<ptrdiff_t>(4, fInputEnd - s); s < near; ++s)
+    if (can(*s)) // gaps between candidates are often short
+      return s;
+#if defined(__SSE2__)
+  if (fFirstRanges > 0) {
+    __m128i lo[MaxFirstRanges], span[MaxFirstRanges];
+    for (int k = 0; k < fFirstRanges; ++k) {
+      lo[k] = _mm_set1_epi16(short(fFirstLo[k]));
+      span[k] = _mm_set1_epi16(short(fFirstSpan[k]));
+    }
+    const __m128i zero = _mm_setzero_si128();
+    for (; fInputEnd - s >= 8; s += 8) {
+      const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s));
+      __m128i hit = zero;
+      for (int k = 0; k < fFirstRanges; ++k) // v - lo <= span, unsigned: in the range
+        hit = _mm_or_si128(hit, _mm_cmpeq_epi16(_mm_subs_epu16(_mm_sub_epi16(v, lo[k]), span[k]), zero));
+      if (const int mask = _mm_movemask_epi8(hit))
+        return s + std::countr_zero(unsigned(mask)) / 2;
+    }
+  }
+#endif
+  for (; fInputEnd - s >= 4; s += 4)
+    if (can(s[0]) | can(s[1]) | can(s[2]) | can(s[3]))
+      break;
+  while (s < fInputEnd && !can(*s))
+    ++s;
+  return s;
+}
+
+// Tries the starts from s on, as the hints allow; every start is first
+// checked for the required unit ahead of it, whose absence ends the search.
 bool TRegExpr::SearchFrom(const char16_t* s) {
   if (reganch != 0)
-    return RegMatchAt(s);
+    return RequiredUnitAhead(s) && RegMatchAt(s);
+  if (fLiteral != 0)
+    return SearchLiteral(s);
   if (regstart != 0) {
     for (;;) {
       const qsizetype at = QStringView(s, fInputEnd - s).indexOf(QChar(regstart));
       if (at < 0)
         return false;
       s += at;
-      if (RegMatchAt(s))
-        return true;
-      ++s;
-    }
-  }
-  if (!fFirstUnitsReady)
-    PrepareFirstUnits();
-  if (!fFirstUnits.empty()) {
-    for (;; ++s) {
-      while (s < fInputEnd && !IsFirstUnit(*s))
-        ++s;
-      if (s == fInputEnd) // no match is empty
+      if (!RequiredUnitAhead(s))
         return false;
       if (RegMatchAt(s))
         return true;
+      ++s; // no leading repeat here: the program starts with a literal
+    }
+  }
+  if (!fFirstUnits.empty()) {
+    const uint64_t* first = fFirstUnits.data();
+    for (;; ++s) {
+      if (s < fInputEnd && !((first[*s >> 6] >> (*s & 63)) & 1))
+        s = NextFirstUnit(s + 1);
+      if (s == fInputEnd) // no match is empty
+        return false;
+      if (!RequiredUnitAhead(s))
+        return false;
+      if (RegMatchAt(s))
+        return true;
+      if (fSkipThrough != nullptr && !PassFailedStarts(s))
+        return false;
     }
   }
   for (;; ++s) { // up to and including the end: an empty match may stand there
+    if (!RequiredUnitAhead(s))
+      return false;
     if (RegMatchAt(s))
       return true;
-    if (s == fInputEnd)
+    if (s == fInputEnd || (fSkipThrough != nullptr && !PassFailedStarts(s)))
       return false;
   }
 }
 
+// The whole pattern is one literal: its first unit is looked for with the
+// vectorised unit search and the rest compared, no program run.
+bool TRegExpr::SearchLiteral(const char16_t* s) {
+  const char16_t* literal = programm.data() + fLiteral;
+  const size_t rest = size_t(fLiteralLength - 1) * sizeof(char16_t);
+  for (;;) {
+    const qsizetype at = QStringView(s, fInputEnd - s).indexOf(QChar(literal[0]));
+    ChargeUnits(at < 0 ? fInputEnd - s : at + fLiteralLength);
+    if (at < 0 || fInputEnd - (s + at) < fLiteralLength)
+      return false;
+    s += at;
+    if (std::memcmp(s + 1, literal + 1, rest) == 0) {
+      startp[0] = s;
+      endp[0] = s + fLiteralLength;
+      return true;
+    }
+    ++s;
+  }
+}
+
+// After a failed attempt at s: moves s to the last start that the attempt
+// showed must fail as well (see StartRepeat); false when that is the end.
+bool TRegExpr::PassFailedStarts(const char16_t*& s) const {
+  if (fSkipThrough == nullptr || fSkipThrough <= s)
+    return true;
+  if (fSkipThrough >= fInputEnd)
+    return false;
+  s = fSkipThrough;
+  return true;
+}
+
 bool TRegExpr::RegMatchAt(const char16_t* s) {
   reginput = s;
+  fAttemptStart = s;
+  fSkipThrough = nullptr;
   fBacktrack.clear();
   LoopStackIdx = 0;
   if (!MatchPrim(1))

@@ -10,13 +10,21 @@
 // from this start. The order in which ways are tried is the one a recursive
 // backtracker would follow, so the first success is the same match.
 //
-// The stack lives in the object (BacktrackLimit frames at most) and every
-// node visited costs one step of the search's budget (StepLimit), so a long
-// subject cannot overflow the machine stack and a pattern that backtracks
-// exponentially ends with an error instead of hanging.
+// The stack lives in the object (BacktrackLimit frames at most) and all the
+// work of a search is paid from its budget of steps (StepLimit): every node
+// visited, every alternative passed over, and the subject units examined by
+// repeats, their back-off and back-references. So a long subject cannot
+// overflow the machine stack, and a pattern that backtracks exponentially or
+// scans quadratically ends with an error instead of hanging.
+//
+// A loop whose body can match empty ends after an iteration that matched
+// nothing (its mandatory iterations apart), as Perl and PCRE do: another
+// iteration would start where that one did and go round for ever.
 #include <ZarvMemo/regex/RegExpr.h>
 #include <ZarvMemo/regex/RegExprFrame.h>
+#include <ZarvMemo/regex/RegExprTables.h>
 
+#include <algorithm>
 #include <limits>
 
 namespace zarv {
@@ -50,7 +58,7 @@ bool TRegExpr::InSetCI(int32_t scan, char16_t u) const {
 // its previous iteration; until it closes again it names no text.
 bool TRegExpr::GroupIsSet(int n) const { return startp[n] != nullptr && endp[n] != nullptr && startp[n] <= endp[n]; }
 
-void TRegExpr::Push(const TBacktrackFrame& f) {
+void TRegExpr::PushPastLimit(const TBacktrackFrame& f) {
   if (fBacktrackLimit > 0 && fBacktrack.size() >= size_t(fBacktrackLimit))
     Raise(reeBacktrackLimitExceeded);
   fBacktrack.push_back(f);
@@ -86,10 +94,9 @@ bool TRegExpr::AtLineEnd() const {
   return IsLineSeparator(c);
 }
 
-// The one-unit tests shared by the interpreter and the repeat counter;
-// `op` is the node's opcode at `scan`, the subject is not at its end.
-bool TRegExpr::MatchSimple(char16_t op, int32_t scan) {
-  const char16_t u = *reginput;
+// The one-unit tests shared by the interpreter and the repeat counter:
+// whether the node `op` at `scan` matches the subject unit u.
+bool TRegExpr::MatchSimple(char16_t op, int32_t scan, char16_t u) {
   const char16_t* opnd = programm.data() + OperandOf(scan);
   switch (op) {
   case ANY:
@@ -127,48 +134,63 @@ bool TRegExpr::MatchSimple(char16_t op, int32_t scan) {
   }
 }
 
+// Whole repetitions of a back-reference's text, as RegRepeat.
+int32_t TRegExpr::RepeatBackReference(int32_t p, int32_t AMax) {
+  const char16_t op = programm[size_t(p)];
+  const int n = programm[size_t(p) + NodeSize];
+  if (!GroupIsSet(n))
+    return 0;
+  const int64_t len = endp[n] - startp[n];
+  int32_t count = 0;
+  while (count < AMax && fInputEnd - reginput >= len) {
+    ChargeUnits(len + 1);
+    for (int64_t i = 0; i < len; ++i)
+      if (op == BSUBEXP ? reginput[i] != startp[n][i] : !SameUnitCI(startp[n][i], reginput[i]))
+        return count;
+    reginput += len;
+    ++count;
+  }
+  return count;
+}
+
 // How many times the simple node at p matches in a row at reginput, at most
-// AMax; reginput moves past them.
+// AMax; reginput moves past them. A run that ended at a unit the node
+// refuses (or at the end) is remembered, so that a count from inside it
+// costs nothing.
 int32_t TRegExpr::RegRepeat(int32_t p, int32_t AMax) {
   const char16_t op = programm[size_t(p)];
+  if (op == BSUBEXP || op == BSUBEXPCI)
+    return RepeatBackReference(p, AMax);
   const int64_t left = fInputEnd - reginput;
-  if (op == BSUBEXP || op == BSUBEXPCI) {
-    const int n = programm[size_t(p) + NodeSize];
-    if (!GroupIsSet(n))
-      return 0;
-    const int64_t len = endp[n] - startp[n];
-    int32_t count = 0;
-    while (count < AMax && fInputEnd - reginput >= len) {
-      for (int64_t i = 0; i < len; ++i)
-        if (op == BSUBEXP ? reginput[i] != startp[n][i] : !SameUnitCI(startp[n][i], reginput[i]))
-          return count;
-      reginput += len;
-      ++count;
-    }
-    return count;
-  }
   const int32_t limit = int32_t(left < AMax ? left : AMax);
   if (op == ANY) {
     reginput += limit;
     return limit;
   }
-  if (op == EXACTLY) { // the common "x*": no dispatch per unit
-    const char16_t c = programm[size_t(p) + NodeSize];
-    int32_t count = 0;
-    while (count < limit && reginput[count] == c)
-      ++count;
+  if (p == fRunNode && reginput >= fRunFrom && reginput <= fRunTo) {
+    // Inside the run this node last counted: it ends where that one did.
+    const int32_t count = int32_t(std::min<int64_t>(fRunTo - reginput, limit));
     reginput += count;
+    Charge(1);
     return count;
   }
-  // Tight loops for the common classes; the rest go through MatchSimple.
+  // Tight loops for the common nodes; the rest go through MatchSimple.
   const char16_t* const start = reginput;
   const char16_t* const stop = reginput + limit;
   const char16_t* q = start;
   switch (op) {
-  case ANYOF:
-    while (q < stop && InSetNode(p, *q))
+  case EXACTLY: { // the common "x*"
+    const char16_t c = programm[size_t(p) + NodeSize];
+    while (q < stop && *q == c)
       ++q;
     break;
+  }
+  case ANYOF: {
+    const TSetBits& bits = fSetBits[size_t(NodeSlot(p))];
+    while (q < stop && (*q < 256 ? (bits.low[*q >> 6] >> (*q & 63)) & 1 : InSetNode(p, *q)))
+      ++q;
+    break;
+  }
   case ANYLETTER:
     while (q < stop && fWordChars.Contains(*q))
       ++q;
@@ -182,27 +204,76 @@ int32_t TRegExpr::RegRepeat(int32_t p, int32_t AMax) {
       ++q;
     break;
   default:
-    while (q < stop && MatchSimple(op, p))
-      reginput = ++q;
+    while (q < stop && MatchSimple(op, p, *q))
+      ++q;
     break;
   }
   reginput = q;
+  ChargeUnits(q - start);
+  if (q < stop || stop == fInputEnd) { // ended by a unit the node refuses, or by the end
+    fRunNode = p;
+    fRunFrom = start;
+    fRunTo = q;
+  }
   return int32_t(q - start);
 }
 
+// Whether the unit at `at` may follow a repeat: the literal's first unit,
+// or a unit of the follow filter of the repeat's record.
+bool TRegExpr::FollowOk(const TBacktrackFrame& f, const TRepeatRecord* r, const char16_t* at) const {
+  if (at >= fInputEnd)
+    return false;
+  const char16_t u = *at;
+  if (f.follow == TBacktrackFrame::FollowUnit)
+    return u == f.lookahead;
+  return u < 256 ? (r->low[u >> 6] >> (u & 63)) & 1 : r->wide;
+}
+
 // The next repeat count to try, moving away from the preferred end: down
-// for greedy, up for lazy; counts after which the following literal's first
-// unit cannot come are skipped.
+// for greedy, up for lazy; counts after which the rest of the program
+// cannot begin (the following literal's first unit, or a unit of the
+// follow filter) are skipped, eight to a step.
 bool TRegExpr::NextRepeatCount(TBacktrackFrame& f) {
-  for (;;) {
-    if (f.greedy ? --f.a < f.b : ++f.a > f.b)
-      return false;
-    if (!f.hasLookahead)
-      return true;
-    const char16_t* at = f.pos + int64_t(f.a) * f.step;
-    if (at < fInputEnd && *at == f.lookahead)
-      return true;
+  if (f.follow == TBacktrackFrame::FollowAny)
+    return f.greedy ? --f.a >= f.b : ++f.a <= f.b;
+  const TRepeatRecord* r = f.follow == TBacktrackFrame::FollowFilter ? &RepeatRecordOf(f.node) : nullptr;
+  if (f.step != 1) {
+    for (;;) {
+      if (f.greedy ? --f.a < f.b : ++f.a > f.b)
+        return false;
+      if (FollowOk(f, r, f.pos + int64_t(f.a) * f.step))
+        return true;
+      Charge(1);
+    }
   }
+  // One unit per repetition: a scan of the subject.
+  const char16_t* base = f.pos;
+  const int64_t readable = fInputEnd - base; // counts below this have a unit after them
+  int64_t i;
+  if (f.greedy) {
+    const int64_t from = std::min<int64_t>(int64_t(f.a) - 1, readable - 1);
+    if (r == nullptr) {
+      for (i = from; i >= f.b && base[i] != f.lookahead; --i) {
+      }
+    } else {
+      for (i = from; i >= f.b && !FollowOk(f, r, base + i); --i) {
+      }
+    }
+    ChargeUnits(from - i + 1);
+    f.a = int32_t(std::max<int64_t>(i, int64_t(f.b) - 1));
+    return i >= f.b;
+  }
+  const int64_t to = std::min<int64_t>(f.b, readable - 1);
+  if (r == nullptr) {
+    for (i = int64_t(f.a) + 1; i <= to && base[i] != f.lookahead; ++i) {
+    }
+  } else {
+    for (i = int64_t(f.a) + 1; i <= to && !FollowOk(f, r, base + i); ++i) {
+    }
+  }
+  ChargeUnits(i - f.a);
+  f.a = int32_t(std::min<int64_t>(i, int64_t(f.b) + 1));
+  return i <= to;
 }
 
 // STAR, PLUS, BRACES and their lazy forms over the simple node after them:
@@ -226,25 +297,35 @@ bool TRegExpr::StartRepeat(int32_t& scan) {
   f.pos = reginput;
   f.step = 1;
   const int32_t next = NextOf(prog, scan);
+  const TRepeatRecord& record = RepeatRecordOf(scan);
   if (next != 0 && prog[next] == EXACTLY) {
-    f.hasLookahead = true;
+    f.follow = TBacktrackFrame::FollowUnit;
     f.lookahead = prog[OperandOf(next)];
+  } else if (record.filter) {
+    f.follow = TBacktrackFrame::FollowFilter;
   }
   int32_t count = 0;
   const char16_t rop = prog[opnd];
   const int group = prog[OperandOf(opnd)];
-  if ((rop == BSUBEXP || rop == BSUBEXPCI) && GroupIsSet(group) && startp[group] == endp[group]) {
+  const bool backref = rop == BSUBEXP || rop == BSUBEXPCI;
+  if (backref && GroupIsSet(group) && startp[group] == endp[group]) {
     // An empty group repeats without moving: every count ends at the same
     // place, so only the smallest one is worth a try.
     f.step = 0;
     count = min;
   } else {
-    if (rop == BSUBEXP || rop == BSUBEXPCI)
+    if (backref)
       f.step = GroupIsSet(group) ? int32_t(endp[group] - startp[group]) : 1;
     count = RegRepeat(opnd, max);
   }
   if (count < min)
-    return false;
+    return LeadRepeatFailed(scan, opnd, count, backref);
+  if (record.possessive && count > min) {
+    // What follows cannot begin with a repetition of the node, so it cannot
+    // begin at any of the units the count passed over: only the whole count
+    // is worth a try.
+    min = count;
+  }
   if (f.greedy) {
     f.a = f.step == 0 ? min + 1 : count + 1;
     f.b = min;
@@ -253,12 +334,27 @@ bool TRegExpr::StartRepeat(int32_t& scan) {
     f.b = f.step == 0 ? min : count;
   }
   if (!NextRepeatCount(f))
-    return false;
+    return LeadRepeatFailed(scan, opnd, count, backref);
   reginput = f.pos + int64_t(f.a) * f.step;
   scan = next;
   if (f.a != f.b)
     Push(f);
   return true;
+}
+
+// A simple repeat found no count worth a try. When it is the attempt's
+// first node (fLeadRepeat: only zero-width, choiceless nodes before it),
+// met at the attempt's start, and its count ran to the end of a run of
+// matching units, a start further
+// inside the run fails the same way: the repeat would end where this one
+// did, with fewer counts to try, each followed by the same unit. The
+// search may pass over those starts (fSkipThrough: the last of them).
+bool TRegExpr::LeadRepeatFailed(int32_t scan, int32_t opnd, int32_t count, bool backref) {
+  const char16_t* from = reginput - count; // RegRepeat moved past the count
+  if (scan == fLeadRepeat && from == fAttemptStart && !backref && fRunNode == opnd && fRunFrom <= from &&
+      fRunTo == from + count)
+    fSkipThrough = fRunTo;
+  return false;
 }
 
 // LOOP and LOOPNG: iterate the body while below min, then prefer another
@@ -277,7 +373,13 @@ bool TRegExpr::StartLoop(int32_t& scan, bool nonGreedy) {
   f.a = idx;
   f.b = k;
   f.pos = reginput;
-  if (k < min) {
+  if (k >= min && k > 0 && EmptyIteration(body)) {
+    // The iteration just made matched nothing: the loop ends here.
+    f.kind = TBacktrackFrame::LoopIndex;
+    Push(f);
+    LoopStackIdx = idx - 1;
+    scan = NextOf(prog, scan);
+  } else if (k < min) {
     f.kind = TBacktrackFrame::LoopCount;
     Push(f);
     LoopStack[idx] = k + 1;
@@ -294,6 +396,49 @@ bool TRegExpr::StartLoop(int32_t& scan, bool nonGreedy) {
     scan = NextOf(prog, scan);
   }
   return true;
+}
+
+// A BRANCH with alternatives after it: the first alternative that can
+// begin at reginput is taken, and a frame remembers the next one that can.
+bool TRegExpr::StartBranch(int32_t& scan) {
+  const char16_t u = reginput < fInputEnd ? *reginput : 0;
+  const int32_t alt = ViableAlt(NodeSlot(scan), u);
+  if (alt < 0)
+    return false;
+  const int32_t more = ViableAlt(fAlts[size_t(alt)].next, u);
+  if (more >= 0) {
+    TBacktrackFrame f{};
+    f.kind = TBacktrackFrame::Branch;
+    f.a = more;
+    f.pos = reginput;
+    Push(f);
+  }
+  scan = OperandOf(fAlts[size_t(alt)].node);
+  return true;
+}
+
+// Whether a group that an iteration of its loop left empty: such an
+// iteration ends the loop, since another one would start where it did.
+bool TRegExpr::EmptyIteration(int32_t atom) const {
+  const char16_t op = programm[size_t(atom)];
+  if (!IsOpen(op))
+    return false;
+  const int n = op - OPEN;
+  return startp[n] != nullptr && startp[n] == endp[n];
+}
+
+// BACK, the end of an iteration of a greedy "*" or "+" over a group: `target`
+// is the BRANCH of the "*" loop or the group of the "+" loop. After an
+// empty iteration "*" goes on after the loop; "+" fails here, which leaves
+// through the BRANCH that brought it (its other alternative is the exit).
+bool TRegExpr::LoopBack(int32_t& target) {
+  const char16_t* prog = programm.data();
+  if (prog[target] == BRANCH) {
+    if (EmptyIteration(OperandOf(target)))
+      target = OperandOf(NextOf(prog, target));
+    return true;
+  }
+  return !EmptyIteration(target);
 }
 
 // Pops frames until one offers another way; sets scan and reginput to it.
@@ -319,13 +464,14 @@ bool TRegExpr::Backtrack(int32_t& scan) {
       LoopStackIdx = f.a;
       break;
     case TBacktrackFrame::Branch: {
-      const int32_t alt = NextOf(prog, f.node);
+      const TAltRecord& alt = fAlts[size_t(f.a)];
       reginput = f.pos;
-      scan = OperandOf(alt);
-      if (OpOf(prog, NextOf(prog, alt)) == BRANCH)
-        f.node = alt;
+      scan = OperandOf(alt.node);
+      const int32_t more = ViableAlt(alt.next, reginput < fInputEnd ? *reginput : 0);
+      if (more >= 0)
+        f.a = more;
       else
-        fBacktrack.pop_back(); // the last alternative leaves nothing to retry
+        fBacktrack.pop_back(); // nothing left to retry
       return true;
     }
     case TBacktrackFrame::Repeat:
@@ -374,8 +520,9 @@ bool TRegExpr::Backtrack(int32_t& scan) {
 
 bool TRegExpr::MatchPrim(int32_t scan) {
   const char16_t* prog = programm.data();
+  const int32_t progSize = int32_t(programm.size());
   for (;;) {
-    if (scan <= 0 || size_t(scan) >= programm.size())
+    if (scan <= 0 || scan >= progSize)
       Raise(1002);
     if (--fStepsLeft < 0)
       Raise(reeStepLimitExceeded);
@@ -416,7 +563,7 @@ bool TRegExpr::MatchPrim(int32_t scan) {
     case NOTLETTER:
     case ANYSPACE:
     case NOTSPACE:
-      ok = reginput < fInputEnd && MatchSimple(op, scan);
+      ok = reginput < fInputEnd && MatchSimple(op, scan, *reginput);
       reginput += ok;
       break;
     case EXACTLY:
@@ -438,23 +585,26 @@ bool TRegExpr::MatchPrim(int32_t scan) {
     }
     case NOTHING:
     case COMMENT:
+      break;
     case BACK:
+      ok = LoopBack(next);
       break;
     case BSUBEXP:
     case BSUBEXPCI: {
       const int n = prog[OperandOf(scan)];
       ok = GroupIsSet(n) && fInputEnd - reginput >= endp[n] - startp[n];
+      if (ok)
+        ChargeUnits(endp[n] - startp[n]);
       for (const char16_t* g = ok ? startp[n] : endp[n]; ok && g < endp[n]; ++g, ++reginput)
         ok = op == BSUBEXP ? *reginput == *g : SameUnitCI(*g, *reginput);
       break;
     }
     case BRANCH:
       if (OpOf(prog, next) == BRANCH) {
-        TBacktrackFrame f{};
-        f.kind = TBacktrackFrame::Branch;
-        f.node = scan;
-        f.pos = reginput;
-        Push(f);
+        ok = StartBranch(scan);
+        if (ok)
+          continue;
+        break;
       }
       next = OperandOf(scan);
       break;

@@ -133,6 +133,35 @@ inline int32_t NodeEnd(const char16_t* prog, int32_t s) {
   return end;
 }
 
+// Set operands. A unit other than SetRangeMark is a member; SetRangeMark
+// followed by two units lo and hi stands for every unit from lo to hi, so
+// that a range costs three units however wide it is. The compiler writes
+// runs of SetRangeMinRun or more consecutive units that way (shorter ones,
+// such as the letters or the digits, stay a list of members as written),
+// and a member equal to the mark as the range mark..mark. Members are never
+// 0 (the subject ends at 0), so the operand stays a 0-terminated string.
+inline constexpr char16_t SetRangeMark = 0xFFFF;
+inline constexpr int32_t SetRangeMinRun = 64;
+
+// Calls f(lo, hi) for each run of members of the set operand at `opnd`, in
+// the order written; a single member is the run (u, u).
+template <typename F>
+void ForEachSetRun(const char16_t* opnd, F f) {
+  for (const char16_t* m = opnd; *m != 0; ++m) {
+    if (*m == SetRangeMark) {
+      f(m[1], m[2]);
+      m += 2;
+    } else {
+      f(*m, *m);
+    }
+  }
+}
+
+// The largest program the compiler builds, in units (error 101 beyond):
+// 8 MB, far more than any pattern a person writes, and small enough that a
+// hostile one cannot exhaust memory.
+inline constexpr int32_t MaxProgramUnits = 4 * 1024 * 1024;
+
 inline bool IsDigit(char16_t c) { return c >= u'0' && c <= u'9'; }
 
 // Whether the pattern text at p is a complete "{n}", "{n,}" or "{n,m}"; a

@@ -4,10 +4,14 @@
 #include "RegexTestSupport.h"
 
 #include <ZarvMemo/regex/RegExpr.h>
+#include <ZarvMemo/regex/RegExprProgram.h>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <random>
 #include <string>
+#include <vector>
 
 using namespace zarv;
 using zarv::regextest::Q;
@@ -326,4 +330,130 @@ TEST(RegExprCompile, InvertCaseFunctionMapsOneUnitToOne) {
     EXPECT_EQ(TRegExpr::InvertCaseFunction(in), out) << int(in);
   EXPECT_EQ(TRegExpr::VersionMajor(), 0);
   EXPECT_EQ(TRegExpr::VersionMinor(), 952);
+}
+
+// A wide range costs the program three units, however many members it has;
+// the listing still spells out every member, and the set still matches
+// them all (the mark unit standing for a range is a member like any other).
+TEST(RegExprCompile, WideRangesStayRangesInTheProgram) {
+  QString members;
+  for (char16_t u = u'a'; u <= u'z'; ++u)
+    members += QChar(u);
+  for (char16_t u = 0x400; u <= 0x4FF; ++u)
+    members += QChar(u);
+  // "a-z" is short enough to stay a list; the Cyrillic block becomes a range.
+  EXPECT_EQ(DumpOf("[a-z\\x{400}-\\x{4FF}]"), Q(" 1BRANCH (37) \n 4ANYOF (37) ") + members + Q("\n37END (0) \n"));
+
+  const QString copies = Q("[\\x01-\\x{FFFF}]").repeated(300);
+  TRegExpr r;
+  r.SetExpression(copies);
+  r.Compile();
+  EXPECT_EQ(r.ProgramSize(), 1 + 3 + 300 * (3 + 3 + 1) + 3);
+  QString subject;
+  for (int i = 0; i < 300; ++i)
+    subject += QChar(char16_t(1 + i * 218)); // spread over the range, 0xFFFF included
+  subject[299] = QChar(char16_t(0xFFFF));
+  EXPECT_TRUE(r.Exec(subject));
+  EXPECT_EQ(r.MatchLen(0), 300);
+  r.SetExpression(Q("[\\x{FFFF}][^\\x{FFFF}]"));
+  const QChar mark(char16_t(0xFFFF)), below(char16_t(0xFFFE));
+  EXPECT_TRUE(r.Exec(QString(below) + mark + below));
+  EXPECT_EQ(r.MatchPos(0), 2);
+  EXPECT_FALSE(r.Exec(QString(mark) + mark));
+}
+
+// Sets against a model of their members: random single units, short and
+// long ranges (below, across and above 256, up to the last unit), digits,
+// negation and case-insensitivity, over a subject holding every unit once.
+TEST(RegExprCompile, SetsMatchExactlyTheirMembers) {
+  QString everyUnit;
+  for (uint32_t u = 1; u <= 0xFFFF; ++u)
+    everyUnit += QChar(char16_t(u));
+  std::mt19937 rng(7);
+  auto pick = [&](uint32_t lo, uint32_t hi) { return lo + rng() % (hi - lo + 1); };
+  for (int iter = 0; iter < 24; ++iter) {
+    std::vector<bool> in(65536, false);
+    QString pattern = Q("[");
+    const bool negate = iter % 3 == 1, caseless = iter % 4 == 3;
+    if (negate)
+      pattern += Q("^");
+    for (int n = 1 + int(rng() % 5); n > 0; --n) {
+      const uint32_t kind = rng() % 4;
+      const uint32_t top = kind == 0 ? 300 : 0xFFFF;
+      uint32_t lo = pick(1, top), hi = lo + (kind == 3 ? 0 : pick(0, kind == 1 ? 5 : 3000));
+      hi = std::min<uint32_t>(hi, 0xFFFF);
+      if (kind == 2 && rng() % 3 == 0)
+        hi = 0xFFFF;
+      pattern += QStringLiteral("\\x{%1}-\\x{%2}").arg(lo, 0, 16).arg(hi, 0, 16);
+      for (uint32_t u = lo; u <= hi; ++u)
+        in[u] = true;
+      if (rng() % 4 == 0) {
+        pattern += Q("\\d");
+        for (char16_t u = u'0'; u <= u'9'; ++u)
+          in[u] = true;
+      }
+    }
+    pattern += Q("]");
+    TRegExpr r;
+    r.SetExpression(pattern);
+    r.SetModifierI(caseless);
+    std::vector<int32_t> expected, found;
+    for (uint32_t u = 1; u <= 0xFFFF; ++u) {
+      const char16_t inv = TRegExpr::InvertCaseFunction(char16_t(u));
+      if ((in[u] || (caseless && in[inv])) != negate)
+        expected.push_back(int32_t(u));
+    }
+    for (bool ok = r.Exec(everyUnit); ok; ok = r.ExecNext())
+      found.push_back(r.MatchPos(0));
+    EXPECT_EQ(found, expected) << pattern.toStdString() << (caseless ? " (i)" : "");
+  }
+}
+
+// A program past MaxProgramUnits is refused with 101 before it is built,
+// from a long literal or from sets that the class characters blow up; one
+// just within the limit compiles and matches, and a refused pattern leaves
+// the object usable.
+TEST(RegExprCompile, ProgramsPastTheSizeLimitRaise101) {
+  // A literal of n units compiles to n + 11: magic, BRANCH, EXACTLY, the
+  // literal and its 0, END.
+  const int32_t fits = regexprog::MaxProgramUnits - 11;
+  TRegExpr r;
+  r.SetExpression(QString(fits, QLatin1Char('a')));
+  r.Compile();
+  EXPECT_EQ(r.ProgramSize(), regexprog::MaxProgramUnits);
+  EXPECT_TRUE(r.Exec(QString(fits, QLatin1Char('a'))));
+
+  QString spread; // no two members adjacent, so none of them forms a range
+  for (int i = 0; i < 40'000; ++i)
+    spread += QChar(char16_t(0x100 + 2 * i));
+  const struct {
+    QString pattern;
+    QString wordChars;
+  } tooBig[] = {
+      {QString(fits + 1, QLatin1Char('a')), QString()},
+      {Q("x[\\w]").repeated(120), spread},
+      {Q("[\\w\\w\\w\\w\\w\\w\\w\\w\\w\\w\\w\\w\\w\\w\\w\\w\\w\\w\\w\\w\\w\\w\\w\\w\\w\\w\\w\\w\\w\\w\\w\\w\\w\\w\\w\\w"
+         "\\w\\w"
+         "\\w\\w\\w\\w\\w\\w\\w\\w\\w\\w\\w\\w\\w\\w\\w\\w\\w\\w\\w\\w\\w\\w\\w\\w\\w\\w\\w\\w\\w\\w\\w\\w\\w\\w\\w\\w"
+         "\\w\\w\\w\\w\\w\\w\\w\\w\\w\\w\\w\\w\\w\\w\\w\\w\\w\\w\\w\\w\\w\\w\\w\\w\\w\\w\\w\\w\\w\\w\\w\\w\\w\\w]"),
+       spread},
+  };
+  for (const auto& c : tooBig) {
+    TRegExpr big;
+    if (!c.wordChars.isEmpty())
+      big.SetWordChars(c.wordChars);
+    big.SetExpression(c.pattern);
+    try {
+      big.Compile();
+      ADD_FAILURE() << c.pattern.left(20).toStdString() << " compiled to " << big.ProgramSize() << " units";
+    } catch (const ERegExpr& e) {
+      EXPECT_EQ(e.ErrorCode, 101);
+      EXPECT_GT(e.CompilerErrorPos, 0);
+      EXPECT_LE(e.CompilerErrorPos, c.pattern.size());
+      EXPECT_EQ(e.message(), QStringLiteral("TRegExpr(comp): Regexp Too Big (pos %1)").arg(e.CompilerErrorPos));
+    }
+    EXPECT_EQ(big.ProgramSize(), 0);
+    big.SetExpression(Q("(a|b)c"));
+    EXPECT_TRUE(big.Exec(Q("xbc")));
+  }
 }

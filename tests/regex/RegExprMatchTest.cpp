@@ -402,3 +402,73 @@ TEST(RegExprMatch, NestedCountedLoopsAreLimitedToTen) {
     EXPECT_EQ(e.ErrorCode, 1014);
   }
 }
+
+// Every kind of work spends the step budget, not only the nodes visited:
+// counting a simple repeat, backing off over counts that the following
+// literal rules out, passing over alternatives and comparing a
+// back-reference. Each of these searches does quadratic work over the
+// subject, so a search that spends only node steps would run for seconds
+// before failing where these stop at the limit. ("x*y|q" itself no longer
+// is quadratic: a start inside the run of x that the last start counted
+// needs no second count, and only the whole run can be followed by "y".)
+TEST(RegExprMatch, EveryKindOfWorkSpendsTheStepBudget) {
+  const QString xs(100'000, QLatin1Char('x'));
+  const QString alternatives = Q("xq|") + QStringList(QList<QString>(2000, Q("z"))).join(QLatin1Char('|')) + Q("|xw");
+  const struct {
+    QString pattern;
+    QString subject;
+  } cases[] = {
+      {Q("x{1,50000}y|q"), xs},  // counting, cut short by the maximum, at every start
+      {Q("x{1,50000}?y|q"), xs}, // the same, lazily
+      {Q(".*?y|q"), xs},         // backing off lazily
+      {Q(".*y|q"), xs},          // "." takes the rest at once; backing off does not
+      {alternatives, xs},        // alternatives passed over at every start
+      {Q("^(x*)\\1\\1\\1\\1\\1\\1\\1y"), xs.left(50'000) + Q("zy")}, // long back-references
+  };
+  for (const auto& c : cases) {
+    TRegExpr r;
+    r.SetExpression(c.pattern);
+    r.SetStepLimit(2'000'000);
+    try {
+      r.Exec(c.subject);
+      ADD_FAILURE() << c.pattern.left(20).toStdString() << " ended within the budget";
+    } catch (const ERegExpr& e) {
+      EXPECT_EQ(e.ErrorCode, reeStepLimitExceeded) << c.pattern.left(20).toStdString();
+    }
+  }
+}
+
+// A unit that every match must contain is looked for once before a search
+// tries any start: without it the search fails at once (here within a
+// budget of a few steps, where trying the starts would take millions), and
+// where it stands only the starts before it are tried.
+TEST(RegExprMatch, ASearchWithoutARequiredUnitFailsWithoutTrying) {
+  const QString ab = Q("ab").repeated(1'000'000);
+  const struct {
+    const char* pattern;
+    QString subject;
+    const char* expected;
+  } cases[] = {
+      {"a.*c", ab, "-"},
+      {"a[ab]*c", ab, "-"},
+      {"a.*?c", ab, "-"},
+      {"(?i)a.*C", ab, "-"},                   // ignoring case: both forms are looked for
+      {"(?i)a.*C", ab + Q("xc"), "1+2000002"}, // found in its other case
+      {"a(b|x)*(yz|wz)", ab, "-"},             // required by every alternative
+      {"[ab]+(cd){2}", ab, "-"},               // required by every iteration of a counted loop
+      {"a.*c", Q("c") + ab, "-"},              // only before the starts
+      {"a.*c", ab + Q("c"), "1+2000001"},
+      // Units that only some matches contain are not required.
+      {"a(bc|b)", ab, "1+2 2+1"},
+      {"a(bc)?", ab, "1+1"},
+      {"ab{0,2}c{0,1}", ab, "1+2"},
+      {"a(c|b)*", ab, "1+2 2+1"},
+  };
+  for (const auto& c : cases) {
+    TRegExpr r;
+    r.SetExpression(Q(c.pattern));
+    r.SetStepLimit(200);
+    const bool found = r.Exec(c.subject);
+    EXPECT_EQ(Describe(r, found), Q(c.expected)) << c.pattern;
+  }
+}

@@ -161,7 +161,7 @@ void TZarvMemo::FontChanged() try {
   }
   DoNotify(fNotifyList, zveFontChanged);
 } catch (const EOwnerDestroyed& gone) {
-  SettleDestroyed(gone, ownerId());
+  SettleDestroyed(gone);
 }
 
 void TZarvMemo::changeEvent(QEvent* e) {
@@ -189,7 +189,7 @@ void TZarvMemo::RefreshDisplay() try {
   Repaint();
   UpdateCaret(false);
 } catch (const EOwnerDestroyed& gone) {
-  SettleDestroyed(gone, ownerId());
+  SettleDestroyed(gone);
 }
 
 void TZarvMemo::InvalidateLines(int32_t a, int32_t b) {
@@ -224,7 +224,7 @@ void TZarvMemo::ReApplyKeywords() try {
   Reformat();
   Repaint();
 } catch (const EOwnerDestroyed& gone) {
-  SettleDestroyed(gone, ownerId());
+  SettleDestroyed(gone);
 }
 
 void TZarvMemo::Loaded() try {
@@ -238,7 +238,7 @@ void TZarvMemo::Loaded() try {
   else
     Reformat();
 } catch (const EOwnerDestroyed& gone) {
-  SettleDestroyed(gone, ownerId());
+  SettleDestroyed(gone);
 }
 
 } // namespace zarv

@@ -150,13 +150,19 @@ public:
   // application code destroyed the control meanwhile.
   class TUpdateLock {
   public:
-    explicit TUpdateLock(TZarvMemo& m) : fMemo(m), fExceptions(std::uncaught_exceptions()) { m.BeginUpdate(); }
-    ~TUpdateLock() noexcept(false) { fMemo.closeBracket(fExceptions, &TZarvMemo::EndUpdate); }
+    explicit TUpdateLock(TZarvMemo& m) : fMemo(m), fOwner(m.ownerId()), fExceptions(std::uncaught_exceptions()) {
+      m.BeginUpdate();
+    }
+    ~TUpdateLock() noexcept(false) {
+      if (!OwnerDestroyed(fOwner))
+        fMemo.closeBracket(fExceptions, &TZarvMemo::EndUpdate);
+    }
     TUpdateLock(const TUpdateLock&) = delete; // one bracket per lock
     TUpdateLock& operator=(const TUpdateLock&) = delete;
 
   private:
     TZarvMemo& fMemo;
+    const void* fOwner;
     int fExceptions;
   };
 
@@ -747,10 +753,11 @@ protected:
   // public entry instead of returning into freed memory.
   template <class F>
   void callOut(F&& f) {
+    const void* const me = ownerId(); // nothing of the control is used once it may be gone
     QPointer<TZarvMemo> self(this);
     std::forward<F>(f)();
     if (!self)
-      ThrowOwnerDestroyed(ownerId());
+      ThrowOwnerDestroyed(me);
   }
   // An event handler of the control, through callOut. The handler is
   // copied first: destroying the control destroys the member it came from
@@ -769,12 +776,13 @@ protected:
   // PrepareKeepBlock/EndKeepBlock as a scope, when Keep.
   class TKeepBlockScope {
   public:
-    TKeepBlockScope(TZarvMemo& m, bool keep) : fMemo(keep ? &m : nullptr), fExceptions(std::uncaught_exceptions()) {
+    TKeepBlockScope(TZarvMemo& m, bool keep)
+        : fMemo(keep ? &m : nullptr), fOwner(m.ownerId()), fExceptions(std::uncaught_exceptions()) {
       if (keep)
         m.PrepareKeepBlock();
     }
     ~TKeepBlockScope() noexcept(false) {
-      if (fMemo)
+      if (fMemo && !OwnerDestroyed(fOwner))
         fMemo->closeBracket(fExceptions, &TZarvMemo::EndKeepBlock);
     }
     // Ends the bracket now (the selection comes back) rather than at the
@@ -788,15 +796,16 @@ protected:
 
   private:
     TZarvMemo* fMemo;
+    const void* fOwner;
     int fExceptions;
   };
   // Holds the lock count up (edits are not processed) without opening an
   // undo group or processing anything at the end.
   class TLockCountScope {
   public:
-    explicit TLockCountScope(TZarvMemo& m) : fMemo(m) { ++m.fLockedCount; }
+    explicit TLockCountScope(TZarvMemo& m) : fMemo(m), fOwner(m.ownerId()) { ++m.fLockedCount; }
     ~TLockCountScope() {
-      if (!OwnerDestroyed(fMemo.ownerId()))
+      if (!OwnerDestroyed(fOwner))
         --fMemo.fLockedCount;
     }
     TLockCountScope(const TLockCountScope&) = delete; // one count per scope
@@ -804,6 +813,7 @@ protected:
 
   private:
     TZarvMemo& fMemo;
+    const void* fOwner;
   };
 
 private:

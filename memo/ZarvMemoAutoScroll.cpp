@@ -100,7 +100,7 @@ void TZarvMemo::autoScrollStep() try {
   if (!moved)
     fAutoScrollTimer->stop();
 } catch (const EOwnerDestroyed& gone) {
-  SettleDestroyed(gone, ownerId());
+  SettleDestroyed(gone);
 }
 
 } // namespace zarv

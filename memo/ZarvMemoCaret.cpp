@@ -63,7 +63,7 @@ void TZarvMemo::UpdateCaret(bool ForceNew) try {
   }
   notifyCaretMoved();
 } catch (const EOwnerDestroyed& gone) {
-  SettleDestroyed(gone, ownerId());
+  SettleDestroyed(gone);
 }
 
 // The notices of a moved caret and of a changed style at it.

@@ -48,7 +48,7 @@ void TZarvMemo::CopyToClipboard() try {
     mime->setData(kBlockMimeType, QByteArray(1, '\x02'));
   QGuiApplication::clipboard()->setMimeData(mime);
 } catch (const EOwnerDestroyed& gone) {
-  SettleDestroyed(gone, ownerId());
+  SettleDestroyed(gone);
 }
 
 void TZarvMemo::CutToClipboard() try {
@@ -58,7 +58,7 @@ void TZarvMemo::CutToClipboard() try {
   CopyToClipboard();
   setSelText(QString());
 } catch (const EOwnerDestroyed& gone) {
-  SettleDestroyed(gone, ownerId());
+  SettleDestroyed(gone);
 }
 
 // A paste is always an undo step of its own.
@@ -83,7 +83,7 @@ void TZarvMemo::PasteFromClipboard() try {
   kept.Close();
   fUndoBreak = true;
 } catch (const EOwnerDestroyed& gone) {
-  SettleDestroyed(gone, ownerId());
+  SettleDestroyed(gone);
 }
 
 } // namespace zarv

@@ -46,7 +46,7 @@ void TZarvMemo::PrepareKeepBlock() try {
   fBlockSelection = false;
   clearSelection(caret);
 } catch (const EOwnerDestroyed& gone) {
-  SettleDestroyed(gone, ownerId());
+  SettleDestroyed(gone);
 }
 
 void TZarvMemo::EndKeepBlock() try {
@@ -70,7 +70,7 @@ void TZarvMemo::EndKeepBlock() try {
   EndUpdate();
   ScrollInView();
 } catch (const EOwnerDestroyed& gone) {
-  SettleDestroyed(gone, ownerId());
+  SettleDestroyed(gone);
 }
 
 // ---- Typed characters ------------------------------------------------------------------------------------
@@ -116,7 +116,7 @@ bool TZarvMemo::KeyPress(char16_t Key) try {
     ScrollInView();
   return handled;
 } catch (const EOwnerDestroyed& gone) {
-  SettleDestroyed(gone, ownerId());
+  SettleDestroyed(gone);
   return {};
 }
 
@@ -135,7 +135,7 @@ void TZarvMemo::TypeText(const QString& Text) try {
   kept.Close();
   ScrollInView();
 } catch (const EOwnerDestroyed& gone) {
-  SettleDestroyed(gone, ownerId());
+  SettleDestroyed(gone);
 }
 
 void TZarvMemo::typeText(const QString& s) {
@@ -296,7 +296,7 @@ void TZarvMemo::DoBackspace(bool Ctrl) try {
   keepColumn(line, col);
   kept.Close();
 } catch (const EOwnerDestroyed& gone) {
-  SettleDestroyed(gone, ownerId());
+  SettleDestroyed(gone);
 }
 
 // With zvoKeepColumnPos, columns an edit took from the caret's line (blanks
@@ -366,7 +366,7 @@ void TZarvMemo::DoDelete(bool Shift, bool Ctrl) try {
   keepColumn(line, col);
   kept.Close();
 } catch (const EOwnerDestroyed& gone) {
-  SettleDestroyed(gone, ownerId());
+  SettleDestroyed(gone);
 }
 
 // ---- Formatting codes around the selection ------------------------------------------------------------
@@ -398,7 +398,7 @@ void TZarvMemo::SetSelAttrib(char16_t Code) try {
     setSelLength(-len);
   }
 } catch (const EOwnerDestroyed& gone) {
-  SettleDestroyed(gone, ownerId());
+  SettleDestroyed(gone);
 }
 
 void TZarvMemo::SetBold() { SetSelAttrib(2); }
@@ -439,7 +439,7 @@ void TZarvMemo::InsertBlock(const QString& S) try {
   if (fLockedCount == 0)
     ScrollInView();
 } catch (const EOwnerDestroyed& gone) {
-  SettleDestroyed(gone, ownerId());
+  SettleDestroyed(gone);
 }
 
 } // namespace zarv

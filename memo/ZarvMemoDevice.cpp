@@ -42,7 +42,7 @@ void TZarvMemo::FormatText(QPaintDevice* Canvas, int32_t Width) try {
     fSkippedRegion = QRegion();
   }
 } catch (const EOwnerDestroyed& gone) {
-  SettleDestroyed(gone, ownerId());
+  SettleDestroyed(gone);
 }
 
 void TZarvMemo::DrawLines(int32_t First, int32_t Last, QPainter& Canvas, QPoint Origin, float Spacing) {

@@ -90,7 +90,7 @@ void TZarvMemo::dropSelection(bool copy) try {
   ScrollInView();
   DoSelMove();
 } catch (const EOwnerDestroyed& gone) {
-  SettleDestroyed(gone, ownerId());
+  SettleDestroyed(gone);
 }
 
 // Text inserted at pos as one undo step: selected with the caret at its
@@ -118,7 +118,7 @@ void TZarvMemo::insertAt(int32_t pos, const QString& text, bool select) try {
   UpdateCaret(true);
   ScrollInView();
 } catch (const EOwnerDestroyed& gone) {
-  SettleDestroyed(gone, ownerId());
+  SettleDestroyed(gone);
 }
 
 // The pointer left the window with the button held: the selected text
@@ -156,7 +156,7 @@ void TZarvMemo::dragOutside() try {
   }
   viewport()->setCursor(Qt::IBeamCursor);
 } catch (const EOwnerDestroyed& gone) {
-  SettleDestroyed(gone, ownerId());
+  SettleDestroyed(gone);
 }
 
 // ---- Drops from other applications (and from this control's QDrag) ----------------------------

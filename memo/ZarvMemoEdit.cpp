@@ -124,7 +124,7 @@ void TZarvMemo::SelectBlock(int32_t StartCol, int32_t StartLine, int32_t StopCol
   fBlockStopCol = StopCol;
   UpdateCaret(false);
 } catch (const EOwnerDestroyed& gone) {
-  SettleDestroyed(gone, ownerId());
+  SettleDestroyed(gone);
 }
 
 QRect TZarvMemo::GetColumnBlockXY() const {
@@ -166,7 +166,7 @@ void TZarvMemo::setSelText(const QString& S) try {
   else
     SetSelTextBuf(S);
 } catch (const EOwnerDestroyed& gone) {
-  SettleDestroyed(gone, ownerId());
+  SettleDestroyed(gone);
 }
 
 void TZarvMemo::ClearSelection() { setSelText(QString()); }
@@ -180,7 +180,7 @@ void TZarvMemo::SelectAll() try {
   }
   DoSelMove();
 } catch (const EOwnerDestroyed& gone) {
-  SettleDestroyed(gone, ownerId());
+  SettleDestroyed(gone);
 }
 
 void TZarvMemo::SetSelTextBuf(const QString& Buf) try {
@@ -278,7 +278,7 @@ void TZarvMemo::SetSelTextBuf(const QString& Buf) try {
       EndModifications(); // may end with the control destroyed by a handler
   }
 } catch (const EOwnerDestroyed& gone) {
-  SettleDestroyed(gone, ownerId());
+  SettleDestroyed(gone);
 }
 
 TZarvMemo::TUndoCapture TZarvMemo::prepareUndo(int32_t group) {
@@ -466,7 +466,7 @@ void TZarvMemo::Undo() try {
   fUndoBreak = true;
   fModified = !fUndoList.IsClean(); // told with the change, when the lock ends
 } catch (const EOwnerDestroyed& gone) {
-  SettleDestroyed(gone, ownerId());
+  SettleDestroyed(gone);
 }
 
 void TZarvMemo::Redo() try {
@@ -486,7 +486,7 @@ void TZarvMemo::Redo() try {
   fUndoBreak = true;
   fModified = !fUndoList.IsClean();
 } catch (const EOwnerDestroyed& gone) {
-  SettleDestroyed(gone, ownerId());
+  SettleDestroyed(gone);
 }
 
 void TZarvMemo::SaveUndo(QIODevice& Stream) const { fUndoList.Save(Stream); }
@@ -501,7 +501,7 @@ void TZarvMemo::LoadUndo(QIODevice& Stream) try {
     fUndoGroup = std::max(fUndoGroup, fUndoList.At(i).LockCount);
   fUndoBreak = true;
 } catch (const EOwnerDestroyed& gone) {
-  SettleDestroyed(gone, ownerId());
+  SettleDestroyed(gone);
 }
 
 // ---- The clean state and the undo notices ---------------------------------------------------------
@@ -520,7 +520,7 @@ void TZarvMemo::SetModified(bool v) try {
     callOut([&] { Q_EMIT modifiedChanged(fModified); });
   }
 } catch (const EOwnerDestroyed& gone) {
-  SettleDestroyed(gone, ownerId());
+  SettleDestroyed(gone);
 }
 
 // After the outermost change is processed: what Modified became, and an

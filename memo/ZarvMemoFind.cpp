@@ -31,7 +31,7 @@ bool TZarvMemo::FindTxt(const QString& Text, bool Down, bool MatchCase, bool Who
   UpdateCaret(false);
   return true;
 } catch (const EOwnerDestroyed& gone) {
-  SettleDestroyed(gone, ownerId());
+  SettleDestroyed(gone);
   return {};
 }
 

@@ -116,7 +116,7 @@ void TZarvMemo::ParseStartStopNow(int32_t Par) try {
       HighlightParagraph(*this, p);
   L.fLastStartStopParsed = std::max(L.fLastStartStopParsed, Par);
 } catch (const EOwnerDestroyed& gone) {
-  SettleDestroyed(gone, ownerId());
+  SettleDestroyed(gone);
 }
 
 void TZarvMemo::DoDynParse(int32_t first, int32_t last, bool startStopOnly) {
@@ -194,7 +194,7 @@ void TZarvMemo::FormatNow(int32_t From, int32_t To, bool Force, bool Progress) t
     L.fUpdateStartPar = oldStart;
   }
 } catch (const EOwnerDestroyed& gone) {
-  SettleDestroyed(gone, ownerId());
+  SettleDestroyed(gone);
 }
 
 void TZarvMemo::ZVUpdateBkg() try {
@@ -265,7 +265,7 @@ void TZarvMemo::ZVUpdateBkg() try {
   if (fFormatThread && !QCoreApplication::closingDown())
     fFormatThread->SetEvent();
 } catch (const EOwnerDestroyed& gone) {
-  SettleDestroyed(gone, ownerId());
+  SettleDestroyed(gone);
 }
 
 void TZarvMemo::firstPaintDone() {
@@ -290,7 +290,7 @@ void TZarvMemo::FormatShownLines() try {
     p = q + 1;
   }
 } catch (const EOwnerDestroyed& gone) {
-  SettleDestroyed(gone, ownerId());
+  SettleDestroyed(gone);
 }
 
 void TZarvMemo::formatUpToLine(int32_t l) {
@@ -353,7 +353,7 @@ void TZarvMemo::Reformat() try {
       fFormatThread->SetEvent();
   }
 } catch (const EOwnerDestroyed& gone) {
-  SettleDestroyed(gone, ownerId());
+  SettleDestroyed(gone);
 }
 
 void TZarvMemo::setUpdateMode(TzvUpdateMode m) try {
@@ -376,7 +376,7 @@ void TZarvMemo::setUpdateMode(TzvUpdateMode m) try {
       fFormatThread->SetEvent();
   }
 } catch (const EOwnerDestroyed& gone) {
-  SettleDestroyed(gone, ownerId());
+  SettleDestroyed(gone);
 }
 
 void TZarvMemo::Finalize() {

@@ -187,7 +187,7 @@ void TZarvMemo::KeyUp(int& Key, Qt::KeyboardModifiers Shift) try {
     Key = 0;
   }
 } catch (const EOwnerDestroyed& gone) {
-  SettleDestroyed(gone, ownerId());
+  SettleDestroyed(gone);
 }
 
 // ---- KeyDown -----------------------------------------------------------------------------------
@@ -322,7 +322,7 @@ void TZarvMemo::KeyDown(int& Key, Qt::KeyboardModifiers Shift) try {
   if (!navigate(key, S, C, A, blockGesture))
     Key = key;
 } catch (const EOwnerDestroyed& gone) {
-  SettleDestroyed(gone, ownerId());
+  SettleDestroyed(gone);
 }
 
 } // namespace zarv

@@ -183,7 +183,7 @@ void TZarvMemo::MouseDown(Qt::MouseButton Button, Qt::KeyboardModifiers Shift, i
   held.Release();
   DoSelMove();
 } catch (const EOwnerDestroyed& gone) {
-  SettleDestroyed(gone, ownerId());
+  SettleDestroyed(gone);
 }
 
 void TZarvMemo::MouseMove(Qt::MouseButtons Buttons, Qt::KeyboardModifiers Shift, int32_t X, int32_t Y) try {
@@ -200,7 +200,7 @@ void TZarvMemo::MouseMove(Qt::MouseButtons Buttons, Qt::KeyboardModifiers Shift,
   held.Release();
   DoSelMove();
 } catch (const EOwnerDestroyed& gone) {
-  SettleDestroyed(gone, ownerId());
+  SettleDestroyed(gone);
 }
 
 void TZarvMemo::MouseUp(Qt::MouseButton Button, Qt::KeyboardModifiers Shift, int32_t X, int32_t Y) try {
@@ -243,7 +243,7 @@ void TZarvMemo::MouseUp(Qt::MouseButton Button, Qt::KeyboardModifiers Shift, int
   }
   updateHoverCursor(X, Y);
 } catch (const EOwnerDestroyed& gone) {
-  SettleDestroyed(gone, ownerId());
+  SettleDestroyed(gone);
 }
 
 void TZarvMemo::DblClick() try {
@@ -259,7 +259,7 @@ void TZarvMemo::DblClick() try {
   fDblClickClock.start();
   fDblClickPos = fLastMousePos;
 } catch (const EOwnerDestroyed& gone) {
-  SettleDestroyed(gone, ownerId());
+  SettleDestroyed(gone);
 }
 
 void TZarvMemo::mouseFocusLost() {

@@ -350,7 +350,7 @@ void TZarvMemo::MoveCp(int32_t Pos) try {
   fcp = fIndependantCpNav;
   UpdateCaret(false);
 } catch (const EOwnerDestroyed& gone) {
-  SettleDestroyed(gone, ownerId());
+  SettleDestroyed(gone);
 }
 
 void TZarvMemo::SelectWords(bool ExtendEnd) try {
@@ -382,7 +382,7 @@ void TZarvMemo::SelectWords(bool ExtendEnd) try {
   if (fSelLen != oldLen)
     fsSelLenDirty = true;
 } catch (const EOwnerDestroyed& gone) {
-  SettleDestroyed(gone, ownerId());
+  SettleDestroyed(gone);
 }
 
 } // namespace zarv

@@ -63,12 +63,13 @@ void TZarvMemo::DoNotify(std::vector<IzvsNotify*>& list, TzvEvents events) {
     return;
   ++fNotifyWalks;
   struct TWalk { // the walk ends also when a listener throws
-    TZarvMemo& m;
+    int32_t& walks;
+    const void* owner;
     ~TWalk() {
-      if (!OwnerDestroyed(m.ownerId()))
-        --m.fNotifyWalks;
+      if (!OwnerDestroyed(owner))
+        --walks;
     }
-  } walk{*this};
+  } walk{fNotifyWalks, ownerId()};
   const size_t n = list.size(); // listeners added during the walk wait
   for (size_t i = 0; i < n && i < list.size(); ++i) {
     if (IzvsNotify* l = list[i])
@@ -154,7 +155,7 @@ bool TZarvMemo::processEvent(QEvent* e, bool viewportSide) {
       handled = viewportSide ? QAbstractScrollArea::viewportEvent(e) : QAbstractScrollArea::event(e);
     }
   } catch (const EOwnerDestroyed& gone) {
-    SettleDestroyed(gone, me); // a handler destroyed the control
+    SettleDestroyed(gone); // a handler destroyed the control
     return true;
   } catch (const std::exception& ex) {
     qWarning("TZarvMemo: %s while handling event %d", ex.what(), int(e->type()));
@@ -168,7 +169,7 @@ bool TZarvMemo::processEvent(QEvent* e, bool viewportSide) {
     const TEntryScope entry(me);
     DoNotify(fMsgList, zveAfterMessage);
   } catch (const EOwnerDestroyed& gone) {
-    SettleDestroyed(gone, me);
+    SettleDestroyed(gone);
   } catch (const std::exception& ex) {
     qWarning("TZarvMemo: %s after event %d", ex.what(), int(e->type()));
   }
@@ -187,7 +188,7 @@ void TZarvMemo::EndUpdate() try {
     flushSkippedPaint();
   }
 } catch (const EOwnerDestroyed& gone) {
-  SettleDestroyed(gone, ownerId());
+  SettleDestroyed(gone);
 }
 
 void TZarvMemo::closeBracket(int exceptionsAtStart, void (TZarvMemo::*closer)()) {

@@ -104,7 +104,7 @@ void TZarvMemo::PopupClickHandler(QObject* Sender) try {
     break;
   }
 } catch (const EOwnerDestroyed& gone) {
-  SettleDestroyed(gone, ownerId());
+  SettleDestroyed(gone);
 }
 
 QMenu* TZarvMemo::PopupMenu() const { return fPopupMenu.data(); }
@@ -118,7 +118,7 @@ bool TZarvMemo::ShowPopup(QPoint globalPos) try {
   menu->popup(globalPos);
   return true;
 } catch (const EOwnerDestroyed& gone) {
-  SettleDestroyed(gone, ownerId());
+  SettleDestroyed(gone);
   return {};
 }
 

@@ -26,7 +26,7 @@ void TZarvMemo::setWordWrap(bool v) try {
   Reformat();
   RefreshDisplay();
 } catch (const EOwnerDestroyed& gone) {
-  SettleDestroyed(gone, ownerId());
+  SettleDestroyed(gone);
 }
 
 void TZarvMemo::setAlignment(TAlignment a) try {
@@ -39,7 +39,7 @@ void TZarvMemo::setAlignment(TAlignment a) try {
     Reformat();
   Repaint();
 } catch (const EOwnerDestroyed& gone) {
-  SettleDestroyed(gone, ownerId());
+  SettleDestroyed(gone);
 }
 
 void TZarvMemo::setJustified(bool v) try {
@@ -50,7 +50,7 @@ void TZarvMemo::setJustified(bool v) try {
   fDisplayLeft = 0;
   Repaint();
 } catch (const EOwnerDestroyed& gone) {
-  SettleDestroyed(gone, ownerId());
+  SettleDestroyed(gone);
 }
 
 // Margins, tab stops and the wrap column change where lines break only
@@ -79,7 +79,7 @@ void TZarvMemo::setWordWrapChars(const QString& s) try {
   if (fWordWrap && !(fComponentState & csReading))
     Reformat();
 } catch (const EOwnerDestroyed& gone) {
-  SettleDestroyed(gone, ownerId());
+  SettleDestroyed(gone);
 }
 
 int TZarvMemo::getLineHeight() const { return (fComponentState & csDesigning) && fAutoLineHeight ? 0 : fLineHeight; }
@@ -108,7 +108,7 @@ void TZarvMemo::setLineHeight(int32_t v) try {
   callHandler(OnVScroll, *this);
   callOut([&] { Q_EMIT vScrolled(); });
 } catch (const EOwnerDestroyed& gone) {
-  SettleDestroyed(gone, ownerId());
+  SettleDestroyed(gone);
 }
 
 void TZarvMemo::setCaretWidth(int v) try {
@@ -118,7 +118,7 @@ void TZarvMemo::setCaretWidth(int v) try {
   if (hasFocus())
     viewport()->update();
 } catch (const EOwnerDestroyed& gone) {
-  SettleDestroyed(gone, ownerId());
+  SettleDestroyed(gone);
 }
 
 void TZarvMemo::setRightLinePos(int v) try {
@@ -128,7 +128,7 @@ void TZarvMemo::setRightLinePos(int v) try {
   fRightLinePos = v;
   Repaint();
 } catch (const EOwnerDestroyed& gone) {
-  SettleDestroyed(gone, ownerId());
+  SettleDestroyed(gone);
 }
 
 void TZarvMemo::setAltFont(const QFont& f) try {
@@ -140,7 +140,7 @@ void TZarvMemo::setAltFont(const QFont& f) try {
     Reformat();
   RefreshDisplay();
 } catch (const EOwnerDestroyed& gone) {
-  SettleDestroyed(gone, ownerId());
+  SettleDestroyed(gone);
 }
 
 // ---- Reading the text ------------------------------------------------------------------
@@ -153,7 +153,7 @@ void TZarvMemo::setStaticFormat(bool v) try {
   if (!(fComponentState & csReading) && fParagraphs->fTextLen > 0)
     reloadText();
 } catch (const EOwnerDestroyed& gone) {
-  SettleDestroyed(gone, ownerId());
+  SettleDestroyed(gone);
 }
 
 // Saves the whole text and loads it back, so that formatting codes or
@@ -194,7 +194,7 @@ void TZarvMemo::setSeparators(const QString& s) try {
   if (designing(fComponentState))
     ReApplyKeywords();
 } catch (const EOwnerDestroyed& gone) {
-  SettleDestroyed(gone, ownerId());
+  SettleDestroyed(gone);
 }
 
 void TZarvMemo::setApplyKeyWords(bool v) try {
@@ -205,7 +205,7 @@ void TZarvMemo::setApplyKeyWords(bool v) try {
   if (designing(fComponentState))
     ReApplyKeywords();
 } catch (const EOwnerDestroyed& gone) {
-  SettleDestroyed(gone, ownerId());
+  SettleDestroyed(gone);
 }
 
 void TZarvMemo::setApplyStartStopKeys(bool v) try {
@@ -216,7 +216,7 @@ void TZarvMemo::setApplyStartStopKeys(bool v) try {
   if (designing(fComponentState))
     ReApplyKeywords();
 } catch (const EOwnerDestroyed& gone) {
-  SettleDestroyed(gone, ownerId());
+  SettleDestroyed(gone);
 }
 
 void TZarvMemo::setUpperCaseType(TzvUpperCase t) try {
@@ -227,7 +227,7 @@ void TZarvMemo::setUpperCaseType(TzvUpperCase t) try {
   if (designing(fComponentState))
     ReApplyKeywords();
 } catch (const EOwnerDestroyed& gone) {
-  SettleDestroyed(gone, ownerId());
+  SettleDestroyed(gone);
 }
 
 // ---- Look ------------------------------------------------------------------------------
@@ -254,7 +254,7 @@ void TZarvMemo::setDisplayOnly(bool v) try {
   if (hasFocus())
     viewport()->update(); // the caret comes or goes
 } catch (const EOwnerDestroyed& gone) {
-  SettleDestroyed(gone, ownerId());
+  SettleDestroyed(gone);
 }
 
 void TZarvMemo::setOverwrite(bool v) try {
@@ -265,7 +265,7 @@ void TZarvMemo::setOverwrite(bool v) try {
   if (hasFocus() && !fDisplayOnly)
     viewport()->update(); // the caret changes shape
 } catch (const EOwnerDestroyed& gone) {
-  SettleDestroyed(gone, ownerId());
+  SettleDestroyed(gone);
 }
 
 void TZarvMemo::setShowNonPrintChars(TzvNonPrintChars v) try {
@@ -276,7 +276,7 @@ void TZarvMemo::setShowNonPrintChars(TzvNonPrintChars v) try {
   if (DisplayReady())
     Repaint();
 } catch (const EOwnerDestroyed& gone) {
-  SettleDestroyed(gone, ownerId());
+  SettleDestroyed(gone);
 }
 
 #define ZARV_COLOR_SETTER(Name, field, selectionOnly)                                                                  \
@@ -344,7 +344,7 @@ void TZarvMemo::setOptions(TZarvMemoOptions o) try {
     Repaint();
   }
 } catch (const EOwnerDestroyed& gone) {
-  SettleDestroyed(gone, ownerId());
+  SettleDestroyed(gone);
 }
 
 void TZarvMemo::applyScrollBarPolicy() {
@@ -364,7 +364,7 @@ void TZarvMemo::setScrollBars(TScrollStyle s) try {
   if (verticalChanged && fWordWrap)
     Reformat();
 } catch (const EOwnerDestroyed& gone) {
-  SettleDestroyed(gone, ownerId());
+  SettleDestroyed(gone);
 }
 
 void TZarvMemo::setBorderStyle(TBorderStyle b) try {
@@ -374,7 +374,7 @@ void TZarvMemo::setBorderStyle(TBorderStyle b) try {
   fBorderStyle = b;
   setFrameShape(b == bsSingle ? QFrame::StyledPanel : QFrame::NoFrame);
 } catch (const EOwnerDestroyed& gone) {
-  SettleDestroyed(gone, ownerId());
+  SettleDestroyed(gone);
 }
 
 } // namespace zarv

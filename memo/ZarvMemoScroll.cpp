@@ -56,7 +56,7 @@ void TZarvMemo::setTopLine(int32_t l) try {
   const int32_t line = std::clamp(l, 0, std::max(0, fParagraphs->fVisibleLineCount - 1));
   SetTopLeft(clampTop(int64_t(line) * fLineHeight), fDisplayLeft, fScrollTime);
 } catch (const EOwnerDestroyed& gone) {
-  SettleDestroyed(gone, ownerId());
+  SettleDestroyed(gone);
 }
 
 // Shifts the view to left/top at once: the caret's place follows and the
@@ -146,7 +146,7 @@ void TZarvMemo::SetTopLeft(int32_t Top, int32_t Left, int32_t Time) try {
   if (moveV)
     callOut([&] { Q_EMIT vScrolled(); });
 } catch (const EOwnerDestroyed& gone) {
-  SettleDestroyed(gone, ownerId());
+  SettleDestroyed(gone);
 }
 
 void TZarvMemo::updateScrollBarValues() {
@@ -202,7 +202,7 @@ void TZarvMemo::ScrollInView() try {
   }
   SetTopLeft(clampTop(top), left, fScrollTime);
 } catch (const EOwnerDestroyed& gone) {
-  SettleDestroyed(gone, ownerId());
+  SettleDestroyed(gone);
 }
 
 // ---- Scroll bars ----------------------------------------------------------------------------------
@@ -372,7 +372,7 @@ void TZarvMemo::scrollBarAction(bool vertical, int action) try {
     HScroll(code, bar->sliderPosition());
   bar->setSliderPosition(vertical ? fTopOrigin / std::max(1, fVScrollfact) : fDisplayLeft / std::max(1, fHScrollFact));
 } catch (const EOwnerDestroyed& gone) {
-  SettleDestroyed(gone, ownerId());
+  SettleDestroyed(gone);
 }
 
 void TZarvMemo::VScroll(TzvScrollCode Code, int32_t Pos) try {
@@ -429,7 +429,7 @@ void TZarvMemo::VScroll(TzvScrollCode Code, int32_t Pos) try {
   if (DisplayReady() && isVisible())
     viewport()->repaint();
 } catch (const EOwnerDestroyed& gone) {
-  SettleDestroyed(gone, ownerId());
+  SettleDestroyed(gone);
 }
 
 void TZarvMemo::HScroll(TzvScrollCode Code, int32_t Pos) try {
@@ -474,7 +474,7 @@ void TZarvMemo::HScroll(TzvScrollCode Code, int32_t Pos) try {
   if (DisplayReady() && isVisible())
     viewport()->repaint();
 } catch (const EOwnerDestroyed& gone) {
-  SettleDestroyed(gone, ownerId());
+  SettleDestroyed(gone);
 }
 
 // ---- The wheel --------------------------------------------------------------------------------------
@@ -498,7 +498,7 @@ void TZarvMemo::DoMouseWheel(Qt::KeyboardModifiers, int32_t WheelDelta, QPoint) 
   TFieldScope<bool> internal(ownerId(), fInternalScroll, true);
   SetTopLeft(clampTop(target), fDisplayLeft, 0);
 } catch (const EOwnerDestroyed& gone) {
-  SettleDestroyed(gone, ownerId());
+  SettleDestroyed(gone);
 }
 
 // Ctrl+wheel is left to the application (zoom); a horizontal wheel, or

@@ -110,7 +110,7 @@ TzvsLoadResult TZarvMemo::LoadFromStream(QIODevice& Stream, std::optional<TzvsEn
   });
   return r;
 } catch (const EOwnerDestroyed& gone) {
-  SettleDestroyed(gone, ownerId());
+  SettleDestroyed(gone);
   return {};
 }
 
@@ -118,7 +118,7 @@ void TZarvMemo::LoadFromStream(QIODevice& Stream, bool Ansi) try {
   const TEntryScope entry(ownerId());
   LoadFromStream(Stream, Ansi ? TzvsEncoding::Ansi : TzvsEncoding::Utf16LE);
 } catch (const EOwnerDestroyed& gone) {
-  SettleDestroyed(gone, ownerId());
+  SettleDestroyed(gone);
 }
 
 void TZarvMemo::LoadFromFile(const QString& FileName, std::optional<TzvsEncoding> Encoding) try {
@@ -128,7 +128,7 @@ void TZarvMemo::LoadFromFile(const QString& FileName, std::optional<TzvsEncoding
     throw EStreamError(QStringLiteral("Cannot open file \"%1\": %2").arg(FileName, f.errorString()));
   LoadFromStream(f, Encoding);
 } catch (const EOwnerDestroyed& gone) {
-  SettleDestroyed(gone, ownerId());
+  SettleDestroyed(gone);
 }
 
 void TZarvMemo::saveContent(const std::function<void(const TProgressEvent&)>& save) {
@@ -150,7 +150,7 @@ void TZarvMemo::SaveToStream(QIODevice& Stream) try {
                               ToStoreLineBreak(fLineBreak), progress, fProgressInterval);
   });
 } catch (const EOwnerDestroyed& gone) {
-  SettleDestroyed(gone, ownerId());
+  SettleDestroyed(gone);
 }
 
 // The text as the store writes it in UTF-16, then through Qt's encoder.
@@ -179,7 +179,7 @@ void TZarvMemo::SaveToStream(QIODevice& Stream, bool Ansi) try {
                               ToStoreLineBreak(fLineBreak), progress, fProgressInterval);
   });
 } catch (const EOwnerDestroyed& gone) {
-  SettleDestroyed(gone, ownerId());
+  SettleDestroyed(gone);
 }
 
 // A regular file (or a new one) is replaced only once the whole text was
@@ -207,7 +207,7 @@ void TZarvMemo::SaveToFile(const QString& FileName) try {
   if (!f.commit())
     throw EStreamError(QStringLiteral("Cannot write file \"%1\": %2").arg(FileName, f.errorString()));
 } catch (const EOwnerDestroyed& gone) {
-  SettleDestroyed(gone, ownerId());
+  SettleDestroyed(gone);
 }
 
 void TZarvMemo::Clear() try {
@@ -216,7 +216,7 @@ void TZarvMemo::Clear() try {
   empty.open(QIODevice::ReadOnly);
   LoadFromStream(empty, fEncoding.Encoding);
 } catch (const EOwnerDestroyed& gone) {
-  SettleDestroyed(gone, ownerId());
+  SettleDestroyed(gone);
 }
 
 } // namespace zarv

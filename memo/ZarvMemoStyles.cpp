@@ -219,7 +219,7 @@ void TZarvMemo::SetDynText(int32_t Start, int32_t Stop, const QString& Blob) try
     setSelLength(caretAtStart ? e - s : s - e);
   }
 } catch (const EOwnerDestroyed& gone) {
-  SettleDestroyed(gone, ownerId());
+  SettleDestroyed(gone);
 }
 
 // ---- Programmatic style runs -------------------------------------------------------------------
@@ -277,7 +277,7 @@ void TZarvMemo::ClearStyleRange(int32_t Start, int32_t Stop) try {
   if (fLockedCount == 0)
     EndModifications();
 } catch (const EOwnerDestroyed& gone) {
-  SettleDestroyed(gone, ownerId());
+  SettleDestroyed(gone);
 }
 
 // The run at Pos, when the application set it: from where it starts to
@@ -322,7 +322,7 @@ void TZarvMemo::ClearStyle(int32_t Pos) try {
   }
   ClearStyleRange(start, stop);
 } catch (const EOwnerDestroyed& gone) {
-  SettleDestroyed(gone, ownerId());
+  SettleDestroyed(gone);
 }
 
 } // namespace zarv

@@ -36,7 +36,7 @@ void TZarvMemo::SetTextBuf(const QString& text) try {
   else
     fDisplayTop->SetParPos(std::min(topPar, GetParCount() - 1), 0);
 } catch (const EOwnerDestroyed& gone) {
-  SettleDestroyed(gone, ownerId());
+  SettleDestroyed(gone);
 }
 
 // Replaces the text between a and b and moves every navigator of the
@@ -114,7 +114,7 @@ void TZarvMemo::setParBackgnd(int32_t p, TColor c) try {
   if (DisplayReady())
     Repaint();
 } catch (const EOwnerDestroyed& gone) {
-  SettleDestroyed(gone, ownerId());
+  SettleDestroyed(gone);
 }
 
 void TZarvMemo::setParForegnd(int32_t p, TColor c) try {
@@ -124,7 +124,7 @@ void TZarvMemo::setParForegnd(int32_t p, TColor c) try {
   if (DisplayReady())
     Repaint();
 } catch (const EOwnerDestroyed& gone) {
-  SettleDestroyed(gone, ownerId());
+  SettleDestroyed(gone);
 }
 
 bool TZarvMemo::getParWrapable(int32_t p) const {
@@ -146,7 +146,7 @@ void TZarvMemo::setParWrapable(int32_t p, bool w) try {
   if (fLockedCount == 0)
     EndModifications();
 } catch (const EOwnerDestroyed& gone) {
-  SettleDestroyed(gone, ownerId());
+  SettleDestroyed(gone);
 }
 
 // ---- Selection --------------------------------------------------------------------------------
@@ -168,7 +168,7 @@ void TZarvMemo::setSelStart(int32_t n) try {
   fUndoBreak = true;
   UpdateCaret(false);
 } catch (const EOwnerDestroyed& gone) {
-  SettleDestroyed(gone, ownerId());
+  SettleDestroyed(gone);
 }
 
 // Selects from the caret over n characters (negative: backwards); the caret
@@ -194,7 +194,7 @@ void TZarvMemo::setSelLength(int32_t n) try {
   fsSelLenDirty = true;
   UpdateCaret(false);
 } catch (const EOwnerDestroyed& gone) {
-  SettleDestroyed(gone, ownerId());
+  SettleDestroyed(gone);
 }
 
 int32_t TZarvMemo::getSelPar() const { return fcp->GetParNb(); }
@@ -204,7 +204,7 @@ void TZarvMemo::setSelPar(int32_t p) try {
   p = std::clamp(p, 0, GetParCount() - 1);
   setSelStart(fParagraphs->Par(p)->StartOffset);
 } catch (const EOwnerDestroyed& gone) {
-  SettleDestroyed(gone, ownerId());
+  SettleDestroyed(gone);
 }
 
 // A column block reads as its rows' columns, as it is copied.
@@ -223,7 +223,7 @@ bool TZarvMemo::MakeCollapsibleBlock(int32_t StartPar, int32_t StopPar) try {
   TUpdateLock lock(*this);
   return fParagraphs->MakeCollapsibleBlock(StartPar, StopPar);
 } catch (const EOwnerDestroyed& gone) {
-  SettleDestroyed(gone, ownerId());
+  SettleDestroyed(gone);
   return {};
 }
 
@@ -232,7 +232,7 @@ void TZarvMemo::RemoveCollapsibleBlock(int32_t Par) try {
   TUpdateLock lock(*this);
   fParagraphs->RemoveCollapsibleBlock(Par);
 } catch (const EOwnerDestroyed& gone) {
-  SettleDestroyed(gone, ownerId());
+  SettleDestroyed(gone);
 }
 
 bool TZarvMemo::MakeSelCollapsible() { return MakeCollapsibleBlock(fSelStart->GetParNb(), fSelStop->GetParNb()); }
@@ -243,7 +243,7 @@ bool TZarvMemo::CollapseBlock(int32_t Par, int32_t Level) try {
   TUpdateLock lock(*this);
   return fParagraphs->CollapseExpandPar(Par, Level, Level, true);
 } catch (const EOwnerDestroyed& gone) {
-  SettleDestroyed(gone, ownerId());
+  SettleDestroyed(gone);
   return {};
 }
 
@@ -252,7 +252,7 @@ bool TZarvMemo::ExpandBlock(int32_t Par, int32_t Level) try {
   TUpdateLock lock(*this);
   return fParagraphs->CollapseExpandPar(Par, Level, Level, false);
 } catch (const EOwnerDestroyed& gone) {
-  SettleDestroyed(gone, ownerId());
+  SettleDestroyed(gone);
   return {};
 }
 
@@ -304,7 +304,7 @@ void TZarvMemo::setParString(int32_t p, const QString& s) try {
       setSelLength(selLen);
   }
 } catch (const EOwnerDestroyed& gone) {
-  SettleDestroyed(gone, ownerId());
+  SettleDestroyed(gone);
 }
 
 QString TZarvMemo::getLineString(int32_t l) {
@@ -329,7 +329,7 @@ void TZarvMemo::setSelLine(int32_t l) try {
   n.SetLineNb(std::clamp(l, 0, std::max(0, getTotalLineCount() - 1)));
   setSelStart(n.GetPos());
 } catch (const EOwnerDestroyed& gone) {
-  SettleDestroyed(gone, ownerId());
+  SettleDestroyed(gone);
 }
 
 int32_t TZarvMemo::getSelLine() const { return fcp->GetLineNb(); }
@@ -346,7 +346,7 @@ void TZarvMemo::setSelCol(int32_t c) try {
   if (fOptions.testFlag(zvoKeepColumnPos) && !fWordWrap && missing > 0)
     fExtraCols = QString(missing, QLatin1Char(' '));
 } catch (const EOwnerDestroyed& gone) {
-  SettleDestroyed(gone, ownerId());
+  SettleDestroyed(gone);
 }
 
 int32_t TZarvMemo::getSelCol() const { return fcp->GetColNb() + int32_t(fExtraCols.size()); }
@@ -373,7 +373,7 @@ bool TZarvMemo::CollapseSel() try {
   const int level = zvsGetParLevel(*fParagraphs->Par(p));
   return level > 0 ? CollapseBlock(p, level) : fcp->Collapse(true);
 } catch (const EOwnerDestroyed& gone) {
-  SettleDestroyed(gone, ownerId());
+  SettleDestroyed(gone);
   return {};
 }
 
@@ -383,7 +383,7 @@ bool TZarvMemo::ExpandSel() try {
   const int level = zvsGetParLevel(*fParagraphs->Par(p));
   return level > 0 ? ExpandBlock(p, level) : fcp->Expand(true);
 } catch (const EOwnerDestroyed& gone) {
-  SettleDestroyed(gone, ownerId());
+  SettleDestroyed(gone);
   return {};
 }
 

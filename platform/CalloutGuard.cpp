@@ -45,11 +45,12 @@ bool OwnerDestroyed(const void* owner) {
 
 bool DestroyedInFlight() { return !destroyed().empty(); }
 
-void SettleDestroyed(const EOwnerDestroyed& e, const void* owner) {
-  if (e.Owner != owner || TEntryScope::Active(owner))
+void SettleDestroyed(const EOwnerDestroyed& e) {
+  if (TEntryScope::Active(e.Owner))
     throw;
   auto& d = destroyed();
-  d.erase(std::find(d.begin(), d.end(), owner));
+  if (auto it = std::find(d.begin(), d.end(), e.Owner); it != d.end())
+    d.erase(it);
 }
 
 } // namespace zarv

@@ -48,10 +48,12 @@ bool OwnerDestroyed(const void* owner);
 // Whether any destroyed owner's frames are being unwound on this thread.
 bool DestroyedInFlight();
 
-// In the catch handler of a public entry of Owner: returns when this entry
-// is the destroyed object's outermost one (the unwinding ends here), else
-// throws the exception on.
-void SettleDestroyed(const EOwnerDestroyed& e, const void* owner);
+// In the catch handler of a public entry: returns when no entry of the
+// destroyed object is left on the stack (this was its outermost one, and
+// the unwinding ends here), else throws the exception on. It takes nothing
+// of the entry's object: that may be freed memory now, and even a member
+// call on it is a use after free.
+void SettleDestroyed(const EOwnerDestroyed& e);
 
 // A field of Owner set for a scope: the old value comes back on every way
 // out, unless Owner was destroyed meanwhile.

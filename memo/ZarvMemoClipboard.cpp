@@ -4,6 +4,7 @@
 // carries the control's line break; pasting accepts every break style.
 #include <ZarvMemo/memo/ZarvMemo.h>
 
+#include <ZarvMemo/platform/Exceptions.h>
 #include <ZarvMemo/support/navigator/Navigator.h>
 
 #include <QClipboard>
@@ -46,6 +47,14 @@ void TZarvMemo::CopyToClipboard() try {
   mime->setText(text);
   if (fBlockSelection)
     mime->setData(kBlockMimeType, QByteArray(1, '\x02'));
+  else if (OnCopyMimeData) {
+    // A failing styled format must not cost the plain text.
+    try {
+      OnCopyMimeData(*this, *mime);
+    } catch (const EZarvError& e) {
+      qWarning("Copy: styled formats left out: %s", e.what());
+    }
+  }
   QGuiApplication::clipboard()->setMimeData(mime);
 } catch (const EOwnerDestroyed& gone) {
   SettleDestroyed(gone, ownerId());

@@ -19,7 +19,8 @@ void TExportSink::writeBytes(const char* data, qint64 size) {
     const qint64 n = fDevice->write(data + done, size - done);
     if (n <= 0) {
       const QString why = fDevice->errorString();
-      throw EStreamError(QString::fromLatin1(SStreamWriteError) + (why.isEmpty() ? QString() : QStringLiteral(": ") + why));
+      throw EStreamError(QString::fromLatin1(SStreamWriteError) +
+                         (why.isEmpty() ? QString() : QStringLiteral(": ") + why));
     }
     done += n;
   }

@@ -147,9 +147,9 @@ void TZarvToFormattedText::walkParagraph(int32_t p, int32_t a, int32_t b, TWalke
       if (IsStyleCode(t[i]))
         XORStyleCode(st, t[i]);
   // The code in force at a, and the next one after it.
-  size_t next = std::upper_bound(codes.begin(), codes.end(), a,
-                                 [](int32_t o, const DynInfoRec& d) { return o < d.DynOffset; }) -
-                codes.begin();
+  size_t next =
+      std::upper_bound(codes.begin(), codes.end(), a, [](int32_t o, const DynInfoRec& d) { return o < d.DynOffset; }) -
+      codes.begin();
   const DynInfoRec* dyn = next > 0 ? &codes[next - 1] : GetStartDynAttrib(par);
   TExportRun run;
   run.Text = t;
@@ -196,7 +196,7 @@ void TZarvToFormattedText::progress(bool Final) {
   if (!OnProgress)
     return;
   const int64_t now = NowMs();
-  if (!Final && now - fLastProgress <= int64_t(fZarvMemo->getProgressInterval()))
+  if (!Final && now - fLastProgress < int64_t(fZarvMemo->getProgressInterval()))
     return;
   fLastProgress = now;
   OnProgress(*this);

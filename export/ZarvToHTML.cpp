@@ -93,9 +93,9 @@ public:
       if (whole && !O.DocType.isEmpty())
         line(QStringLiteral("<!DOCTYPE HTML PUBLIC \"%1\">").arg(Escaped(O.DocType)));
       if (whole && O.HeadTag) {
-          line(QStringLiteral("<HTML>"));
-          line(QStringLiteral("<HEAD>"));
-        }
+        line(QStringLiteral("<HTML>"));
+        line(QStringLiteral("<HEAD>"));
+      }
       if (whole && O.ToDevice())
         line(QStringLiteral("<META http-equiv=\"Content-Type\" content=\"text/html; charset=%1\">")
                  .arg(O.UTF8Output() ? QStringLiteral("utf-8") : QStringLiteral("utf-16")));
@@ -117,11 +117,13 @@ public:
   }
 
   void end(bool whole, bool fragment) {
+    const bool pending = fInLink || !fStack.empty() || fFontWrap;
     closeLink();
     closeTo(0);
     if (fFontWrap)
       S.Append(QLatin1StringView("</FONT>"));
-    S.EndLine();
+    if (pending)
+      S.EndLine();
     line(QStringLiteral("</DIV>"));
     if (whole && !fragment && O.BodyTag)
       line(QStringLiteral("</BODY>"));

@@ -49,9 +49,10 @@ TEST(HtmlWriter, EscapesMarkupAndKeepsSpacesAndTabsBounded) {
       {QStringLiteral("a   b"), 8, "a&nbsp;&nbsp; b"},
       {QStringLiteral(" a "), 8, "&nbsp;a&nbsp;"}, // blanks at the ends would vanish
       {QStringLiteral("abc\td"), 8, "abc&nbsp;&nbsp;&nbsp;&nbsp;&nbsp;d"},
-      {QStringLiteral("\t"), 65535, "&nbsp;&nbsp;&nbsp;&nbsp;&nbsp;&nbsp;&nbsp;&nbsp;&nbsp;&nbsp;&nbsp;&nbsp;&nbsp;&nbsp;"
-                                    "&nbsp;&nbsp;&nbsp;&nbsp;&nbsp;&nbsp;&nbsp;&nbsp;&nbsp;&nbsp;&nbsp;&nbsp;&nbsp;&nbsp;"
-                                    "&nbsp;&nbsp;&nbsp;&nbsp;"},
+      {QStringLiteral("\t"), 65535,
+       "&nbsp;&nbsp;&nbsp;&nbsp;&nbsp;&nbsp;&nbsp;&nbsp;&nbsp;&nbsp;&nbsp;&nbsp;&nbsp;&nbsp;"
+       "&nbsp;&nbsp;&nbsp;&nbsp;&nbsp;&nbsp;&nbsp;&nbsp;&nbsp;&nbsp;&nbsp;&nbsp;&nbsp;&nbsp;"
+       "&nbsp;&nbsp;&nbsp;&nbsp;"},
       {QString(QChar(0x1B)) + QChar(0xD800) + u'x' + QChar(0xDC00), 8, "\xEF\xBF\xBD\xEF\xBF\xBDx\xEF\xBF\xBD"},
       {QString::fromUtf8("\xC3\xA9\xE4\xB8\xAD\xF0\x9F\x98\x80"), 8, "\xC3\xA9\xE4\xB8\xAD\xF0\x9F\x98\x80"},
   };
@@ -68,8 +69,10 @@ TEST(HtmlWriter, StyleTagsNestAndOnlyChangedOnesCloseAndOpen) {
   m->SetDynStyle(2, 4, fsBold, false, 0, 0, clNone, clRed, false);
   m->SetDynStyle(4, 6, fsBold | fsItalic, false, 0, 0, clNone, clRed, false);
   m->SetDynStyle(6, 8, fsItalic, false, 0, 0, clNone, clBlue, false);
-  EXPECT_EQ(HtmlBody(Html(*m)).toStdString(), QStringLiteral("aa<B><FONT STYLE=\"color: #FF0000\">BB<I>CC</I></FONT></B>"
-                                               "<I><FONT STYLE=\"color: #0000FF\">dd<BR>\r\n</FONT></I>\r\n").toStdString());
+  EXPECT_EQ(HtmlBody(Html(*m)).toStdString(),
+            QStringLiteral("aa<B><FONT STYLE=\"color: #FF0000\">BB<I>CC</I></FONT></B>"
+                           "<I><FONT STYLE=\"color: #0000FF\">dd<BR>\r\n</FONT></I>\r\n")
+                .toStdString());
 }
 
 TEST(HtmlWriter, LinksAreEscapedClippedAndNestOutsideStyles) {
@@ -78,8 +81,9 @@ TEST(HtmlWriter, LinksAreEscapedClippedAndNestOutsideStyles) {
   const int32_t a = int32_t(text.indexOf(u'w')), b = int32_t(text.indexOf(QLatin1String(" now")));
   m->SetDynStyle(a, b, fsUnderline, false, TZarvToHTML::UrlContextLow + 1, 0, clNone, clBlue, false);
   const QString body = HtmlBody(Html(*m));
-  EXPECT_TRUE(body.contains(QStringLiteral("<A href=\"http://www.x.org/?a=1&amp;b=&quot;2&quot;\"><U><FONT "
-                                           "STYLE=\"color: #0000FF\">www.x.org/?a=1&amp;b=&quot;2&quot;</FONT></U></A>")))
+  EXPECT_TRUE(
+      body.contains(QStringLiteral("<A href=\"http://www.x.org/?a=1&amp;b=&quot;2&quot;\"><U><FONT "
+                                   "STYLE=\"color: #0000FF\">www.x.org/?a=1&amp;b=&quot;2&quot;</FONT></U></A>")))
       << qPrintable(body);
   // A selection ending inside the address links only what it holds.
   TZarvToHTML x;
@@ -118,10 +122,14 @@ TEST(HtmlWriter, Utf16OutputWithAMarkAndUtf8WithoutOne) {
   TZarvToHTML x;
   const QByteArray u16 = Export(x, *m, false, true);
   ASSERT_TRUE(u16.startsWith("\xFF\xFE"));
-  const QString decoded = QString::fromUtf16(reinterpret_cast<const char16_t*>(u16.constData() + 2), (u16.size() - 2) / 2);
+  const QString decoded =
+      QString::fromUtf16(reinterpret_cast<const char16_t*>(u16.constData() + 2), (u16.size() - 2) / 2);
   EXPECT_TRUE(decoded.contains(QString::fromUtf8("\xE4\xB8\xAD<BR>\r\n")));
   EXPECT_TRUE(decoded.contains(QLatin1String("charset=utf-16")));
-  EXPECT_EQ(QString::fromUtf8(Export(x, *m, true, false)), x.getText().replace(QLatin1String("<TITLE>"), QLatin1String("<META http-equiv=\"Content-Type\" content=\"text/html; charset=utf-8\">\r\n<TITLE>")));
+  EXPECT_EQ(QString::fromUtf8(Export(x, *m, true, false)),
+            x.getText().replace(
+                QLatin1String("<TITLE>"),
+                QLatin1String("<META http-equiv=\"Content-Type\" content=\"text/html; charset=utf-8\">\r\n<TITLE>")));
 }
 
 TEST(ExportOutput, AFailingDeviceStopsTheExportWithAClearError) {

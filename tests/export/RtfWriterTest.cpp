@@ -51,15 +51,15 @@ TEST(RtfWriter, EscapesEveryCharacterOutsidePrintableAsciiAndTheSyntaxCharacters
   } cases[] = {
       {QStringLiteral("plain text"), "plain text"},
       {QStringLiteral("a\\b{c}d"), "a\\\\b\\{c\\}d"},
-      {QString(QChar(0xE9)), "\\u233?"},           // Latin-1, once written as a raw byte
-      {QString(QChar(0x5C5C)), "\\u23644?"},       // low byte is a backslash
-      {QString(QChar(0x7B7D)), "\\u31613?"},       // low bytes are braces
-      {QString(QChar(0x20AC)), "\\u8364?"},        // the euro sign
-      {QString(QChar(0xFFFD)), "\\u-3?"},          // above 32767: signed
+      {QString(QChar(0xE9)), "\\u233?"},                              // Latin-1, once written as a raw byte
+      {QString(QChar(0x5C5C)), "\\u23644?"},                          // low byte is a backslash
+      {QString(QChar(0x7B7D)), "\\u31613?"},                          // low bytes are braces
+      {QString(QChar(0x20AC)), "\\u8364?"},                           // the euro sign
+      {QString(QChar(0xFFFD)), "\\u-3?"},                             // above 32767: signed
       {QString::fromUtf8("\xF0\x9F\x98\x80"), "\\u-10179?\\u-8704?"}, // a pair: both halves
-      {QString(QChar(0xD800)) + u'x', "\\u-3?x"}, // an unpaired high surrogate
-      {u'x' + QString(QChar(0xDC00)), "x\\u-3?"}, // an unpaired low surrogate
-      {QString(QChar(0x1B)) + u'n', "\\u-3?n"},   // a control character
+      {QString(QChar(0xD800)) + u'x', "\\u-3?x"},                     // an unpaired high surrogate
+      {u'x' + QString(QChar(0xDC00)), "x\\u-3?"},                     // an unpaired low surrogate
+      {QString(QChar(0x1B)) + u'n', "\\u-3?n"},                       // a control character
       {QStringLiteral("a\tb"), "a\\tab b"},
   };
   for (const auto& c : cases) {

@@ -50,10 +50,17 @@ void TExportSink::flush() {
       break;
     }
   }
-  fPending.clear();
+  fPending.resize(0); // keeps the buffer's capacity
 }
 
 void TExportSink::EndLine() {
+  if (!fLines) {
+    // Toward a device alone, lines are only bytes: write in large pieces.
+    fPending.append(QLatin1StringView("\r\n"));
+    if (fPending.size() >= kFlushSize)
+      flush();
+    return;
+  }
   flush();
   if (fDevice) {
     if (fEncoding == TEncoding::Utf16LE)

@@ -80,10 +80,16 @@ void TZarvToFormattedText::prepareRange(int32_t Start, int32_t Stop) {
   fZarvMemo->DoDynParse(r.FirstPar, r.LastPar, false);
 }
 
-// Effective style and colours as the control paints them.
+// Effective style and colours as the control paints them (the control's
+// AttrToExtFontStyles, with the font's own styles read once per export).
 void TZarvToFormattedText::resolve(TExportRun& r, TZarvFontStyles st, const DynInfoRec& d) const {
   const uint8_t dyn = fDynFormat ? d.DynStyle : 0;
-  r.Style = fZarvMemo->AttrToExtFontStyles(st, dyn) & 63;
+  if (!(dyn & dsHasAttrib))
+    r.Style = (st ^ fOwnStyles) & 63;
+  else if ((dyn & (fsStrikeOut | fsHighlight)) == (fsStrikeOut | fsHighlight))
+    r.Style = dyn & 63 & ~(fsStrikeOut | fsHighlight); // the special underline
+  else
+    r.Style = dyn & 63;
   r.Fore = r.Back = clNone;
   if (r.Style & fsHighlight) {
     r.Fore = fZarvMemo->getHighlightColor();
@@ -240,6 +246,9 @@ void TZarvToFormattedText::run(int32_t Start, int32_t Stop, QIODevice* Device, Q
     // an RTF file must start with "{\rtf".
     sink.Append(char16_t(0xFEFF));
   }
+  const QFont base = fZarvMemo->BaseFont();
+  fOwnStyles = (base.bold() ? fsBold : 0) | (base.italic() ? fsItalic : 0) | (base.underline() ? fsUnderline : 0) |
+               (base.strikeOut() ? fsStrikeOut : 0);
   const int32_t n = fZarvMemo->getCharCount();
   Start = std::clamp(Start, 0, n);
   Stop = std::clamp(Stop, Start, n);

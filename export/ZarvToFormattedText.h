@@ -141,6 +141,7 @@ private:
   QPointer<TZarvMemo> fZarvMemo;
   bool fChanged = false;
   int64_t fLastProgress = 0;
+  TZarvFontStyles fOwnStyles = 0; // the base font's own styles, during an export
 };
 
 } // namespace zarv

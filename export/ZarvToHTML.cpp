@@ -4,8 +4,10 @@
 #include <ZarvMemo/export/ExportSink.h>
 #include <ZarvMemo/memo/ZarvMemo.h>
 
+#include <QHash>
 #include <QMimeData>
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <vector>
 
@@ -146,7 +148,7 @@ public:
 
 private:
   QString linkTarget(const TExportRun& r) const {
-    if (!O.UrlsAsATags || !O.LinkTarget || r.Context == 0)
+    if (!O.UrlsAsATags || !O.LinkTarget || r.Context < O.LinkContextLow || r.Context > O.LinkContextHigh)
       return {};
     QString t = QString::fromUtf16(r.Text + r.DynFrom, r.DynTo - r.DynFrom);
     if (O.memo().getStaticFormat())
@@ -168,6 +170,8 @@ private:
     if (fInLink && r.DynFrom == fLinkFrom && r.Context == fLinkContext)
       return;
     closeLink();
+    if (r.Context < O.LinkContextLow || r.Context > O.LinkContextHigh)
+      return;
     const QString target = linkTarget(r);
     if (target.isEmpty())
       return;
@@ -192,16 +196,26 @@ private:
     if (kind < kColour) {
       S.Append(QLatin1StringView(opening[kind]));
     } else if (kind == kColour) {
-      QStringList parts;
-      if (r.Fore != clNone)
-        parts << QStringLiteral("color: ") + ColourText(O.rgbOf(r.Fore));
-      if (r.Back != clNone)
-        parts << QStringLiteral("background-color: ") + ColourText(O.rgbOf(r.Back));
-      S.Append(QStringLiteral("<FONT STYLE=\"") + parts.join(QLatin1String("; ")) + QStringLiteral("\">"));
+      S.Append(colourTag(r.Fore, r.Back));
     } else {
       const QFont f = O.memo().getAltFont();
       S.Append(QStringLiteral("<FONT FACE=\"%1\" STYLE=\"%2\">").arg(Escaped(f.family()), SizeText(f)));
     }
+  }
+
+  // The opening colour tag, made once per pair of colours.
+  const QString& colourTag(TColor fore, TColor back) {
+    const quint64 key = (quint64(quint32(fore)) << 32) | quint32(back);
+    auto it = fColourTags.find(key);
+    if (it != fColourTags.end())
+      return *it;
+    QStringList parts;
+    if (fore != clNone)
+      parts << QStringLiteral("color: ") + ColourText(O.rgbOf(fore));
+    if (back != clNone)
+      parts << QStringLiteral("background-color: ") + ColourText(O.rgbOf(back));
+    return *fColourTags.insert(key, QStringLiteral("<FONT STYLE=\"") + parts.join(QLatin1String("; ")) +
+                                        QStringLiteral("\">"));
   }
 
   void style(const TExportRun& r) {
@@ -223,22 +237,21 @@ private:
         open(k, r);
   }
 
+  // Characters that are not copied as they are: markup, quotes, tabs,
+  // controls, surrogates, and spaces that would collapse (first in the
+  // line, last, or followed by a blank).
   bool special(const char16_t* t, int32_t i, int32_t stop) const {
+    static constexpr auto kTable = [] {
+      std::array<bool, 128> a{};
+      for (int c = 0; c < 0x20; ++c)
+        a[c] = true;
+      a[0x7F] = a[u'&'] = a[u'<'] = a[u'>'] = a[u'"'] = true;
+      return a;
+    }();
     const char16_t c = t[i];
-    if (c >= 0x7F)
-      return c == 0x7F || QChar::isSurrogate(c);
-    switch (c) {
-    case u'&':
-    case u'<':
-    case u'>':
-    case u'"':
-    case u'\t':
-      return true;
-    case u' ':
-      return fCol + (i > 0 ? 0 : 0) == 0 || i + 1 >= stop || t[i + 1] == u' ' || t[i + 1] == u'\t';
-    default:
-      return c < 0x20;
-    }
+    if (c == u' ')
+      return fCol == 0 || i + 1 >= stop || t[i + 1] == u' ' || t[i + 1] == u'\t';
+    return c < 128 ? kTable[c] : QChar::isSurrogate(c);
   }
 
   void text(const TExportRun& r) {
@@ -246,12 +259,12 @@ private:
     int32_t i = r.From;
     while (i < r.To) {
       int32_t j = i;
-      while (j < r.To && !special(t, j, r.Stop))
+      while (j < r.To && !special(t, j, r.Stop)) {
         ++j;
-      if (j > i) {
-        S.Append(QStringView(t + i, j - i));
-        fCol += j - i;
+        ++fCol; // a space is special at column 0 only
       }
+      if (j > i)
+        S.Append(QStringView(t + i, j - i));
       if (j >= r.To)
         return;
       escape(t, j, r.Stop);
@@ -296,6 +309,7 @@ private:
   TZarvToHTML& O;
   TExportSink& S;
   std::vector<uint8_t> fStack; // open tag kinds, outermost first
+  QHash<quint64, QString> fColourTags;
   TColor fFore = clNone, fBack = clNone;
   int32_t fTab = 8, fCol = 0;
   bool fFontWrap = false, fInLink = false;

@@ -31,7 +31,9 @@ public:
   static constexpr int32_t kMaxTabPad = 32;
   // The target of a run with this context and text, '' for none.
   static QString DefaultLinkTarget(int32_t Context, const QString& Text);
+  // Asked only for runs whose context lies in LinkContextLow..High.
   std::function<QString(int32_t Context, const QString& Text)> LinkTarget = DefaultLinkTarget;
+  int32_t LinkContextLow = UrlContextLow, LinkContextHigh = UrlContextHigh;
 
   bool BodyTag = true;     // the <BODY> line (and </BODY> for the whole text)
   bool HeadTag = true;     // <HTML> and <HEAD> for the whole text

@@ -8,6 +8,7 @@
 #include <QMimeData>
 #include <charconv>
 #include <cmath>
+#include <unordered_map>
 #include <vector>
 
 namespace zarv {
@@ -100,6 +101,8 @@ public:
 
   void header(int32_t start, int32_t stop) {
     TZarvMemo& m = O.memo();
+    fBaseSize = HalfPoints(m.font());
+    fAltSize = HalfPoints(m.getAltFont());
     S.Append(QLatin1StringView("{\\rtf1\\ansi\\ansicpg1252\\uc1\\deff0\\deftab720{\\fonttbl{\\f0\\fnil "));
     AppendFontName(S, m.font().family());
     S.Append(QLatin1StringView(";}{\\f1\\fnil "));
@@ -146,7 +149,14 @@ private:
       fTable.push_back(rgb);
     }
   }
-  int32_t indexOf(TColor c) const { return fIndex.value(O.rgbOf(c) & 0xFFFFFF, 0); }
+  int32_t indexOf(TColor c) {
+    auto it = fByColour.constFind(c);
+    if (it != fByColour.cend())
+      return *it;
+    const int32_t i = fIndex.value(O.rgbOf(c) & 0xFFFFFF, 0);
+    fByColour.insert(c, i);
+    return i;
+  }
 
   void paragraphFormat() {
     TZarvMemo& m = O.memo();
@@ -169,7 +179,8 @@ private:
     }
   }
 
-  // Writes the character format of r when it differs from the one in force.
+  // Writes the character format of r when it differs from the one in force;
+  // each format's text is built once per export.
   void style(const TExportRun& r) {
     if (fHaveStyle && r.Style == fStyle && r.Fore == fFore && r.Back == fBack)
       return;
@@ -177,31 +188,50 @@ private:
     fStyle = r.Style;
     fFore = r.Fore;
     fBack = r.Back;
-    TZarvMemo& m = O.memo();
-    S.Append(QLatin1StringView("\\plain"));
-    S.Append(QLatin1StringView(r.Style & fsAltFont ? "\\f1\\fs" : "\\f0\\fs"));
-    AppendInt(S, HalfPoints(r.Style & fsAltFont ? m.getAltFont() : m.font()));
-    if (r.Style & fsBold)
-      S.Append(QLatin1StringView("\\b"));
-    if (r.Style & fsItalic)
-      S.Append(QLatin1StringView("\\i"));
-    if (r.Style & fsUnderline)
-      S.Append(QLatin1StringView("\\ul"));
-    if (r.Style & fsStrikeOut)
-      S.Append(QLatin1StringView("\\strike"));
-    S.Append(QLatin1StringView("\\cf"));
-    AppendInt(S, r.Fore == clNone ? 0 : indexOf(r.Fore));
-    if (r.Back != clNone) {
-      S.Append(QLatin1StringView("\\highlight"));
-      AppendInt(S, indexOf(r.Back));
-    }
-    S.Append(u' ');
+    const TFormatKey key{r.Style, r.Fore, r.Back};
+    auto it = fFormats.find(key);
+    if (it == fFormats.end())
+      it = fFormats.emplace(key, formatText(r)).first;
+    S.Append(QStringView(it->second));
   }
+
+  QString formatText(const TExportRun& r) {
+    QString f = QStringLiteral("\\plain");
+    f += QLatin1StringView(r.Style & fsAltFont ? "\\f1\\fs" : "\\f0\\fs");
+    f += QString::number(r.Style & fsAltFont ? fAltSize : fBaseSize);
+    if (r.Style & fsBold)
+      f += QLatin1StringView("\\b");
+    if (r.Style & fsItalic)
+      f += QLatin1StringView("\\i");
+    if (r.Style & fsUnderline)
+      f += QLatin1StringView("\\ul");
+    if (r.Style & fsStrikeOut)
+      f += QLatin1StringView("\\strike");
+    f += QLatin1StringView("\\cf") + QString::number(r.Fore == clNone ? 0 : indexOf(r.Fore));
+    if (r.Back != clNone)
+      f += QLatin1StringView("\\highlight") + QString::number(indexOf(r.Back));
+    f += u' ';
+    return f;
+  }
+
+  struct TFormatKey {
+    uint8_t Style;
+    TColor Fore, Back;
+    bool operator==(const TFormatKey&) const = default;
+  };
+  struct TFormatHash {
+    size_t operator()(const TFormatKey& k) const {
+      return std::hash<uint64_t>()((uint64_t(uint32_t(k.Fore)) << 32 | uint32_t(k.Back)) * 31 + k.Style);
+    }
+  };
+  std::unordered_map<TFormatKey, QString, TFormatHash> fFormats;
 
   TZarvToRTF& O;
   TExportSink& S;
   std::vector<QRgb> fTable;
   QHash<QRgb, int32_t> fIndex;
+  QHash<TColor, int32_t> fByColour; // resolved once per colour value
+  int64_t fBaseSize = 20, fAltSize = 20;
   bool fHaveStyle = false;
   uint8_t fStyle = 0;
   TColor fFore = clNone, fBack = clNone;

@@ -142,6 +142,7 @@ public:
   }
 
   void endParagraph(bool) override {
+    closeLink(); // a link never runs on past its paragraph
     S.Append(QLatin1StringView("<BR>"));
     S.EndLine();
   }

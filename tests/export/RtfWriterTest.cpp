@@ -104,9 +104,14 @@ TEST(RtfWriter, ARunsStylesAndColoursBecomeItsCharacterFormat) {
 }
 
 TEST(RtfWriter, KeywordRunsAreExportedNotOnlyRanges) {
+  // A loaded text is highlighted when its paragraphs are first needed: by
+  // painting, or by the exporter.
   auto m = MemoWith(QString());
   m->Keywords().AddKeyWord(QStringLiteral("int"), woMatchCase | woWholeWordsOnly, fsBold, 1, 0, clNone, clBlue);
-  m->SetTextBuf(QStringLiteral("int x;\r\nint y;"));
+  QBuffer file;
+  file.setData("int x;\r\nint y;");
+  file.open(QIODevice::ReadOnly);
+  m->LoadFromStream(file);
   const QByteArray rtf = Rtf(*m);
   EXPECT_EQ(rtf.count("\\b\\cf"), 2) << rtf.constData();
 }

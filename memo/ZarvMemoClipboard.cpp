@@ -4,13 +4,13 @@
 // carries the control's line break; pasting accepts every break style.
 #include <ZarvMemo/memo/ZarvMemo.h>
 
-#include <ZarvMemo/platform/Exceptions.h>
 #include <ZarvMemo/support/navigator/Navigator.h>
 
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QMimeData>
 #include <algorithm>
+#include <exception>
 
 namespace zarv {
 
@@ -51,7 +51,7 @@ void TZarvMemo::CopyToClipboard() try {
     // A failing styled format must not cost the plain text.
     try {
       OnCopyMimeData(*this, *mime);
-    } catch (const EZarvError& e) {
+    } catch (const std::exception& e) {
       qWarning("Copy: styled formats left out: %s", e.what());
     }
   }

@@ -49,6 +49,7 @@
 #include <vector>
 
 class QMenu;
+class QMimeData;
 class QTimer;
 
 namespace zarv {
@@ -484,6 +485,9 @@ public:
   // ---- Clipboard (ZarvMemoClipboard.cpp) ----------------------------------------------------
   // The MIME type marking a column block on the clipboard (one byte, 2).
   static const QString kBlockMimeType;
+  // Called with the data of a copied stream selection before it goes to the
+  // clipboard, so that exporters can add their formats (text/rtf, text/html).
+  std::function<void(TZarvMemo&, QMimeData&)> OnCopyMimeData;
   void CopyToClipboard();
   void CutToClipboard();
   void PasteFromClipboard();

@@ -9,7 +9,9 @@
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QMimeData>
+#include <memory>
 #include <algorithm>
+#include <exception>
 
 namespace zarv {
 
@@ -42,11 +44,19 @@ void TZarvMemo::CopyToClipboard() try {
     const std::u16string_view br = LineBreakChars(ToStoreLineBreak(fLineBreak));
     text.replace(QStringLiteral("\r\n"), QString::fromUtf16(br.data(), qsizetype(br.size())));
   }
-  auto* mime = new QMimeData;
+  auto mime = std::make_unique<QMimeData>();
   mime->setText(text);
   if (fBlockSelection)
     mime->setData(kBlockMimeType, QByteArray(1, '\x02'));
-  QGuiApplication::clipboard()->setMimeData(mime);
+  else if (OnCopyMimeData) {
+    // A failing styled format must not cost the plain text.
+    try {
+      callHandler(OnCopyMimeData, *this, *mime);
+    } catch (const std::exception& e) {
+      qWarning("Copy: styled formats left out: %s", e.what());
+    }
+  }
+  QGuiApplication::clipboard()->setMimeData(mime.release());
 } catch (const EOwnerDestroyed& gone) {
   SettleDestroyed(gone);
 }

@@ -17,8 +17,13 @@ PACKAGES=(
 # Extra packages for the sanitizer and fuzz builds are requested by callers:
 #   scripts/setup-deps.sh --fuzz
 #   scripts/setup-deps.sh --peers   (the peer benchmark: QScintilla, jq)
+#   scripts/setup-deps.sh --export-consumers   (LibreOffice and poppler, which
+#     read exported RTF and HTML back in the export tests; CI only)
 if [[ "${1:-}" == "--fuzz" ]]; then
   PACKAGES+=(clang libclang-rt-14-dev)
+fi
+if [[ "${1:-}" == "--export-consumers" ]]; then
+  PACKAGES+=(libreoffice-writer-nogui poppler-utils python3)
 fi
 if [[ "${1:-}" == "--peers" ]]; then
   PACKAGES+=(libqscintilla2-qt6-dev jq)

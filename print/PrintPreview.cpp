@@ -143,6 +143,8 @@ private:
 
 TFrmZVPrintPreview::TFrmZVPrintPreview(TZarvMemoPrinter& Printer, QWidget* Parent)
     : QDialog(Parent), fPrinter(Printer) {
+  // Property changes of the printer refresh this window while it exists.
+  fPrinter.fPreviewForm = this;
   BuildControls();
   resize(800, 900);
   try {
@@ -156,7 +158,10 @@ TFrmZVPrintPreview::TFrmZVPrintPreview(TZarvMemoPrinter& Printer, QWidget* Paren
   UpdateControls();
 }
 
-TFrmZVPrintPreview::~TFrmZVPrintPreview() = default;
+TFrmZVPrintPreview::~TFrmZVPrintPreview() {
+  if (fPrinter.fPreviewForm == this)
+    fPrinter.fPreviewForm = nullptr;
+}
 
 QWidget* TFrmZVPrintPreview::PageView() const { return fPage; }
 
@@ -199,6 +204,7 @@ void TFrmZVPrintPreview::BuildControls() {
   fPage = new TPreviewPage(*this);
   fScroll->setWidget(fPage);
   fScroll->setWidgetResizable(false);
+  fScroll->viewport()->installEventFilter(this);
   auto* all = new QVBoxLayout(this);
   all->addLayout(top);
   all->addWidget(fScroll, 1);
@@ -285,6 +291,13 @@ void TFrmZVPrintPreview::setZoom(TZoom z) {
 void TFrmZVPrintPreview::resizeEvent(QResizeEvent* e) {
   QDialog::resizeEvent(e);
   PlacePage();
+}
+
+// The page width and whole-page zooms follow the scroll area's size.
+bool TFrmZVPrintPreview::eventFilter(QObject* Watched, QEvent* e) {
+  if (e->type() == QEvent::Resize && fScroll && Watched == fScroll->viewport() && fZoom >= zPageWidth)
+    PlacePage();
+  return QDialog::eventFilter(Watched, e);
 }
 
 // Zoom, page size and margin positions from the printer's geometry.

@@ -54,6 +54,7 @@ public:
 protected:
   void resizeEvent(QResizeEvent* e) override;
   void showEvent(QShowEvent* e) override;
+  bool eventFilter(QObject* Watched, QEvent* e) override;
 
 private:
   friend class TPreviewPage;

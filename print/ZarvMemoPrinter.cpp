@@ -33,6 +33,14 @@ QPalette PaperPalette() {
   return p;
 }
 
+// A font sized in the printer's pixels: drawn the same on the printer and
+// on a preview painter scaled from the printer's pixels.
+QFont DeviceFont(QFont f, int YPPI) {
+  if (f.pointSizeF() > 0)
+    f.setPixelSize(std::max(1, Round(f.pointSizeF() * YPPI / 72.0)));
+  return f;
+}
+
 Qt::Alignment ToQt(TAlignment a) {
   return a == taRightJustify ? Qt::AlignRight : a == taCenter ? Qt::AlignHCenter : Qt::AlignLeft;
 }
@@ -417,8 +425,8 @@ void TZarvMemoPrinter::DrawHeaderFooter(QPainter& Canvas, int32_t Page, bool IsH
   if (text.isEmpty())
     return;
   const TPageGeometry& g = fGeo;
-  const QFont font(IsHeader ? HeaderFont : FooterFont, fPrinter);
-  const QFontMetrics fm(font, fPrinter);
+  const QFont font = DeviceFont(IsHeader ? HeaderFont : FooterFont, g.YPPI);
+  const QFontMetrics fm(font);
   const int32_t left = g.Left, right = g.PaperWidth - g.Right;
   int32_t top, bottom, lineY;
   if (IsHeader) {
@@ -452,8 +460,8 @@ void TZarvMemoPrinter::DrawLinesSpecial(QPainter& Canvas, int32_t First, int32_t
 
 // Numbers end at the text's left edge, on the line's baseline height.
 void TZarvMemoPrinter::DrawNumbers(QPainter& Canvas, int32_t First, int32_t Last, int32_t Left, int32_t Top) {
-  const QFont font(NumbersFontFromMemo ? fBuffer->font() : NumbersFont, fPrinter);
-  const QFontMetrics fm(font, fPrinter);
+  const QFont font = DeviceFont(NumbersFontFromMemo ? fBuffer->font() : NumbersFont, fGeo.YPPI);
+  const QFontMetrics fm(font);
   const int32_t lh = std::max(1, fBuffer->getLineHeight());
   Canvas.save();
   Canvas.setFont(font);
@@ -604,11 +612,9 @@ void TZarvMemoPrinter::RunJob(int32_t FromPage, int32_t ToPage) {
 void TZarvMemoPrinter::Preview(QWidget* Parent) {
   TFrmZVPrintPreview form(*this, Parent);
   form.setWindowTitle(PreviewTitle);
-  fPreviewForm = &form;
   if (OnPreview)
     OnPreview(&form);
   form.exec();
-  fPreviewForm = nullptr;
 }
 
 } // namespace zarv

@@ -59,8 +59,21 @@ int main(int argc, char** argv) {
   TZarvMemoPrinter pr;
   Setup(pr, src.get(), file);
   auto t0 = Clock::now();
+  double c0 = CpuSeconds();
   pr.FormatPrint();
   Report("paginate_" + tag + "_cpp", Seconds(Clock::now() - t0), "s", 2);
+  Report("paginate_" + tag + "_cpp_cpu", CpuSeconds() - c0, "s", 2);
+  {
+    // The share of the copy: the same text without its style runs.
+    TZarvMemoPrinter plain;
+    Setup(plain, src.get(), file);
+    plain.setPlainText(true);
+    t0 = Clock::now();
+    c0 = CpuSeconds();
+    plain.FormatPrint();
+    Report("paginate_" + tag + "_cpp_plain", Seconds(Clock::now() - t0), "s", 2);
+    Report("paginate_" + tag + "_cpp_plain_cpu", CpuSeconds() - c0, "s", 2);
+  }
   Note(std::to_string(pr.PageCount()) + " pages, " + std::to_string(pr.BufferLineCount()) + " lines");
 
   {

@@ -41,6 +41,16 @@ QFont DeviceFont(QFont f, int YPPI) {
   return f;
 }
 
+// A styled fragment (a 32-bit run count, then 124-byte run records whose
+// fifth byte is the style) with more than one run, or a styled one: else
+// plain text loads the copy faster than the fragment's edit path.
+bool HasStyles(const QString& Blob) {
+  if (Blob.size() < 4 + 62)
+    return false;
+  const uint32_t count = uint32_t(Blob[0].unicode()) | (uint32_t(Blob[1].unicode()) << 16);
+  return count != 1 || (Blob[6].unicode() & 0xFF) != 0;
+}
+
 Qt::Alignment ToQt(TAlignment a) {
   return a == taRightJustify ? Qt::AlignRight : a == taCenter ? Qt::AlignHCenter : Qt::AlignLeft;
 }
@@ -228,10 +238,11 @@ void TZarvMemoPrinter::CopySource(int32_t MaxChars) {
     fHeadOnly = true;
   }
   const QString text = S->GetTextPart(start, stop);
-  if (fPlainText)
+  const QString blob = fPlainText || stop <= start ? QString() : S->DynText(start, stop);
+  if (HasStyles(blob))
+    B.SetDynText(0, 0, blob);
+  else
     B.SetTextBuf(text);
-  else if (stop > start)
-    B.SetDynText(0, 0, S->DynText(start, stop));
   if (!fPlainText || fForceBlackText) {
     // Paragraph colours are the paragraph's, not the runs'; black text is a
     // black paragraph foreground, which the runs' colours do not override.

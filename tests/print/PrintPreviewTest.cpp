@@ -99,6 +99,23 @@ TEST(PrinterPixels, PagesAreDarkOnWhitePaperAndBlackTextDropsOnlyTextColours) {
   EXPECT_GT(black.Dark, plain.Dark);
 }
 
+// Runs made by the source's keyword list print in their colour, unless
+// the printer prints plain text.
+TEST(PrinterPixels, KeywordRunsPrintInTheirColoursUnlessPlain) {
+  auto src = SourceMemo(QString());
+  src->Keywords().AddKeyWord(QStringLiteral("fox"), woMatchCase | woWholeWordsOnly, 0, 1, 0, clNone, clRed);
+  src->SetTextBuf(LongLines(20));
+  TZarvMemoPrinter pr;
+  UseA4(pr);
+  pr.setMemoToPrint(src.get());
+  pr.FormatPrint();
+  EXPECT_GT(Count(RenderPage(pr, 0, 0.1)).Red, 40);
+  pr.setPlainText(true);
+  pr.FormatPrint();
+  EXPECT_EQ(Count(RenderPage(pr, 0, 0.1)).Red, 0);
+  EXPECT_GT(Count(RenderPage(pr, 0, 0.1)).Dark, 500);
+}
+
 class PreviewTest : public ::testing::Test {
 protected:
   void Open(const QString& text) {

@@ -7,6 +7,7 @@
 #include <ZarvMemo/print/ZarvMemoPrinter.h>
 
 #include <QDir>
+#include <QFile>
 #include <QPageSize>
 #include <QPrinter>
 #include <QProcess>
@@ -61,6 +62,14 @@ inline QStringList AllMatches(const QString& Text, const QString& Pattern) {
   while (it.hasNext())
     r << it.next().captured(1);
   return r;
+}
+
+// With ZARV_PRINT_SHOTS set to a folder, a copy of the file is kept there
+// for looking at.
+inline void KeepCopy(const QString& file, const QString& name) {
+  const QByteArray dir = qgetenv("ZARV_PRINT_SHOTS");
+  if (!dir.isEmpty())
+    QFile::copy(file, QString::fromLocal8Bit(dir) + QLatin1Char('/') + name);
 }
 
 } // namespace zarv::test

@@ -47,6 +47,7 @@ TEST_P(PrinterPdf, PagesHoldTheModelsLinesWithHeaderFooterAndNumbers) {
   QTemporaryDir dir;
   const QString file = dir.filePath(QStringLiteral("out.pdf"));
   pr.ExportPdf(file);
+  KeepCopy(file, QStringLiteral("layout-%1.pdf").arg(c.Columns));
   const int lpp = pr.Geometry().LinesPerPage, perPage = lpp * c.Columns;
   const int pages = (total + perPage - 1) / perPage;
   ASSERT_EQ(pr.PageCount(), pages);

@@ -74,12 +74,17 @@ TZarvMemo* TZarvMemoPrinter::getMemoToPrint() const { return fZarvMemo.data(); }
 void TZarvMemoPrinter::setMemoToPrint(TZarvMemo* m) {
   if (m == fZarvMemo)
     return;
-  if (fZarvMemo)
+  if (fZarvMemo) {
     fZarvMemo->RemoveNotify(this);
+    disconnect(fZarvMemo, nullptr, this, nullptr);
+  }
   DiscardBuffer();
   fZarvMemo = m;
-  if (m)
+  if (m) {
     m->AddNotify(this);
+    // A destroyed source leaves nothing to print, not its last copy.
+    connect(m, &QObject::destroyed, this, [this] { DiscardBuffer(); });
+  }
 }
 
 void TZarvMemoPrinter::setPrinter(QPrinter* p) {
@@ -565,6 +570,8 @@ void TZarvMemoPrinter::PrintRange(int32_t FromPage, int32_t ToPage) {
     if (fDiscardAfterJob)
       DiscardBuffer();
     fDiscardAfterJob = false;
+    if (OnProgress)
+      OnProgress(this);
     throw;
   }
   fPrinting = false;

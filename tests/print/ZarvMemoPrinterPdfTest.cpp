@@ -229,6 +229,50 @@ TEST(PrinterPdfText, PrintingOnePageDrawsThatPageAlone) {
   EXPECT_EQ(lines.first().toInt(), 4 * lpp + 1);
 }
 
+// An edit of the source while a job runs (from its progress handler) does
+// not pull the copy from under the job: the job prints the text it began
+// with, and the next job the edited one. A destroyed source prints empty.
+TEST(PrinterPdfText, AnEditDuringAJobTakesEffectAfterIt) {
+  if (!HavePoppler())
+    GTEST_SKIP() << "pdftotext/pdfinfo (package poppler-utils) not installed";
+  auto src = std::make_unique<TZarvMemo>();
+  src->SetTextBuf(Numbered(300));
+  TZarvMemoPrinter pr;
+  UseA4(pr);
+  pr.setMemoToPrint(src.get());
+  std::vector<int> progress;
+  pr.OnProgress = [&](QObject*) {
+    progress.push_back(pr.CurrentPage());
+    if (pr.CurrentPage() == 1) {
+      src->setSelStart(0);
+      src->setSelLength(0);
+      src->SetSelTextBuf(QStringLiteral("EDITED\r\n"));
+    }
+  };
+  QTemporaryDir dir;
+  const QString file = dir.filePath(QStringLiteral("edit.pdf"));
+  pr.ExportPdf(file);
+  const int pages = PdfPages(file);
+  ASSERT_GE(pages, 3);
+  std::vector<int> want;
+  for (int p = 0; p < pages; ++p)
+    want.push_back(p);
+  want.push_back(-1);
+  EXPECT_EQ(progress, want);
+  QStringList lines;
+  for (int p = 1; p <= pages; ++p)
+    lines << AllMatches(PdfPage(file, p), QStringLiteral("(line\\d{4}|EDITED)"));
+  EXPECT_EQ(lines.size(), 300);
+  EXPECT_EQ(lines.first(), QStringLiteral("line0001"));
+  pr.OnProgress = nullptr;
+  pr.ExportPdf(file);
+  EXPECT_TRUE(PdfPage(file, 1).contains(QStringLiteral("EDITED")));
+  src.reset();
+  pr.ExportPdf(file);
+  EXPECT_EQ(pr.PageCount(), 1);
+  EXPECT_EQ(PdfPages(file), 1);
+}
+
 // Failures are reported before anything is written, or the partial output
 // is removed: no file is left that looks like a finished print.
 TEST(PrinterPdfText, BadSetupsFailClearlyAndLeaveNoOutput) {

@@ -2,6 +2,7 @@
 // page, zoom and layout into an image (the printer's DrawPage on a scaled
 // painter); margins and the margin being dragged are drawn over it, so a
 // drag repaints no text and the text is laid out again only on release.
+#include <ZarvMemo/memo/ZarvMemo.h>
 #include <ZarvMemo/platform/Exceptions.h>
 #include <ZarvMemo/print/PrintPreview.h>
 #include <ZarvMemo/print/ZarvMemoPrinter.h>
@@ -363,6 +364,9 @@ void TFrmZVPrintPreview::PrinterClick(bool Setup) {
       CompletePagination();
       QPrintDialog dlg(&printer, this);
       dlg.setOption(QAbstractPrintDialog::PrintPageRange);
+      const TZarvMemo* source = fPrinter.getMemoToPrint();
+      dlg.setOption(QAbstractPrintDialog::PrintSelection, source && source->getSelLength() != 0);
+      dlg.setOption(QAbstractPrintDialog::PrintCurrentPage);
       if (!fPrintRangeSet) {
         dlg.setMinMax(1, std::max(1, fPrinter.PageCount()));
         fPrintRangeSet = true;

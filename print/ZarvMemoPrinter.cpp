@@ -201,33 +201,40 @@ int32_t TZarvMemoPrinter::BufferLineCount() const { return fBuffer ? fBuffer->ge
 
 // ---- The copy ----------------------------------------------------------------------------------
 
+// A new buffer control with the source's text settings, on paper.
+std::unique_ptr<TZarvMemo> TZarvMemoPrinter::NewBuffer(const TZarvMemo* S) const {
+  auto B = std::make_unique<TZarvMemo>();
+  B->setUpdateMode(umOnNeed);
+  B->setScrollBars(ssNone);
+  B->setPalette(PaperPalette());
+  B->setLeftMargin(0);
+  B->setRightMargin(0);
+  B->setWordWrap(fWordWrap);
+  if (!S)
+    return B;
+  B->setFont(S->font());
+  B->setAltFont(S->getAltFont());
+  B->setTabStops(S->getTabStops());
+  B->setStaticFormat(S->getStaticFormat());
+  B->setAlignment(S->getAlignment());
+  B->setJustified(S->getJustified());
+  B->setSeparators(S->getSeparators());
+  B->setWordWrapChars(S->getWordWrapChars());
+  B->setHighlightColor(fForceBlackText ? clBlack : S->getHighlightColor());
+  B->setHighlightBackgnd(S->getHighlightBackgnd());
+  return B;
+}
+
 // Copies the source's text (or selection), at most MaxChars of it (cut after
 // the last whole paragraph) when MaxChars >= 0, into a new buffer control.
 void TZarvMemoPrinter::CopySource(int32_t MaxChars) {
-  fBuffer = std::make_unique<TZarvMemo>();
-  TZarvMemo& B = *fBuffer;
-  B.setUpdateMode(umOnNeed);
-  B.setScrollBars(ssNone);
-  B.setPalette(PaperPalette());
-  B.setLeftMargin(0);
-  B.setRightMargin(0);
-  B.setWordWrap(fWordWrap);
+  TZarvMemo* S = fZarvMemo.data();
+  fBuffer = NewBuffer(S);
   fStartingParNumber = 0;
   fHeadOnly = false;
   fBreakPars.clear();
-  TZarvMemo* S = fZarvMemo.data();
   if (!S)
     return;
-  B.setFont(S->font());
-  B.setAltFont(S->getAltFont());
-  B.setTabStops(S->getTabStops());
-  B.setStaticFormat(S->getStaticFormat());
-  B.setAlignment(S->getAlignment());
-  B.setJustified(S->getJustified());
-  B.setSeparators(S->getSeparators());
-  B.setWordWrapChars(S->getWordWrapChars());
-  B.setHighlightColor(fForceBlackText ? clBlack : S->getHighlightColor());
-  B.setHighlightBackgnd(S->getHighlightBackgnd());
   int32_t start = 0, stop = S->GetTextLen();
   if (fSelection) {
     start = S->getSelStart();
@@ -245,25 +252,29 @@ void TZarvMemoPrinter::CopySource(int32_t MaxChars) {
   const QString text = S->GetTextPart(start, stop);
   const QString blob = fPlainText || stop <= start ? QString() : S->DynText(start, stop);
   if (HasStyles(blob))
-    B.SetDynText(0, 0, blob);
+    fBuffer->SetDynText(0, 0, blob);
   else
-    B.SetTextBuf(text);
-  if (!fPlainText || fForceBlackText) {
-    // Paragraph colours are the paragraph's, not the runs'; black text is a
-    // black paragraph foreground, which the runs' colours do not override.
-    nav.SetPos(stop);
-    const int32_t last = nav.GetParNb();
-    for (int32_t p = fStartingParNumber; p <= last; ++p) {
-      const int32_t bp = p - fStartingParNumber;
-      if (!fPlainText && S->getParBackgnd(p) != -1)
-        B.setParBackgnd(bp, S->getParBackgnd(p));
-      if (fForceBlackText)
-        B.setParForegnd(bp, clBlack);
-      else if (!fPlainText && S->getParForegnd(p) != -1)
-        B.setParForegnd(bp, S->getParForegnd(p));
-    }
-  }
+    fBuffer->SetTextBuf(text);
+  nav.SetPos(stop);
+  CopyParColours(*S, fStartingParNumber, nav.GetParNb());
   StripFormFeeds(text);
+}
+
+// Paragraph colours are the paragraph's, not the runs'; black text is a
+// black paragraph foreground, which the runs' colours do not override.
+void TZarvMemoPrinter::CopyParColours(TZarvMemo& S, int32_t First, int32_t Last) {
+  if (fPlainText && !fForceBlackText)
+    return;
+  TZarvMemo& B = *fBuffer;
+  for (int32_t p = First; p <= Last; ++p) {
+    const int32_t bp = p - First;
+    if (!fPlainText && S.getParBackgnd(p) != -1)
+      B.setParBackgnd(bp, S.getParBackgnd(p));
+    if (fForceBlackText)
+      B.setParForegnd(bp, clBlack);
+    else if (S.getParForegnd(p) != -1)
+      B.setParForegnd(bp, S.getParForegnd(p));
+  }
 }
 
 // Paragraphs that begin with a form feed start a page; the form feed itself
@@ -525,7 +536,8 @@ void TZarvMemoPrinter::PrintFromDialog(const QPrintDialog& Dialog) {
     break;
   case QAbstractPrintDialog::CurrentPage:
     SetSelection(false);
-    PrintRange(std::max(0, fCurrentPage), std::max(0, fCurrentPage));
+    // The page shown in the preview, else the first.
+    PrintRange(fPreviewForm ? fPreviewForm->CurrentPage() : 0, fPreviewForm ? fPreviewForm->CurrentPage() : 0);
     break;
   default:
     SetSelection(false);

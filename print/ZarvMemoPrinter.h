@@ -156,7 +156,9 @@ public:
   void Notify(QObject* Sender, TzvEvents Events) override;
 
 private:
+  std::unique_ptr<TZarvMemo> NewBuffer(const TZarvMemo* Source) const;
   void CopySource(int32_t MaxChars);
+  void CopyParColours(TZarvMemo& Source, int32_t First, int32_t Last);
   void StripFormFeeds(const QString& Text);
   void LayOut();
   void Paginate();

@@ -193,7 +193,14 @@ TEST_F(PreviewTest, DraggingTheLeftMarginMovesTheTextAndReWraps) {
   QTest::mousePress(page, Qt::LeftButton, {}, QPoint(x1, 200));
   QTest::mouseRelease(page, Qt::LeftButton, {}, QPoint(page->width() - 1, 200));
   EXPECT_NEAR(pr.getMarginLeft(), (right - 10) / (z * pr.Geometry().XPPI), 1e-3);
-  MaybeSave(form->grab().toImage(), "preview-form.png");
+  // The top margin dragged down: fewer lines per page, more pages.
+  const int lpp = pr.Geometry().LinesPerPage, pages2 = pr.PageCount();
+  const int y0 = int(std::lround(pr.Geometry().Top * z));
+  QTest::mousePress(page, Qt::LeftButton, {}, QPoint(200, y0));
+  QTest::mouseRelease(page, Qt::LeftButton, {}, QPoint(200, y0 + 150));
+  EXPECT_NEAR(pr.getMarginTop(), (y0 + 150) / (z * pr.Geometry().YPPI), 1e-3);
+  EXPECT_LT(pr.Geometry().LinesPerPage, lpp);
+  EXPECT_GT(pr.PageCount(), pages2);
 }
 
 TEST_F(PreviewTest, PageButtonsColumnsAndNumbers) {
@@ -218,7 +225,14 @@ TEST_F(PreviewTest, PageButtonsColumnsAndNumbers) {
   form->btnNumbers->click();
   EXPECT_TRUE(pr.getLineNumbers());
   // Numbers stand left of the text, in the margin.
-  const QRect box = Count(Shown()).Box;
+  pr.Header = QStringLiteral("Preview of page {p} of {pp}");
+  pr.HeaderLineWidth = 1;
+  src->setParForegnd(3, clRed);
+  pr.DiscardBuffer();
+  form->Refresh();
+  const QImage numbered = Shown();
+  MaybeSave(form->grab().toImage(), "preview-form.png");
+  const QRect box = Count(numbered).Box;
   EXPECT_LT(box.left(), pr.Geometry().Left * form->ZoomFact() - 2);
 }
 

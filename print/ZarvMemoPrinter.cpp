@@ -13,6 +13,7 @@
 #include <QPainter>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QScopedValueRollback>
 #include <algorithm>
 #include <cmath>
 
@@ -191,7 +192,9 @@ void TZarvMemoPrinter::DiscardBuffer() {
 }
 
 void TZarvMemoPrinter::Notify(QObject* Sender, TzvEvents Events) {
-  if (!fZarvMemo || Sender != fZarvMemo.data())
+  // Reading the source's runs may bring its highlighting up to date; that
+  // is no change of the text being copied.
+  if (!fZarvMemo || Sender != fZarvMemo.data() || fCopying)
     return;
   if ((Events & zveChange) || (fSelection && (Events & zveSelMove)))
     DiscardBuffer();
@@ -228,6 +231,7 @@ std::unique_ptr<TZarvMemo> TZarvMemoPrinter::NewBuffer(const TZarvMemo* S) const
 // Copies the source's text (or selection), at most MaxChars of it (cut after
 // the last whole paragraph) when MaxChars >= 0, into a new buffer control.
 void TZarvMemoPrinter::CopySource(int32_t MaxChars) {
+  const QScopedValueRollback<bool> copying(fCopying, true);
   TZarvMemo* S = fZarvMemo.data();
   fBuffer = NewBuffer(S);
   fStartingParNumber = 0;

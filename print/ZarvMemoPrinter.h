@@ -175,7 +175,7 @@ private:
   bool fForceBlackText = false, fPlainText = false, fWordWrap = true;
   bool fLineNumbers = false, fParagraphNumbers = false;
   bool fSelection = false, fPrintAborted = false, fPrinting = false, fDiscardAfterJob = false;
-  bool fBufMemoFormatted = false, fPagesCalculated = false, fHeadOnly = false, fNotifying = false;
+  bool fBufMemoFormatted = false, fPagesCalculated = false, fHeadOnly = false, fCopying = false;
   int32_t fPageCount = 0, fCurrentPage = -1, fStartingParNumber = 0;
   int64_t fDrawnPages = 0;
   std::unique_ptr<TZarvMemo> fBuffer;

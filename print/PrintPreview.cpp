@@ -209,6 +209,10 @@ void TFrmZVPrintPreview::BuildControls() {
   auto* all = new QVBoxLayout(this);
   all->addLayout(top);
   all->addWidget(fScroll, 1);
+  ConnectControls();
+}
+
+void TFrmZVPrintPreview::ConnectControls() {
   connect(BtnClose, &QPushButton::clicked, this, &QDialog::reject);
   connect(btnNextPage, &QPushButton::clicked, this, [this] { setCurrentPage(fCurrentPage + 1); });
   connect(btnPrevious, &QPushButton::clicked, this, [this] { setCurrentPage(fCurrentPage - 1); });

@@ -59,6 +59,7 @@ protected:
 private:
   friend class TPreviewPage;
   void BuildControls();
+  void ConnectControls();
   void UpdateControls();
   void PlacePage();
   void ShowError(const QString& Message);

@@ -309,7 +309,9 @@ void TZarvMemoPrinter::StripFormFeeds(const QString& Text) {
 
 // ---- Layout ------------------------------------------------------------------------------------
 
-void TZarvMemoPrinter::LayOut() {
+// The page's geometry for the printer's paper and the margins; EZarvError
+// when the margins leave no column.
+TZarvMemoPrinter::TPageGeometry TZarvMemoPrinter::MeasurePage() const {
   TPageGeometry g;
   const QRect paper = fPrinter->paperRect(QPrinter::DevicePixel).toRect();
   g.PaperWidth = paper.width();
@@ -334,19 +336,25 @@ void TZarvMemoPrinter::LayOut() {
                          .arg(fRightMargin)
                          .arg(fColumns)
                          .arg(double(g.PaperWidth) / g.XPPI, 0, 'f', 2));
-  const bool rewrap = !fBufMemoFormatted || g.PaperWidth != fGeo.PaperWidth || g.XPPI != fGeo.XPPI ||
-                      g.YPPI != fGeo.YPPI || g.ColumnWidth != fGeo.ColumnWidth;
   g.LinePitch = fGeo.LinePitch;
   g.LinesPerPage = fGeo.LinesPerPage;
+  return g;
+}
+
+// Wraps the buffer again when the column width or the resolution changed;
+// a new paper height only invalidates the pagination.
+void TZarvMemoPrinter::LayOut() {
+  const TPageGeometry g = MeasurePage();
+  const bool rewrap = !fBufMemoFormatted || g.PaperWidth != fGeo.PaperWidth || g.XPPI != fGeo.XPPI ||
+                      g.YPPI != fGeo.YPPI || g.ColumnWidth != fGeo.ColumnWidth;
+  if (g.PaperHeight != fGeo.PaperHeight || g.Top != fGeo.Top || g.Bottom != fGeo.Bottom)
+    fPagesCalculated = false;
   fGeo = g;
   if (rewrap) {
     fPagesCalculated = false;
     fBuffer->FormatText(fPrinter, g.ColumnWidth);
     fBufMemoFormatted = true;
-  } else if (g.PaperHeight != fFormattedPaper.height()) {
-    fPagesCalculated = false;
   }
-  fFormattedPaper = paper;
 }
 
 void TZarvMemoPrinter::Paginate() {

@@ -160,6 +160,7 @@ private:
   void CopySource(int32_t MaxChars);
   void CopyParColours(TZarvMemo& Source, int32_t First, int32_t Last);
   void StripFormFeeds(const QString& Text);
+  TPageGeometry MeasurePage() const;
   void LayOut();
   void Paginate();
   void MarginsChanged(bool Rewrap);
@@ -181,7 +182,6 @@ private:
   std::unique_ptr<TZarvMemo> fBuffer;
   QPrinter* fPrinter = nullptr;
   std::unique_ptr<QPrinter> fOwnPrinter;
-  QRect fFormattedPaper; // the paper (size and resolution) the buffer was laid out for
   TPageGeometry fGeo;
   std::vector<int32_t> fBreakPars; // buffer paragraphs that began with a form feed
   std::vector<int32_t> fSegStart, fSegFirstPage;

@@ -13,6 +13,7 @@ PACKAGES=(
   clang-format-14
   libpcre2-dev
   xvfb xauth
+  poppler-utils
 )
 # Extra packages for the sanitizer and fuzz builds are requested by callers:
 #   scripts/setup-deps.sh --fuzz

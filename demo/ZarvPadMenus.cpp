@@ -57,6 +57,7 @@ void TZarvPadWindow::createFileMenu() {
   connect(AddAction(m, tr("&Save"), QKeySequence::Save), &QAction::triggered, this, &TZarvPadWindow::Save);
   connect(AddAction(m, tr("Save &As..."), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S)), &QAction::triggered, this,
           &TZarvPadWindow::saveAsWithDialog);
+  addOutputEntries(m);
   m->addSeparator();
   connect(AddAction(m, tr("&Quit"), QKeySequence(Qt::CTRL | Qt::Key_Q)), &QAction::triggered, this, &QWidget::close);
 }

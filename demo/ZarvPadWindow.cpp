@@ -136,6 +136,7 @@ TZarvPadWindow::TZarvPadWindow(const QString& settingsFile, QWidget* parent)
   createViewMenu();
   createHelpMenu();
   connectMemo();
+  enableStyledCopy();
   readViewSettings();
   NewDocument();
   if (!restoreGeometry(fSettings->value(QStringLiteral("geometry")).toByteArray()))

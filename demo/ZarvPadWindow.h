@@ -23,7 +23,8 @@ class QTimer;
 
 namespace zarv {
 class TZarvMemo;
-}
+class TZarvMemoPrinter;
+} // namespace zarv
 
 namespace zarv::pad {
 
@@ -93,6 +94,12 @@ public:
   // A yes/no question; true goes on.
   using TConfirm = std::function<bool(const QString& question)>;
   void setErrorReporter(TErrorReporter r) { fReportError = std::move(r); }
+  // Writes the text as RTF, HTML or PDF (File > Export); false, with the
+  // failure reported, when it could not.
+  enum class TExportFormat { Rtf, Html, Pdf };
+  bool Export(const QString& fileName, TExportFormat format);
+  // The printer of File > Print and Print Preview, made on first use.
+  TZarvMemoPrinter& Printer();
   void setSavePrompt(TSavePrompt p) { fAskSave = std::move(p); }
   void setConfirm(TConfirm c) { fConfirm = std::move(c); }
 
@@ -107,6 +114,9 @@ protected:
 
 private:
   void createFileMenu();
+  void addOutputEntries(QMenu* m);
+  void enableStyledCopy();
+  QString baseName() const;
   void createEditMenu();
   void createViewMenu();
   void createHelpMenu();
@@ -131,6 +141,7 @@ private:
   QString documentName() const;
 
   TZarvMemo* fMemo = nullptr;
+  TZarvMemoPrinter* fPrinter = nullptr; // child of the window
   TFindBar* fFindBar = nullptr;
   TPadStatusBar* fStatus = nullptr;
   QTimer* fProgressCheck = nullptr;

@@ -9,9 +9,9 @@
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QMimeData>
-#include <memory>
 #include <algorithm>
 #include <exception>
+#include <memory>
 
 namespace zarv {
 

@@ -216,3 +216,33 @@ TEST_F(ZarvPadTest, AMissingPathOnTheCommandLineBecomesANewFileOfThatName) {
 } // namespace
 
 #endif
+
+// File > Export writes RTF, HTML and PDF files that hold the text; a place
+// that cannot be written is reported and leaves nothing behind.
+TEST_F(ZarvPadTest, ExportWritesRtfHtmlAndPdfAndReportsAFailure) {
+  Open(QStringLiteral("code.cpp"), "int main() { return 0; } // comment\n");
+  struct TCase {
+    TZarvPadWindow::TExportFormat Format;
+    const char* Name;
+    QByteArray Start;
+  };
+  for (const TCase& c : {TCase{TZarvPadWindow::TExportFormat::Rtf, "out.rtf", "{\\rtf"},
+                         TCase{TZarvPadWindow::TExportFormat::Html, "out.html", ""},
+                         TCase{TZarvPadWindow::TExportFormat::Pdf, "out.pdf", "%PDF"}}) {
+    SCOPED_TRACE(c.Name);
+    const QString path = Path(c.Name);
+    ASSERT_TRUE(fWindow->Export(path, c.Format));
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QByteArray bytes = f.readAll();
+    EXPECT_TRUE(bytes.startsWith(c.Start));
+    if (c.Format != TZarvPadWindow::TExportFormat::Pdf) {
+      EXPECT_TRUE(bytes.contains("comment"));
+    }
+  }
+  EXPECT_TRUE(fErrors.isEmpty());
+  const QString nowhere = Path(QStringLiteral("no/such/folder/out.rtf"));
+  EXPECT_FALSE(fWindow->Export(nowhere, TZarvPadWindow::TExportFormat::Rtf));
+  EXPECT_EQ(fErrors.size(), 1);
+  EXPECT_FALSE(QFileInfo::exists(nowhere));
+}

@@ -10,8 +10,13 @@ TZarvHighlighter::TZarvHighlighter(QObject* parent) : QObject(parent) {}
 
 TZarvHighlighter::~TZarvHighlighter() {
   // Each control removes itself from MemoList when its highlighter changes.
-  while (!MemoList.empty())
-    MemoList.back()->setHighlighter(nullptr);
+  // Its runs carry this highlighter's key numbers, which nothing can read
+  // any more: the control highlights its text again without it.
+  while (!MemoList.empty()) {
+    TZarvMemoHost* memo = MemoList.back();
+    memo->setHighlighter(nullptr);
+    memo->ReApplyKeywords();
+  }
 }
 
 void TZarvHighlighter::ApplyKeywordsList(TZarvNavigator&, TZarvNavigator&, int32_t) {}

@@ -4,7 +4,7 @@
 // operation before applying the control's own keywords, and asks it for
 // start and stop keys when the control's own lists find none. The base does
 // nothing. A highlighter keeps the list of controls using it; when it is
-// destroyed, every one of them is detached.
+// destroyed, every one of them is detached and highlights its text again.
 #pragma once
 
 #include <ZarvMemo/support/highlight/Notify.h>

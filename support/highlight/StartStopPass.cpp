@@ -451,14 +451,23 @@ int32_t TStartStopPass::parseParagraph(int32_t p, int32_t aOff, int32_t bOff) {
   return bOff;
 }
 
-// Paragraph `to` starts in the state at the end of paragraph p.
+// Paragraph `to` starts in the state at the end of paragraph p. The key
+// lengths of a code describe where its key lies in p; in the next
+// paragraph they mean nothing, and keeping them would make its start
+// record depend on more than the parsing state, which is all the pass
+// compares (DynEquivalent) when it decides whether to hand a state on.
 void TStartStopPass::handOnStart(int32_t p, int32_t to) {
   ParInfo& par = *L.Par(p);
   A.SetParPos(p, GetParLength(par));
   A.RightOfDyn();
   DynInfoRec* d = A.GetpDynInfo();
-  const bool own = d == GetStartDynAttrib(par) && d != DefaultDynInfo();
-  SetStartDynAttrib(*L.Par(to), d, !own);
+  if (d == GetStartDynAttrib(par) && d != DefaultDynInfo()) {
+    SetStartDynAttrib(*L.Par(to), d, false); // p's own start record, shared
+    return;
+  }
+  DynInfoRec state = *d;
+  state.SS.StartKlen = state.SS.StopKLen = 0;
+  SetStartDynAttrib(*L.Par(to), &state, true);
 }
 
 bool TStartStopPass::Run() {

@@ -9,6 +9,11 @@
 // OnStart/OnStop may refuse a key, a range may end at the first separator
 // (ssoDelStop) or be collapsible, and a stop continues into a chained key
 // only of the same scope and priority.
+//
+// A start key between the scan position and a stop found in the same
+// window opens its nested range there, just as it would if the enclosing
+// range ended on a later line: whether a range nests never depends on
+// where the lines break.
 #include <ZarvMemo/highlighters/CustomExtHighlighter.h>
 
 #include <ZarvMemo/highlighters/HandlerGuard.h>
@@ -58,7 +63,6 @@ public:
 private:
   bool tryAt(int32_t pos, const DynInfoRec& inForce);
   bool keyMatches(const StartStopInfo& e, int32_t pos) const;
-  bool refusedAfterReopen(int32_t pos, int32_t context) const;
   bool confirmed(int32_t i, int32_t pos);
   void open(int32_t i, int32_t pos);
 
@@ -137,21 +141,6 @@ bool TExtStartPass::keyMatches(const StartStopInfo& e, int32_t pos) const {
   return !(e.StartRightCheck && pos + n < fLen && !delims.test(zvChar(fText[pos + n])));
 }
 
-// Inside a range, a start is not taken where the code before the next one
-// did not lower the level: there an enclosing range of the same context
-// was just opened again, and its start key must not open it once more.
-bool TExtStartPass::refusedAfterReopen(int32_t pos, int32_t context) const {
-  if (context == 0)
-    return false;
-  const TDynInfoArray& codes = GetDynArray(*fParInfo);
-  const size_t j = FirstDynAtOrAfter(codes, pos);
-  if (j >= codes.size() || j == 0)
-    return false;
-  const DynInfoRec& c1 = codes[j - 1];
-  const DynInfoRec& c0 = j >= 2 ? codes[j - 2] : *GetStartDynAttrib(*fParInfo);
-  return DynToLevel(c1) >= DynToLevel(c0);
-}
-
 bool TExtStartPass::confirmed(int32_t i, int32_t pos) {
   if (!H.OnStart)
     return true;
@@ -181,7 +170,7 @@ bool TExtStartPass::tryAt(int32_t pos, const DynInfoRec& inForce) {
       H.warnIndexOverflow();
       continue;
     }
-    if (refusedAfterReopen(pos, context) || !H.wordOptionsAllow(e.Attributes.Options, fText, pos))
+    if (!H.wordOptionsAllow(e.Attributes.Options, fText, pos))
       continue;
     // A quote-like key (start equal to stop) inside its own range is that
     // range's stop, not a new start.

@@ -21,10 +21,9 @@ namespace {
 const char16_t* kKeywords[] = {u"if", u"for", u"x", u"ab", u"a b", u":=", u"<=", u"IF", u"rem", u"b"};
 const char16_t* kStarts[] = {u"<", u"/*", u"\"", u"[", u"rem", u"{", u"(*", u"ab"};
 const char16_t* kStops[] = {u"", u">", u"*/", u"\"", u"]", u"}", u"*)", u" ", u"b"};
-const char16_t* kPieces[] = {u"<",  u">",  u"/*", u"*/", u"\"", u"[", u"]",    u"rem",  u"{", u"}",
-                             u"(*", u"*)", u"if", u"IF", u"for", u"x", u"ab",  u"a b",  u":=", u"<=",
-                             u"b",  u" ",  u" ",  u",",  u"\t", u"y", u"\r\n", u"\r\n", u"12", u"0x1F",
-                             u"//", u"#",  u"\\", u"int", u"'"};
+const char16_t* kPieces[] = {u"<",  u">",  u"/*",   u"*/",   u"\"", u"[",    u"]",  u"rem", u"{",  u"}",   u"(*", u"*)",
+                             u"if", u"IF", u"for",  u"x",    u"ab", u"a b",  u":=", u"<=",  u"b",  u" ",   u" ",  u",",
+                             u"\t", u"y",  u"\r\n", u"\r\n", u"12", u"0x1F", u"//", u"#",   u"\\", u"int", u"'"};
 
 // Contexts tell the highlighters apart: highlighter h uses 100 h + 1...
 int32_t ContextOf(int h, int i) { return 100 * h + 1 + i; }
@@ -74,9 +73,8 @@ struct TChainConfig {
         ss |= ssoCollapsible;
       // Reusing an earlier start key makes a chain of keys.
       x.StartStopKeys().AddExStartStopKey(QString::fromUtf16(kStarts[pick(std::size(kStarts))]),
-                                          QString::fromUtf16(kStops[pick(std::size(kStops))]), wordOptions(),
-                                          fsItalic, int16_t(ContextOf(h, 50 + i)), scope(h), priority(), 0, clNone,
-                                          clNone, ss);
+                                          QString::fromUtf16(kStops[pick(std::size(kStops))]), wordOptions(), fsItalic,
+                                          int16_t(ContextOf(h, 50 + i)), scope(h), priority(), 0, clNone, clNone, ss);
     }
     if (chance(30))
       x.setSeparators(QStringLiteral(" ,.;<>"));

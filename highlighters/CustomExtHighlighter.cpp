@@ -4,6 +4,7 @@
 // ExtStartStopPass.cpp.
 #include <ZarvMemo/highlighters/CustomExtHighlighter.h>
 
+#include <ZarvMemo/highlighters/ExtPassScratch.h>
 #include <ZarvMemo/highlighters/HighlighterErrors.h>
 #include <ZarvMemo/memo/ZarvMemo.h>
 #include <ZarvMemo/platform/FilerError.h>

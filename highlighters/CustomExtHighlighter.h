@@ -45,6 +45,7 @@
 
 #include <QMetaObject>
 #include <QString>
+#include <bitset>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -56,6 +57,7 @@ class TFiler;
 class TReader;
 class TStrings;
 class TWriter;
+struct TExtKeywordScratch;
 
 class TCustomExtHighlighter : public TZarvHighlighter {
   Q_OBJECT
@@ -91,6 +93,8 @@ public:
   // Moves Nav2 to the paragraph's first word when an edit among the blanks
   // before it may have changed which word is first; returns 1 when it moved.
   int32_t FixRange(TZarvNavigator& Nav1, TZarvNavigator& Nav2, int32_t KeywordBase, int32_t StartStopBase) override;
+  // By the first characters of the start keys (this list's and the chain's).
+  bool MayStartIn(const TZarvMemoHost& Memo, const char16_t* Text, int32_t From, int32_t To) override;
 
   // Whether a key of scope S and priority P applies where the code in force
   // has this level, context and priority (GetPriority). A start key of
@@ -216,6 +220,16 @@ private:
   TComponentState fComponentState;
   mutable bool fOverflowWarned = false;
   std::unique_ptr<TKeywordMatcher> fMatcher;
+  // Lent to the keyword pass (see ExtPassScratch.h); null while one holds it.
+  std::unique_ptr<TExtKeywordScratch> fKeywordScratch;
+  struct TStartTables {
+    std::bitset<256> FirstExact, FirstUpper;
+    bool HighFirst = false, AnyFolded = false;
+    std::vector<uint8_t> Folded; // per entry: compared with the upper-cased text
+    TzvUpperCase Mode = zvuAscii;
+  };
+  const TStartTables& startTables(const TZarvMemoHost& memo);
+  TStartTables fStartTables;
 };
 
 } // namespace zarv

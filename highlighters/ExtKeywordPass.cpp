@@ -16,6 +16,7 @@
 // strictly inside this span" in the time of the span's length.
 #include <ZarvMemo/highlighters/CustomExtHighlighter.h>
 
+#include <ZarvMemo/highlighters/ExtPassScratch.h>
 #include <ZarvMemo/highlighters/HandlerGuard.h>
 #include <ZarvMemo/platform/IntegrityGuard.h>
 #include <ZarvMemo/support/MemoHost.h>
@@ -26,30 +27,28 @@
 
 #include <algorithm>
 #include <climits>
+#include <memory>
 
 namespace zarv {
 
 namespace {
-
-struct TOccurrence {
-  int32_t Pos, Len, Index;
-};
-
-// A run accepted while settling a paragraph.
-struct TAcceptedRun {
-  int32_t S, E;
-  int32_t Parent; // the innermost accepted run around it, or -1
-  int Depth;
-  DynInfoRec Code;
-  bool Alive;
-};
-
+using TOccurrence = TExtKeywordScratch::TOccurrence;
+using TAcceptedRun = TExtKeywordScratch::TAcceptedRun;
 } // namespace
 
 class TExtKeywordPass {
 public:
   TExtKeywordPass(TCustomExtHighlighter& h, TZarvNavigator& startNav, TZarvNavigator& stopNav, int32_t base)
-      : H(h), K(*h.fKeywords), M(*startNav.Memo()), L(M.Paragraphs()), fStart(startNav), fStop(stopNav), fBase(base) {}
+      : H(h), K(*h.fKeywords), M(*startNav.Memo()), L(M.Paragraphs()), fStart(startNav), fStop(stopNav), fBase(base),
+        fSpace(h.fKeywordScratch ? std::move(h.fKeywordScratch) : std::make_unique<TExtKeywordScratch>()),
+        fOccurrences(fSpace->Occurrences), fRuns(fSpace->Runs), fOwner(fSpace->Owner), fApply(fSpace->Apply),
+        fMerged(fSpace->Merged) {}
+  ~TExtKeywordPass() {
+    fSpace->Trim();
+    H.fKeywordScratch = std::move(fSpace);
+  }
+  TExtKeywordPass(const TExtKeywordPass&) = delete; // holds references into its working space
+  TExtKeywordPass& operator=(const TExtKeywordPass&) = delete;
 
   void Run();
 
@@ -77,16 +76,17 @@ private:
   int32_t fStartStopBase = 0;
 
   // The paragraph being settled: its codes before this pass's runs, its
-  // start record, its window and the runs accepted so far.
+  // start record, where fOwner begins, and the working space (the
+  // highlighter's, or this pass's own when a nested pass holds that).
   const TDynInfoArray* fCodes = nullptr;
   const DynInfoRec* fStartRec = nullptr;
   int32_t fW0 = 0;
-  std::vector<TOccurrence> fOccurrences;
-  std::vector<TAcceptedRun> fRuns;
-  std::vector<int32_t> fOwner; // per window character: innermost run, -1
-  std::u16string fT, fU;
-  std::vector<TRunToApply> fApply;
-  TDynInfoArray fScratch;
+  std::unique_ptr<TExtKeywordScratch> fSpace;
+  std::vector<TOccurrence>& fOccurrences;
+  std::vector<TAcceptedRun>& fRuns;
+  std::vector<int32_t>& fOwner;
+  std::vector<TRunToApply>& fApply;
+  TDynInfoArray& fMerged;
 };
 
 void TExtKeywordPass::Run() {
@@ -150,16 +150,15 @@ void TExtKeywordPass::collect(const ParInfo& par, int32_t p, int32_t w0, int32_t
   const char16_t* text = par.ParText;
   const int32_t len = GetParLength(par);
   const bool allMatchCase = K.GWOptions().testFlag(woMatchCase);
-  fT.assign(text + w0, size_t(w1 - w0));
-  if (allMatchCase)
-    fU.clear();
-  else
-    fU.assign(M.GetUpText(p) + w0, size_t(w1 - w0));
+  // The matcher reads the text (and the control's upper-cased copy) in
+  // place; both stay put until it is done.
+  const std::u16string_view t(text + w0, size_t(w1 - w0));
+  const std::u16string_view u = allMatchCase ? t : std::u16string_view(M.GetUpText(p) + w0, size_t(w1 - w0));
   const TCharSet& delims = H.fDelimiters;
   TKeywordMatcher& m = H.matcher();
   const int32_t from = changeStart - w0;
   const int32_t limit = std::min(w1, changeEnd + 1) - w0;
-  m.Collect(fT, allMatchCase ? fT : fU, from, limit, delims);
+  m.Collect(t, u, from, limit, delims);
   auto delimAt = [&](int32_t i) { return delims.test(zvChar(text[i])); };
   for (const int32_t number : m.Touched()) {
     const TKeywordMatcher::TKey& key = m.Keys()[size_t(number)];
@@ -364,7 +363,7 @@ bool TExtKeywordPass::accept(int32_t p, const TOccurrence& o, const ParInfo& par
 }
 
 void TExtKeywordPass::write(ParInfo& par) {
-  MergeRuns(GetDynArrayForWrite(par), fApply, fScratch);
+  MergeRuns(GetDynArrayForWrite(par), fApply, fMerged);
   par.ParState &= static_cast<TParStates>(~zvpFormatted);
 }
 

@@ -30,6 +30,18 @@ namespace {
 
 constexpr uint16_t kStartStopBit = 0x8000;
 
+// Whether a key must be compared with the upper-cased text. A key that
+// ignores case but holds no letter A..Z compares the same with the text
+// itself when the control folds only a..z (its default), which spares
+// upper-casing the paragraph for keys such as quotes and comment marks.
+bool comparesFolded(const TZarvMemoHost& memo, const StartStopInfo& e, const std::u16string& key) {
+  if (e.Attributes.Options.testFlag(woMatchCase))
+    return false;
+  if (memo.getUpperCaseType() != zvuAscii)
+    return true;
+  return std::any_of(key.begin(), key.end(), [](char16_t c) { return c >= u'A' && c <= u'Z'; });
+}
+
 bool isLevelRun(const DynInfoRec& d) { return (d.DynStyle & (dsHasLevel | dsHasAttrib)) == (dsHasLevel | dsHasAttrib); }
 
 // The code in force before the range whose run of level `level` is in force
@@ -77,14 +89,42 @@ private:
   ParInfo* fParInfo = nullptr;
   const char16_t* fText = nullptr;
   const char16_t* fUpper = nullptr;
+  const std::vector<uint8_t>* fFolded = nullptr;
 };
+
+// First characters of the start keys and which keys compare with the
+// upper-cased text; made again whenever the check flags are (every change
+// of keys or separators clears them) or the control folds another way.
+const TCustomExtHighlighter::TStartTables& TCustomExtHighlighter::startTables(const TZarvMemoHost& memo) {
+  TExtStartStopList& list = *fStartStopKeys;
+  TStartTables& t = fStartTables;
+  if (list.fDelChecked && t.Mode == memo.getUpperCaseType() && t.Folded.size() == size_t(list.Count()))
+    return t;
+  list.UpdateCheckFlags(fDelimiters);
+  t = TStartTables();
+  t.Mode = memo.getUpperCaseType();
+  for (int32_t i = 0; i < list.Count(); ++i) {
+    const StartStopInfo& e = list.EntryUnchecked(i);
+    const bool folded = comparesFolded(memo, e, e.StartKey);
+    t.Folded.push_back(folded);
+    if (e.StartLen == 0)
+      continue;
+    t.AnyFolded |= folded;
+    const char16_t c = e.StartKey.front();
+    if (c >= 256)
+      t.HighFirst = true;
+    else
+      (folded ? t.FirstUpper : t.FirstExact).set(c);
+  }
+  return t;
+}
 
 bool TExtStartPass::Run() {
   A.RightOfDyn();
   if (DynToLevel(*A.GetpDynInfo()) >= TCustomExtHighlighter::kMaxLevel)
     return false;
-  if (!List.fDelChecked)
-    List.UpdateCheckFlags(H.fDelimiters);
+  const TCustomExtHighlighter::TStartTables& tables = H.startTables(M);
+  fFolded = &tables.Folded;
   fPar = A.GetParNb();
   fParInfo = A.GetPar();
   fLen = GetParLength(*fParInfo);
@@ -93,36 +133,27 @@ bool TExtStartPass::Run() {
   const int64_t reach = int64_t(List.LongestStartKey()) + 1;
   const int32_t ws = int32_t(fAOff - std::min<int64_t>(fAOff, reach));
   const int32_t we = int32_t(std::min<int64_t>(fLen, cOff + reach));
-  // First characters of the start keys, to pass over positions where no
-  // key can begin without trying every entry there.
-  std::bitset<256> firstExact, firstUpper;
-  bool highFirst = false, anyFolded = false;
-  for (int32_t i = 0; i < List.Count(); ++i) {
-    const StartStopInfo& e = List.EntryUnchecked(i);
-    if (e.StartLen == 0)
-      continue;
-    const bool matchCase = e.Attributes.Options.testFlag(woMatchCase);
-    anyFolded |= !matchCase;
-    const char16_t c = e.StartKey.front();
-    if (c >= 256)
-      highFirst = true;
-    else
-      (matchCase ? firstExact : firstUpper).set(c);
-  }
   fText = fParInfo->ParText;
-  fUpper = anyFolded ? M.GetUpText(fPar) : fText;
+  fUpper = tables.AnyFolded ? M.GetUpText(fPar) : fText;
+  const std::bitset<256>& firstExact = tables.FirstExact;
+  const std::bitset<256>& firstUpper = tables.FirstUpper;
+  const bool highFirst = tables.HighFirst;
+  const bool anyFolded = tables.AnyFolded;
   const TDynInfoArray& codes = GetDynArray(*fParInfo);
   size_t next = size_t(
       std::upper_bound(codes.begin(), codes.end(), ws, [](int32_t o, const DynInfoRec& d) { return o < d.DynOffset; }) -
       codes.begin());
+  auto mayBegin = [&](int32_t pos) {
+    const char16_t c = fText[pos];
+    return highFirst || (c < 256 && firstExact.test(c)) ||
+           (anyFolded && fUpper[pos] < 256 && firstUpper.test(fUpper[pos]));
+  };
   for (int32_t pos = ws; pos < we; ++pos) {
+    if (!mayBegin(pos))
+      continue;
     while (next < codes.size() && codes[next].DynOffset <= pos)
       ++next;
-    if (!highFirst && !(fText[pos] < 256 && firstExact.test(fText[pos])) &&
-        !(fUpper[pos] < 256 && firstUpper.test(fUpper[pos])))
-      continue;
-    const DynInfoRec inForce = next > 0 ? codes[next - 1] : *GetStartDynAttrib(*fParInfo);
-    if (tryAt(pos, inForce))
+    if (tryAt(pos, next > 0 ? codes[next - 1] : *GetStartDynAttrib(*fParInfo)))
       return true;
   }
   return false;
@@ -132,7 +163,7 @@ bool TExtStartPass::keyMatches(const StartStopInfo& e, int32_t pos) const {
   const int32_t n = e.StartLen;
   if (n == 0 || n > fLen - pos || pos + n <= fAOff)
     return false;
-  const char16_t* src = e.Attributes.Options.testFlag(woMatchCase) ? fText : fUpper;
+  const char16_t* src = (*fFolded)[size_t(&e - &List.EntryUnchecked(0))] ? fUpper : fText;
   if (!std::equal(e.StartKey.begin(), e.StartKey.end(), src + pos))
     return false;
   const TCharSet& delims = H.fDelimiters;
@@ -223,6 +254,18 @@ void TExtStartPass::open(int32_t i, int32_t pos) {
   C.RightOfDyn();
 }
 
+bool TCustomExtHighlighter::MayStartIn(const TZarvMemoHost& Memo, const char16_t* Text, int32_t From, int32_t To) {
+  if (fActive && fStartStopKeys->Count() > 0) {
+    const TStartTables& t = startTables(Memo);
+    if (t.HighFirst || t.AnyFolded)
+      return true; // folding and characters above 255: not worth a finer test
+    for (int32_t i = From; i < To; ++i)
+      if (Text[i] < 256 && t.FirstExact.test(Text[i]))
+        return true;
+  }
+  return fSubHighlighter && fSubHighlighter->MayStartIn(Memo, Text, From, To);
+}
+
 bool TCustomExtHighlighter::findOwnStart(TZarvNavigator& A, TZarvNavigator& C, int32_t Base) {
   return TExtStartPass(*this, A, C, Base).Run();
 }
@@ -249,6 +292,7 @@ private:
   bool findStop(int32_t ws, int32_t searchEnd, int32_t& stopStart, int32_t& stopEnd);
   bool confirmed(int32_t stopEnd);
   DynInfoRec closingCode(const DynInfoRec& d, int level, int32_t codeIndex);
+  void close(ParInfo& par, const DynInfoRec& d, int32_t dynAt, int32_t stopStart, int32_t stopEnd);
 
   TCustomExtHighlighter& H;
   TExtStartStopList& List;
@@ -290,7 +334,7 @@ bool TExtStopPass::findStop(int32_t ws, int32_t searchEnd, int32_t& stopStart, i
   const int32_t n = E.StopLen;
   if (n == 0)
     return false;
-  const char16_t* src = E.Attributes.Options.testFlag(woMatchCase) ? fText : M.GetUpText(fPar);
+  const char16_t* src = comparesFolded(M, E, E.StopKey) ? M.GetUpText(fPar) : fText;
   const std::u16string_view hay(src, size_t(searchEnd));
   const std::u16string_view key(E.StopKey);
   for (size_t q = hay.find(key, size_t(ws)); q != std::u16string_view::npos; q = hay.find(key, q + 1)) {
@@ -339,11 +383,9 @@ DynInfoRec TExtStopPass::closingCode(const DynInfoRec& d, int level, int32_t cod
 }
 
 bool TExtStopPass::Run() {
-  if (!List.fDelChecked)
-    List.UpdateCheckFlags(H.fDelimiters);
+  H.startTables(M); // the check flags, with the tables made alongside them
   const int32_t dynAt = A.GetDynNb();
   const DynInfoRec d = *A.GetpDynInfo();
-  const int level = DynToLevel(d);
   fPar = A.GetParNb();
   ParInfo& par = *A.GetPar();
   fLen = GetParLength(par);
@@ -367,7 +409,15 @@ bool TExtStopPass::Run() {
       return false;
     stopStart = stopEnd = fLen; // the range ends with its paragraph
   }
+  close(par, d, dynAt, stopStart, stopEnd);
+  return true;
+}
 
+// Writes the end of the range in force at A (its code `d`, found before
+// code index dynAt) over [stopStart, stopEnd) and moves C after it.
+void TExtStopPass::close(ParInfo& par, const DynInfoRec& d, int32_t dynAt, int32_t stopStart, int32_t stopEnd) {
+  const int level = DynToLevel(d);
+  const bool ownCode = dynAt > 0;
   TDynInfoArray& w = GetDynArrayForWrite(par);
   {
     // The key's own characters keep no other code.
@@ -379,7 +429,7 @@ bool TExtStopPass::Run() {
   if (ownCode) {
     DynInfoRec& opening = w[size_t(std::min<int32_t>(dynAt, int32_t(w.size())) - 1)];
     if (DynToLevel(opening) == level)
-      opening.SS.StopKLen = KlenOf(int64_t(n) + (E.StopLeftCheck ? 1 : 0));
+      opening.SS.StopKLen = KlenOf(int64_t(E.StopLen) + (E.StopLeftCheck ? 1 : 0));
   }
   DynInfoRec next = closingCode(d, level, std::min<int32_t>(A.GetDynNb(), int32_t(w.size())));
   next.DynOffset = stopEnd;
@@ -394,7 +444,6 @@ bool TExtStopPass::Run() {
   C.ForgetIndexes();
   C.SetParPos(fPar, stopEnd);
   C.RightOfDyn();
-  return true;
 }
 
 bool TCustomExtHighlighter::FindStop(TZarvNavigator& StartNav, TZarvNavigator& StopNav, int32_t Base) {

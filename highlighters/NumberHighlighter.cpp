@@ -58,33 +58,53 @@ bool TNumberHighlighter::IsNumber(const char16_t* w, int32_t n) const {
   return std::all_of(w, w + n, isDigit);
 }
 
-bool TNumberHighlighter::paragraph(TZarvMemoHost& memo, int32_t p, int32_t from, int32_t to, int32_t base) {
-  TParagraphsList& L = memo.Paragraphs();
-  ParInfo& par = *L.Par(p);
+// The run of a number at [start, stop) over the code in force there.
+TRunToApply TNumberHighlighter::numberRun(const DynInfoRec& inForce, int32_t inForceFrom, int32_t start, int32_t stop,
+                                          int32_t base, bool restoreAtStop) const {
+  TRunToApply r;
+  r.Start = start;
+  r.Stop = stop;
+  DynInfoRec& d = r.Code;
+  d = inForce;
+  d.DynStyle = runStyle();
+  d.Backgnd = fBackgnd;
+  d.Foregnd = fForegnd;
+  d.Context = fContext;
+  d.Cursor = 0;
+  d.CollpsLevel = static_cast<int8_t>(DynToCollapseLevel(inForce));
+  d.CollpsState = 0;
+  d.SS.StartKlen = d.SS.StopKLen = KlenOf(stop - start);
+  d.Level = static_cast<int8_t>(DynToLevel(inForce) + 1);
+  d.KeyIndex[d.Level] = static_cast<int16_t>(base);
+  for (int l = d.Level + 1; l < 16; ++l)
+    d.KeyIndex[l] = 0;
+  r.Restore = inForce;
+  r.Restore.SS.StartKlen = KlenOf(int64_t(inForce.SS.StartKlen) - (stop - inForceFrom));
+  r.RestoreAtStop = restoreAtStop;
+  return r;
+}
+
+const uint8_t* TNumberHighlighter::separatorTable() {
+  if (!fTableMade || fTableFor != Delimiters()) {
+    fTableFor = Delimiters();
+    for (size_t c = 0; c < 256; ++c)
+      fIsSeparator[c] = fTableFor.test(c);
+    fTableMade = true;
+  }
+  return fIsSeparator.data();
+}
+
+// The numbers among the words starting in [s, e) of paragraph p.
+void TNumberHighlighter::findNumbers(TParagraphsList& L, int32_t p, int32_t s, int32_t e, int32_t base,
+                                     std::vector<TRunToApply>& runs) {
+  const ParInfo& par = *L.Par(p);
   const int32_t len = GetParLength(par);
   const char16_t* text = par.ParText;
-  if (!text || len == 0)
-    return false;
-  const TCharSet& delims = Delimiters();
-  auto delim = [&](int32_t i) { return delims.test(zvChar(text[i])); };
-  int32_t s = std::min(from, len);
-  if (s > 0)
-    --s;
-  while (s > 0 && !delim(s - 1))
-    --s;
-  const int32_t e = std::min(len, to + 1);
-  const uint8_t style = static_cast<uint8_t>((fStyle & 0x0F) | (fAltFont ? fsAltFont : 0) | dsHasLevel | dsHasAttrib);
-  // Numbers of an earlier pass in this range are found again if they still are.
-  RemoveRuns(par, s, std::max(e, s + 1), [&](const DynInfoRec& d, int32_t& n) {
-    const int level = DynToLevel(d);
-    n = d.SS.StartKlen;
-    return level >= 0 && level < 16 && d.KeyIndex[level] == base && d.Context == fContext && d.DynStyle == style;
-  });
+  const uint8_t* separator = separatorTable();
+  auto delim = [&](int32_t i) { return separator[zvChar(text[i])] != 0; };
   const TDynInfoArray& codes = GetDynArray(par);
-  const DynInfoRec& startRec = *GetStartDynAttrib(par);
-  std::vector<TRunToApply> runs;
   size_t next = FirstDynAtOrAfter(codes, s);
-  size_t verdictFor = SIZE_MAX;
+  size_t verdictFor = SIZE_MAX; // OkContext is asked once per code
   bool ok = false;
   for (int32_t i = s; i < e;) {
     if (delim(i)) {
@@ -94,46 +114,68 @@ bool TNumberHighlighter::paragraph(TZarvMemoHost& memo, int32_t p, int32_t from,
     const int32_t ws = i;
     while (i < len && !delim(i))
       ++i;
+    // Every number form begins with a digit or "$".
+    if (!isDigit(text[ws]) && text[ws] != u'$')
+      continue;
     while (next < codes.size() && codes[next].DynOffset <= ws)
       ++next;
     if (next < codes.size() && codes[next].DynOffset < i)
       continue; // the word crosses a code boundary
-    const DynInfoRec inForce = next > 0 ? codes[next - 1] : startRec;
+    const DynInfoRec& inForce = next > 0 ? codes[next - 1] : *GetStartDynAttrib(par);
     if (verdictFor != next) {
       const THandlerGuard guard(L, p);
       ok = OkContext(inForce);
       guard.Check();
       verdictFor = next;
     }
-    const int level = DynToLevel(inForce);
-    if (!ok || level >= kMaxLevel || !IsNumber(text + ws, i - ws))
-      continue;
-    TRunToApply r;
-    r.Start = ws;
-    r.Stop = i;
-    r.Code = inForce;
-    r.Code.DynStyle = style;
-    r.Code.Backgnd = fBackgnd;
-    r.Code.Foregnd = fForegnd;
-    r.Code.Context = fContext;
-    r.Code.Cursor = 0;
-    r.Code.CollpsLevel = static_cast<int8_t>(DynToCollapseLevel(inForce));
-    r.Code.CollpsState = 0;
-    r.Code.SS.StartKlen = r.Code.SS.StopKLen = KlenOf(i - ws);
-    r.Code.Level = static_cast<int8_t>(level + 1);
-    r.Code.KeyIndex[r.Code.Level] = static_cast<int16_t>(base);
-    for (int l = r.Code.Level + 1; l < 16; ++l)
-      r.Code.KeyIndex[l] = 0;
-    r.Restore = inForce;
-    r.Restore.SS.StartKlen = KlenOf(int64_t(inForce.SS.StartKlen) - (i - (next > 0 ? inForce.DynOffset : 0)));
-    r.RestoreAtStop = par.StartOffset + i < L.fTextLen;
-    runs.push_back(r);
+    if (ok && DynToLevel(inForce) < kMaxLevel && IsNumber(text + ws, i - ws))
+      runs.push_back(
+          numberRun(inForce, next > 0 ? inForce.DynOffset : 0, ws, i, base, par.StartOffset + i < L.fTextLen));
   }
+}
+
+bool TNumberHighlighter::paragraph(TZarvMemoHost& memo, int32_t p, int32_t from, int32_t to, int32_t base) {
+  TParagraphsList& L = memo.Paragraphs();
+  ParInfo& par = *L.Par(p);
+  const int32_t len = GetParLength(par);
+  const char16_t* text = par.ParText;
+  if (!text || len == 0)
+    return false;
+  const TCharSet& delims = Delimiters();
+  // From the start of the word before `from` to the character after `to`.
+  int32_t s = std::min(from, len);
+  if (s > 0)
+    --s;
+  while (s > 0 && !delims.test(zvChar(text[s - 1])))
+    --s;
+  const int32_t e = std::min(len, to + 1);
+  // Numbers of an earlier pass in this range are found again if they still are.
+  const uint8_t style = runStyle();
+  RemoveRuns(par, s, std::max(e, s + 1), [&](const DynInfoRec& d, int32_t& n) {
+    const int level = DynToLevel(d);
+    n = d.SS.StartKlen;
+    return level >= 0 && level < 16 && d.KeyIndex[level] == base && d.Context == fContext && d.DynStyle == style;
+  });
+  // The working space is lent to one pass at a time (a handler may start
+  // another).
+  std::vector<TRunToApply> ownRuns;
+  TDynInfoArray ownMerged;
+  const bool lent = !fBusy;
+  std::vector<TRunToApply>& runs = lent ? fRuns : ownRuns;
+  fBusy = true;
+  struct TGiveBack {
+    bool& Busy;
+    bool Lent;
+    ~TGiveBack() { Busy = Busy && !Lent; }
+  } giveBack{fBusy, lent};
+  runs.clear();
+  findNumbers(L, p, s, e, base, runs);
   if (runs.empty())
     return false;
-  TDynInfoArray scratch;
-  MergeRuns(GetDynArrayForWrite(par), runs, scratch);
+  MergeRuns(GetDynArrayForWrite(par), runs, lent ? fMerged : ownMerged);
   par.ParState &= static_cast<TParStates>(~zvpFormatted);
+  if (lent && fRuns.capacity() > (size_t(1) << 16))
+    std::vector<TRunToApply>().swap(fRuns);
   return true;
 }
 

@@ -14,8 +14,13 @@
 #pragma once
 
 #include <ZarvMemo/highlighters/CustomExtHighlighter.h>
+#include <ZarvMemo/support/highlight/RunMerge.h>
+
+#include <array>
 
 namespace zarv {
+
+class TParagraphsList;
 
 class TNumberHighlighter : public TCustomExtHighlighter {
   Q_OBJECT
@@ -51,8 +56,25 @@ public:
 
 private:
   bool paragraph(TZarvMemoHost& memo, int32_t p, int32_t from, int32_t to, int32_t base);
+  void findNumbers(TParagraphsList& L, int32_t p, int32_t s, int32_t e, int32_t base, std::vector<TRunToApply>& runs);
+  TRunToApply numberRun(const DynInfoRec& inForce, int32_t inForceFrom, int32_t start, int32_t stop, int32_t base,
+                        bool restoreAtStop) const;
+  uint8_t runStyle() const {
+    return static_cast<uint8_t>((fStyle & 0x0F) | (fAltFont ? fsAltFont : 0) | dsHasLevel | dsHasAttrib);
+  }
 
   bool fCTypeHex = false;
+  // Working space kept between paragraphs; a pass started from inside a
+  // handler while one runs (fBusy) uses its own.
+  std::vector<TRunToApply> fRuns;
+  TDynInfoArray fMerged;
+  bool fBusy = false;
+  // The separators as a byte per 8-bit character, for the scan's inner
+  // loop; made again when the separators change.
+  std::array<uint8_t, 256> fIsSeparator{};
+  TCharSet fTableFor;
+  bool fTableMade = false;
+  const uint8_t* separatorTable();
 };
 
 } // namespace zarv

@@ -24,5 +24,6 @@ bool TZarvHighlighter::FindStart(TZarvNavigator&, TZarvNavigator&, int32_t) { re
 bool TZarvHighlighter::FindStop(TZarvNavigator&, TZarvNavigator&, int32_t) { return false; }
 void TZarvHighlighter::Notify(QObject*, TzvEvents) {}
 int32_t TZarvHighlighter::FixRange(TZarvNavigator&, TZarvNavigator&, int32_t, int32_t) { return 0; }
+bool TZarvHighlighter::MayStartIn(const TZarvMemoHost&, const char16_t*, int32_t, int32_t) { return true; }
 
 } // namespace zarv

@@ -1,115 +1,46 @@
-// The C++-like key set the highlighting and control benchmarks share:
-// about 90 whole-word, match-case keywords and types, line and block
-// comments, string and character literals.
+// The C++ highlighting the benchmarks share: the library's TCPPHighlighter
+// (keywords and types, strings, line and block comments, directives,
+// numbers), attached to the control as an application attaches it.
+// CopyKeysToControl puts the same vocabulary into the control's own lists
+// instead, for figures that compare the two ways.
 #pragma once
 
+#include <ZarvMemo/highlighters/CPPHighlighter.h>
 #include <ZarvMemo/memo/ZarvMemo.h>
-
-#include <string_view>
 
 namespace zarv::bench {
 
-// Context numbers the control would report for the runs.
-constexpr int32_t kKeywordContext = 1;
-constexpr int32_t kTypeContext = 2;
-constexpr int32_t kLineCommentContext = 3;
-constexpr int32_t kBlockCommentContext = 4;
-constexpr int32_t kStringContext = 5;
-constexpr int32_t kCharContext = 6;
+// Context numbers of the highlighter's categories.
+constexpr int32_t kKeywordContext = TCPPHighlighter::kKeywordContext;
+constexpr int32_t kStringContext = TCPPHighlighter::kStringContext;
+constexpr int32_t kCommentContext = TCPPHighlighter::kCommentContext;
+constexpr int32_t kDirectiveContext = TCPPHighlighter::kDirectiveContext;
+constexpr int32_t kNumberContext = TCPPHighlighter::kNumberContext;
 
-constexpr std::string_view kKeywords[] = {"alignof",
-                                          "break",
-                                          "case",
-                                          "catch",
-                                          "class",
-                                          "concept",
-                                          "const",
-                                          "constexpr",
-                                          "const_cast",
-                                          "continue",
-                                          "decltype",
-                                          "default",
-                                          "delete",
-                                          "do",
-                                          "dynamic_cast",
-                                          "else",
-                                          "enum",
-                                          "explicit",
-                                          "extern",
-                                          "false",
-                                          "for",
-                                          "friend",
-                                          "if",
-                                          "inline",
-                                          "mutable",
-                                          "namespace",
-                                          "new",
-                                          "noexcept",
-                                          "nullptr",
-                                          "operator",
-                                          "private",
-                                          "protected",
-                                          "public",
-                                          "reinterpret_cast",
-                                          "requires",
-                                          "return",
-                                          "sizeof",
-                                          "static",
-                                          "static_assert",
-                                          "static_cast",
-                                          "struct",
-                                          "switch",
-                                          "template",
-                                          "this",
-                                          "thread_local",
-                                          "throw",
-                                          "true",
-                                          "try",
-                                          "typedef",
-                                          "typeid",
-                                          "typename",
-                                          "union",
-                                          "using",
-                                          "virtual",
-                                          "volatile",
-                                          "while",
-                                          "override",
-                                          "final",
-                                          "include",
-                                          "define",
-                                          "ifdef",
-                                          "ifndef",
-                                          "endif",
-                                          "pragma"};
-
-constexpr std::string_view kTypes[] = {"auto",     "bool",     "char",    "char16_t", "char32_t", "double",  "float",
-                                       "int",      "long",     "short",   "signed",   "unsigned", "void",    "wchar_t",
-                                       "size_t",   "int8_t",   "int16_t", "int32_t",  "int64_t",  "uint8_t", "uint16_t",
-                                       "uint32_t", "uint64_t", "QString", "string",   "vector"};
-
-// Fills the control's keyword and start-stop lists; returns the keyword count.
+// Attaches a C++ highlighter owned by the control; returns its keyword count.
 inline int32_t SetUpKeys(TZarvMemo& memo) {
-  TKeywordList& kw = memo.Keywords();
+  auto* cpp = new TCPPHighlighter(&memo); // a child: it goes with the control
+  memo.setHighlighter(cpp);
+  return cpp->Keywords().GetCount();
+}
+
+// The highlighter's keywords and start-stop keys as the control's own
+// lists (no highlighter attached); returns the keyword count.
+inline int32_t CopyKeysToControl(TZarvMemo& memo) {
+  const TCPPHighlighter cpp;
   {
+    TKeywordList& kw = memo.Keywords();
     const TStrings::UpdateLock batch(kw);
-    for (std::string_view k : kKeywords)
-      kw.AddKeyWord(QString::fromLatin1(k.data(), qsizetype(k.size())), woMatchCase | woWholeWordsOnly, fsBold,
-                    kKeywordContext, 0, clNone, 0x00800000);
-    for (std::string_view k : kTypes)
-      kw.AddKeyWord(QString::fromLatin1(k.data(), qsizetype(k.size())), woMatchCase | woWholeWordsOnly, fsBold,
-                    kTypeContext, 0, clNone, 0x00808000);
+    kw.Assign(cpp.Keywords());
   }
   TStartStopKeyList& ss = memo.StartStopKeys();
-  ss.AddStartStopKey(QStringLiteral("//"), QString(), woMatchCase, fsItalic, kLineCommentContext, 0, clNone, 0x00008000,
-                     true);
-  ss.AddStartStopKey(QStringLiteral("/*"), QStringLiteral("*/"), woMatchCase, fsItalic, kBlockCommentContext, 0, clNone,
-                     0x00008000, false);
-  // Literals end with their line when unterminated, as in C++.
-  ss.AddStartStopKey(QStringLiteral("\""), QStringLiteral("\""), woMatchCase, 0, kStringContext, 0, clNone, 0x00000080,
-                     true);
-  ss.AddStartStopKey(QStringLiteral("'"), QStringLiteral("'"), woMatchCase, 0, kCharContext, 0, clNone, 0x00000080,
-                     true);
-  return kw.GetCount();
+  for (int32_t i = 0; i < cpp.StartStopKeys().Count(); ++i) {
+    const StartStopInfo& e = cpp.StartStopKeys().Entry(i);
+    const TKeywordInfo& a = e.Attributes;
+    ss.AddStartStopKey(e.StartKeyStr, e.StopKeyStr, a.Options, a.Style, a.ContextNumber, a.Cursor, a.Backgnd, a.Foregnd,
+                       e.ssOptions.testFlag(ssoParStop));
+  }
+  return memo.Keywords().GetCount();
 }
 
 } // namespace zarv::bench

@@ -1,26 +1,23 @@
-// C and C++ highlighting for ZarvPad: which files get it, and the keyword
-// and start-stop lists that give it (keywords and types in bold colours,
-// comments in green italics, literals in dark red).
+// C and C++ files in ZarvPad: which files are highlighted (by the library's
+// C++ highlighter), and the word separators the editor uses for them.
 #pragma once
 
+#include <QFileInfo>
 #include <QString>
-
-namespace zarv {
-class TZarvMemo;
-}
+#include <QStringList>
 
 namespace zarv::pad {
 
 // By the file name's suffix: .c .cc .cpp .cxx .h .hpp .hh .inl (any case).
-bool IsCppFile(const QString& fileName);
+inline bool IsCppFile(const QString& fileName) {
+  static const QStringList suffixes = {QStringLiteral("c"),   QStringLiteral("cc"), QStringLiteral("cpp"),
+                                       QStringLiteral("cxx"), QStringLiteral("h"),  QStringLiteral("hpp"),
+                                       QStringLiteral("hh"),  QStringLiteral("inl")};
+  return suffixes.contains(QFileInfo(fileName).suffix().toLower());
+}
 
 // Word separators for C and C++: white space and every punctuation mark
-// but the underscore, so that keywords are found after "(", "#" or "::".
-QString CppSeparators();
-
-// Fills whichever of the control's start-stop and keyword lists is empty
-// with the C/C++ set. Filling the keyword list highlights the text again at
-// once; emptying it (Keywords().Clear()) takes the keywords away again.
-void SetUpCppKeys(TZarvMemo& memo);
+// but the underscore, so that word moves stop at "(", "#" or "::".
+inline QString CppSeparators() { return QStringLiteral("\t\n\r !\"#$%&'()*+,-./:;<=>?@[\\]^`{|}~"); }
 
 } // namespace zarv::pad

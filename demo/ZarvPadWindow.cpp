@@ -1,11 +1,9 @@
 // The window's construction, its file commands and the glue between the
 // control's signals and the status bar. Menus live in ZarvPadMenus.cpp.
 //
-// Highlighting is switched through the keyword list, not the Apply flags:
-// the control highlights its text again when the keyword list changes,
-// while a flag set at run time only applies to text highlighted later. So
-// C/C++ mode is "keyword list filled and start-stop keys applied", plain
-// mode "keyword list empty and start-stop keys not applied".
+// C/C++ files are highlighted by the library's C++ highlighter, attached
+// to the control in C/C++ mode and detached otherwise; either way the
+// control highlights its text again.
 //
 // The text store ends a paragraph's text with a NUL, so a NUL byte of a
 // file cannot be kept as it is: it is loaded as U+2400 (the symbol for
@@ -18,6 +16,7 @@
 #include "PadStatusBar.h"
 #include "RecentFiles.h"
 
+#include <ZarvMemo/highlighters/CPPHighlighter.h>
 #include <ZarvMemo/memo/ZarvMemo.h>
 
 #include <QCloseEvent>
@@ -189,14 +188,11 @@ void TZarvPadWindow::setCppMode(bool on) {
   if (on == fCppMode)
     return;
   fCppMode = on;
-  // Separators first: the keyword pass the list change starts uses them.
   fMemo->setSeparators(on ? CppSeparators() : fPlainSeparators);
-  fMemo->setApplyKeyWords(true);
-  fMemo->setApplyStartStopKeys(on);
-  if (on)
-    SetUpCppKeys(*fMemo);
-  else
-    fMemo->Keywords().Clear();
+  auto* cpp = findChild<TCPPHighlighter*>();
+  if (on && !cpp)
+    cpp = new TCPPHighlighter(this);
+  fMemo->setHighlighter(on ? cpp : nullptr);
 }
 
 // ---- File commands ---------------------------------------------------------------------

@@ -121,7 +121,11 @@ public:
   virtual void Notification(QObject* component, TOperation operation);
   TzvsCollapseHandler* getCollpsHandler() const { return fCollpsComp; }
   void setCollpsHandler(TzvsCollapseHandler* h);
+  // Changing the highlighter highlights the text again: its runs carry key
+  // numbers that only the chain that made them can read.
   void setHighlighter(TZarvHighlighter* h);
+  // Highlights the whole text again, then reformats and repaints.
+  void ReApplyKeywords() override;
 
   // ---- Notification ----------------------------------------------------------
   // Listeners of changes (notify list) and of every processed event
@@ -745,7 +749,6 @@ protected:
   void UpdateMetrics();
   // Processes what changed while the lock was held.
   void EndModifications();
-  void ReApplyKeywords();
   void Repaint();
 
   // ---- Calling out to application code (platform/CalloutGuard.h) ----

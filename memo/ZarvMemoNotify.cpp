@@ -260,7 +260,7 @@ void TZarvMemo::setHighlighter(TZarvHighlighter* h) {
   if (h == fHighlighter)
     return;
   TZarvMemoHost::setHighlighter(h);
-  if ((fComponentState & csDesigning) && !(fComponentState & csLoading))
+  if (!(fComponentState & (csLoading | csDestroying)))
     ReApplyKeywords();
 }
 

@@ -81,6 +81,21 @@ void TZarvMemoHost::DoDynParse(int32_t first, int32_t last, bool force) {
   }
 }
 
+void TZarvMemoHost::ReApplyKeywords() {
+  TParagraphsList& L = *fParagraphs;
+  for (int32_t p = 0; p < L.Count(); ++p) {
+    ParInfo& par = *L.Par(p);
+    par.ParState &= static_cast<TParStates>(~(zvpFormatted | zvpSSDone | zvpKeywDone));
+    if (par.ParState & zvpHasExtra)
+      par.ParExtra->DynCodes.clear();
+    SetStartDynAttrib(par, nullptr, false);
+  }
+  for (TZarvNavigator* n : fNavigators)
+    n->Invalidate();
+  L.fLastStartStopParsed = -1;
+  DropUpText();
+}
+
 bool TZarvMemoHost::NeedsKeywordPass() const { return fHighlighter || (fApplyKeyWords && fKeywords->GetCount() > 0); }
 
 void TZarvMemoHost::ApplyKeywordsToParagraph(int32_t parNb) {

@@ -157,6 +157,10 @@ public:
   // Brings highlighting of paragraphs first..last up to date: paragraphs
   // whose start-stop pass has not run (or all of them with force) are parsed.
   virtual void DoDynParse(int32_t first, int32_t last, bool force);
+  // Drops every paragraph's codes and start record and marks the whole text
+  // for highlighting again (its lists or its highlighter chain changed). The
+  // control also reformats and repaints.
+  virtual void ReApplyKeywords();
 
 protected:
   std::unique_ptr<TKeywordList> fKeywords;

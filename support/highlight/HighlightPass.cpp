@@ -471,6 +471,9 @@ bool parseParagraphs(TZarvMemoHost& M, int32_t first, int32_t last) {
     ka.SetParPos(p, 0);
     kb.SetParPos(p, GetParLength(*L.Par(p)));
     ApplyKeywordsListP(ka, kb);
+    // The whole paragraph had its keyword pass (the highlighter's too, when
+    // the control's own list is empty and marks nothing).
+    L.Par(p)->ParState |= zvpKeywDone;
   }
   return complete;
 }

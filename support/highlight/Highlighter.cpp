@@ -10,8 +10,13 @@ TZarvHighlighter::TZarvHighlighter(QObject* parent) : QObject(parent) {}
 
 TZarvHighlighter::~TZarvHighlighter() {
   // Each control removes itself from MemoList when its highlighter changes.
-  while (!MemoList.empty())
-    MemoList.back()->setHighlighter(nullptr);
+  // Its runs carry this highlighter's key numbers, which nothing can read
+  // any more: the control highlights its text again without it.
+  while (!MemoList.empty()) {
+    TZarvMemoHost* memo = MemoList.back();
+    memo->setHighlighter(nullptr);
+    memo->ReApplyKeywords();
+  }
 }
 
 void TZarvHighlighter::ApplyKeywordsList(TZarvNavigator&, TZarvNavigator&, int32_t) {}
@@ -19,5 +24,6 @@ bool TZarvHighlighter::FindStart(TZarvNavigator&, TZarvNavigator&, int32_t) { re
 bool TZarvHighlighter::FindStop(TZarvNavigator&, TZarvNavigator&, int32_t) { return false; }
 void TZarvHighlighter::Notify(QObject*, TzvEvents) {}
 int32_t TZarvHighlighter::FixRange(TZarvNavigator&, TZarvNavigator&, int32_t, int32_t) { return 0; }
+bool TZarvHighlighter::MayStartIn(const TZarvMemoHost&, const char16_t*, int32_t, int32_t) { return true; }
 
 } // namespace zarv

@@ -15,9 +15,11 @@
 #include <ZarvMemo/support/highlight/KeywordList.h>
 
 #include <array>
+#include <bitset>
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -49,8 +51,7 @@ public:
   // is rejected, and no accepted one can begin inside it (masking never
   // makes a delimiter, unless the mask character itself is one, which turns
   // this off). The candidate lists stay valid until the next call.
-  void Collect(const std::u16string& t, const std::u16string& u, int32_t from, int32_t limit,
-               const TCharSet& delimiters);
+  void Collect(std::u16string_view t, std::u16string_view u, int32_t from, int32_t limit, const TCharSet& delimiters);
   const std::vector<int32_t>& Touched() const { return fTouched; }
   const std::vector<int32_t>& Candidates(int32_t key) const { return fCandidates[size_t(key)]; }
 
@@ -67,28 +68,66 @@ public:
 
 private:
   using TBucket = std::vector<int32_t>; // key numbers in list order
-  const TBucket* bucket(bool matchCase, char16_t c) const {
-    const int m = matchCase ? 0 : 1;
-    if (c < 256)
-      return fLow[m][c].empty() ? nullptr : &fLow[m][c];
-    const auto it = fHigh[m].find(c);
-    return it == fHigh[m].end() ? nullptr : &it->second;
-  }
-  void scan(const std::u16string& buf, const std::u16string& t, bool matchCase, int32_t from, int32_t limit,
+  // Keys by first character, for match-case keys (0) and the others (1).
+  struct TBuckets {
+    std::array<TBucket, 256> Low[2];
+    std::unordered_map<char16_t, TBucket> High[2];
+    // Which buckets are not empty: most text characters begin no key, and
+    // one bit test turns them away.
+    std::bitset<256> FirstLow[2];
+    bool AnyHigh[2] = {false, false};
+    bool mayBegin(int m, char16_t c) const { return c < 256 ? FirstLow[m].test(c) : AnyHigh[m]; }
+    void clear();
+    void add(bool matchCase, char16_t c, int32_t number);
+    const TBucket* find(bool matchCase, char16_t c) const {
+      const int m = matchCase ? 0 : 1;
+      if (c < 256)
+        return Low[m][c].empty() ? nullptr : &Low[m][c];
+      const auto it = High[m].find(c);
+      return it == High[m].end() ? nullptr : &it->second;
+    }
+  };
+  void scan(std::u16string_view buf, std::u16string_view t, bool matchCase, int32_t from, int32_t limit,
             const TCharSet& delimiters);
 
   const TKeywordList* fList = nullptr;
   uint64_t fGeneration = ~uint64_t(0);
   std::vector<TKey> fKeys;
   bool fAnyIgnoringCase = false;
-  bool fAllWhole = true;        // every key is whole-word only
-  bool fWordStartsOnly = false; // ... and none holds a delimiter
-  TCharSet fDelimiters;         // the set HasDelimiter was computed for
+  bool fAllWhole = true; // every key is whole-word only
+  TCharSet fDelimiters;  // the set HasDelimiter was computed for
   bool fDelimitersKnown = false;
   void updateDelimiters(const TCharSet& delimiters);
   int32_t fLongest = 0;
-  std::array<TBucket, 256> fLow[2];
-  std::unordered_map<char16_t, TBucket> fHigh[2];
+  // Whole-word keys without a delimiter in them match only a whole word of
+  // the text (masking never makes a delimiter while the mask character is
+  // none): they are looked up by the word, once per word (fWords, with the
+  // lengths and first characters they have). Every other key (not
+  // whole-word, holding a delimiter, or every key when the mask is a
+  // delimiter) is tried at each position its first character stands
+  // (fPositional).
+  TBuckets fPositional;
+  // A cheap hash of a word: its length and three of its characters.
+  struct TWordHash {
+    size_t operator()(std::u16string_view w) const {
+      size_t h = w.size();
+      h = h * 131 + w.front();
+      h = h * 131 + w[w.size() / 2];
+      return h * 131 + w.back();
+    }
+  };
+  std::unordered_map<std::u16string_view, TBucket, TWordHash> fWords[2];
+  bool fAnyPositional[2] = {false, false};
+  std::bitset<64> fWordLengths[2];
+  bool fAnyWords[2] = {false, false};
+  // Per 8-bit character and case bucket: whether it is a delimiter, may
+  // begin a word key, may begin a positional key. One lookup per text
+  // character decides most of the scan.
+  enum : uint8_t { kDelimiter = 1, kBeginsWord = 2, kBeginsKey = 4 };
+  std::array<uint8_t, 256> fClass[2]{};
+  void scanWords(std::u16string_view buf, std::u16string_view t, int m, int32_t start, int32_t end, int32_t from);
+  void scanPositions(std::u16string_view buf, int m, int32_t start, int32_t end, int32_t from);
+  void record(int32_t number, int32_t pos);
   std::vector<std::vector<int32_t>> fCandidates;
   std::vector<int32_t> fTouched;
 };

@@ -332,11 +332,12 @@ void TStartStopPass::endState(int32_t p, int32_t bOff) {
 
 // Parses (p, aOff)..(p, bOff); returns the end of the region parsed, which
 // may pass bOff when a key reached beyond it.
-// A paragraph without codes in which no key of the control's list can
-// begin (no start key outside a range; no stop key and no paragraph stop
-// inside one) parses to nothing; most lines of program text are such.
+// A paragraph without codes in which no key can begin (no start key of the
+// control's list or of its highlighter chain outside a range; no stop key
+// and no paragraph stop inside one) parses to nothing; most lines of
+// program text are such.
 bool TStartStopPass::nothingToParse(const ParInfo& par, int32_t aOff, int32_t bOff) const {
-  if (M.Highlighter() || GetDynCount(par) > 0)
+  if (GetDynCount(par) > 0)
     return false;
   TStartStopKeyList& list = M.StartStopKeys();
   const int32_t len = GetParLength(par);
@@ -352,33 +353,40 @@ bool TStartStopPass::nothingToParse(const ParInfo& par, int32_t aOff, int32_t bO
         return true;
     return false;
   };
+  // The highlighter chain is asked last: its answer costs a scan.
+  TZarvHighlighter* h = M.Highlighter();
+  auto highlighterMayStart = [&] { return h && h->MayStartIn(M, text, 0, len); };
   if (level >= 0 && level < 16 && isOwnKey(start.KeyIndex[level])) {
-    // Inside one of the control's ranges: only its stop key matters.
+    // Inside one of the control's ranges: only its stop key matters, and
+    // the highlighter's start keys.
     if (ownIndex(start.KeyIndex[level]) >= list.Count())
       return false;
     const StartStopInfo& e = list.EntryUnchecked(ownIndex(start.KeyIndex[level]));
     if (e.ssOptions.testFlag(ssoParStop) && bOff >= len)
       return false;
     if (e.StopLen == 0)
-      return true;
+      return !highlighterMayStart();
     if (!e.Attributes.Options.testFlag(woMatchCase))
       return false; // folding makes a first-character test unsafe
     const char16_t first = e.StopKey.front();
-    return !anyOf([first](char16_t c) { return c == first; });
+    return !anyOf([first](char16_t c) { return c == first; }) && !highlighterMayStart();
   }
-  if (level >= 15 || !M.fApplyStartStopKeys || list.Count() == 0)
+  if (level >= 0 && h)
+    return false; // inside a highlighter's range: its stop key is asked for
+  if (level >= 15)
     return true;
-  for (int32_t i = 0; i < list.Count(); ++i) {
-    const StartStopInfo& e = list.EntryUnchecked(i);
-    if (e.StartLen == 0)
-      continue;
-    if (!e.Attributes.Options.testFlag(woMatchCase))
-      return false;
-    const char16_t first = e.StartKey.front();
-    if (anyOf([first](char16_t c) { return c == first; }))
-      return false;
-  }
-  return true;
+  if (M.fApplyStartStopKeys)
+    for (int32_t i = 0; i < list.Count(); ++i) {
+      const StartStopInfo& e = list.EntryUnchecked(i);
+      if (e.StartLen == 0)
+        continue;
+      if (!e.Attributes.Options.testFlag(woMatchCase))
+        return false;
+      const char16_t first = e.StartKey.front();
+      if (anyOf([first](char16_t c) { return c == first; }))
+        return false;
+    }
+  return !highlighterMayStart();
 }
 
 int32_t TStartStopPass::parseParagraph(int32_t p, int32_t aOff, int32_t bOff) {
@@ -451,14 +459,23 @@ int32_t TStartStopPass::parseParagraph(int32_t p, int32_t aOff, int32_t bOff) {
   return bOff;
 }
 
-// Paragraph `to` starts in the state at the end of paragraph p.
+// Paragraph `to` starts in the state at the end of paragraph p. The key
+// lengths of a code describe where its key lies in p; in the next
+// paragraph they mean nothing, and keeping them would make its start
+// record depend on more than the parsing state, which is all the pass
+// compares (DynEquivalent) when it decides whether to hand a state on.
 void TStartStopPass::handOnStart(int32_t p, int32_t to) {
   ParInfo& par = *L.Par(p);
   A.SetParPos(p, GetParLength(par));
   A.RightOfDyn();
   DynInfoRec* d = A.GetpDynInfo();
-  const bool own = d == GetStartDynAttrib(par) && d != DefaultDynInfo();
-  SetStartDynAttrib(*L.Par(to), d, !own);
+  if (d == GetStartDynAttrib(par) && d != DefaultDynInfo()) {
+    SetStartDynAttrib(*L.Par(to), d, false); // p's own start record, shared
+    return;
+  }
+  DynInfoRec state = *d;
+  state.SS.StartKlen = state.SS.StopKLen = 0;
+  SetStartDynAttrib(*L.Par(to), &state, true);
 }
 
 bool TStartStopPass::Run() {

@@ -28,7 +28,7 @@ TEST_F(ZarvPadTest, TypeSaveUndoSaveKeepsBomAndCrLf) {
   Focus(); // the window's shortcuts need it active on a real display
   EXPECT_EQ(W().StatusBar().FormatText(), QStringLiteral("CR LF UTF-8 BOM"));
   EXPECT_FALSE(W().isWindowModified());
-  EXPECT_GT(M().Keywords().GetCount(), 0); // a .cpp file is highlighted
+  EXPECT_NE(M().Highlighter(), nullptr); // a .cpp file is highlighted
 
   QTest::keyClicks(&M(), QStringLiteral("ab"));
   EXPECT_TRUE(W().isWindowModified());
@@ -178,8 +178,7 @@ TEST_F(ZarvPadTest, GoToLineAndPlainTextAfterSaveAs) {
   EXPECT_EQ(M().getSelPar(), M().GetParCount() - 1);
 
   ASSERT_TRUE(W().SaveTo(Path("g.txt"), M().TextFormat(), M().getLineBreak()));
-  EXPECT_EQ(M().Keywords().GetCount(), 0);
-  EXPECT_FALSE(M().getApplyStartStopKeys());
+  EXPECT_EQ(M().Highlighter(), nullptr);
   EXPECT_EQ(ReadAll(Path("g.txt")), QByteArray("a\nbb\nxyccc\ndddd\n"));
 }
 

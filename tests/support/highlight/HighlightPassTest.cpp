@@ -309,6 +309,6 @@ TEST_F(HighlightPass, TheStoreDumpShowsTextStartRecordsAndRuns) {
             "  @2 s=0x0\n"
             "  @3 s=0xc2 ctx=2 bg=none fg=none cur=0 cl=0/0 lvl=0 keys=[-32768] klen=2/2\n"
             "P1 \"*/ x\"\n"
-            "  start s=0xc2 ctx=2 bg=none fg=none cur=0 cl=0/0 lvl=0 keys=[-32768] klen=2/2\n"
+            "  start s=0xc2 ctx=2 bg=none fg=none cur=0 cl=0/0 lvl=0 keys=[-32768] klen=0/0\n"
             "  @2 s=0x0\n");
 }

@@ -442,9 +442,9 @@ TEST(ZarvMemoScrolling, ALockedControlKeepsItsScrollPositionWhenTheTextIsReplace
 // A position marked to go with deleted text stays when it stood at an end
 // of the deleted range (a bookmark on the line after a deleted line).
 TEST(ZarvMemoEditing, APositionAtTheEndOfADeletedRangeIsNotFreed) {
+  std::vector<int32_t> freed; // outlives the control, which frees the rest
   TZarvMemo m;
   m.SetTextBuf(QStringLiteral("line one\r\nline two\r\nline three"));
-  std::vector<int32_t> freed;
   for (int32_t at : {10, 15, 20}) {
     auto* nav = new TZarvNavigator(static_cast<QObject*>(&m));
     nav->fFreeOnDelete = true;

@@ -62,7 +62,7 @@ public:
 
   std::function<void(THighlightInfo& Sender)> OnChange;
 
-signals:
+Q_SIGNALS:
   void changed();
 
 private:

@@ -213,10 +213,6 @@ TEST_F(ZarvPadTest, AMissingPathOnTheCommandLineBecomesANewFileOfThatName) {
   }
 }
 
-} // namespace
-
-#endif
-
 // File > Export writes RTF, HTML and PDF files that hold the text; a place
 // that cannot be written is reported and leaves nothing behind.
 TEST_F(ZarvPadTest, ExportWritesRtfHtmlAndPdfAndReportsAFailure) {
@@ -246,3 +242,7 @@ TEST_F(ZarvPadTest, ExportWritesRtfHtmlAndPdfAndReportsAFailure) {
   EXPECT_EQ(fErrors.size(), 1);
   EXPECT_FALSE(QFileInfo::exists(nowhere));
 }
+
+} // namespace
+
+#endif

@@ -209,18 +209,7 @@ void TZarvMemo::ReApplyKeywords() try {
   const TEntryScope entry(ownerId());
   if (fComponentState & csLoading)
     return;
-  TParagraphsList& L = *fParagraphs;
-  for (int32_t p = 0; p < L.Count(); ++p) {
-    ParInfo& par = *L.Par(p);
-    par.ParState &= static_cast<TParStates>(~(zvpFormatted | zvpSSDone | zvpKeywDone));
-    if (par.ParState & zvpHasExtra)
-      par.ParExtra->DynCodes.clear();
-    SetStartDynAttrib(par, nullptr, false);
-  }
-  for (TZarvNavigator* n : fNavigators)
-    n->Invalidate();
-  L.fLastStartStopParsed = -1;
-  DropUpText();
+  TZarvMemoHost::ReApplyKeywords(); // the runs go; the text waits for highlighting
   Reformat();
   Repaint();
 } catch (const EOwnerDestroyed& gone) {

@@ -57,7 +57,7 @@ void TLinePainter::PaintLine(int32_t parNb, int32_t lineIdx, int32_t y) {
   if (fMarkShown)
     prepareParagraphMark(par, line, len);
   paintLayers(par, line, lastLine);
-  if (M.fCollpsHandler)
+  if (M.fCollpsHandler && !fOtherDevice) // fold marks belong to the window, not to a printout
     M.fCollpsHandler->PaintLine(&M, &P, fLeft, M.fLineHeight, par, line);
 }
 

@@ -106,11 +106,12 @@ void Run(int64_t bytes) {
     Fail(tag + ": the gutter shows a wrong number at the end");
 
   // A block of 100 000 paragraphs starting on the window's second line.
-  const int32_t blockPars = std::min<int32_t>(100'000, pars - 2);
-  memo->setTopLine(pars / 2);
+  const int32_t blockPars = std::min<int32_t>(100'000, pars - 10);
+  const int32_t first = (pars - blockPars) / 2;
+  memo->setTopLine(first - 1);
   QApplication::processEvents();
-  const int32_t first = memo->getTopLine() + 1;
-  memo->MakeCollapsibleBlock(first, first + blockPars - 1);
+  if (memo->getTopLine() != first - 1 || !memo->MakeCollapsibleBlock(first, first + blockPars - 1))
+    Fail(tag + ": no block to fold");
   QApplication::processEvents();
   const TFoldGeometry g = handler.Geometry(memo->fLineHeight);
   const QPoint sign(g.SignLeft(0) + g.SignSize() / 2, memo->fLineHeight + g.SignTop() + g.SignSize() / 2);

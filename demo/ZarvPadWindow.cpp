@@ -15,6 +15,7 @@
 #include "FindBar.h"
 #include "PadStatusBar.h"
 #include "RecentFiles.h"
+#include "ZarvPadMargin.h"
 
 #include <ZarvMemo/highlighters/CPPHighlighter.h>
 #include <ZarvMemo/memo/ZarvMemo.h>
@@ -137,6 +138,7 @@ TZarvPadWindow::TZarvPadWindow(const QString& settingsFile, QWidget* parent)
   connectMemo();
   enableStyledCopy();
   readViewSettings();
+  new TPadMargin(*this, *fMemo, *fSettings); // gutter and fold marks; a child of the window
   NewDocument();
   if (!restoreGeometry(fSettings->value(QStringLiteral("geometry")).toByteArray()))
     resize(1000, 700);

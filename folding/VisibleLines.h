@@ -15,8 +15,8 @@
 namespace zarv {
 
 struct TVisibleLine {
-  int32_t Par = -1;     // -1 when N lies outside the visible lines
-  int32_t ParLine = 0;  // display line inside the paragraph
+  int32_t Par = -1;    // -1 when N lies outside the visible lines
+  int32_t ParLine = 0; // display line inside the paragraph
 };
 
 inline TVisibleLine VisibleLineAt(const TParagraphsList& L, int32_t N) {

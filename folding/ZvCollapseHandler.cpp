@@ -27,8 +27,8 @@ QCursor MakeFoldCursor(bool cross) {
   QPixmap pm(32, 32);
   pm.fill(Qt::transparent);
   QPainter p(&pm);
-  const QPolygon arrow({QPoint(0, 0), QPoint(0, 16), QPoint(4, 12), QPoint(7, 19), QPoint(9, 18), QPoint(6, 11),
-                        QPoint(11, 11)});
+  const QPolygon arrow(
+      {QPoint(0, 0), QPoint(0, 16), QPoint(4, 12), QPoint(7, 19), QPoint(9, 18), QPoint(6, 11), QPoint(11, 11)});
   p.setPen(Qt::white);
   p.setBrush(Qt::black);
   p.drawPolygon(arrow);
@@ -322,7 +322,8 @@ void TzvCollapseHandler::hover(TZarvMemo& memo, QPoint pt) {
 QString TzvCollapseHandler::HiddenTextHint(TZarvMemo& memo, int32_t y) const {
   const TParagraphsList& L = memo.Paragraphs();
   const int32_t lh = std::max(1, memo.fLineHeight);
-  const TVisibleLine v = VisibleLineAt(L, int32_t(std::clamp<int64_t>((int64_t(y) + memo.fTopOrigin) / lh, -1, INT32_MAX)));
+  const TVisibleLine v =
+      VisibleLineAt(L, int32_t(std::clamp<int64_t>((int64_t(y) + memo.fTopOrigin) / lh, -1, INT32_MAX)));
   ++fHintBuilds;
   if (v.Par < 0)
     return QString();
@@ -346,14 +347,14 @@ QString TzvCollapseHandler::HiddenTextHint(TZarvMemo& memo, int32_t y) const {
   if (more)
     text += QChar(0x2026);
   // Tool tips take rich text: the hidden text is escaped and kept as it is.
-  return QStringLiteral("<p style='white-space:pre'>") + text.toHtmlEscaped().replace(QLatin1Char('\n'), QStringLiteral("<br>")) +
-         QStringLiteral("</p>");
+  return QStringLiteral("<p style='white-space:pre'>") +
+         text.toHtmlEscaped().replace(QLatin1Char('\n'), QStringLiteral("<br>")) + QStringLiteral("</p>");
 }
 
 void TzvCollapseHandler::updateHint(TZarvMemo& memo, QPoint pt) {
   const int32_t lh = std::max(1, memo.fLineHeight);
-  const TVisibleLine v =
-      VisibleLineAt(memo.Paragraphs(), int32_t(std::clamp<int64_t>((int64_t(pt.y()) + memo.fTopOrigin) / lh, -1, INT32_MAX)));
+  const TVisibleLine v = VisibleLineAt(
+      memo.Paragraphs(), int32_t(std::clamp<int64_t>((int64_t(pt.y()) + memo.fTopOrigin) / lh, -1, INT32_MAX)));
   const uint32_t stamp = fChangeStamp ^ (uint32_t(memo.Paragraphs().fVisibleLineCount) * 2654435761u);
   if (fHintMemo == &memo && fHintPar == v.Par && fHintStamp == stamp)
     return; // the same paragraph as before: nothing to rebuild

@@ -37,9 +37,9 @@ class TzvCollapseHandler : public TzvsCollapseHandler, public IzvCollapseHandler
 public:
   // The sign a point of a control's margin falls on.
   struct THit {
-    int32_t Par = -1;   // paragraph of the line
-    int32_t Level = 0;  // block level (>= 1); 0: no sign there
-    int32_t Code = -1;  // style-run block: index of its opening code; -1 for a paragraph block
+    int32_t Par = -1;  // paragraph of the line
+    int32_t Level = 0; // block level (>= 1); 0: no sign there
+    int32_t Code = -1; // style-run block: index of its opening code; -1 for a paragraph block
     bool Collapsed = false;
     bool Valid() const { return Level > 0; }
   };

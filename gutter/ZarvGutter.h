@@ -58,8 +58,7 @@ public:
   // assigns them (they start empty for each paint).
   std::function<void(TZarvGutter&, int32_t LineIndex, QString& Text, QPixmap& Graphic)> OnDrawItem;
   // Navigator: the bookmark to set (already at its place) or to clear.
-  std::function<void(TZarvGutter&, int Index, TZarvNavigator* Navigator, bool& Accept)> OnSetBookmark,
-      OnClearBookmark;
+  std::function<void(TZarvGutter&, int Index, TZarvNavigator*Navigator, bool&Accept)> OnSetBookmark, OnClearBookmark;
 
   // ---- The control -----------------------------------------------------------------
   TZarvMemo* getZarvMemo() const { return fMemo; }

@@ -189,8 +189,7 @@ TEST_F(GutterBeside, TheWidthFollowsTheDigitsOfTheCount) {
     int32_t count, digits;
   } const cases[] = {{1, 2}, {99, 2}, {100, 3}, {9999, 4}, {12345678, 8}, {2000000000, 10}};
   for (const auto& c : cases)
-    EXPECT_EQ(gutter->WidthForCount(c.count), std::max((c.digits + 1) * w0 + 3, TZarvGutter::kIconSize + 6))
-        << c.count;
+    EXPECT_EQ(gutter->WidthForCount(c.count), std::max((c.digits + 1) * w0 + 3, TZarvGutter::kIconSize + 6)) << c.count;
   EXPECT_EQ(gutter->width(), gutter->WidthForCount(gutter->RowCount()));
   memo->SetTextBuf(QStringLiteral("one line"));
   QApplication::processEvents();

@@ -138,7 +138,8 @@ void TPadMargin::addMenuEntries(QMainWindow& window, QSettings& settings) {
   QAction* unfold = view->addAction(tr("&Unfold Block"));
   unfold->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_BracketRight));
   connect(unfold, &QAction::triggered, this, [this] { fMemo.ExpandSel(); });
-  connect(view->addAction(tr("Fold &All")), &QAction::triggered, this, [this] { fMemo.CollapseAll(false, true, false); });
+  connect(view->addAction(tr("Fold &All")), &QAction::triggered, this,
+          [this] { fMemo.CollapseAll(false, true, false); });
   connect(view->addAction(tr("Unfold A&ll")), &QAction::triggered, this, [this] { fMemo.ExpandAll(true, true, true); });
   connect(view->addAction(tr("&Clear Bookmarks")), &QAction::triggered, this, [this] { fGutter->ClearBookmarks(); });
 }

@@ -74,6 +74,7 @@ public:
                  const LineInfo& Line) override;
   // ---- IzvsNotify: the mouse protocol and the hint ---------------------------------------
   void Notify(QObject* Sender, TzvEvents Events) override;
+  bool WantsStyleChange() const override { return false; }
 
   const std::vector<QPointer<TZarvMemo>>& Memos() const { return fMemos; }
   // The sign under viewport point pt of memo (display coordinates).

@@ -124,6 +124,7 @@ public:
   int32_t WidthForCount(int32_t count) const;
 
   void Notify(QObject* Sender, TzvEvents Events) override;
+  bool WantsStyleChange() const override { return false; }
   QSize sizeHint() const override;
 
 protected:

@@ -74,7 +74,9 @@ void TZarvMemo::notifyCaretMoved() {
     fsPosDirty = true;
   }
   // The style at the caret is only worth its parse when someone listens.
-  if (OnStyleChange || !fNotifyList.empty() || isSignalConnected(QMetaMethod::fromSignal(&TZarvMemo::styleChanged))) {
+  const bool listened = std::any_of(fNotifyList.begin(), fNotifyList.end(),
+                                    [](const IzvsNotify* l) { return l && l->WantsStyleChange(); });
+  if (OnStyleChange || listened || isSignalConnected(QMetaMethod::fromSignal(&TZarvMemo::styleChanged))) {
     const uint8_t style = getCurrentStyle();
     if (style != fsStyle) {
       fsStyle = style;

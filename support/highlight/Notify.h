@@ -32,6 +32,10 @@ class IzvsNotify {
 public:
   virtual ~IzvsNotify() = default;
   virtual void Notify(QObject* Sender, TzvEvents Events) = 0;
+  // Whether the listener wants zveStyleChange: the style at the caret costs
+  // a parse of the ranges up to it, which the control skips when nobody
+  // wants it.
+  virtual bool WantsStyleChange() const { return true; }
 };
 
 // The interface through which the edit actions reach the control.

@@ -3,8 +3,8 @@
 // click (the numbers then jump), and a bookmark set by its key.
 #ifdef ZARVPAD_LINKED
 
-#include "ZarvPadFixture.h"
 #include "ZarvPadMargin.h"
+#include "ZarvPadFixture.h"
 
 #include <ZarvMemo/folding/ZvCollapseHandler.h>
 #include <ZarvMemo/gutter/ZarvGutter.h>
@@ -28,7 +28,7 @@ TEST(CppFoldBlocksTest, BracesAndCommentsOverSeveralLinesFold) {
       {"{\n  {\n    x;\n  }\n  y;\n}\n", {{0, 4}, {1, 2}}},
       {"/*\n text\n more\n*/\nint x;\n", {{0, 2}}},
       {"s = \"{\";\n// {\nc = '{';\n{\n  a;\n}\n", {{3, 4}}}, // braces in strings and comments
-      {"/* { */\n{\n a;\n}\n}\n}\n", {{1, 2}}},             // unmatched closers are ignored
+      {"/* { */\n{\n a;\n}\n}\n}\n", {{1, 2}}},               // unmatched closers are ignored
       {"{ {\n  a;\n  b;\n} }\n", {{0, 2}, {0, 2}}},
   };
   for (const auto& c : cases) {

@@ -234,3 +234,27 @@ TEST_F(GutterBeside, EitherSideMayGoFirst) {
   g->BookmarkPos(0, 1);
   EXPECT_EQ(g->getBookmarkList(1), nullptr);
 }
+
+// The handler sees the rows being painted in order, and a row it leaves
+// alone keeps the previous row's text and picture.
+TEST_F(GutterBeside, DrawItemRowsCarryWhatTheHandlerLeftAlone) {
+  memo->setTopLine(10);
+  std::vector<std::pair<int32_t, QString>> seen;
+  gutter->OnDrawItem = [&](TZarvGutter&, int32_t row, QString& text, QPixmap& graphic) {
+    seen.emplace_back(row, text);
+    if (row % 2 == 0)
+      text = QStringLiteral("r%1").arg(row);
+    if (seen.size() == 1)
+      graphic = QPixmap(4, 4);
+    else
+      EXPECT_FALSE(graphic.isNull()) << "the first row's picture is carried";
+  };
+  gutter->repaint();
+  ASSERT_GT(seen.size(), 5u);
+  EXPECT_NEAR(seen.front().first, 10, 1); // a line partly above the window may show
+  for (size_t i = 1; i < seen.size(); ++i) {
+    EXPECT_EQ(seen[i].first, seen[i - 1].first + 1);
+    const int32_t prev = seen[i - 1].first;
+    EXPECT_EQ(seen[i].second, prev % 2 == 0 ? QStringLiteral("r%1").arg(prev) : seen[i - 1].second);
+  }
+}

@@ -133,7 +133,12 @@ bool TParagraphsList::CollapseExpandBlock(int32_t ParNb, int32_t Level, bool Col
     v += lines;
     last = q;
   }
+  // Folding changes neither text nor runs: what the start-stop pass found
+  // stays valid, and re-parsing from the block's start would cost the
+  // whole rest of the text after every click on a fold sign.
+  const int32_t parsed = fLastStartStopParsed;
   ExtendMods(ParNb, 0, last);
+  fLastStartStopParsed = parsed;
   if (delta != 0) {
     UpdateLines(last + 1, delta);
     fVisibleLineCount += delta;

@@ -54,8 +54,9 @@ void Stroke(QPainter& dc, int x, int y, int w, int h, const QColor& c) {
 TzvCollapseHandler::TzvCollapseHandler(QObject* parent) : TzvsCollapseHandler(parent) {}
 
 TzvCollapseHandler::~TzvCollapseHandler() {
-  const std::vector<QPointer<TZarvMemo>> memos = fMemos;
-  for (const QPointer<TZarvMemo>& m : memos) {
+  const std::vector<QPointer<QObject>> memos = fMemos;
+  for (const QPointer<QObject>& p : memos) {
+    auto* m = qobject_cast<TZarvMemo*>(p.data());
     if (!m)
       continue;
     // Through the control's property, so that it keeps no pointer to us.
@@ -91,8 +92,8 @@ TFoldGeometry TzvCollapseHandler::Geometry(int32_t lineHeight) const {
 }
 
 void TzvCollapseHandler::InvalidateMemos() {
-  for (const QPointer<TZarvMemo>& m : fMemos)
-    if (m)
+  for (const QPointer<QObject>& p : fMemos)
+    if (auto* m = qobject_cast<TZarvMemo*>(p.data()))
       m->viewport()->update();
 }
 
@@ -105,7 +106,7 @@ void TzvCollapseHandler::LinkMemo(QObject* Memo, bool Link) {
       throw EZarvError(QString::fromLatin1(SNotAZarvMemo));
     return;
   }
-  const auto it = std::find(fMemos.begin(), fMemos.end(), memo);
+  const auto it = std::find(fMemos.begin(), fMemos.end(), static_cast<QObject*>(memo));
   if (Link && it == fMemos.end()) {
     fMemos.emplace_back(memo);
     memo->AddMsgListener(this);
@@ -124,7 +125,7 @@ void TzvCollapseHandler::LinkMemo(QObject* Memo, bool Link) {
 
 void TzvCollapseHandler::forget(QObject* memo) {
   fMemos.erase(std::remove_if(fMemos.begin(), fMemos.end(),
-                              [memo](const QPointer<TZarvMemo>& m) { return !m || m.data() == memo; }),
+                              [memo](const QPointer<QObject>& m) { return !m || m.data() == memo; }),
                fMemos.end());
 }
 

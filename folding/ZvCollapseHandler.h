@@ -76,7 +76,9 @@ public:
   void Notify(QObject* Sender, TzvEvents Events) override;
   bool WantsStyleChange() const override { return false; }
 
-  const std::vector<QPointer<TZarvMemo>>& Memos() const { return fMemos; }
+  // The linked controls (held as QObjects: one may be told gone while it
+  // is being destroyed, when it is no TZarvMemo any more).
+  const std::vector<QPointer<QObject>>& Memos() const { return fMemos; }
   // The sign under viewport point pt of memo (display coordinates).
   THit HitTest(TZarvMemo& memo, QPoint pt) const;
   // Collapses or expands the block of a hit; true when the display changed.
@@ -104,7 +106,7 @@ private:
   int fMaxLevels = 4;
   bool fHint = false;
   TComponentState fComponentState;
-  std::vector<QPointer<TZarvMemo>> fMemos;
+  std::vector<QPointer<QObject>> fMemos;
   // A press taken from the left button: the control sees neither it nor
   // the moves until the release.
   QPointer<TZarvMemo> fPress;

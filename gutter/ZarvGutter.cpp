@@ -109,7 +109,8 @@ void TZarvGutter::detach(bool memoGone) {
       delete nav; // made on the control by newBookmark; unregisters itself
     }
   }
-  if (fMemo && !memoGone) {
+  // A control being destroyed is not read (it is no TZarvMemo any more).
+  if (!memoGone && fMemo) {
     fMemo->RemoveMsgListener(this);
     fMemo->RemoveNotify(this);
   }

@@ -15,6 +15,7 @@
 #include <QMouseEvent>
 #include <algorithm>
 #include <array>
+#include <string_view>
 
 namespace zarv {
 
@@ -42,37 +43,78 @@ constexpr TURLHighlighter::TEntry kEntries[TURLHighlighter::kEntryCount] = {
 char16_t upper(char16_t c) { return c >= u'a' && c <= u'z' ? char16_t(c - 32) : c; }
 bool isTrailing(char16_t c) { return c == u',' || c == u'.' || c == u';'; }
 
-// The first letters of the entries, either case: everything else is passed
-// over with one table look-up.
-const std::array<bool, 128>& firstLetters() {
-  static const std::array<bool, 128> table = [] {
-    std::array<bool, 128> t{};
+// Per 7-bit character: bit 0 a URL separator, bit 1 the first letter of a
+// word-initial entry (either case). Everything else is passed over with one
+// look-up.
+constexpr uint8_t kSep = 1, kFirst = 2;
+const std::array<uint8_t, 128>& charClasses() {
+  static const std::array<uint8_t, 128> table = [] {
+    std::array<uint8_t, 128> t{};
+    for (const char16_t c : std::u16string_view(u"\t \"'()<>"))
+      t[size_t(c)] |= kSep;
     for (const auto& e : kEntries) {
-      t[size_t(e.Text[0])] = true;
+      if (!e.WordInitial)
+        continue;
+      t[size_t(e.Text[0])] |= kFirst;
       if (e.Text[0] >= u'A' && e.Text[0] <= u'Z')
-        t[size_t(e.Text[0] + 32)] = true;
+        t[size_t(e.Text[0] + 32)] |= kFirst;
     }
     return t;
   }();
   return table;
 }
 
-// The entry an address may begin with at i, or -1.
-int entryAt(const char16_t* text, int32_t len, int32_t i) {
+bool separator(char16_t c) { return c < 128 && (charClasses()[c] & kSep); }
+
+// The word-initial entry at i (a separator or the paragraph start before
+// it), or -1.
+int wordInitialEntryAt(const char16_t* text, int32_t len, int32_t i) {
   for (int k = 0; k < TURLHighlighter::kEntryCount; ++k) {
     const TURLHighlighter::TEntry& e = kEntries[k];
-    if (int64_t(i) + e.Len >= len || upper(text[i]) != e.Text[0])
+    if (!e.WordInitial || int64_t(i) + e.Len >= len || upper(text[i]) != e.Text[0])
       continue;
     bool same = true;
     for (int32_t j = 1; j < e.Len && same; ++j)
       same = upper(text[i + j]) == e.Text[j];
-    if (!same || TURLHighlighter::IsSeparator(text[i + e.Len]))
-      continue;
-    const bool afterSeparator = i == 0 || TURLHighlighter::IsSeparator(text[i - 1]);
-    if (e.WordInitial ? afterSeparator : (i > 0 && !afterSeparator))
+    if (same && !separator(text[i + e.Len]))
       return k;
   }
   return -1;
+}
+
+// Calls take(found) for each address of text[0, len) (see FindURLs); the
+// scan goes on after the word of each candidate, taken or not.
+template <typename F> void scanURLs(const char16_t* text, int32_t len, F&& take) {
+  const std::array<uint8_t, 128>& cls = charClasses();
+  for (int32_t i = 0; i < len;) {
+    const char16_t c = text[i];
+    int k = -1;
+    if (c == u'@') {
+      if (i > 0 && i + 1 < len && !separator(text[i - 1]) && !separator(text[i + 1]))
+        k = TURLHighlighter::kAtEntry;
+    } else if (c < 128 && (cls[c] & kFirst) && (i == 0 || separator(text[i - 1]))) {
+      k = wordInitialEntryAt(text, len, i);
+    }
+    if (k < 0) {
+      ++i;
+      continue;
+    }
+    int32_t start = i;
+    if (k == TURLHighlighter::kAtEntry)
+      while (start > 0 && !separator(text[start - 1]))
+        --start;
+    int32_t wordEnd = i + kEntries[k].Len;
+    while (wordEnd < len && !separator(text[wordEnd]))
+      ++wordEnd;
+    int32_t stop = wordEnd;
+    while (stop > start + 1 && isTrailing(text[stop - 1]))
+      --stop;
+    stop = int32_t(std::min<int64_t>(stop, int64_t(start) + TURLHighlighter::kMaxURLLength));
+    // Every other candidate of this word gives the same address: the word
+    // is done either way.
+    take(TURLHighlighter::TFound{start, stop, k});
+    i = wordEnd;
+  }
 }
 
 constexpr uint8_t kStartCode = dsHasLevel | dsHasAttrib;
@@ -81,38 +123,14 @@ constexpr uint8_t kStartCode = dsHasLevel | dsHasAttrib;
 
 const TURLHighlighter::TEntry& TURLHighlighter::Entries(int k) { return kEntries[k]; }
 
-bool TURLHighlighter::IsSeparator(char16_t c) {
-  return c == u'\t' || c == u' ' || c == u'"' || c == u'\'' || c == u'(' || c == u')' || c == u'<' || c == u'>';
-}
+bool TURLHighlighter::IsSeparator(char16_t c) { return separator(c); }
 
 void TURLHighlighter::FindURLs(const char16_t* text, int32_t len, std::vector<TFound>& out,
                                const std::function<bool(const TFound&)>& refuse) {
-  const std::array<bool, 128>& first = firstLetters();
-  for (int32_t i = 0; i < len;) {
-    const char16_t c = text[i];
-    const int k = c < 128 && first[c] ? entryAt(text, len, i) : -1;
-    if (k < 0) {
-      ++i;
-      continue;
-    }
-    int32_t start = i;
-    if (k == kAtEntry)
-      while (start > 0 && !IsSeparator(text[start - 1]))
-        --start;
-    int32_t wordEnd = i + kEntries[k].Len;
-    while (wordEnd < len && !IsSeparator(text[wordEnd]))
-      ++wordEnd;
-    int32_t stop = wordEnd;
-    while (stop > start + 1 && isTrailing(text[stop - 1]))
-      --stop;
-    stop = int32_t(std::min<int64_t>(stop, int64_t(start) + kMaxURLLength));
-    const TFound f{start, stop, k};
-    // Every other candidate of this word gives the same address: the word
-    // is done either way.
+  scanURLs(text, len, [&](const TFound& f) {
     if (!refuse || !refuse(f))
       out.push_back(f);
-    i = wordEnd;
-  }
+  });
 }
 
 QString TURLHighlighter::LaunchText(int k, const QString& address) {
@@ -271,12 +289,14 @@ void TURLHighlighter::paragraph(TZarvMemoHost& memo, int32_t p, int32_t base, bo
   ParInfo& par = *L.Par(p);
   const int32_t len = GetParLength(par);
   // Addresses of an earlier pass are found again if they still are.
-  const bool removed = RemoveRuns(par, 0, std::max(len, 1),
-                                  [&](const DynInfoRec& d, int32_t& n) { return ownRun(d, base, n); });
+  const TDynInfoArray& before = GetDynArray(par);
+  int32_t unused;
+  const bool removed =
+      std::any_of(before.begin(), before.end(), [&](const DynInfoRec& d) { return ownRun(d, base, unused); }) &&
+      RemoveRuns(par, 0, std::max(len, 1), [&](const DynInfoRec& d, int32_t& n) { return ownRun(d, base, n); });
   std::vector<TRunToApply> runs;
   if (par.ParText && len > 0) {
-    std::vector<TFound> unused;
-    FindURLs(par.ParText, len, unused, [&](const TFound& candidate) {
+    scanURLs(par.ParText, len, [&](const TFound& candidate) {
       TFound f = candidate;
       const TDynInfoArray& codes = GetDynArray(par);
       const size_t at = FirstDynAtOrAfter(codes, f.Start + 1);
@@ -288,7 +308,6 @@ void TURLHighlighter::paragraph(TZarvMemoHost& memo, int32_t p, int32_t base, bo
       guard.Check();
       if (ok)
         runs.push_back(urlRun(f, inForce, restore, restoreFrom, base, par.StartOffset + f.Stop < L.fTextLen));
-      return true; // kept in runs, not in the plain list
     });
   }
   if (!runs.empty()) {

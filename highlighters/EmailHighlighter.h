@@ -36,6 +36,11 @@ class TEmailHighlighter : public TCustomExtHighlighter {
   Q_PROPERTY(bool UnwrapQuotedText READ getUnwrapQuotedText WRITE setUnwrapQuotedText)
   Q_PROPERTY(int Scope READ getScope WRITE setScope)
   Q_PROPERTY(int Priority READ getPriority WRITE setPriority)
+  Q_PROPERTY(zarv::THighlightInfo* QuoteLevel1 READ QuoteLevel1)
+  Q_PROPERTY(zarv::THighlightInfo* QuoteLevel2 READ QuoteLevel2)
+  Q_PROPERTY(zarv::THighlightInfo* QuoteLevel3 READ QuoteLevel3)
+  Q_PROPERTY(zarv::THighlightInfo* QuoteLevel4 READ QuoteLevel4)
+  Q_PROPERTY(zarv::THighlightInfo* QuoteLevel5 READ QuoteLevel5)
 
 public:
   static constexpr int kLevels = 5;
@@ -51,6 +56,13 @@ public:
 
   // Depth 0..4 (QuoteLevel1..QuoteLevel5).
   THighlightInfo* QuoteLevel(int depth) const { return fHighlights[depth]; }
+  THighlightInfo* QuoteLevel1() const { return fHighlights[0]; }
+  THighlightInfo* QuoteLevel2() const { return fHighlights[1]; }
+  THighlightInfo* QuoteLevel3() const { return fHighlights[2]; }
+  THighlightInfo* QuoteLevel4() const { return fHighlights[3]; }
+  THighlightInfo* QuoteLevel5() const { return fHighlights[4]; }
+  // Writing a level takes the given look.
+  void setQuoteLevel(int depth, const THighlightInfo& look) { fHighlights[depth]->Assign(look); }
   int getContextNum() const { return fContext; }
   void setContextNum(int v);
   QString getQuoteChars() const { return fQuoteChars; }

@@ -84,7 +84,8 @@ int wordInitialEntryAt(const char16_t* text, int32_t len, int32_t i) {
 
 // Calls take(found) for each address of text[0, len) (see FindURLs); the
 // scan goes on after the word of each candidate, taken or not.
-template <typename F> void scanURLs(const char16_t* text, int32_t len, F&& take) {
+template <typename F>
+void scanURLs(const char16_t* text, int32_t len, F&& take) {
   const std::array<uint8_t, 128>& cls = charClasses();
   for (int32_t i = 0; i < len;) {
     const char16_t c = text[i];
@@ -244,7 +245,7 @@ bool TURLHighlighter::styleable(const ParInfo& par, TFound& f, const DynInfoRec&
       continue;
     }
     if (lc > level && c.KeyIndex[lc] >= 0)
-      continue; // a keyword run the address covers
+      continue;           // a keyword run the address covers
     f.Stop = c.DynOffset; // a range ends or opens: the address ends before it
     while (f.Stop > f.Start + 1 && isTrailing(par.ParText[f.Stop - 1]))
       --f.Stop;

@@ -44,8 +44,8 @@ TEST(RegExHighlighter, KeywordsMarkWhatAPlainScanWithTheEngineFinds) {
   std::mt19937 rng(qEnvironmentVariableIsSet("ZARV_SEED") ? qEnvironmentVariableIntValue("ZARV_SEED") : 9);
   TRegExHighlighter h;
   for (size_t i = 0; i < std::size(keys); ++i)
-    h.Keywords().AddExtKeyWord(QString::fromLatin1(keys[i].Expr), keys[i].Options, 0, int16_t(i + 1), 0, 0, 0,
-                               clNone, clNone);
+    h.Keywords().AddExtKeyWord(QString::fromLatin1(keys[i].Expr), keys[i].Options, 0, int16_t(i + 1), 0, 0, 0, clNone,
+                               clNone);
   TZarvMemo memo;
   memo.setHighlighter(&h);
   int marked = 0;
@@ -124,12 +124,12 @@ TEST(RegExHighlighter, ExpressionRangesMatchLiteralRangesOfTheSameKeys) {
   TExtHighlighter lit;
   rx.StartStopKeys().AddExStartStopKey(QStringLiteral("/\\*"), QStringLiteral("\\*/"), woMatchCase, 0, 3, 0, 0, 0,
                                        clNone, clNone, {});
-  lit.StartStopKeys().AddExStartStopKey(QStringLiteral("/*"), QStringLiteral("*/"), woMatchCase, 0, 3, 0, 0, 0,
-                                        clNone, clNone, {});
-  rx.StartStopKeys().AddExStartStopKey(QStringLiteral("\""), QStringLiteral("\""), woMatchCase, 0, 2, 0, 0, 0,
-                                       clNone, clNone, TssOptions(ssoParStop));
-  lit.StartStopKeys().AddExStartStopKey(QStringLiteral("\""), QStringLiteral("\""), woMatchCase, 0, 2, 0, 0, 0,
-                                        clNone, clNone, TssOptions(ssoParStop));
+  lit.StartStopKeys().AddExStartStopKey(QStringLiteral("/*"), QStringLiteral("*/"), woMatchCase, 0, 3, 0, 0, 0, clNone,
+                                        clNone, {});
+  rx.StartStopKeys().AddExStartStopKey(QStringLiteral("\""), QStringLiteral("\""), woMatchCase, 0, 2, 0, 0, 0, clNone,
+                                       clNone, TssOptions(ssoParStop));
+  lit.StartStopKeys().AddExStartStopKey(QStringLiteral("\""), QStringLiteral("\""), woMatchCase, 0, 2, 0, 0, 0, clNone,
+                                        clNone, TssOptions(ssoParStop));
   TZarvMemo a, b;
   a.setHighlighter(&rx);
   b.setHighlighter(&lit);
@@ -173,9 +173,7 @@ TEST(RegExHighlighter, FailingKeysAreDisabledAndReportedOnce) {
     h.Keywords().AddExtKeyWord(QString::fromLatin1(c.Expr), woMatchCase, 0, 1, 0, 0, 0, clNone, clNone);
     h.Keywords().AddExtKeyWord(QStringLiteral("a"), woMatchCase, 0, 2, 0, 0, 0, clNone, clNone);
     std::vector<TRegExHighlighter::TKeyFailure> failures;
-    h.OnKeyFailed = [&failures](TRegExHighlighter&, const TRegExHighlighter::TKeyFailure& f) {
-      failures.push_back(f);
-    };
+    h.OnKeyFailed = [&failures](TRegExHighlighter&, const TRegExHighlighter::TKeyFailure& f) { failures.push_back(f); };
     TZarvMemo memo;
     memo.setHighlighter(&h);
     memo.SetTextBuf(c.Text);
@@ -206,8 +204,8 @@ TEST(RegExHighlighter, EmptyAndHostileRangeKeysNeitherStallNorThrow) {
   h.setRegExStartStop(true);
   h.StartStopKeys().AddExStartStopKey(QStringLiteral("a*"), QStringLiteral("b*"), woMatchCase, 0, 3, 0, 0, 0, clNone,
                                       clNone, {});
-  h.StartStopKeys().AddExStartStopKey(QStringLiteral("(x+)+$"), QStringLiteral("z"), woMatchCase, 0, 4, 0, 0, 0,
-                                      clNone, clNone, {});
+  h.StartStopKeys().AddExStartStopKey(QStringLiteral("(x+)+$"), QStringLiteral("z"), woMatchCase, 0, 4, 0, 0, 0, clNone,
+                                      clNone, {});
   int failures = 0;
   h.OnKeyFailed = [&failures](TRegExHighlighter&, const TRegExHighlighter::TKeyFailure&) { ++failures; };
   TZarvMemo memo;

@@ -152,8 +152,8 @@ TEST(URLHighlighter, HostileLinesAreScannedOnce) {
 
 TEST(URLHighlighter, EditsThatSplitAndJoinAddressesMatchHighlightingFromScratch) {
   std::mt19937 rng(qEnvironmentVariableIsSet("ZARV_SEED") ? qEnvironmentVariableIntValue("ZARV_SEED") : 33);
-  const char* pieces[] = {"http://", "www.", "a", "@", ".", " ", ",", "(", ")", "x.com", "\r\n", "mailto:", "ftp.",
-                          "b",       ";",    "/", "'", "/*", "*/"};
+  const char* pieces[] = {"http://", "www.",    "a",    "@", ".", " ", ",", "(",  ")", "x.com",
+                          "\r\n",    "mailto:", "ftp.", "b", ";", "/", "'", "/*", "*/"};
   auto piece = [&] { return QString::fromLatin1(pieces[rng() % std::size(pieces)]); };
   for (const bool priority : {false, true}) {
     TURLHighlighter h;
@@ -215,10 +215,12 @@ TEST(URLHighlighter, OnlyWebMailAndNewsAddressesOpenWithoutTheApplicationsApprov
     bool Opens;
   };
   const TCase cases[] = {
-      {"http://example.com", 0, true},     {"https://example.com/x", 0, true},   {"mailto:a@b.c", 0, true},
-      {"news:comp.lang", 0, true},         {"nntp://h/g", 0, true},              {"ftp://h/f", 0, true},
-      {"file:///etc/passwd", 0, false},    {"file:///etc/passwd", 1, true},      {"telnet://host", 0, false},
-      {"javascript:alert(1)", 0, false},   {"http://example.com", 2, false},     {"no scheme", 1, false},
+      {"http://example.com", 0, true},  {"https://example.com/x", 0, true},
+      {"mailto:a@b.c", 0, true},        {"news:comp.lang", 0, true},
+      {"nntp://h/g", 0, true},          {"ftp://h/f", 0, true},
+      {"file:///etc/passwd", 0, false}, {"file:///etc/passwd", 1, true},
+      {"telnet://host", 0, false},      {"javascript:alert(1)", 0, false},
+      {"http://example.com", 2, false}, {"no scheme", 1, false},
       {"gopher://g.example", 1, true},
   };
   for (const TCase& c : cases) {
@@ -277,9 +279,7 @@ TEST(URLHighlighter, LeavesEveryControlItListensToWhenItGoes) {
     HighlightAll(*m);
   }
   const IzvsNotify* me = h.get();
-  auto listens = [me](const TZarvMemo& m) {
-    return std::count(m.NotifyList().begin(), m.NotifyList().end(), me);
-  };
+  auto listens = [me](const TZarvMemo& m) { return std::count(m.NotifyList().begin(), m.NotifyList().end(), me); };
   EXPECT_EQ(listens(a), 1);
   EXPECT_EQ(listens(b), 1);
   EXPECT_EQ(h->ServedControls().size(), 3u);
@@ -297,12 +297,13 @@ TEST(URLHighlighter, HtmlExportLinksTheMarkedAddresses) {
   TURLHighlighter h;
   TZarvMemo memo;
   memo.setHighlighter(&h);
-  memo.SetTextBuf(QStringLiteral("see www.example.org/?a=1&b=2, or me@example.org."));
+  memo.SetTextBuf(QStringLiteral("see www.example.org/?a=1&b=2, or me@example.org. file:///tmp/x"));
   TZarvToHTML x;
   x.setZarvMemo(&memo);
   const QString html = x.getText();
   EXPECT_TRUE(html.contains(QStringLiteral("<A href=\"http://www.example.org/?a=1&amp;b=2\">"))) << qPrintable(html);
   EXPECT_TRUE(html.contains(QStringLiteral("<A href=\"mailto:me@example.org\">"))) << qPrintable(html);
-  EXPECT_EQ(html.count(QStringLiteral("</A>")), 2);
+  EXPECT_TRUE(html.contains(QStringLiteral("<A href=\"file:///tmp/x\">"))) << qPrintable(html);
+  EXPECT_EQ(html.count(QStringLiteral("</A>")), 3);
   memo.setHighlighter(nullptr);
 }

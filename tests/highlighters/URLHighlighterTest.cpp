@@ -4,10 +4,14 @@
 #include "HighlighterTestSupport.h"
 
 #include <ZarvMemo/export/ZarvToHTML.h>
+#include <ZarvMemo/export/ZarvToRTF.h>
 #include <ZarvMemo/highlighters/ExtHighlighter.h>
 #include <ZarvMemo/highlighters/URLHighlighter.h>
 
 #include <QMouseEvent>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <memory>
 #include <random>
@@ -305,5 +309,50 @@ TEST(URLHighlighter, HtmlExportLinksTheMarkedAddresses) {
   EXPECT_TRUE(html.contains(QStringLiteral("<A href=\"mailto:me@example.org\">"))) << qPrintable(html);
   EXPECT_TRUE(html.contains(QStringLiteral("<A href=\"file:///tmp/x\">"))) << qPrintable(html);
   EXPECT_EQ(html.count(QStringLiteral("</A>")), 3);
+  memo.setHighlighter(nullptr);
+}
+
+// RTF: each address is a HYPERLINK field whose result is the styled text;
+// a reader (LibreOffice, when installed) turns the fields into links.
+TEST(URLHighlighter, RtfExportLinksTheMarkedAddressesAndAReaderSeesTheLinks) {
+  TURLHighlighter h;
+  TZarvMemo memo;
+  memo.setHighlighter(&h);
+  memo.SetTextBuf(QStringLiteral("see www.example.org/?a=1&b={2}, or me@example.org.\r\nplain"));
+  TZarvToRTF x;
+  x.setZarvMemo(&memo);
+  const QString rtf = x.getText();
+  EXPECT_TRUE(rtf.contains(QStringLiteral("{\\field{\\*\\fldinst{HYPERLINK \"http://www.example.org/?a=1&b=\\{2\\}\"}}"
+                                          "{\\fldrslt{")))
+      << qPrintable(rtf);
+  EXPECT_TRUE(rtf.contains(QStringLiteral("HYPERLINK \"mailto:me@example.org\"")));
+  EXPECT_EQ(rtf.count(QStringLiteral("\\fldrslt")), 2);
+  int depth = 0, lowest = 1;
+  QString groups = rtf;
+  groups.remove(QStringLiteral("\\{")).remove(QStringLiteral("\\}"));
+  for (const QChar c : groups) {
+    depth += c == u'{' ? 1 : c == u'}' ? -1 : 0;
+    if (c == u'}')
+      lowest = std::min(lowest, depth);
+  }
+  EXPECT_EQ(depth, 0);
+  EXPECT_EQ(lowest, 0) << "no group closes before the document's";
+  const QString soffice = QStandardPaths::findExecutable(QStringLiteral("soffice"));
+  if (soffice.isEmpty())
+    GTEST_SKIP() << "LibreOffice (soffice) is not installed";
+  QTemporaryDir dir;
+  x.SaveToFile(dir.filePath(QStringLiteral("links.rtf")));
+  QProcess p;
+  p.start(soffice, {QStringLiteral("-env:UserInstallation=file://") + dir.filePath(QStringLiteral("profile")),
+                    QStringLiteral("--headless"), QStringLiteral("--convert-to"), QStringLiteral("html"),
+                    QStringLiteral("--outdir"), dir.path(), dir.filePath(QStringLiteral("links.rtf"))});
+  ASSERT_TRUE(p.waitForFinished(180000));
+  QFile html(dir.filePath(QStringLiteral("links.html")));
+  ASSERT_TRUE(html.open(QIODevice::ReadOnly));
+  const QString read = QString::fromUtf8(html.readAll());
+  // The reader writes the braces percent-encoded.
+  EXPECT_TRUE(read.contains(QStringLiteral("href=\"http://www.example.org/?a=1&amp;b=%7B2%7D\""))) << qPrintable(read);
+  EXPECT_TRUE(read.contains(QStringLiteral("<u>www.example.org/?a=1&amp;b={2}</u>"))) << qPrintable(read);
+  EXPECT_TRUE(read.contains(QStringLiteral("href=\"mailto:me@example.org\""))) << qPrintable(read);
   memo.setHighlighter(nullptr);
 }

@@ -266,6 +266,42 @@ TEST(URLHighlighter, AClickWithTheModifiersOpensTheAddressUnderTheCaretWithItsSc
   memo.setHighlighter(nullptr);
 }
 
+// With DblClickLaunch a click only arms the address: the release after a
+// double click opens it, a key or another press disarms it.
+TEST(URLHighlighter, DoubleClickLaunchWaitsForTheDoubleClicksRelease) {
+  TURLHighlighter h;
+  h.setDblClickLaunch(true);
+  QStringList opened;
+  h.Opener = [&opened](const QUrl& u) { return opened << u.toString(), true; };
+  TZarvMemo memo;
+  memo.setHighlighter(&h);
+  memo.SetTextBuf(QStringLiteral("see www.a.org"));
+  HighlightAll(memo);
+  memo.setSelStart(6);
+  auto send = [&](QEvent::Type type, TzvEvent what) {
+    QMouseEvent e(type, QPointF(1, 1), QPointF(1, 1), Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+    memo.WinMsg.Event = &e;
+    h.Notify(&memo, what);
+    memo.WinMsg.Event = nullptr;
+  };
+  const IzvsNotify* me = &h;
+  auto waiting = [&] { return std::count(memo.MsgList().begin(), memo.MsgList().end(), me) == 1; };
+  send(QEvent::MouseButtonRelease, zveContext); // the first click
+  EXPECT_TRUE(waiting());
+  send(QEvent::MouseButtonRelease, zveMessage); // a release without a double click
+  EXPECT_FALSE(waiting());
+  EXPECT_TRUE(opened.isEmpty());
+  send(QEvent::MouseButtonRelease, zveContext);
+  send(QEvent::MouseButtonPress, zveMessage); // another press disarms
+  EXPECT_FALSE(waiting());
+  send(QEvent::MouseButtonRelease, zveContext);
+  send(QEvent::MouseButtonDblClick, zveMessage);
+  send(QEvent::MouseButtonRelease, zveMessage);
+  EXPECT_EQ(opened, QStringList({"http://www.a.org"}));
+  EXPECT_FALSE(waiting());
+  memo.setHighlighter(nullptr);
+}
+
 // Serving several controls (one directly, one through a chain) leaves no
 // listener behind when the highlighter goes, nor touches a control gone
 // first.

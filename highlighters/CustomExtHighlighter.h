@@ -197,6 +197,9 @@ protected:
   // The keyword pass then settles them as it settles literal ones. Its runs
   // of an earlier pass are told by key number and look, not by length.
   virtual bool searchesOwnKeywords() const { return false; }
+  // Start-stop numbers a descendant takes before its own list's (ranges
+  // of its own making); its list is numbered from base + this.
+  virtual int32_t reservedStartStopKeys() const { return 0; }
   virtual void findOwnKeywords(TZarvMemoHost& memo, int32_t parNb, std::vector<TKeywordOccurrence>& out);
 
   bool fAltFont = false;

@@ -80,6 +80,9 @@ public:
 
   TGetQuoteLevelEvent OnGetQuoteLevel;
 
+protected:
+  int32_t reservedStartStopKeys() const override { return kLevels; }
+
 private:
   bool isQuoteChar(char16_t c) const { return fQuoteChars.contains(QChar(c)); }
   void openQuote(TZarvNavigator& A, TZarvNavigator& C, int32_t depth, int32_t keyLen, int32_t Base);

@@ -49,6 +49,24 @@ TEST(EmailHighlighter, EachQuotedParagraphIsOneRangeOfItsDepth) {
   memo.setHighlighter(nullptr);
 }
 
+// The highlighter's own keys are numbered after the quote depths: a
+// keyword inside its own range is judged by that range's priority.
+TEST(EmailHighlighter, OwnKeysAreJudgedByTheirOwnRangesPriority) {
+  for (const int16_t keywordPriority : {1, 6}) {
+    TEmailHighlighter h;
+    h.StartStopKeys().AddExStartStopKey(QStringLiteral("{"), QStringLiteral("}"), woMatchCase, 0, 7, 0, 5, 0, clNone,
+                                        clNone, {});
+    h.Keywords().AddExtKeyWord(QStringLiteral("x"), woMatchCase, 0, 8, 0, keywordPriority, 0, clNone, clNone);
+    TZarvMemo memo;
+    memo.setHighlighter(&h);
+    memo.SetTextBuf(QStringLiteral("x {x}"));
+    HighlightAll(memo);
+    EXPECT_EQ(DynToContext(RunAt(memo, 0, 0)), 8);
+    EXPECT_EQ(DynToContext(RunAt(memo, 0, 3)), keywordPriority > 5 ? 8 : 7) << keywordPriority;
+    memo.setHighlighter(nullptr);
+  }
+}
+
 TEST(EmailHighlighter, HandlerAnswersAreKeptInRange) {
   struct TCase {
     int32_t Level, KeyLen;

@@ -10,6 +10,7 @@
 // NUL), the status bar says how many there were, and saving over that file
 // asks first, since the file would no longer be the same.
 #include "ZarvPadWindow.h"
+#include "ZarvPadLinks.h"
 
 #include "CppSyntax.h"
 #include "FindBar.h"
@@ -195,6 +196,7 @@ void TZarvPadWindow::setCppMode(bool on) {
   if (on && !cpp)
     cpp = new TCPPHighlighter(this);
   fMemo->setHighlighter(on ? cpp : nullptr);
+  pad::AttachLinks(*fMemo, *this, QString()); // before loading: marked as the text is
 }
 
 // ---- File commands ---------------------------------------------------------------------
@@ -381,6 +383,7 @@ void TZarvPadWindow::documentLoaded(const QString& fileName) {
   // Loading sets the modified flag like any change; a fresh document is not.
   fMemo->SetModified(false);
   fMemo->setTopLine(0);
+  pad::AttachLinks(*fMemo, *this, fileName); // addresses and mail quoting
   refreshTitle();
   fStatus->Refresh(*fMemo);
   refreshEditActions();

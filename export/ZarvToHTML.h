@@ -26,7 +26,8 @@ class TZarvToHTML : public TZarvToFormattedText {
 public:
   explicit TZarvToHTML(QObject* parent = nullptr);
 
-  static constexpr int32_t UrlContextLow = 1024, UrlContextHigh = 1038;
+  // The sixteen address forms of the URL highlighter (1024 + entry).
+  static constexpr int32_t UrlContextLow = 1024, UrlContextHigh = 1039;
   // The most &nbsp; a tab becomes.
   static constexpr int32_t kMaxTabPad = 32;
   // The target of a run with this context and text, '' for none.

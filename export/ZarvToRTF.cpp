@@ -8,6 +8,7 @@
 #include <QMimeData>
 #include <charconv>
 #include <cmath>
+#include <tuple>
 #include <unordered_map>
 #include <vector>
 
@@ -136,12 +137,52 @@ public:
       S.Append(QLatin1StringView("\\par "));
   }
   void run(const TExportRun& r) override {
+    link(r);
     style(r);
     AppendText(S, r.Text, r.From, r.To, r.Stop);
   }
-  void endParagraph(bool) override { S.EndLine(); }
+  void endParagraph(bool) override {
+    closeLink(); // a link never runs on past its paragraph
+    S.EndLine();
+  }
 
 private:
+  QString linkTarget(const TExportRun& r) const {
+    if (!O.UrlsAsLinks || !O.LinkTarget || r.Context < O.LinkContextLow || r.Context > O.LinkContextHigh)
+      return {};
+    QString t = QString::fromUtf16(r.Text + r.DynFrom, r.DynTo - r.DynFrom);
+    if (O.memo().getStaticFormat())
+      t.removeIf([](QChar c) { return IsStyleCode(c.unicode()); });
+    return O.LinkTarget(r.Context, t);
+  }
+
+  // The field is a group: the format written inside it ends with it, so
+  // the format in force before it is the one in force after it.
+  void link(const TExportRun& r) {
+    if (fInLink && r.DynFrom == fLinkFrom && r.Context == fLinkContext)
+      return;
+    closeLink();
+    QString target = linkTarget(r);
+    if (target.isEmpty())
+      return;
+    target.replace(u'"', QLatin1StringView("%22")); // the instruction quotes it
+    S.Append(QLatin1StringView("{\\field{\\*\\fldinst{HYPERLINK \""));
+    AppendText(S, reinterpret_cast<const char16_t*>(target.utf16()), 0, int32_t(target.size()), int32_t(target.size()));
+    S.Append(QLatin1StringView("\"}}{\\fldrslt{"));
+    fInLink = true;
+    fLinkFrom = r.DynFrom;
+    fLinkContext = r.Context;
+    fOuter = {fHaveStyle, fStyle, fFore, fBack};
+  }
+
+  void closeLink() {
+    if (!fInLink)
+      return;
+    S.Append(QLatin1StringView("}}}"));
+    fInLink = false;
+    std::tie(fHaveStyle, fStyle, fFore, fBack) = fOuter;
+  }
+
   void addColour(TColor c) {
     const QRgb rgb = O.rgbOf(c) & 0xFFFFFF;
     if (!fIndex.contains(rgb)) {
@@ -235,6 +276,9 @@ private:
   bool fHaveStyle = false;
   uint8_t fStyle = 0;
   TColor fFore = clNone, fBack = clNone;
+  bool fInLink = false;
+  int32_t fLinkFrom = -1, fLinkContext = 0;
+  std::tuple<bool, uint8_t, TColor, TColor> fOuter;
 };
 
 void TZarvToRTF::getFormattedText(int32_t Start, int32_t Stop, bool, TExportSink& Sink) {

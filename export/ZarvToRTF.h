@@ -9,9 +9,14 @@
 // ASCII: every character outside printable ASCII is a \uN escape with "?"
 // as the fallback for readers without Unicode, and backslash and braces are
 // escaped, so no text can end a group or start a control word.
+//
+// Links: a style run whose context LinkTarget maps to a target becomes a
+// HYPERLINK field around its text (the field's result keeps the run's
+// format), as the HTML writer makes an <A href>.
 #pragma once
 
 #include <ZarvMemo/export/ZarvToFormattedText.h>
+#include <ZarvMemo/export/ZarvToHTML.h>
 
 namespace zarv {
 
@@ -26,6 +31,12 @@ public:
   // (-1, the default, is single), 0 none written.
   float getRTFLeading() const { return fRTFLeading; }
   void setRTFLeading(float v) { fRTFLeading = v; }
+
+  // The target of a run with this context and text, '' for none; asked
+  // only for runs whose context lies in LinkContextLow..High.
+  std::function<QString(int32_t Context, const QString& Text)> LinkTarget = TZarvToHTML::DefaultLinkTarget;
+  int32_t LinkContextLow = TZarvToHTML::UrlContextLow, LinkContextHigh = TZarvToHTML::UrlContextHigh;
+  bool UrlsAsLinks = true;
 
   // text/rtf; the Windows name travels as Qt's Windows MIME alias beside it.
   QString ClipboardFormat() const override { return QStringLiteral("text/rtf"); }

@@ -251,11 +251,12 @@ void TCustomExtHighlighter::warnIndexOverflow() const {
 int32_t TCustomExtHighlighter::startStopBaseIn(const TZarvMemoHost& memo) const {
   int32_t base = memo.StartStopKeys().Count();
   for (TZarvHighlighter* h = memo.Highlighter(); h;) {
-    if (h == this)
-      return base;
     auto* ext = qobject_cast<TCustomExtHighlighter*>(h);
     if (!ext)
       break;
+    base += ext->reservedStartStopKeys();
+    if (h == this)
+      return base;
     base += ext->fStartStopKeys->Count();
     h = ext->fSubHighlighter;
   }

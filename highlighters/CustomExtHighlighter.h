@@ -59,6 +59,12 @@ class TStrings;
 class TWriter;
 struct TExtKeywordScratch;
 
+// One occurrence of a keyword in a paragraph: offset, length and the
+// keyword's index in its highlighter's own list.
+struct TKeywordOccurrence {
+  int32_t Pos, Len, Index;
+};
+
 class TCustomExtHighlighter : public TZarvHighlighter {
   Q_OBJECT
 public:
@@ -185,6 +191,16 @@ protected:
   void warnIndexOverflow() const;
   // Whether a word option lets a key begin at `pos` of a paragraph's text.
   bool wordOptionsAllow(TWordOptions options, const char16_t* text, int32_t pos) const;
+  // A descendant whose keywords are not literal texts finds their
+  // occurrences itself, in whole paragraphs (searchesOwnKeywords): key by
+  // key in list order, each key's from left to right without overlapping.
+  // The keyword pass then settles them as it settles literal ones. Its runs
+  // of an earlier pass are told by key number and look, not by length.
+  virtual bool searchesOwnKeywords() const { return false; }
+  // Start-stop numbers a descendant takes before its own list's (ranges
+  // of its own making); its list is numbered from base + this.
+  virtual int32_t reservedStartStopKeys() const { return 0; }
+  virtual void findOwnKeywords(TZarvMemoHost& memo, int32_t parNb, std::vector<TKeywordOccurrence>& out);
 
   bool fAltFont = false;
   int16_t fContext = 0;

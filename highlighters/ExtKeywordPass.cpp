@@ -107,16 +107,28 @@ void TExtKeywordPass::Run() {
 bool TExtKeywordPass::paragraph(int32_t p, int32_t changeStart, int32_t changeEnd) {
   ParInfo& par = *L.Par(p);
   const int32_t len = GetParLength(par);
+  const bool own = H.searchesOwnKeywords();
+  if (own) {
+    changeStart = 0;
+    changeEnd = len;
+  }
   const int32_t longest = K.LongestKeyword();
-  const int32_t w0 = p == fStart.GetParNb() ? int32_t(std::max<int64_t>(0, int64_t(changeStart) - longest - 1)) : 0;
-  const int32_t w1 = p == fStop.GetParNb() ? int32_t(std::min<int64_t>(len, int64_t(changeEnd) + longest)) : len;
+  const int32_t w0 =
+      p == fStart.GetParNb() && !own ? int32_t(std::max<int64_t>(0, int64_t(changeStart) - longest - 1)) : 0;
+  const int32_t w1 =
+      p == fStop.GetParNb() && !own ? int32_t(std::min<int64_t>(len, int64_t(changeEnd) + longest)) : len;
   // Runs of this list that touch the changed text are found again if they
   // still match; one that no longer does loses its style.
   RemoveRuns(par, changeStart, std::max(changeEnd, changeStart + 1),
              [this](const DynInfoRec& d, int32_t& n) { return ownRun(d, n); });
   if (w1 <= w0)
     return false;
-  collect(par, p, w0, w1, changeStart, changeEnd);
+  if (own) {
+    fOccurrences.clear();
+    H.findOwnKeywords(M, p, fOccurrences);
+  } else {
+    collect(par, p, w0, w1, changeStart, changeEnd);
+  }
   if (fOccurrences.empty())
     return false;
   settle(p, par);
@@ -134,11 +146,14 @@ bool TExtKeywordPass::ownRun(const DynInfoRec& d, int32_t& len) const {
   if (d.KeyIndex[level] < 0 || local < 0 || local >= K.GetCount())
     return false;
   const TKeyInfoLen& e = K.KeyInfoLen(local);
-  len = e.KeyLen;
+  // Keys that are not literal texts match runs of any length.
+  const bool own = H.searchesOwnKeywords();
+  len = own ? d.SS.StartKlen : e.KeyLen;
   return d.DynStyle == ((e.BasicPart.Style & 0x3F) | dsHasLevel | dsHasAttrib) &&
          d.Context == e.BasicPart.ContextNumber && d.Backgnd == e.BasicPart.Backgnd &&
-         d.Foregnd == e.BasicPart.Foregnd && d.Cursor == e.BasicPart.Cursor && d.SS.StartKlen == KlenOf(e.KeyLen) &&
-         d.SS.StopKLen == KlenOf(e.KeyLen);
+         d.Foregnd == e.BasicPart.Foregnd && d.Cursor == e.BasicPart.Cursor &&
+         (own ? d.SS.StartKlen == d.SS.StopKLen
+              : d.SS.StartKlen == KlenOf(e.KeyLen) && d.SS.StopKLen == KlenOf(e.KeyLen));
 }
 
 // The occurrences of each keyword, in list order, as one left-to-right
@@ -366,6 +381,8 @@ void TExtKeywordPass::write(ParInfo& par) {
   MergeRuns(GetDynArrayForWrite(par), fApply, fMerged);
   par.ParState &= static_cast<TParStates>(~zvpFormatted);
 }
+
+void TCustomExtHighlighter::findOwnKeywords(TZarvMemoHost&, int32_t, std::vector<TKeywordOccurrence>&) {}
 
 void TCustomExtHighlighter::ApplyKeywordsList(TZarvNavigator& StartNav, TZarvNavigator& StopNav, int32_t Base) {
   if (fActive && fKeywords->GetCount() > 0) {

@@ -6,6 +6,7 @@
 // handler (a nested pass) finds them taken and uses buffers of its own.
 #pragma once
 
+#include <ZarvMemo/highlighters/CustomExtHighlighter.h>
 #include <ZarvMemo/support/highlight/RunMerge.h>
 #include <ZarvMemo/support/store/ParRecords.h>
 
@@ -15,9 +16,7 @@
 namespace zarv {
 
 struct TExtKeywordScratch {
-  struct TOccurrence {
-    int32_t Pos, Len, Index;
-  };
+  using TOccurrence = TKeywordOccurrence;
   // A run accepted while settling a paragraph.
   struct TAcceptedRun {
     int32_t S, E;

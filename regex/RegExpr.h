@@ -165,6 +165,9 @@ public:
   // back-references, eight to a step.
   int64_t StepLimit() const { return fStepLimit; }
   void SetStepLimit(int64_t ALimit) { fStepLimit = ALimit; }
+  // The steps of the budget the last search left unspent, so that a caller
+  // can spread one budget over a series of searches.
+  int64_t StepsLeft() const { return fStepsLeft; }
   // Saved backtracking states one match attempt may hold at once.
   int32_t BacktrackLimit() const { return fBacktrackLimit; }
   void SetBacktrackLimit(int32_t ALimit) {

@@ -5,6 +5,8 @@
 
 #include "ZarvPadFixture.h"
 
+#include <ZarvMemo/highlighters/CPPHighlighter.h>
+
 #include <QSignalSpy>
 #include <QStatusBar>
 #include <QWindow>
@@ -202,7 +204,7 @@ TEST_F(ZarvPadTest, AMissingPathOnTheCommandLineBecomesANewFileOfThatName) {
     EXPECT_EQ(W().FileName(), c.path);
     EXPECT_TRUE(W().windowTitle().startsWith(QFileInfo(c.path).fileName()));
     EXPECT_FALSE(W().isWindowModified());
-    EXPECT_EQ(M().Highlighter() != nullptr, c.path.endsWith(QStringLiteral(".cpp")));
+    EXPECT_EQ(qobject_cast<TCPPHighlighter*>(M().Highlighter()) != nullptr, c.path.endsWith(QStringLiteral(".cpp")));
     Focus();
     QTest::keyClicks(&M(), QStringLiteral("int x;"));
     QTest::keyClick(&M(), Qt::Key_S, Qt::ControlModifier);

@@ -8,6 +8,8 @@
 
 #include "ZarvPadFixture.h"
 
+#include <ZarvMemo/highlighters/CPPHighlighter.h>
+
 #include "SaveOptionsDialog.h"
 
 #include <QApplication>
@@ -178,7 +180,7 @@ TEST_F(ZarvPadTest, GoToLineAndPlainTextAfterSaveAs) {
   EXPECT_EQ(M().getSelPar(), M().GetParCount() - 1);
 
   ASSERT_TRUE(W().SaveTo(Path("g.txt"), M().TextFormat(), M().getLineBreak()));
-  EXPECT_EQ(M().Highlighter(), nullptr);
+  EXPECT_EQ(qobject_cast<TCPPHighlighter*>(M().Highlighter()), nullptr);
   EXPECT_EQ(ReadAll(Path("g.txt")), QByteArray("a\nbb\nxyccc\ndddd\n"));
 }
 

@@ -207,8 +207,12 @@ private:
   DynInfoRec restore(int level) { return rangecodes::CodeBeforeRange(L, fPar, A.GetDynNb(), level); }
   bool text(const DynInfoRec& d);
   bool tagName(const DynInfoRec& d);
+  bool tagBody(const DynInfoRec& d, int32_t from, const DynInfoRec* outside);
   bool attribute(const DynInfoRec& d);
-  bool closeTag(const DynInfoRec& d, int32_t local, bool attributes);
+  bool restOfTag(const DynInfoRec& rest, int32_t from, const DynInfoRec* outside);
+  int32_t writeAttribute(const DynInfoRec& area, int32_t from, int32_t eq);
+  void writeClose(const DynInfoRec& rest, int32_t q, const DynInfoRec* outside);
+  bool closeTag(const DynInfoRec& d, bool attributes);
   bool closeAt(const DynInfoRec& d, int32_t end);
   bool comment(const DynInfoRec& d);
   bool rawContent(const DynInfoRec& d, int32_t local);
@@ -317,19 +321,43 @@ bool THtmlPass::text(const DynInfoRec& d) {
     n = 2;
   }
   rangecodes::PutCode(P, code(d, state, key, level, i, n));
-  return done(i + n);
+  // The whole of a tag, an entity or a comment at once, as far as the line
+  // holds it; the rest is for the next rounds.
+  int32_t end = -1;
+  if (state == THtmlHighlighter::kTagStart) {
+    return tagBody(d, i + 1, &d);
+  } else if (state == THtmlHighlighter::kEntity) {
+    end = i + 1;
+    while (end < fCOff && isEntityChar(fText[end]))
+      ++end;
+    if (end >= fCOff && fCOff < fLen)
+      end = -1;
+    else if (end < fLen && fText[end] == u';')
+      ++end;
+  } else if (state == THtmlHighlighter::kComment) {
+    end = findFolded(fText, fLen, i + n, fCOff, u"-->");
+    end = end < 0 ? -1 : end + 3;
+  }
+  if (end < 0)
+    return done(i + n);
+  DynInfoRec after = d;
+  after.DynOffset = end;
+  after.SS.StartKlen = 0;
+  rangecodes::PutCode(P, after);
+  return done(end);
 }
 
-// After "<": the name, looked up, then the attribute area or the rest of
-// a tag that takes none.
-bool THtmlPass::tagName(const DynInfoRec& d) {
-  const int level = DynToLevel(d);
-  int32_t e = fAOff;
-  while (e < fLen && !isBlank(fText[e]) && fText[e] != u'>' && !(fText[e] == u'/' && e > fAOff))
+// After "<" (at `from`): the name, looked up, then the rest of the tag, as
+// far as this line holds it. `outside` is what comes back after the tag
+// (null: found when needed).
+bool THtmlPass::tagBody(const DynInfoRec& d, int32_t from, const DynInfoRec* outside) {
+  const int level = DynToLevel(d) < 0 ? 0 : DynToLevel(d);
+  int32_t e = from;
+  while (e < fLen && !isBlank(fText[e]) && fText[e] != u'>' && !(fText[e] == u'/' && e > from))
     ++e;
-  const bool closing = e > fAOff && fText[fAOff] == u'/';
-  const int32_t from = fAOff + (closing ? 1 : 0);
-  const std::u16string_view name(fText + from, size_t(e - from));
+  const bool closing = e > from && fText[from] == u'/';
+  const int32_t nameFrom = from + (closing ? 1 : 0);
+  const std::u16string_view name(fText + nameFrom, size_t(e - nameFrom));
   char16_t buf[kLongestTag];
   const bool short_ = name.size() <= size_t(kLongestTag);
   if (short_)
@@ -351,12 +379,13 @@ bool THtmlPass::tagName(const DynInfoRec& d) {
       attributes = true;
     }
   }
-  rangecodes::EraseCodes(P, fAOff, e + 1);
+  rangecodes::EraseCodes(P, from, e + 1);
   if (tag < 0) {
-    rangecodes::PutCode(P, code(d, THtmlHighlighter::kUnknownTag, THtmlHighlighter::kUnknownKey, level, fAOff, 0));
-    return done(e);
+    const DynInfoRec rest = code(d, THtmlHighlighter::kUnknownTag, THtmlHighlighter::kUnknownKey, level, from, 0);
+    rangecodes::PutCode(P, rest);
+    return restOfTag(rest, e, outside);
   }
-  DynInfoRec nameCode = code(d, THtmlHighlighter::kTagName, tag, level, fAOff, 0);
+  DynInfoRec nameCode = code(d, THtmlHighlighter::kTagName, tag, level, from, 0);
   if (keyword >= 0) {
     const TKeywordInfo k = H.Keywords().getKeyInfo(keyword);
     nameCode.DynStyle = static_cast<uint8_t>((k.Style & 0x3F) | dsHasLevel | dsHasAttrib);
@@ -365,27 +394,57 @@ bool THtmlPass::tagName(const DynInfoRec& d) {
     nameCode.Context = k.ContextNumber;
   }
   rangecodes::PutCode(P, nameCode);
-  if (!closing && attributes)
-    rangecodes::PutCode(P, code(d, THtmlHighlighter::kAttributeArea, tag, level, e, 0));
-  else
-    rangecodes::PutCode(P, code(d, THtmlHighlighter::kUnknownTag, THtmlHighlighter::kUnknownKey, level, e, 0));
-  return done(e);
+  const DynInfoRec rest = !closing && attributes
+                              ? code(d, THtmlHighlighter::kAttributeArea, tag, level, e, 0)
+                              : code(d, THtmlHighlighter::kUnknownTag, THtmlHighlighter::kUnknownKey, level, e, 0);
+  rangecodes::PutCode(P, rest);
+  return restOfTag(rest, e, outside);
 }
 
-// In the attribute area: "name = value", when an "=" comes before ">".
+bool THtmlPass::tagName(const DynInfoRec& d) { return tagBody(d, fAOff, nullptr); }
+
 bool THtmlPass::attribute(const DynInfoRec& d) {
-  int32_t eq = fAOff;
-  while (eq < fCOff && fText[eq] != u'=' && fText[eq] != u'>')
-    ++eq;
-  if (eq >= fCOff || fText[eq] != u'=')
+  // Only when an "=" comes before ">" (else the stop search ends the tag).
+  int32_t q = fAOff;
+  while (q < fCOff && fText[q] != u'=' && fText[q] != u'>')
+    ++q;
+  if (q >= fCOff || fText[q] != u'=')
     return false;
-  const int level = DynToLevel(d);
-  const int32_t tagKey = int32_t(uint16_t(d.KeyIndex[level]) & 0x7FFF) - fBase;
+  DynInfoRec area = d;
+  area.Context = THtmlHighlighter::kAttributeArea;
+  return restOfTag(area, fAOff, nullptr);
+}
+
+// The rest of a tag from `from` under the state `rest` (attribute area or
+// unknown rest): attributes, then ">" and what follows it, as far as the
+// window reaches.
+bool THtmlPass::restOfTag(const DynInfoRec& rest, int32_t from, const DynInfoRec* outside) {
+  const bool attributes = DynToContext(rest) == THtmlHighlighter::kAttributeArea;
+  int32_t pos = from;
+  for (;;) {
+    int32_t q = pos;
+    while (q < fCOff && fText[q] != u'>' && !(attributes && fText[q] == u'='))
+      ++q;
+    if (q >= fCOff)
+      return done(pos);
+    if (fText[q] == u'>') {
+      writeClose(rest, q, outside);
+      return done(q + 1);
+    }
+    pos = writeAttribute(rest, pos, q);
+  }
+}
+
+// "name = value" with its "=" at eq, in the attribute area from `from`;
+// returns where the value ends.
+int32_t THtmlPass::writeAttribute(const DynInfoRec& area, int32_t from, int32_t eq) {
+  const int level = DynToLevel(area);
+  const int32_t tagKey = int32_t(uint16_t(area.KeyIndex[level]) & 0x7FFF) - fBase;
   int32_t nameEnd = eq;
-  while (nameEnd > fAOff && isBlank(fText[nameEnd - 1]))
+  while (nameEnd > from && isBlank(fText[nameEnd - 1]))
     --nameEnd;
   int32_t nameStart = nameEnd;
-  while (nameStart > fAOff && !isBlank(fText[nameStart - 1]))
+  while (nameStart > from && !isBlank(fText[nameStart - 1]))
     --nameStart;
   int32_t v = eq + 1;
   while (v < fLen && isBlank(fText[v]))
@@ -402,11 +461,30 @@ bool THtmlPass::attribute(const DynInfoRec& d) {
       ++valueEnd;
   }
   rangecodes::EraseCodes(P, nameStart, valueEnd);
-  rangecodes::PutCode(P, code(d, THtmlHighlighter::kAttributeName, tagKey, level, nameStart, 0));
+  rangecodes::PutCode(P, code(area, THtmlHighlighter::kAttributeName, tagKey, level, nameStart, 0));
   if (valueEnd > v)
-    rangecodes::PutCode(P, code(d, THtmlHighlighter::kAttributeValue, tagKey, level, v, 0));
-  rangecodes::PutCode(P, code(d, THtmlHighlighter::kAttributeArea, tagKey, level, valueEnd, 0));
-  return done(valueEnd);
+    rangecodes::PutCode(P, code(area, THtmlHighlighter::kAttributeValue, tagKey, level, v, 0));
+  rangecodes::PutCode(P, code(area, THtmlHighlighter::kAttributeArea, tagKey, level, valueEnd, 0));
+  return valueEnd;
+}
+
+// The ">" at q ending a tag in state `rest`; after it what was outside the
+// tag, or the raw content of a script or style block.
+void THtmlPass::writeClose(const DynInfoRec& rest, int32_t q, const DynInfoRec* outside) {
+  const int level = DynToLevel(rest);
+  const int32_t local = int32_t(uint16_t(rest.KeyIndex[level]) & 0x7FFF) - fBase;
+  const bool selfClosed = q > 0 && fText[q - 1] == u'/';
+  const bool raw = DynToContext(rest) == THtmlHighlighter::kAttributeArea && !H.fXMLSyntax && !selfClosed &&
+                   (local == THtmlHighlighter::kScriptTag ||
+                    (local >= 0 && local < int32_t(THtmlHighlighter::Tags().size()) &&
+                     THtmlHighlighter::Tags()[size_t(local)].Name == std::string_view("STYLE")));
+  DynInfoRec after = raw ? code(rest, THtmlHighlighter::kRawContent, local, level, q + 1, 0)
+                         : outside ? *outside
+                                   : restore(level);
+  rangecodes::PutCode(P, code(rest, THtmlHighlighter::kClosingBracket, local, level, q, 1));
+  after.DynOffset = q + 1;
+  after.SS.StartKlen = 0;
+  rangecodes::PutCode(P, after);
 }
 
 bool THtmlPass::Stop(const DynInfoRec& d, int32_t local) {
@@ -415,9 +493,9 @@ bool THtmlPass::Stop(const DynInfoRec& d, int32_t local) {
   case THtmlHighlighter::kTagName:
   case THtmlHighlighter::kAttributeName:
   case THtmlHighlighter::kAttributeValue:
-    return closeTag(d, local, true);
+    return closeTag(d, true);
   case THtmlHighlighter::kUnknownTag:
-    return closeTag(d, local, false);
+    return closeTag(d, false);
   case THtmlHighlighter::kClosingBracket:
     return closeAt(d, fAOff);
   case THtmlHighlighter::kComment:
@@ -435,25 +513,17 @@ bool THtmlPass::Stop(const DynInfoRec& d, int32_t local) {
   }
 }
 
-// The ">" ending a tag; after it the text, or the raw content of a script
-// or style block.
-bool THtmlPass::closeTag(const DynInfoRec& d, int32_t local, bool attributes) {
+// From a line that began inside a tag: the ">" ending it, when it comes
+// before any "=".
+bool THtmlPass::closeTag(const DynInfoRec& d, bool attributes) {
   int32_t q = fAOff;
   while (q < fCOff && fText[q] != u'>' && !(attributes && fText[q] == u'='))
     ++q;
   if (q >= fCOff || fText[q] != u'>')
     return false;
-  const int level = DynToLevel(d);
-  const bool selfClosed = q > 0 && fText[q - 1] == u'/';
-  const bool raw = attributes && !H.fXMLSyntax && !selfClosed &&
-                   (local == THtmlHighlighter::kScriptTag || THtmlHighlighter::Tags()[size_t(local)].Name ==
-                                                                 std::string_view("STYLE"));
-  const DynInfoRec after = raw ? code(d, THtmlHighlighter::kRawContent, local, level, q + 1, 0) : restore(level);
-  rangecodes::PutCode(P, code(d, THtmlHighlighter::kClosingBracket, local, level, q, 1));
-  DynInfoRec next = after;
-  next.DynOffset = q + 1;
-  next.SS.StartKlen = 0;
-  rangecodes::PutCode(P, next);
+  DynInfoRec rest = d;
+  rest.Context = attributes ? THtmlHighlighter::kAttributeArea : THtmlHighlighter::kUnknownTag;
+  writeClose(rest, q, nullptr);
   return done(q + 1);
 }
 

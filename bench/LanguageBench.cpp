@@ -60,13 +60,15 @@ const char* const kSqlBlock =
     "/* the rows of table @,\r\n   loaded once */\r\ninsert into items@ (id, name, price) values (1, 'it''s', 9.5);\r\n"
     "insert into items@ (id, name, price) values (2, \"second\", 12);\r\n\r\n"
     "select i.id, i.name, count(*) as n\r\n  from items@ i\r\n  inner join orders o on o.item = i.id\r\n"
-    " where i.price between 10 and 20 - 1\r\n group by i.id, i.name\r\nhaving count(*) > 2\r\n order by n desc;\r\n\r\n";
+    " where i.price between 10 and 20 - 1\r\n group by i.id, i.name\r\nhaving count(*) > 2\r\n order by n "
+    "desc;\r\n\r\n";
 
 const char* const kHtmlBlock =
     "<!DOCTYPE html>\r\n<html>\r\n<head>\r\n<title>Page @</title>\r\n"
     "<meta name=\"description\" content=\"page @ &amp; more\">\r\n"
     "<style>\r\nbody { margin: 0; } div > p { color: #333; }\r\n</style>\r\n"
-    "<script type=\"text/javascript\">\r\nfunction f@(a, b) { if (a < b) return \"</div>\"; return a; }\r\n</script>\r\n"
+    "<script type=\"text/javascript\">\r\nfunction f@(a, b) { if (a < b) return \"</div>\"; return a; "
+    "}\r\n</script>\r\n"
     "</head>\r\n<body class=main>\r\n<!-- navigation of page @ -->\r\n"
     "<div id=\"nav@\" class='top bar'><a href=\"/index.html?x=1&amp;y=2\" title=\"Home\">Home</a> &gt; "
     "<a href=page@.html>Page @</a></div>\r\n<p>Text of page @ with <b>bold</b> and <i>italic</i> words, "
@@ -162,7 +164,8 @@ double TypeInto(const TMake& make, const std::string& text, int32_t at) {
   return ms;
 }
 
-template <class T> TMake Maker() {
+template <class T>
+TMake Maker() {
   return [](QObject* parent) -> TZarvHighlighter* { return new T(parent); };
 }
 
@@ -180,7 +183,9 @@ int Run(int64_t bytes, int64_t lineBytes, const std::string& only) {
   const TLanguage languages[] = {
       {"pascal", Maker<TOOPHighlighter>(), kPascalBlock, {{"brace_comment", "{ "}, {"string", "'"}, {"asm", "asm "}}},
       {"sql", Maker<TSQLHighlighter>(), kSqlBlock, {{"block_comment", "/* "}, {"string", "'"}}},
-      {"html", Maker<THtmlHighlighter>(), kHtmlBlock,
+      {"html",
+       Maker<THtmlHighlighter>(),
+       kHtmlBlock,
        {{"comment", "<!-- "}, {"tag", "<a href=\"x "}, {"script", "<script>"}}},
   };
   for (const TLanguage& l : languages) {

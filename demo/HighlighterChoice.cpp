@@ -19,7 +19,8 @@ namespace zarv::pad {
 
 namespace {
 
-template <class T> THighlighterChoice::TMake Make() {
+template <class T>
+THighlighterChoice::TMake Make() {
   return [](QObject* owner) -> TZarvHighlighter* { return new T(owner); };
 }
 

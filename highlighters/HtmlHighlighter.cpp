@@ -49,33 +49,33 @@ int32_t findFolded(const char16_t* text, int32_t len, int32_t from, int32_t to, 
 const std::array<THtmlHighlighter::TTag, 106>& THtmlHighlighter::Tags() {
   // Index 0 is SCRIPT, handled apart; the order fixes the key indexes.
   static const std::array<TTag, 106> tags = {{
-      {"SCRIPT", true, false},  {"A", true, true},         {"ADDRESS", true, true},    {"ACRONYM", true, true},
-      {"APPLET", true, true},   {"AREA", true, true},      {"B", false, true},         {"BASE", true, false},
-      {"BASEFONT", true, false}, {"BGSOUND", true, true},  {"BIG", true, true},        {"BLINK", true, true},
-      {"BLOCKQUOTE", true, true}, {"BODY", true, true},    {"BR", false, false},       {"BUTTON", true, true},
-      {"CAPTION", true, true},  {"CITE", true, true},      {"CENTER", true, true},     {"CODE", true, true},
-      {"COL", true, true},      {"COLGROUP", true, true},  {"COMMENT", true, true},    {"DD", true, true},
-      {"DEL", true, true},      {"DFN", true, true},       {"DIR", true, true},        {"DIV", true, true},
-      {"DL", true, true},       {"DT", true, true},        {"EM", true, true},         {"EMBED", true, true},
-      {"FIELDSET", true, true}, {"FORM", true, true},      {"FONT", true, true},       {"FRAME", true, false},
-      {"FRAMESET", true, true}, {"H1", true, true},        {"H2", true, true},         {"H3", true, true},
-      {"H4", true, true},       {"H5", true, true},        {"H6", true, true},         {"HEAD", false, true},
-      {"HR", true, true},       {"HTML", false, true},     {"I", false, true},         {"IFRAME", true, true},
-      {"ILAYER", true, true},   {"IMG", true, false},      {"INPUT", true, false},     {"INS", true, true},
-      {"ISINDEX", true, true},  {"KBD", true, true},       {"KEYGEN", true, true},     {"LABEL", true, true},
-      {"LAYER", true, true},    {"LEGEND", true, true},    {"LI", true, true},         {"LINK", true, true},
-      {"LISTING", true, true},  {"MAP", true, true},       {"MARQUEE", true, true},    {"MENU", true, true},
-      {"META", true, false},    {"MULTICOL", true, true},  {"NEXTID", true, true},     {"NOBR", true, true},
-      {"NOEMBED", true, true},  {"NOFRAMES", true, true},  {"NOLAYER", true, true},    {"NOSCRIPT", true, true},
-      {"OBJECT", true, true},   {"OL", true, true},        {"OPTION", true, true},     {"P", true, true},
-      {"PARAM", true, true},    {"PLAINTEXT", true, true}, {"Q", true, true},          {"S", false, true},
-      {"SAMP", true, true},     {"SELECT", true, true},    {"SOUND", true, true},      {"SMALL", true, true},
-      {"SPACER", true, true},   {"SPAN", true, true},      {"STRIKE", true, true},     {"STRONG", true, true},
-      {"STYLE", true, true},    {"SUB", true, true},       {"SUP", true, true},        {"TABLE", true, true},
-      {"TBODY", true, true},    {"TD", true, true},        {"TEXTAREA", true, true},   {"TFOOT", true, true},
-      {"TH", true, true},       {"THEAD", true, true},     {"TITLE", false, true},     {"TR", true, true},
-      {"TT", true, true},       {"U", false, true},        {"UL", true, true},         {"VAR", true, true},
-      {"WBR", true, true},      {"!DOCTYPE", true, false},
+      {"SCRIPT", true, false},    {"A", true, true},         {"ADDRESS", true, true},  {"ACRONYM", true, true},
+      {"APPLET", true, true},     {"AREA", true, true},      {"B", false, true},       {"BASE", true, false},
+      {"BASEFONT", true, false},  {"BGSOUND", true, true},   {"BIG", true, true},      {"BLINK", true, true},
+      {"BLOCKQUOTE", true, true}, {"BODY", true, true},      {"BR", false, false},     {"BUTTON", true, true},
+      {"CAPTION", true, true},    {"CITE", true, true},      {"CENTER", true, true},   {"CODE", true, true},
+      {"COL", true, true},        {"COLGROUP", true, true},  {"COMMENT", true, true},  {"DD", true, true},
+      {"DEL", true, true},        {"DFN", true, true},       {"DIR", true, true},      {"DIV", true, true},
+      {"DL", true, true},         {"DT", true, true},        {"EM", true, true},       {"EMBED", true, true},
+      {"FIELDSET", true, true},   {"FORM", true, true},      {"FONT", true, true},     {"FRAME", true, false},
+      {"FRAMESET", true, true},   {"H1", true, true},        {"H2", true, true},       {"H3", true, true},
+      {"H4", true, true},         {"H5", true, true},        {"H6", true, true},       {"HEAD", false, true},
+      {"HR", true, true},         {"HTML", false, true},     {"I", false, true},       {"IFRAME", true, true},
+      {"ILAYER", true, true},     {"IMG", true, false},      {"INPUT", true, false},   {"INS", true, true},
+      {"ISINDEX", true, true},    {"KBD", true, true},       {"KEYGEN", true, true},   {"LABEL", true, true},
+      {"LAYER", true, true},      {"LEGEND", true, true},    {"LI", true, true},       {"LINK", true, true},
+      {"LISTING", true, true},    {"MAP", true, true},       {"MARQUEE", true, true},  {"MENU", true, true},
+      {"META", true, false},      {"MULTICOL", true, true},  {"NEXTID", true, true},   {"NOBR", true, true},
+      {"NOEMBED", true, true},    {"NOFRAMES", true, true},  {"NOLAYER", true, true},  {"NOSCRIPT", true, true},
+      {"OBJECT", true, true},     {"OL", true, true},        {"OPTION", true, true},   {"P", true, true},
+      {"PARAM", true, true},      {"PLAINTEXT", true, true}, {"Q", true, true},        {"S", false, true},
+      {"SAMP", true, true},       {"SELECT", true, true},    {"SOUND", true, true},    {"SMALL", true, true},
+      {"SPACER", true, true},     {"SPAN", true, true},      {"STRIKE", true, true},   {"STRONG", true, true},
+      {"STYLE", true, true},      {"SUB", true, true},       {"SUP", true, true},      {"TABLE", true, true},
+      {"TBODY", true, true},      {"TD", true, true},        {"TEXTAREA", true, true}, {"TFOOT", true, true},
+      {"TH", true, true},         {"THEAD", true, true},     {"TITLE", false, true},   {"TR", true, true},
+      {"TT", true, true},         {"U", false, true},        {"UL", true, true},       {"VAR", true, true},
+      {"WBR", true, true},        {"!DOCTYPE", true, false},
   }};
   return tags;
 }
@@ -478,9 +478,9 @@ void THtmlPass::writeClose(const DynInfoRec& rest, int32_t q, const DynInfoRec* 
                    (local == THtmlHighlighter::kScriptTag ||
                     (local >= 0 && local < int32_t(THtmlHighlighter::Tags().size()) &&
                      THtmlHighlighter::Tags()[size_t(local)].Name == std::string_view("STYLE")));
-  DynInfoRec after = raw ? code(rest, THtmlHighlighter::kRawContent, local, level, q + 1, 0)
-                         : outside ? *outside
-                                   : restore(level);
+  DynInfoRec after = raw       ? code(rest, THtmlHighlighter::kRawContent, local, level, q + 1, 0)
+                     : outside ? *outside
+                               : restore(level);
   rangecodes::PutCode(P, code(rest, THtmlHighlighter::kClosingBracket, local, level, q, 1));
   after.DynOffset = q + 1;
   after.SS.StartKlen = 0;
@@ -545,7 +545,7 @@ bool THtmlPass::comment(const DynInfoRec& d) {
 
 bool THtmlPass::rawContent(const DynInfoRec& d, int32_t local) {
   const bool cdata = local == THtmlHighlighter::kCDataKey;
-  const std::u16string_view marker = cdata                                  ? std::u16string_view(u"]]>")
+  const std::u16string_view marker = cdata                                   ? std::u16string_view(u"]]>")
                                      : local == THtmlHighlighter::kScriptTag ? std::u16string_view(u"</SCRIPT>")
                                                                              : std::u16string_view(u"</STYLE>");
   const int32_t n = int32_t(marker.size());

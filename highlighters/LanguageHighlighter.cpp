@@ -32,8 +32,8 @@ THighlightInfo* TLanguageHighlighter::addCategory(const char* name, const TLook&
   return info;
 }
 
-void TLanguageHighlighter::addKeywordGroup(THighlightInfo* category, int32_t first, int32_t last,
-                                           TWordOptions options, int32_t context) {
+void TLanguageHighlighter::addKeywordGroup(THighlightInfo* category, int32_t first, int32_t last, TWordOptions options,
+                                           int32_t context) {
   auto* previous = new THighlightInfo(this); // no change handler
   previous->Assign(*category);
   fGroups.push_back({category, previous, first, last, options, context});

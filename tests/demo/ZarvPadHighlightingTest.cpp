@@ -38,12 +38,18 @@ TEST_F(ZarvPadTest, TheHighlighterFollowsTheFileTypeAndTheMenuOverridesIt) {
     const char* Shown;
   };
   const TCase cases[] = {
-      {"unit.pas", "zarv::TOOPHighlighter", "Object Pascal"}, {"PROJ.DPR", "zarv::TOOPHighlighter", "Object Pascal"},
-      {"a.pp", "zarv::TOOPHighlighter", "Object Pascal"},     {"defs.inc", "zarv::TOOPHighlighter", "Object Pascal"},
-      {"q.sql", "zarv::TSQLHighlighter", "SQL"},              {"page.html", "html", "HTML"},
-      {"page.HTM", "html", "HTML"},                           {"data.xml", "xml", "XML"},
-      {"doc.xhtml", "xml", "XML"},                            {"pic.svg", "xml", "XML"},
-      {"main.cpp", "zarv::TCPPHighlighter", "C/C++"},         {"notes.txt", "none", "Plain Text"},
+      {"unit.pas", "zarv::TOOPHighlighter", "Object Pascal"},
+      {"PROJ.DPR", "zarv::TOOPHighlighter", "Object Pascal"},
+      {"a.pp", "zarv::TOOPHighlighter", "Object Pascal"},
+      {"defs.inc", "zarv::TOOPHighlighter", "Object Pascal"},
+      {"q.sql", "zarv::TSQLHighlighter", "SQL"},
+      {"page.html", "html", "HTML"},
+      {"page.HTM", "html", "HTML"},
+      {"data.xml", "xml", "XML"},
+      {"doc.xhtml", "xml", "XML"},
+      {"pic.svg", "xml", "XML"},
+      {"main.cpp", "zarv::TCPPHighlighter", "C/C++"},
+      {"notes.txt", "none", "Plain Text"},
       {"Makefile", "none", "Plain Text"},
   };
   auto* shown = W().findChild<QLabel*>(QStringLiteral("highlighting"));

@@ -29,20 +29,26 @@ struct TLanguage {
 
 std::ostream& operator<<(std::ostream& os, const TLanguage& l) { return os << l.Name; }
 
-template <class T> std::unique_ptr<TZarvHighlighter> Make() { return std::make_unique<T>(); }
+template <class T>
+std::unique_ptr<TZarvHighlighter> Make() {
+  return std::make_unique<T>();
+}
 
 const TLanguage kLanguages[] = {
-    {"Cpp", Make<TCPPHighlighter>,
+    {"Cpp",
+     Make<TCPPHighlighter>,
      {"int ", "x", " ", "\"", "\\", "'", "//", "/*", "*/", "#", "include", "0x1F", "12", "\r\n", "\r\n", "if(", ";"}},
-    {"Pascal", Make<TOOPHighlighter>,
-     {"begin ", "end", " ", "asm ", "mov ", "'", "#13", "#", "{", "}", "{$", "(*", "*)", "//", "property ", "read ",
-      ";", "$FF", "12", "\r\n", "\r\n", "x", ":="}},
-    {"Sql", Make<TSQLHighlighter>,
+    {"Pascal", Make<TOOPHighlighter>, {"begin ", "end", " ",  "asm ", "mov ", "'",  "#13",       "#",
+                                       "{",      "}",   "{$", "(*",   "*)",   "//", "property ", "read ",
+                                       ";",      "$FF", "12", "\r\n", "\r\n", "x",  ":="}},
+    {"Sql",
+     Make<TSQLHighlighter>,
      {"select ", "from", " ", "'", "\"", "--", "/*", "*/", "-", "(", "12", "x", "\r\n", "\r\n", "#", ";"}},
-    {"Html", Make<THtmlHighlighter>,
-     {"<", ">", "</", "b", "script", "style", " ", "a=", "\"", "'", "x", "&amp;", "&", ";", "<!--", "-->", "<?", "?>",
-      "<%", "%>", "<![CDATA[", "]]>", "/", "=", "\r\n", "\r\n", "div", "<<"}},
-    {"Xml", [] {
+    {"Html", Make<THtmlHighlighter>, {"<",         ">",     "</", "b", "script", "style", " ",   "a=", "\"", "'",
+                                      "x",         "&amp;", "&",  ";", "<!--",   "-->",   "<?",  "?>", "<%", "%>",
+                                      "<![CDATA[", "]]>",   "/",  "=", "\r\n",   "\r\n",  "div", "<<"}},
+    {"Xml",
+     [] {
        auto h = std::make_unique<THtmlHighlighter>();
        h->setXMLSyntax(true);
        return std::unique_ptr<TZarvHighlighter>(std::move(h));

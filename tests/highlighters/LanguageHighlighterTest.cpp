@@ -200,9 +200,8 @@ TEST(LanguageHighlighter, HtmlCategoriesGiveTheStatesTheirLook) {
     int32_t Offset;
     THighlightInfo* Category;
   };
-  const TCase cases[] = {{0, h.Bracket()},           {1, h.HtmlKeyword()},        {3, h.HtmlAttribute()},
-                         {5, h.HtmlAttributeValue()}, {8, h.Bracket()},            {9, h.SpecialChars()},
-                         {15, h.HtmlComment()}};
+  const TCase cases[] = {{0, h.Bracket()}, {1, h.HtmlKeyword()},  {3, h.HtmlAttribute()}, {5, h.HtmlAttributeValue()},
+                         {8, h.Bracket()}, {9, h.SpecialChars()}, {15, h.HtmlComment()}};
   for (const TCase& c : cases) {
     const DynInfoRec d = RunAt(memo, 0, c.Offset);
     EXPECT_EQ(d.Foregnd, c.Category->getForeground()) << c.Offset;

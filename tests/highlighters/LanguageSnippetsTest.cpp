@@ -32,13 +32,7 @@ void CheckSnippets(TZarvHighlighter& h, const TSnippet* begin, const TSnippet* e
   for (const TSnippet* s = begin; s != end; ++s) {
     memo.SetTextBuf(QString::fromLatin1(s->Text));
     HighlightAll(memo);
-    const std::string got = Categories(memo, name);
-    EXPECT_EQ(got, s->Expected) << s->About << ": " << s->Text;
-    if (getenv("SNIPDBG") && got != s->Expected) {
-      std::string t = s->Text;
-      for (size_t k; (k = t.find("\r\n")) != std::string::npos;) t.replace(k, 2, "|");
-      fprintf(stderr, "T: %s\nA: %s\nE: %s\n\n", t.c_str(), got.c_str(), s->Expected);
-    }
+    EXPECT_EQ(Categories(memo, name), s->Expected) << s->About << ": " << s->Text;
     EXPECT_TRUE(memo.Paragraphs().CheckIntegrity().isEmpty()) << s->Text;
   }
   memo.setHighlighter(nullptr);

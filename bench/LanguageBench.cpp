@@ -5,9 +5,11 @@
 //
 // Prints one `name: value unit` line per figure:
 // - throughput highlighting 100 MB of each language from scratch
-//   (HighlightAll, best of two runs), the C++ highlighter's on the C++
-//   corpus of the same size, and each language's ratio to it (the target
-//   is a ratio of at least 1);
+//   (HighlightAll, best of two runs, processor time), the C++
+//   highlighter's on the C++ corpus of the same size, and each language's
+//   ratio to it (the target is a ratio of at least 1); with each, the
+//   codes (style runs) written per second, since the texts differ in how
+//   many runs a megabyte holds;
 // - hostile input, which must cost time linear in its length and never
 //   freeze: the same texts with an unterminated comment, string or tag at
 //   their end, a 10 MB minified HTML page on one line, highlighted and with one
@@ -134,6 +136,8 @@ double Scratch(const std::string& name, const TMake& make, const std::string& te
     codes += GetDynCount(*memo.Paragraphs().Par(p));
   const double mbps = double(text.size()) / double(MB) / best;
   Report(name, mbps, "MB/s", 1);
+  // Texts differ in how many runs a megabyte holds; the pass costs by run.
+  Report(name + "_runs", double(codes) / best / 1e6, "Mcodes/s", 2);
   Note(name + ": " + std::to_string(memo.Paragraphs().Count()) + " paragraphs, " + std::to_string(codes) + " codes");
   if (codes == 0)
     Fail(name + " got no codes");

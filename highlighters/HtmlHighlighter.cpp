@@ -205,6 +205,12 @@ public:
 private:
   DynInfoRec code(const DynInfoRec& around, int32_t state, int32_t key, int level, int32_t off, int32_t startLen) const;
   DynInfoRec restore(int level) { return rangecodes::CodeBeforeRange(L, fPar, A.GetDynNb(), level); }
+  struct TOpener {
+    int32_t State, Key, Length;
+  };
+  int32_t nextMarkup() const;
+  TOpener openerAt(int32_t i) const;
+  int32_t lookUp(std::u16string_view name, bool closing, int32_t& keyword, bool& attributes) const;
   bool text(const DynInfoRec& d);
   bool tagName(const DynInfoRec& d);
   bool tagBody(const DynInfoRec& d, int32_t from, const DynInfoRec* outside);
@@ -281,18 +287,41 @@ bool THtmlPass::Start(const DynInfoRec& d) {
 }
 
 // Text: the next "<" that opens markup, or "&".
-bool THtmlPass::text(const DynInfoRec& d) {
-  int32_t i = fAOff;
-  for (; i < fCOff; ++i) {
+// The next "<" that opens markup, or "&", in the window; fCOff if none.
+int32_t THtmlPass::nextMarkup() const {
+  for (int32_t i = fAOff; i < fCOff; ++i) {
     const char16_t c = fText[i];
     if (c == u'&')
-      break;
+      return i;
     if (c == u'<' && i + 1 < fLen) {
       const char16_t n = fText[i + 1];
       if (isLetter(n) || n == u'/' || n == u'!' || n == u'?' || n == u'%' || (H.fXMLSyntax && (n == u'_' || n >= 0x80)))
-        break;
+        return i;
     }
   }
+  return fCOff;
+}
+
+// What the markup at i opens: its state, key and length.
+THtmlPass::TOpener THtmlPass::openerAt(int32_t i) const {
+  if (fText[i] == u'&')
+    return {THtmlHighlighter::kEntity, THtmlHighlighter::kEntityKey, 1};
+  if (startsWithFolded(fText, fLen, i, u"<!--"))
+    return {THtmlHighlighter::kComment, THtmlHighlighter::kCommentKey, 4};
+  if (startsWithFolded(fText, fLen, i, u"<![CDATA["))
+    return {THtmlHighlighter::kRawContent, THtmlHighlighter::kCDataKey, 9};
+  if (fText[i + 1] == u'%')
+    return {THtmlHighlighter::kServerBlock, THtmlHighlighter::kServerKey, 2};
+  if (fText[i + 1] == u'?')
+    return {THtmlHighlighter::kProcessingBlock, THtmlHighlighter::kProcessingKey, 2};
+  return {THtmlHighlighter::kTagStart, THtmlHighlighter::kScriptTag, 1};
+}
+
+// Text: the next markup opens its state. A tag, an entity or a comment is
+// written whole at once as far as the line holds it; the rest is for the
+// next rounds.
+bool THtmlPass::text(const DynInfoRec& d) {
+  const int32_t i = nextMarkup();
   // A key of the own list or the chain that begins before it comes first.
   if (H.StartStopKeys().Count() > 0 || H.getSubHighlighter()) {
     C.SetParPos(fPar, i);
@@ -301,50 +330,61 @@ bool THtmlPass::text(const DynInfoRec& d) {
   }
   if (i >= fCOff)
     return false;
-  const int level = DynToLevel(d) + 1;
-  int32_t state = THtmlHighlighter::kTagStart, key = THtmlHighlighter::kScriptTag, n = 1;
-  if (fText[i] == u'&') {
-    state = THtmlHighlighter::kEntity;
-    key = THtmlHighlighter::kEntityKey;
-  } else if (startsWithFolded(fText, fLen, i, u"<!--")) {
-    state = THtmlHighlighter::kComment;
-    key = THtmlHighlighter::kCommentKey;
-    n = 4;
-  } else if (startsWithFolded(fText, fLen, i, u"<![CDATA[")) {
-    state = THtmlHighlighter::kRawContent;
-    key = THtmlHighlighter::kCDataKey;
-    n = 9;
-  } else if (fText[i + 1] == u'%' || fText[i + 1] == u'?') {
-    const bool server = fText[i + 1] == u'%';
-    state = server ? THtmlHighlighter::kServerBlock : THtmlHighlighter::kProcessingBlock;
-    key = server ? THtmlHighlighter::kServerKey : THtmlHighlighter::kProcessingKey;
-    n = 2;
-  }
-  rangecodes::PutCode(P, code(d, state, key, level, i, n));
-  // The whole of a tag, an entity or a comment at once, as far as the line
-  // holds it; the rest is for the next rounds.
+  const TOpener o = openerAt(i);
+  rangecodes::PutCode(P, code(d, o.State, o.Key, DynToLevel(d) + 1, i, o.Length));
   int32_t end = -1;
-  if (state == THtmlHighlighter::kTagStart) {
+  if (o.State == THtmlHighlighter::kTagStart) {
     return tagBody(d, i + 1, &d);
-  } else if (state == THtmlHighlighter::kEntity) {
+  } else if (o.State == THtmlHighlighter::kEntity) {
     end = i + 1;
     while (end < fCOff && isEntityChar(fText[end]))
       ++end;
     if (end >= fCOff && fCOff < fLen)
-      end = -1;
+      end = -1; // more may follow beyond the window
     else if (end < fLen && fText[end] == u';')
       ++end;
-  } else if (state == THtmlHighlighter::kComment) {
-    end = findFolded(fText, fLen, i + n, fCOff, u"-->");
+  } else if (o.State == THtmlHighlighter::kComment) {
+    end = findFolded(fText, fLen, i + o.Length, fCOff, u"-->");
     end = end < 0 ? -1 : end + 3;
   }
   if (end < 0)
-    return done(i + n);
+    return done(i + o.Length);
   DynInfoRec after = d;
   after.DynOffset = end;
   after.SS.StartKlen = 0;
   rangecodes::PutCode(P, after);
   return done(end);
+}
+
+// The tag named `name`: its index in the table (or the generic entry for
+// XML names and words of the Keywords list, `keyword` then set), or -1;
+// `attributes` tells whether it takes attributes.
+int32_t THtmlPass::lookUp(std::u16string_view name, bool closing, int32_t& keyword, bool& attributes) const {
+  keyword = -1;
+  attributes = false;
+  if (name.empty())
+    return -1;
+  if (H.fXMLSyntax) {
+    attributes = true;
+    return THtmlHighlighter::kGenericTag;
+  }
+  if (name.size() > size_t(kLongestTag))
+    return -1;
+  char16_t buf[kLongestTag];
+  std::transform(name.begin(), name.end(), buf, upper);
+  const std::u16string_view upperName(buf, name.size());
+  int32_t tag = THtmlHighlighter::FindTag(upperName);
+  if (tag >= 0 && closing && !THtmlHighlighter::Tags()[size_t(tag)].Closable)
+    tag = -1;
+  if (tag >= 0) {
+    attributes = THtmlHighlighter::Tags()[size_t(tag)].Attributes;
+    return tag;
+  }
+  if (H.Keywords().GetCount() > 0 && (keyword = H.findKeywordTag(upperName, name)) >= 0) {
+    attributes = true;
+    return THtmlHighlighter::kGenericTag;
+  }
+  return -1;
 }
 
 // After "<" (at `from`): the name, looked up, then the rest of the tag, as
@@ -357,28 +397,9 @@ bool THtmlPass::tagBody(const DynInfoRec& d, int32_t from, const DynInfoRec* out
     ++e;
   const bool closing = e > from && fText[from] == u'/';
   const int32_t nameFrom = from + (closing ? 1 : 0);
-  const std::u16string_view name(fText + nameFrom, size_t(e - nameFrom));
-  char16_t buf[kLongestTag];
-  const bool short_ = name.size() <= size_t(kLongestTag);
-  if (short_)
-    std::transform(name.begin(), name.end(), buf, upper);
-  const std::u16string_view upperName(buf, short_ ? name.size() : 0);
-  int32_t tag = -1, keyword = -1;
+  int32_t keyword = -1;
   bool attributes = false;
-  if (H.fXMLSyntax && !name.empty()) {
-    tag = THtmlHighlighter::kGenericTag;
-    attributes = true;
-  } else if (short_) {
-    tag = THtmlHighlighter::FindTag(upperName);
-    if (tag >= 0 && closing && !THtmlHighlighter::Tags()[size_t(tag)].Closable)
-      tag = -1;
-    if (tag >= 0)
-      attributes = THtmlHighlighter::Tags()[size_t(tag)].Attributes;
-    else if (!name.empty() && H.Keywords().GetCount() > 0 && (keyword = H.findKeywordTag(upperName, name)) >= 0) {
-      tag = THtmlHighlighter::kGenericTag;
-      attributes = true;
-    }
-  }
+  const int32_t tag = lookUp(std::u16string_view(fText + nameFrom, size_t(e - nameFrom)), closing, keyword, attributes);
   rangecodes::EraseCodes(P, from, e + 1);
   if (tag < 0) {
     const DynInfoRec rest = code(d, THtmlHighlighter::kUnknownTag, THtmlHighlighter::kUnknownKey, level, from, 0);

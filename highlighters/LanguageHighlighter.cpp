@@ -201,12 +201,13 @@ void TLanguageHighlighter::WriteFormats(TWriter& writer) const {
   writer.WriteListEnd();
 }
 
-std::vector<TLanguageHighlighter::TFormatRecord> TLanguageHighlighter::readFormats(TReader& reader) const {
+std::vector<TLanguageHighlighter::TFormatRecord> TLanguageHighlighter::readFormats(TReader& reader,
+                                                                                   bool indexed) const {
   std::vector<TFormatRecord> records;
   reader.ReadListBegin();
-  while (!reader.EndOfList()) {
+  for (int32_t next = 0; !reader.EndOfList(); ++next) {
     TFormatRecord r;
-    r.Index = reader.ReadInteger();
+    r.Index = indexed ? reader.ReadInteger() : next;
     r.Info.Options = TWordOptions::fromInt(unsigned(reader.ReadInteger() & kWordOptionsMask));
     r.Info.Style = static_cast<TZarvFontStyles>(reader.ReadInteger() | kOwnFormatMark);
     r.Info.ContextNumber = reader.ReadInteger();
@@ -263,7 +264,8 @@ void TLanguageHighlighter::beginRead() {
 
 bool TLanguageHighlighter::readProperty(const QString& name, TReader& reader) {
   if (name == QLatin1String("ModFormats")) {
-    fPendingFormats = readFormats(reader);
+    const std::vector<TFormatRecord> records = readFormats(reader);
+    fPendingFormats.insert(fPendingFormats.end(), records.begin(), records.end());
     return true;
   }
   for (size_t i = 0; i < fCategories.size(); ++i) {

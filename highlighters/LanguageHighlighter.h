@@ -81,6 +81,19 @@ protected:
   void commitRead() override;
   bool listsArePublished() const override { return false; }
 
+  // One keyword's format of its own, as stored (style with the mark).
+  struct TFormatRecord {
+    int32_t Index;
+    TKeywordInfo Info;
+  };
+  // Records of seven integers (index first) or, with `indexed` false, of
+  // six applied to keywords 0, 1, 2, ...; indexes outside the list are
+  // dropped.
+  std::vector<TFormatRecord> readFormats(TReader& reader, bool indexed = true) const;
+  void applyFormats(const std::vector<TFormatRecord>& records);
+  // Formats read with the stored form, applied when it was all read.
+  std::vector<TFormatRecord> fPendingFormats;
+
 private:
   struct TCategory {
     const char* Name;
@@ -99,17 +112,11 @@ private:
     std::vector<int32_t> Keys;
     int32_t First, Last;
   };
-  struct TFormatRecord {
-    int32_t Index;
-    TKeywordInfo Info;
-  };
   bool confirmGroupChange(const TGroup& g) const;
   void groupChanged(const TGroup& g);
   void bindingChanged(const TBinding& b, bool keywordsToo);
   // The category a keyword's look is compared with, or null.
   const THighlightInfo* categoryOfKeyword(int32_t index) const;
-  std::vector<TFormatRecord> readFormats(TReader& reader) const;
-  void applyFormats(const std::vector<TFormatRecord>& records);
 
   std::vector<TCategory> fCategories;
   std::vector<TGroup> fGroups;
@@ -119,7 +126,6 @@ private:
   bool fApplyHChange = false;
   // What ReadData took in, applied once the whole section was read.
   std::vector<TLook> fPendingLooks;
-  std::vector<TFormatRecord> fPendingFormats;
 };
 
 } // namespace zarv

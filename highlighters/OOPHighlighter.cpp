@@ -223,6 +223,19 @@ void TOOPHighlighter::GetNumberConfirmation(TCustomExtHighlighter&, int16_t Scop
   DoHilit = Scope == 0 || Scope == kAsmContext;
 }
 
+// ---- Stored form ------------------------------------------------------------------------
+
+void TOOPHighlighter::ReadOldFormats(TReader& reader) { applyFormats(readFormats(reader, false)); }
+
+bool TOOPHighlighter::readProperty(const QString& name, TReader& reader) {
+  if (name == QLatin1String("KeywordsOvr.Formats")) {
+    const std::vector<TFormatRecord> old = readFormats(reader, false);
+    fPendingFormats.insert(fPendingFormats.begin(), old.begin(), old.end()); // "ModFormats" wins
+    return true;
+  }
+  return TLanguageHighlighter::readProperty(name, reader);
+}
+
 // ---- Character constants ----------------------------------------------------------------
 
 bool TOOPHighlighter::FindStop(TZarvNavigator& StartNav, TZarvNavigator& StopNav, int32_t Base) {

@@ -93,12 +93,19 @@ public:
   // Numbers at top level (scope 0) and inside assembler blocks (6).
   void GetNumberConfirmation(TCustomExtHighlighter& Sender, int16_t Scope, bool& DoHilit);
 
+  // The legacy "Formats" list (records of six integers: Options, Style,
+  // ContextNumber, Cursor, Backgnd, Foregnd, for keywords 0, 1, 2, ...);
+  // read from old stored forms, never written. Raises EReadError on a
+  // damaged list, changing nothing.
+  void ReadOldFormats(TReader& reader);
+
   // Character constants end at their first non-digit; other ranges as
   // the engine ends them.
   bool FindStop(TZarvNavigator& StartNav, TZarvNavigator& StopNav, int32_t Base) override;
 
 protected:
   TConfirmFunc confirmFunc() const override { return ConfirmFunc; }
+  bool readProperty(const QString& name, TReader& reader) override;
 
 private:
   void addVocabulary();

@@ -67,10 +67,8 @@ TPlaces HighlighterPlaces(TZarvMemo& memo) {
 
 TEST(HtmlParserDifferential, MarkupBeginsWhereThePythonParserSeesIt) {
   const char* const pages[] = {
-      "/usr/share/doc/python3/python-policy.html",
-      "/usr/share/doc/libre2-9/syntax.html",
-      "/usr/share/doc/libjs-underscore/index.html",
-      "/usr/share/doc/zlib1g-dev/examples/zlib_how.html",
+      "/usr/share/doc/python3/python-policy.html",          "/usr/share/doc/libre2-9/syntax.html",
+      "/usr/share/doc/libjs-underscore/index.html",         "/usr/share/doc/zlib1g-dev/examples/zlib_how.html",
       "/usr/share/doc/libreoffice-common/access2base.html",
   };
   int compared = 0;

@@ -140,6 +140,37 @@ TEST(LanguageHighlighter, StoredFormsKeepOwnFormatsOnlyAndLoadAllOrNothing) {
   EXPECT_EQ(sCopy.Keywords().getKeyInfo(TSQLHighlighter::kFirstOperator).Style, fsBold | fsAltFont);
 }
 
+// The legacy list of six-integer records formats keywords 0, 1, 2, ... in
+// order; it is read with the stored form (where "ModFormats" wins) and
+// never written.
+TEST(LanguageHighlighter, PascalLegacyFormatsAreReadInOrderAndNeverWritten) {
+  QBuffer b;
+  b.open(QIODevice::WriteOnly);
+  {
+    TWriter w(b);
+    w.WritePropName(QStringLiteral("KeywordsOvr.Formats"));
+    w.WriteListBegin();
+    for (int32_t k = 0; k < 2; ++k)
+      for (int32_t v : {int32_t(woWholeWordsOnly), int32_t(fsItalic), 1, 0, 0x111111 * (k + 1), 0x222222})
+        w.WriteInteger(v);
+    w.WriteListEnd();
+    w.WritePropName(QStringLiteral("ModFormats"));
+    w.WriteListBegin();
+    for (int32_t v : {1, int32_t(woWholeWordsOnly), int32_t(fsUnderline), 1, 0, 0x333333, 0x444444})
+      w.WriteInteger(v);
+    w.WriteListEnd();
+    w.WriteListEnd();
+  }
+  TOOPHighlighter h;
+  Load(h, b.data());
+  EXPECT_EQ(h.Keywords().getKeyInfo(0).Backgnd, 0x111111);
+  EXPECT_EQ(h.Keywords().getKeyInfo(0).Style, fsItalic);
+  EXPECT_EQ(h.Keywords().getKeyInfo(1).Backgnd, 0x333333);
+  EXPECT_EQ(h.Keywords().getKeyInfo(2).Backgnd, clDefault);
+  EXPECT_FALSE(Stored(h).contains("Formats\x00") && !Stored(h).contains("ModFormats"));
+  EXPECT_EQ(Stored(h).count("Formats"), 1); // "ModFormats" only
+}
+
 // The "#" comment key must never fire while switched off: not on "#", nor
 // on the italic toggle character that static formats put in the text.
 TEST(LanguageHighlighter, SqlSharpCommentsOnlyWhenSwitchedOn) {

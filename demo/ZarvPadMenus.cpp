@@ -9,6 +9,7 @@
 
 #include "FindBar.h"
 #include "FormatNames.h"
+#include "HighlighterChoice.h"
 #include "PadStatusBar.h"
 #include "RecentFiles.h"
 #include "SaveOptionsDialog.h"
@@ -119,6 +120,8 @@ void TZarvPadWindow::createViewMenu() {
   connect(AddAction(m, tr("Zoom &Out"), QKeySequence::ZoomOut), &QAction::triggered, this, [this] { Zoom(-1); });
   connect(AddAction(m, tr("&Reset Zoom"), QKeySequence(Qt::CTRL | Qt::Key_0)), &QAction::triggered, this,
           [this] { Zoom(0); });
+  m->addSeparator();
+  m->addMenu(fHighlighting->CreateMenu(m));
 }
 
 void TZarvPadWindow::createHelpMenu() {

@@ -1,9 +1,9 @@
 // The window's construction, its file commands and the glue between the
 // control's signals and the status bar. Menus live in ZarvPadMenus.cpp.
 //
-// C/C++ files are highlighted by the library's C++ highlighter, attached
-// to the control in C/C++ mode and detached otherwise; either way the
-// control highlights its text again.
+// The highlighter follows the document's file type (THighlighterChoice,
+// which also keeps the View > Highlighting override); switching it makes
+// the control highlight its text again.
 //
 // The text store ends a paragraph's text with a NUL, so a NUL byte of a
 // file cannot be kept as it is: it is loaded as U+2400 (the symbol for
@@ -12,13 +12,12 @@
 #include "ZarvPadWindow.h"
 #include "ZarvPadLinks.h"
 
-#include "CppSyntax.h"
 #include "FindBar.h"
+#include "HighlighterChoice.h"
 #include "PadStatusBar.h"
 #include "RecentFiles.h"
 #include "ZarvPadMargin.h"
 
-#include <ZarvMemo/highlighters/CPPHighlighter.h>
 #include <ZarvMemo/memo/ZarvMemo.h>
 
 #include <QCloseEvent>
@@ -120,7 +119,6 @@ TZarvPadWindow::TZarvPadWindow(const QString& settingsFile, QWidget* parent)
   QFont font(QStringLiteral("DejaVu Sans Mono"), fBasePointSize);
   font.setStyleHint(QFont::Monospace);
   fMemo->setFont(font);
-  fPlainSeparators = fMemo->getSeparators();
 
   auto* central = new QWidget(this);
   auto* column = new QVBoxLayout(central);
@@ -131,6 +129,7 @@ TZarvPadWindow::TZarvPadWindow(const QString& settingsFile, QWidget* parent)
   fFindBar->hide();
   setCentralWidget(central);
   setStatusBar(fStatus);
+  fHighlighting = new THighlighterChoice(*fMemo, *fStatus, this);
 
   createFileMenu();
   createEditMenu();
@@ -187,22 +186,10 @@ void TZarvPadWindow::connectMemo() {
   connect(fRecent, &TRecentFiles::openRequested, this, &TZarvPadWindow::openAfterAsking);
 }
 
-void TZarvPadWindow::setCppMode(bool on) {
-  if (on == fCppMode)
-    return;
-  fCppMode = on;
-  fMemo->setSeparators(on ? CppSeparators() : fPlainSeparators);
-  auto* cpp = findChild<TCPPHighlighter*>();
-  if (on && !cpp)
-    cpp = new TCPPHighlighter(this);
-  fMemo->setHighlighter(on ? cpp : nullptr);
-  pad::AttachLinks(*fMemo, *this, QString()); // before loading: marked as the text is
-}
-
 // ---- File commands ---------------------------------------------------------------------
 
 void TZarvPadWindow::NewDocument() {
-  setCppMode(false);
+  fHighlighting->ChooseForFile(QString());
   fMemo->Clear();
   fMemo->SetTextFormat({TzvsEncoding::Utf8, false});
   fMemo->setLineBreak(zbLF);
@@ -217,7 +204,7 @@ bool TZarvPadWindow::OpenFile(const QString& fileName, std::optional<TzvsEncodin
     fReportError(tr("Cannot open"), tr("\"%1\" cannot be read.\n%2").arg(QDir::toNativeSeparators(fileName), why));
     return false;
   }
-  setCppMode(IsCppFile(fileName));
+  fHighlighting->ChooseForFile(fileName);
   fLoadSize = file.size();
   fStatus->ShowProgress(tr("Loading"), 0, fLoadSize);
   TzvsLoadResult loaded;
@@ -285,7 +272,7 @@ void TZarvPadWindow::openStartFile() {
   if (!QFileInfo::exists(name) && !QFileInfo(name).isSymLink()) {
     NewDocument();
     fFileName = QFileInfo(name).absoluteFilePath();
-    setCppMode(IsCppFile(fFileName));
+    fHighlighting->ChooseForFile(fFileName);
     refreshTitle();
     fStatus->showMessage(tr("New file: saving creates it"), 8000);
   } else {
@@ -295,6 +282,7 @@ void TZarvPadWindow::openStartFile() {
 }
 
 bool TZarvPadWindow::SaveTo(const QString& fileName, TzvsTextFormat format, TZarvLineBreak lineBreak) {
+  const QString fileNameBefore = fFileName;
   const TzvsTextFormat oldFormat = fMemo->TextFormat();
   const TZarvLineBreak oldBreak = fMemo->getLineBreak();
   fMemo->SetTextFormat(format);
@@ -315,7 +303,9 @@ bool TZarvPadWindow::SaveTo(const QString& fileName, TzvsTextFormat format, TZar
   fNuls = 0;
   fStatus->ShowNuls(0);
   fMemo->SetModified(false);
-  setCppMode(IsCppFile(fFileName));
+  // Saved under another type: highlighted as that type, unless chosen.
+  if (THighlighterChoice::LanguageOfFile(fFileName) != THighlighterChoice::LanguageOfFile(fileNameBefore))
+    fHighlighting->ChooseForFile(fFileName);
   fRecent->Add(fFileName);
   refreshTitle();
   fStatus->Refresh(*fMemo);

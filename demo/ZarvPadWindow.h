@@ -29,6 +29,7 @@ class TZarvMemoPrinter;
 namespace zarv::pad {
 
 class TFindBar;
+class THighlighterChoice;
 class TPadStatusBar;
 class TRecentFiles;
 
@@ -44,6 +45,7 @@ public:
   TFindBar& FindBar() const { return *fFindBar; }
   TPadStatusBar& StatusBar() const { return *fStatus; }
   TRecentFiles& RecentFiles() const { return *fRecent; }
+  THighlighterChoice& Highlighting() const { return *fHighlighting; }
   // The document's file; empty while it is untitled.
   QString FileName() const { return fFileName; }
 
@@ -121,7 +123,6 @@ private:
   void createViewMenu();
   void createHelpMenu();
   void connectMemo();
-  void setCppMode(bool on);
   void openWithDialog();
   void openAfterAsking(const QString& fileName);
   void reopenWithEncoding(TzvsEncoding encoding);
@@ -147,14 +148,13 @@ private:
   QTimer* fProgressCheck = nullptr;
   std::unique_ptr<QSettings> fSettings;
   TRecentFiles* fRecent = nullptr;
+  THighlighterChoice* fHighlighting = nullptr;
   QString fFileName;
   QString fStartFile;       // the command line's file, until the window shows
   int64_t fNuls = 0;        // NUL bytes of the file as loaded
   int32_t fFindAnchor = -1; // where find as you type starts; -1: at the selection
   bool fFinding = false;    // a search moves the selection, not the user
   qint64 fLoadSize = 0;     // bytes of the file being loaded, for the progress bar
-  bool fCppMode = false;
-  QString fPlainSeparators;
   int fBasePointSize = 10;
   TErrorReporter fReportError;
   TSavePrompt fAskSave;

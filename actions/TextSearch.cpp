@@ -1,0 +1,127 @@
+// Scanning a control's paragraphs for a text, and rewriting the paragraphs
+// that hold it.
+#include <ZarvMemo/actions/TextSearch.h>
+
+#include <ZarvMemo/memo/ZarvMemo.h>
+#include <ZarvMemo/support/highlight/UpperCase.h>
+
+#include <algorithm>
+#include <string>
+#include <string_view>
+
+namespace zarv {
+
+namespace {
+
+// The searched key and how a paragraph's text is read for it.
+struct TScan {
+  TZarvMemo& M;
+  std::u16string Key;
+  bool MatchCase, WholeWord;
+
+  TScan(TZarvMemo& m, const TzvSearchSpec& s)
+      : M(m), Key(s.Text.toStdU16String()), MatchCase(s.MatchCase), WholeWord(s.WholeWord) {
+    if (!MatchCase)
+      zvUpperCaseBuf(M.getUpperCaseType(), Key.data(), int32_t(Key.size()));
+  }
+  std::u16string_view Text(int32_t p) {
+    TParagraphsList& L = M.Paragraphs();
+    const ParInfo& par = *L.Par(p);
+    const int32_t len =
+        p + 1 < L.Count() ? L.Par(p + 1)->StartOffset - par.StartOffset - 2 : L.fTextLen - par.StartOffset;
+    const char16_t* t = MatchCase ? par.ParText : M.GetUpText(p);
+    return t && len > 0 ? std::u16string_view(t, size_t(len)) : std::u16string_view();
+  }
+  bool Whole(std::u16string_view t, size_t pos) const {
+    const TCharSet& d = M.fDelimiters;
+    return (pos == 0 || d.test(zvChar(t[pos - 1]))) &&
+           (pos + Key.size() == t.size() || d.test(zvChar(t[pos + Key.size()])));
+  }
+  // Matches of paragraph p starting at or after `lo` and ending at or
+  // before `hi` (paragraph offsets), appended as text offsets.
+  void Collect(int32_t p, int32_t base, int32_t lo, int32_t hi, std::vector<int32_t>& out) {
+    const std::u16string_view t = Text(p);
+    size_t pos = t.find(Key, size_t(std::max(lo, 0)));
+    while (pos != std::u16string_view::npos && int64_t(pos + Key.size()) <= hi) {
+      if (!WholeWord || Whole(t, pos)) {
+        out.push_back(base + int32_t(pos));
+        pos = t.find(Key, pos + Key.size());
+      } else {
+        pos = t.find(Key, pos + 1);
+      }
+    }
+  }
+};
+
+} // namespace
+
+std::vector<int32_t> TzvTextSearch::Matches(TZarvMemo& Memo, const TzvSearchSpec& Spec, int32_t From, int32_t To) {
+  std::vector<int32_t> out;
+  From = std::clamp(From, 0, Memo.getCharCount());
+  To = std::clamp(To, From, Memo.getCharCount());
+  if (Spec.Text.isEmpty() || From == To)
+    return out;
+  TScan scan(Memo, Spec);
+  const int32_t first = Memo.GetParFromOffset(From), last = Memo.GetParFromOffset(To);
+  for (int32_t p = first; p <= last; ++p) {
+    const int32_t base = Memo.getParsOffset(p);
+    scan.Collect(p, base, From - base, To - base, out);
+  }
+  return out;
+}
+
+bool TzvTextSearch::SelectionMatches(TZarvMemo& Memo, const TzvSearchSpec& Spec, bool ExactCase) {
+  const int32_t len = std::abs(Memo.getSelLength());
+  if (Spec.Text.isEmpty() || len != Spec.Text.size())
+    return false;
+  const int32_t start = std::min(Memo.getSelStart(), Memo.getSelStart() + Memo.getSelLength());
+  TzvSearchSpec exact = Spec;
+  if (ExactCase)
+    exact.MatchCase = true;
+  const std::vector<int32_t> found = Matches(Memo, exact, start, start + len);
+  return found.size() == 1 && found[0] == start;
+}
+
+int32_t TzvTextSearch::ReplaceAll(TZarvMemo& Memo, const TzvSearchSpec& Spec, const QString& Replacement,
+                                  int32_t From, int32_t To) {
+  const std::vector<int32_t> found = Matches(Memo, Spec, From, To);
+  if (found.empty())
+    return 0;
+  const int32_t klen = int32_t(Spec.Text.size());
+  const int32_t delta = int32_t(Replacement.size()) - klen;
+  {
+    TZarvMemo::TUpdateLock lock(Memo);
+    // Paragraph by paragraph from the end, so that earlier offsets hold:
+    // each paragraph's matches become one replacement of the span from its
+    // first match to the end of its last.
+    size_t end = found.size();
+    while (end > 0) {
+      const int32_t par = Memo.GetParFromOffset(found[end - 1]);
+      const int32_t parStart = Memo.getParsOffset(par);
+      size_t begin = end - 1;
+      while (begin > 0 && found[begin - 1] >= parStart)
+        --begin;
+      const int32_t spanStart = found[begin], spanStop = found[end - 1] + klen;
+      QString span;
+      span.reserve(spanStop - spanStart + int32_t(end - begin) * std::max(delta, 0));
+      const QString old = Memo.GetTextPart(spanStart, spanStop);
+      int32_t at = 0;
+      for (size_t i = begin; i < end; ++i) {
+        const int32_t local = found[i] - spanStart;
+        span += QStringView(old).mid(at, local - at);
+        span += Replacement;
+        at = local + klen;
+      }
+      Memo.setSelStart(spanStart);
+      Memo.setSelLength(spanStop - spanStart);
+      Memo.SetSelTextBuf(span);
+      end = begin;
+    }
+    const int64_t caret = Spec.Down ? int64_t(found.back()) + int64_t(found.size()) * delta + klen : found.front();
+    Memo.setSelStart(int32_t(std::clamp<int64_t>(caret, 0, Memo.getCharCount())));
+  }
+  Memo.ScrollInView();
+  return int32_t(found.size());
+}
+
+} // namespace zarv

@@ -53,8 +53,9 @@ public:
   bool CanPaste() const override { return f.CanPaste(); }
   bool CanSelectAll() const override { return f.CanSelectAll(); }
   bool CanDelete() const override { return f.CanDelete(); }
-  bool CanRedo() const override { return f.CanRedo(); }
-  bool CanUndo() const override { return f.CanUndo(); }
+  // Undo changes the text: never in a control the user may not edit.
+  bool CanRedo() const override { return editable() && f.CanRedo(); }
+  bool CanUndo() const override { return editable() && f.CanUndo(); }
   void CutToClipboard() override { f.CutToClipboard(); }
   void CopyToClipboard() override { f.CopyToClipboard(); }
   void PasteFromClipboard() override { f.PasteFromClipboard(); }
@@ -65,6 +66,7 @@ public:
   void Redo() override { f.Redo(); }
 
 private:
+  bool editable() const { return !f.getReadOnly() && !f.getDisplayOnly(); }
   TZarvMemo& f;
 };
 

@@ -149,8 +149,11 @@ protected:
     d.FindEdit().setText(find);
     d.ReplaceEdit().setText(with);
     if (d.MatchCaseBox().isChecked() != matchCase)
-      QTest::mouseClick(&d.MatchCaseBox(), Qt::LeftButton);
-    QTest::mouseClick(down ? &d.DownButton() : &d.UpButton(), Qt::LeftButton);
+      QTest::mouseClick(&d.MatchCaseBox(), Qt::LeftButton, {}, QPoint(6, d.MatchCaseBox().height() / 2));
+    QAbstractButton* direction = down ? &d.DownButton() : &d.UpButton();
+    QTest::mouseClick(direction, Qt::LeftButton, {}, QPoint(6, direction->height() / 2));
+    ASSERT_EQ(d.MatchCaseBox().isChecked(), matchCase);
+    ASSERT_TRUE(direction->isChecked());
   }
   void Select(int start, int length) {
     fMemo->setSelStart(start);

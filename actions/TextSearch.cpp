@@ -91,31 +91,36 @@ int32_t TzvTextSearch::ReplaceAll(TZarvMemo& Memo, const TzvSearchSpec& Spec, co
   const int32_t delta = int32_t(Replacement.size()) - klen;
   {
     TZarvMemo::TUpdateLock lock(Memo);
-    // Paragraph by paragraph from the end, so that earlier offsets hold:
-    // each paragraph's matches become one replacement of the span from its
-    // first match to the end of its last.
-    size_t end = found.size();
-    while (end > 0) {
-      const int32_t par = Memo.GetParFromOffset(found[end - 1]);
-      const int32_t parStart = Memo.getParsOffset(par);
-      size_t begin = end - 1;
-      while (begin > 0 && found[begin - 1] >= parStart)
-        --begin;
-      const int32_t spanStart = found[begin], spanStop = found[end - 1] + klen;
-      QString span;
-      span.reserve(spanStop - spanStart + int32_t(end - begin) * std::max(delta, 0));
+    // The matches go in a few pieces, front to back: each piece replaces
+    // the text from its first match to the end of its last in one edit.
+    // Going forward keeps the store's pending shift of later offsets cheap
+    // (it only moves forward). Few pieces keep Undo, which runs them back
+    // to front and so shifts the rest of the text once per piece, linear
+    // too; a piece spans at most 1/64 of the matched range (64 K at least).
+    const int64_t limit = std::max<int64_t>(64 * 1024, (int64_t(found.back()) - found.front()) / 64);
+    int64_t shift = 0;
+    size_t begin = 0;
+    while (begin < found.size()) {
+      size_t end = begin + 1;
+      while (end < found.size() && int64_t(found[end]) + klen - found[begin] <= limit)
+        ++end;
+      const int32_t spanStart = int32_t(found[begin] + shift), spanStop = int32_t(found[end - 1] + shift) + klen;
       const QString old = Memo.GetTextPart(spanStart, spanStop);
+      QString span;
+      span.reserve(old.size() + int32_t(end - begin) * std::max(delta, 0));
       int32_t at = 0;
       for (size_t i = begin; i < end; ++i) {
-        const int32_t local = found[i] - spanStart;
+        const int32_t local = int32_t(found[i] + shift) - spanStart;
         span += QStringView(old).mid(at, local - at);
         span += Replacement;
         at = local + klen;
       }
+      span += QStringView(old).mid(at);
       Memo.setSelStart(spanStart);
       Memo.setSelLength(spanStop - spanStart);
       Memo.SetSelTextBuf(span);
-      end = begin;
+      shift += int64_t(end - begin) * delta;
+      begin = end;
     }
     const int64_t caret = Spec.Down ? int64_t(found.back()) + int64_t(found.size()) * delta + klen : found.front();
     Memo.setSelStart(int32_t(std::clamp<int64_t>(caret, 0, Memo.getCharCount())));

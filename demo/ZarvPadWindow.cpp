@@ -133,6 +133,7 @@ TZarvPadWindow::TZarvPadWindow(const QString& settingsFile, QWidget* parent)
   createFileMenu();
   createEditMenu();
   createViewMenu();
+  createToolsMenu();
   createHelpMenu();
   connectMemo();
   enableStyledCopy();
@@ -381,7 +382,6 @@ void TZarvPadWindow::documentLoaded(const QString& fileName) {
   fMemo->setTopLine(0);
   refreshTitle();
   fStatus->Refresh(*fMemo);
-  refreshEditActions();
 }
 
 void TZarvPadWindow::closeEvent(QCloseEvent* e) {
@@ -506,7 +506,6 @@ QString TZarvPadWindow::documentName() const {
 void TZarvPadWindow::refreshStatus() {
   refreshTitle();
   fStatus->Refresh(*fMemo);
-  refreshEditActions();
 }
 
 void TZarvPadWindow::refreshTitle() {

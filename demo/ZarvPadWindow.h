@@ -1,10 +1,10 @@
-// ZarvPad's main window: one editor control (TZarvMemo) with File, Edit and
-// View menus, a find bar and a status bar. The file commands exist twice:
-// as menu actions that ask (file dialogs, the save-options dialog, the
-// unsaved-changes prompt) and as plain calls that do the work, so that
-// tests and the command line drive the same code without dialogs. Errors
-// and the unsaved-changes question go through replaceable functions for
-// the same reason.
+// ZarvPad's main window: one editor control (TZarvMemo) with File, Edit,
+// Search, View and Tools menus, an edit tool bar, a find bar and a status
+// bar. The file commands exist twice: as menu actions that ask (file
+// dialogs, the save-options dialog, the unsaved-changes prompt) and as
+// plain calls that do the work, so that tests and the command line drive
+// the same code without dialogs. Errors and the unsaved-changes question
+// go through replaceable functions for the same reason.
 #pragma once
 
 #include <ZarvMemo/memo/ZarvMemoTypes.h>
@@ -29,6 +29,7 @@ class TZarvMemoPrinter;
 namespace zarv::pad {
 
 class TFindBar;
+class TPadEditActions;
 class TPadStatusBar;
 class TRecentFiles;
 
@@ -118,6 +119,7 @@ private:
   void enableStyledCopy();
   QString baseName() const;
   void createEditMenu();
+  void createToolsMenu();
   void createViewMenu();
   void createHelpMenu();
   void connectMemo();
@@ -136,7 +138,6 @@ private:
   void showProgress();
   void refreshTitle();
   void refreshStatus();
-  void refreshEditActions();
   void readViewSettings();
   QString documentName() const;
 
@@ -160,10 +161,7 @@ private:
   TSavePrompt fAskSave;
   TConfirm fConfirm;
   QMenu* fReopenMenu = nullptr; // enabled while the document has a file
-  QAction* fUndo = nullptr;
-  QAction* fRedo = nullptr;
-  QAction* fCut = nullptr;
-  QAction* fCopy = nullptr;
+  TPadEditActions* fEditActions = nullptr; // child of the window: Edit, Search, Tools, tool bar
   QAction* fWordWrap = nullptr;
   QAction* fNonPrinting = nullptr;
 };

@@ -133,9 +133,9 @@ QWidget* Normalize(QWidget* w) {
 
 // The signals through which the supported widgets tell a change of what
 // the actions ask.
-constexpr std::array<const char*, 9> kNoticeSignals = {
-    "changed",          "selMoved",      "editStateChanged", "textChanged",  "selectionChanged",
-    "cursorPositionChanged", "undoAvailable", "redoAvailable",    "copyAvailable"};
+constexpr std::array<const char*, 9> kNoticeSignals = {"changed",       "selMoved",         "editStateChanged",
+                                                       "textChanged",   "selectionChanged", "cursorPositionChanged",
+                                                       "undoAvailable", "redoAvailable",    "copyAvailable"};
 
 } // namespace
 

@@ -160,7 +160,7 @@ private:
   TErrorReporter fReportError;
   TSavePrompt fAskSave;
   TConfirm fConfirm;
-  QMenu* fReopenMenu = nullptr; // enabled while the document has a file
+  QMenu* fReopenMenu = nullptr;            // enabled while the document has a file
   TPadEditActions* fEditActions = nullptr; // child of the window: Edit, Search, Tools, tool bar
   QAction* fWordWrap = nullptr;
   QAction* fNonPrinting = nullptr;

@@ -14,6 +14,7 @@
 #include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QFormLayout>
+#include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -77,12 +78,11 @@ const TBoxBit kBoxes[] = {
 
 // Mouse pointers by their stored numbers (0 and the negative stock shapes).
 const std::pair<int16_t, const char*> kCursors[] = {
-    {0, "Default"},          {-1, "None"},         {-2, "Arrow"},       {-3, "Cross"},
-    {-4, "I-beam"},          {-5, "Size"},         {-6, "Size NE-SW"},  {-7, "Size N-S"},
-    {-8, "Size NW-SE"},      {-9, "Size W-E"},     {-10, "Up arrow"},   {-11, "Hourglass"},
-    {-12, "Drag"},           {-13, "No drop"},     {-14, "Split H"},    {-15, "Split V"},
-    {-16, "Multiple drag"},  {-17, "Wait"},        {-18, "No"},         {-19, "Starting"},
-    {-20, "Help"},           {-21, "Hand point"},  {-22, "Size all"}};
+    {0, "Default"},    {-1, "None"},           {-2, "Arrow"},    {-3, "Cross"},      {-4, "I-beam"},
+    {-5, "Size"},      {-6, "Size NE-SW"},     {-7, "Size N-S"}, {-8, "Size NW-SE"}, {-9, "Size W-E"},
+    {-10, "Up arrow"}, {-11, "Hourglass"},     {-12, "Drag"},    {-13, "No drop"},   {-14, "Split H"},
+    {-15, "Split V"},  {-16, "Multiple drag"}, {-17, "Wait"},    {-18, "No"},        {-19, "Starting"},
+    {-20, "Help"},     {-21, "Hand point"},    {-22, "Size all"}};
 
 // The positional options, as the radio group numbers them.
 const TWordOption kPositions[] = {TWordOption(0), woFirstParWord, woFirstNonBlank, woStartPar};
@@ -181,13 +181,16 @@ void TDlgExtKeysEditor::buildList() {
 void TDlgExtKeysEditor::buildOptions(QWidget* host) {
   auto* column = new QVBoxLayout(host);
   column->setContentsMargins(0, 0, 0, 0);
-  fOptions = new QGroupBox(fStartStop ? tr("Options for selected start-stop keys") : tr("Options for selected keywords"),
-                           host);
+  fOptions = new QGroupBox(
+      fStartStop ? tr("Options for selected start-stop keys") : tr("Options for selected keywords"), host);
   column->addWidget(fOptions);
   auto* grid = new QFormLayout(fOptions);
   fSelCount = new QLabel(fOptions);
   fSelCount->setObjectName(QStringLiteral("selCount"));
   grid->addRow(fSelCount);
+  // The boxes in two columns: options and ranges left, styles right.
+  auto* boxes = new QGridLayout;
+  int left = 0, right = 0;
   for (const TBoxBit& b : kBoxes) {
     if (b.StartStopOnly && !fStartStop)
       continue;
@@ -196,8 +199,14 @@ void TDlgExtKeysEditor::buildOptions(QWidget* host) {
     // A key-defining option is fixed in a read-only list.
     box->setEnabled(fAllowLoad || (QByteArray(b.Name) != "matchCase" && QByteArray(b.Name) != "wholeWords"));
     connect(box, &QCheckBox::clicked, this, [this, box] { boxClicked(box); });
-    grid->addRow(box);
+    const bool style = b.Get == StyleGet<0> || b.Get == StyleGet<1> || b.Get == StyleGet<2> || b.Get == StyleGet<3> ||
+                       b.Get == StyleGet<4> || b.Get == StyleGet<5>;
+    if (style)
+      boxes->addWidget(box, right++, 1);
+    else
+      boxes->addWidget(box, left++, 0);
   }
+  grid->addRow(boxes);
   for (bool fore : {true, false}) {
     auto* line = new QHBoxLayout;
     auto* pick = new QPushButton(fore ? tr("For&eground...") : tr("Back&ground..."), fOptions);
@@ -231,14 +240,14 @@ void TDlgExtKeysEditor::buildOptions(QWidget* host) {
   number(fScope, tr("S&cope"), "scope");
   number(fPriority, tr("Priority &level"), "priority");
   auto* positions = new QGroupBox(tr("Positional dependency"), fOptions);
-  auto* posColumn = new QVBoxLayout(positions);
+  auto* posColumn = new QGridLayout(positions);
   fPosition = new QButtonGroup(this);
   const char* names[] = {QT_TR_NOOP("None"), QT_TR_NOOP("First word of paragraph"), QT_TR_NOOP("First non blank item"),
                          QT_TR_NOOP("Start of paragraph")};
   for (int i = 0; i < 4; ++i) {
     auto* r = new QRadioButton(tr(names[i]), positions);
     fPosition->addButton(r, i);
-    posColumn->addWidget(r);
+    posColumn->addWidget(r, i / 2, i % 2);
   }
   connect(fPosition, &QButtonGroup::idClicked, this, &TDlgExtKeysEditor::positionChosen);
   grid->addRow(positions);
@@ -443,8 +452,8 @@ void TDlgExtKeysEditor::refreshPanel() {
       swatches[i].first->setVisible(set);
       swatches[i].second->setVisible(set);
       if (set)
-        swatches[i].first->setStyleSheet(QStringLiteral("background:%1;border:1px solid gray").arg(
-            ColorToQColor(c, palette()).name()));
+        swatches[i].first->setStyleSheet(
+            QStringLiteral("background:%1;border:1px solid gray").arg(ColorToQColor(c, palette()).name()));
     }
   }
   fInSelect = false;
@@ -496,9 +505,8 @@ void TDlgExtKeysEditor::cursorChosen(int index) {
 void TDlgExtKeysEditor::positionChosen(int id) {
   if (fInSelect || id < 0 || id > 3)
     return;
-  forSelected([&](TzvKeyWork& w) {
-    w.Info.Options = TWordOptions(int(w.Info.Options) & ~kPositionMask) | kPositions[id];
-  });
+  forSelected(
+      [&](TzvKeyWork& w) { w.Info.Options = TWordOptions(int(w.Info.Options) & ~kPositionMask) | kPositions[id]; });
 }
 
 void TDlgExtKeysEditor::chooseColor(bool foreground) {

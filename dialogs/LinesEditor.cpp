@@ -43,9 +43,9 @@ TFrmZarvLines::TFrmZarvLines(TZarvMemo& Edited, QWidget* parent)
     : QDialog(parent), fEdited(&Edited), fEditor(new TZarvMemo(this)) {
   setWindowTitle(tr("Zarv Lines Editor"));
   ChooseFile = [this](bool save) {
-    return save ? QFileDialog::getSaveFileName(this, tr("Save As"), fEditFile,
-                                               tr("Text files (*.TXT);;All files (*.*)"))
-                : QFileDialog::getOpenFileName(this, tr("Open"), QString(), tr("Text files (*.TXT);;All files (*)"));
+    return save
+               ? QFileDialog::getSaveFileName(this, tr("Save As"), fEditFile, tr("Text files (*.TXT);;All files (*.*)"))
+               : QFileDialog::getOpenFileName(this, tr("Open"), QString(), tr("Text files (*.TXT);;All files (*)"));
   };
   ShowMessage = [this](const QString& message) {
     QMessageBox box(QMessageBox::Information, windowTitle(), message, QMessageBox::Ok, this);
@@ -127,8 +127,9 @@ void TFrmZarvLines::buildMenus() {
   QMenu* search = bar->addMenu(tr("&Search"));
   // Find has no key: Ctrl+F is the alternate font here.
   command(search, QStringLiteral("find"), tr("&Find..."), {}, [this] { openFind(); });
-  command(search, QStringLiteral("findNext"), tr("Find &Next"), QKeySequence(Qt::Key_F3), [this] { FindNext(); })
-      ->setEnabled(false);
+  command(search, QStringLiteral("findNext"), tr("Find &Next"), QKeySequence(Qt::Key_F3), [this] {
+    FindNext();
+  })->setEnabled(false);
   QMenu* setup = bar->addMenu(tr("Se&tup"));
   command(setup, QStringLiteral("font"), tr("Font..."), {}, [this] { chooseFont(false); });
   command(setup, QStringLiteral("altFontSetup"), tr("Alternate font..."), {}, [this] { chooseFont(true); });
@@ -158,10 +159,14 @@ void TFrmZarvLines::buildToolBar() {
     fToolBar->addAction(&a);
   }
   fToolBar->addSeparator();
-  const std::pair<const char*, const char*> others[] = {
-      {"paste", QT_TR_NOOP("Paste")}, {"copy", QT_TR_NOOP("Copy")},      {"cut", QT_TR_NOOP("Cut")},
-      {"find", QT_TR_NOOP("Search")}, {"save", QT_TR_NOOP("Save File")}, {"open", QT_TR_NOOP("Open File")},
-      {"undo", QT_TR_NOOP("Undo (Ctrl+Z)")}, {"redo", QT_TR_NOOP("Redo (Ctrl+Shift+Z)")}};
+  const std::pair<const char*, const char*> others[] = {{"paste", QT_TR_NOOP("Paste")},
+                                                        {"copy", QT_TR_NOOP("Copy")},
+                                                        {"cut", QT_TR_NOOP("Cut")},
+                                                        {"find", QT_TR_NOOP("Search")},
+                                                        {"save", QT_TR_NOOP("Save File")},
+                                                        {"open", QT_TR_NOOP("Open File")},
+                                                        {"undo", QT_TR_NOOP("Undo (Ctrl+Z)")},
+                                                        {"redo", QT_TR_NOOP("Redo (Ctrl+Shift+Z)")}};
   for (const auto& [name, hint] : others) {
     QAction& a = Command(QString::fromLatin1(name));
     fToolBar->addAction(&a);
@@ -169,6 +174,8 @@ void TFrmZarvLines::buildToolBar() {
   }
   Command(QStringLiteral("undo")).setEnabled(false);
   Command(QStringLiteral("redo")).setEnabled(false);
+  Command(QStringLiteral("undo")).setIconText(tr("Undo"));
+  Command(QStringLiteral("redo")).setIconText(tr("Redo"));
   fToolBar->addAction(command(nullptr, QStringLiteral("goEnd"), tr("End"), {}, [this] { goTo(true); }));
   fToolBar->addAction(command(nullptr, QStringLiteral("goStart"), tr("Start"), {}, [this] { goTo(false); }));
   Command(QStringLiteral("goEnd")).setToolTip(tr("Goto end of text"));
@@ -250,8 +257,10 @@ void TFrmZarvLines::selMoved() {
 
 void TFrmZarvLines::styleChanged() {
   const uint8_t style = fEditor->getCurrentStyle();
-  const std::pair<const char*, uint8_t> bits[] = {{"bold", fsBold},           {"italic", fsItalic},
-                                                  {"underline", fsUnderline}, {"highlight", kHighlightBit},
+  const std::pair<const char*, uint8_t> bits[] = {{"bold", fsBold},
+                                                  {"italic", fsItalic},
+                                                  {"underline", fsUnderline},
+                                                  {"highlight", kHighlightBit},
                                                   {"altFont", kAltFontBit}};
   for (const auto& [name, bit] : bits)
     Command(QString::fromLatin1(name)).setChecked(style & bit);
@@ -354,8 +363,8 @@ bool TFrmZarvLines::FindNext() {
   }
   const TzvFindOptions o = fFind->Options();
   QApplication::setOverrideCursor(Qt::WaitCursor);
-  const bool found = fEditor->FindTxt(fFind->FindText(), o.testFlag(frDown), o.testFlag(frMatchCase),
-                                      o.testFlag(frWholeWord), false);
+  const bool found =
+      fEditor->FindTxt(fFind->FindText(), o.testFlag(frDown), o.testFlag(frMatchCase), o.testFlag(frWholeWord), false);
   QApplication::restoreOverrideCursor();
   Command(QStringLiteral("findNext")).setEnabled(true);
   if (found)

@@ -83,11 +83,11 @@ private:
                    std::function<void()> run);
 
   QPointer<TZarvMemo> fEdited;
-  TZarvMemo* fEditor;          // child of the form
-  QString fOrgTxt;             // the edited control's text at show time
+  TZarvMemo* fEditor; // child of the form
+  QString fOrgTxt;    // the edited control's text at show time
   QString fEditFile;
-  bool fFontChanged = false;   // the form's fonts were changed by the user
-  bool fApplied = false;       // something reached the edited control
+  bool fFontChanged = false; // the form's fonts were changed by the user
+  bool fApplied = false;     // something reached the edited control
   QToolBar* fToolBar = nullptr;
   QPushButton* fApplyBtn = nullptr;
   QLabel* fOffset = nullptr;

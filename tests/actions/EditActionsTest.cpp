@@ -21,7 +21,7 @@
 namespace zarv {
 namespace {
 
-constexpr std::array kCommands = {TzvEditCommand::Cut,    TzvEditCommand::Copy, TzvEditCommand::Paste,
+constexpr std::array kCommands = {TzvEditCommand::Cut,       TzvEditCommand::Copy,   TzvEditCommand::Paste,
                                   TzvEditCommand::SelectAll, TzvEditCommand::Delete, TzvEditCommand::Undo,
                                   TzvEditCommand::Redo};
 

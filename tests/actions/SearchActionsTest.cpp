@@ -187,9 +187,9 @@ TEST_F(SearchActionsTest, ReplaceAllByTheDialogCoversTheCaretToTheEdgeAndEnds) {
   };
   // "ab" replaced by "abab": a replacement holding the find text ends.
   const TRow rows[] = {{true, 0, 0, "abab abab abab"},
-                       {true, 3, 2, "ab abab abab"},   // the selection is the text: from its start
-                       {true, 5, -1, "ab ab abab"},    // "b" selected: from the caret after it
-                       {false, 5, 0, "abab abab ab"},  // upwards to the start
+                       {true, 3, 2, "ab abab abab"},  // the selection is the text: from its start
+                       {true, 5, -1, "ab ab abab"},   // "b" selected: from the caret after it
+                       {false, 5, 0, "abab abab ab"}, // upwards to the start
                        {false, 8, 0, "abab abab abab"}};
   for (const TRow& r : rows) {
     fMemo->SetTextBuf(QStringLiteral("ab ab ab"));

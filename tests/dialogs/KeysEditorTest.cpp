@@ -7,14 +7,14 @@
 #include <ZarvMemo/memo/ZarvMemo.h>
 #include <ZarvMemo/platform/ValueFiler.h>
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QBuffer>
-#include <QAbstractButton>
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QLabel>
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
@@ -68,8 +68,8 @@ protected:
     for (int column = 0; column < d.KeyList().columnCount(); ++column) {
       if (column > 0)
         d.KeyList().editItem(item, column);
-      auto* editor = qobject_cast<QLineEdit*>(d.KeyList().indexWidget(d.KeyList().model()->index(
-          d.KeyList().indexOfTopLevelItem(item), column)));
+      auto* editor = qobject_cast<QLineEdit*>(
+          d.KeyList().indexWidget(d.KeyList().model()->index(d.KeyList().indexOfTopLevelItem(item), column)));
       ASSERT_NE(editor, nullptr) << "no editor in column " << column;
       editor->setText(column == 0 ? key : stop);
       QTest::keyClick(editor, Qt::Key_Return);
@@ -119,8 +119,8 @@ TEST_F(KeysEditorTest, EveryFileFormRoundTripsTheListThroughTheWidgets) {
     const char* File;
     bool KeysOnly;
   };
-  const TRow rows[] = {{false, 0, "k.txt", true},  {false, 1, "k.ini", false}, {false, 2, "k.kbn", false},
-                       {true, 0, "s.txt", true},   {true, 1, "s.ini", false},  {true, 2, "s.kbn", false}};
+  const TRow rows[] = {{false, 0, "k.txt", true}, {false, 1, "k.ini", false}, {false, 2, "k.kbn", false},
+                       {true, 0, "s.txt", true},  {true, 1, "s.ini", false},  {true, 2, "s.kbn", false}};
   const QString saves[] = {QStringLiteral("Save list (text)..."), QStringLiteral("Save list and attributes (text)..."),
                            QStringLiteral("Save list and attributes (binary)...")};
   const QString loads[] = {QStringLiteral("&Load list (text)..."), QStringLiteral("Load list and attributes (text)..."),

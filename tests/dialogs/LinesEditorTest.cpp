@@ -47,12 +47,11 @@ TEST_F(LinesEditorTest, OkCancelAndApplyTouchTheEditedControlOnlyWhenTheyMust) {
     int UndoSteps; // the edited control's undo records afterwards
   };
   const TRow rows[] = {
-      {false, false, true, "one!\r\ntwo", 1}, // Cancel without Apply: nothing touched
-      {true, false, true, "one!\r\ntwo", 1},  // edits never applied
-      {true, true, true, "one!\r\ntwo", -1},  // applied, then restored
+      {false, false, true, "one!\r\ntwo", 1},   // Cancel without Apply: nothing touched
+      {true, false, true, "one!\r\ntwo", 1},    // edits never applied
+      {true, true, true, "one!\r\ntwo", -1},    // applied, then restored
       {true, false, false, "one!\r\ntwo+", -1}, // OK applies
-      {true, true, false, "one!\r\ntwo+", -1},
-      {false, false, false, "one!\r\ntwo", 1},
+      {true, true, false, "one!\r\ntwo+", -1},  {false, false, false, "one!\r\ntwo", 1},
   };
   for (const TRow& r : rows) {
     SCOPED_TRACE(::testing::Message() << r.Edit << r.Apply << r.Cancel);
@@ -90,9 +89,10 @@ TEST_F(LinesEditorTest, ApplyIsOneUndoStepInTheEditedControl) {
 }
 
 TEST_F(LinesEditorTest, SaveNamesGetTheTextExtensionOnlyWhenTheyHaveNone) {
-  const std::pair<const char*, const char*> rows[] = {
-      {"/tmp/notes", "/tmp/notes.TXT"}, {"/tmp/notes.", "/tmp/notes."}, {"/tmp/notes.md", "/tmp/notes.md"},
-      {"/tmp/a.b/notes", "/tmp/a.b/notes.TXT"}};
+  const std::pair<const char*, const char*> rows[] = {{"/tmp/notes", "/tmp/notes.TXT"},
+                                                      {"/tmp/notes.", "/tmp/notes."},
+                                                      {"/tmp/notes.md", "/tmp/notes.md"},
+                                                      {"/tmp/a.b/notes", "/tmp/a.b/notes.TXT"}};
   for (const auto& [in, out] : rows)
     EXPECT_EQ(TFrmZarvLines::WithDefaultExtension(QString::fromLatin1(in)), QString::fromLatin1(out)) << in;
   QTemporaryDir dir;

@@ -6,6 +6,7 @@
 #include <QClipboard>
 #include <QIcon>
 #include <QMimeData>
+#include <exception>
 
 namespace zarv {
 
@@ -87,7 +88,8 @@ void TzvEditAction::UpdateTarget() {
   setEnabled(t && Allowed(fCommand, *t));
 }
 
-void TzvEditAction::ExecuteTarget() {
+// Runs from the event loop (a shortcut, a menu): nothing may escape it.
+void TzvEditAction::ExecuteTarget() try {
   IzvEditAction* t = fTarget->Adapter();
   if (!t || !Allowed(fCommand, *t))
     return;
@@ -117,6 +119,8 @@ void TzvEditAction::ExecuteTarget() {
   // The command may have removed the target (a handler closing its window).
   if ((t = fTarget->Adapter()))
     t->ScrollInView();
+} catch (const std::exception& e) {
+  qWarning("%s: %s", qPrintable(text()), e.what());
 }
 
 } // namespace zarv

@@ -3,6 +3,7 @@
 #include <ZarvMemo/actions/TextSearch.h>
 
 #include <ZarvMemo/memo/ZarvMemo.h>
+#include <ZarvMemo/platform/Color.h>
 #include <ZarvMemo/support/highlight/UpperCase.h>
 
 #include <algorithm>
@@ -53,6 +54,13 @@ struct TScan {
   }
 };
 
+// A paragraph an edit over several paragraphs may make anew: no colours,
+// wrapping as usual, in no collapsible block.
+bool Plain(TZarvMemo& m, int32_t p) {
+  return m.getParBackgnd(p) == clDefault && m.getParForegnd(p) == clDefault && m.getParWrapable(p) &&
+         m.GetBlocksStates(p).empty();
+}
+
 } // namespace
 
 std::vector<int32_t> TzvTextSearch::Matches(TZarvMemo& Memo, const TzvSearchSpec& Spec, int32_t From, int32_t To) {
@@ -97,13 +105,28 @@ int32_t TzvTextSearch::ReplaceAll(TZarvMemo& Memo, const TzvSearchSpec& Spec, co
     // (it only moves forward). Few pieces keep Undo, which runs them back
     // to front and so shifts the rest of the text once per piece, linear
     // too; a piece spans at most 1/64 of the matched range (64 K at least).
+    // A piece crosses paragraph breaks only over plain paragraphs: an edit
+    // over several paragraphs makes them anew, without their colours or
+    // blocks, and Undo would not bring those back.
     const int64_t limit = std::max<int64_t>(64 * 1024, (int64_t(found.back()) - found.front()) / 64);
     int64_t shift = 0;
     size_t begin = 0;
     while (begin < found.size()) {
+      const int32_t firstPar = Memo.GetParFromOffset(int32_t(found[begin] + shift));
+      int32_t lastPar = firstPar;
+      bool plain = Plain(Memo, firstPar);
       size_t end = begin + 1;
-      while (end < found.size() && int64_t(found[end]) + klen - found[begin] <= limit)
+      while (end < found.size() && int64_t(found[end]) + klen - found[begin] <= limit) {
+        const int32_t par = Memo.GetParFromOffset(int32_t(found[end] + shift));
+        if (par != lastPar) {
+          for (int32_t p = lastPar + 1; plain && p <= par; ++p)
+            plain = Plain(Memo, p);
+          if (!plain)
+            break;
+          lastPar = par;
+        }
         ++end;
+      }
       const int32_t spanStart = int32_t(found[begin] + shift), spanStop = int32_t(found[end - 1] + shift) + klen;
       const QString old = Memo.GetTextPart(spanStart, spanStop);
       QString span;

@@ -17,6 +17,7 @@
 
 #include <memory>
 #include <random>
+#include <tuple>
 
 namespace zarv {
 namespace {
@@ -105,6 +106,37 @@ TEST(ReplaceAllTest, TenThousandMatchesAreOneUndoStep) {
   EXPECT_FALSE(memo.CanUndo());
   memo.Redo();
   EXPECT_EQ(Text(memo), expected);
+}
+
+// Replacing over several paragraphs at once would make them anew: the
+// paragraphs' own colours and blocks must survive, and Undo must not lose
+// them either.
+TEST(ReplaceAllTest, ParagraphColoursAndBlocksSurviveReplaceAllAndItsUndo) {
+  TZarvMemo memo;
+  QString text;
+  for (int i = 0; i < 40; ++i)
+    text += (i % 3 == 0 ? QStringLiteral("foo %1 foo\r\n") : QStringLiteral("line %1\r\n")).arg(i);
+  memo.SetTextBuf(text);
+  memo.setParBackgnd(4, 0x00FF00);
+  memo.setParForegnd(9, 0x0000FF);
+  memo.setParWrapable(13, false);
+  memo.setParBackgnd(21, 0xFF0000); // a paragraph with matches
+  ASSERT_TRUE(memo.MakeCollapsibleBlock(25, 31));
+  memo.ClearUndo();
+  auto attributes = [&] {
+    return std::tuple(memo.getParBackgnd(4), memo.getParForegnd(9), memo.getParWrapable(13), memo.getParBackgnd(21),
+                      memo.GetBlocksStates(28).size());
+  };
+  const auto before = attributes();
+  ASSERT_EQ(TzvTextSearch::ReplaceAll(memo, {QStringLiteral("foo"), true, true, true}, QStringLiteral("bar"), 0,
+                                      memo.getCharCount()),
+            28);
+  EXPECT_EQ(attributes(), before);
+  QString expected = text;
+  EXPECT_EQ(Text(memo), expected.replace(QStringLiteral("foo"), QStringLiteral("bar")));
+  memo.Undo();
+  EXPECT_EQ(Text(memo), text);
+  EXPECT_EQ(attributes(), before);
 }
 
 TEST(ReplaceAllTest, AnEmptyFindTextReplacesNothing) {

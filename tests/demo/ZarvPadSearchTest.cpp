@@ -22,7 +22,7 @@ namespace {
 
 TEST_F(ZarvPadTest, ReplaceByItsKeyReplacesAllAsOneUndoStep) {
   QByteArray text;
-  for (int i = 0; i < 2000; ++i)
+  for (int i = 0; i < 5000; ++i)
     text += "old new older old\n";
   Open(QStringLiteral("r.txt"), text);
   Focus();
@@ -39,7 +39,7 @@ TEST_F(ZarvPadTest, ReplaceByItsKeyReplacesAllAsOneUndoStep) {
   QString expected = before;
   expected.replace(QStringLiteral("old new older old"), QStringLiteral("gold old new older gold old"));
   EXPECT_EQ(Text(), expected);
-  EXPECT_EQ(dialog->Status(), QStringLiteral("4000 replaced"));
+  EXPECT_EQ(dialog->Status(), QStringLiteral("10000 replaced"));
   dialog->close();
   Focus();
   QTest::keyClick(&M(), Qt::Key_Z, Qt::ControlModifier);

@@ -4,12 +4,14 @@
 // Shortcuts stay clear of the control's own keys: Ctrl+T, Ctrl+P and the
 // style keys belong to it. Undo, Redo and the clipboard commands share
 // their keys with the control, which takes them while it has the focus
-// and does the same thing, so the actions act when the focus is elsewhere.
+// and does the same thing, so the actions act when the focus is elsewhere
+// (on the focused text field, else on the editor).
 #include "ZarvPadWindow.h"
 
 #include "FindBar.h"
 #include "FormatNames.h"
 #include "HighlighterChoice.h"
+#include "PadEditActions.h"
 #include "PadStatusBar.h"
 #include "RecentFiles.h"
 #include "SaveOptionsDialog.h"
@@ -64,38 +66,28 @@ void TZarvPadWindow::createFileMenu() {
 }
 
 void TZarvPadWindow::createEditMenu() {
-  QMenu* m = menuBar()->addMenu(tr("&Edit"));
-  fUndo = AddAction(m, tr("&Undo"), QKeySequence::Undo);
-  connect(fUndo, &QAction::triggered, fMemo, &TZarvMemo::undo);
-  fRedo = AddAction(m, tr("&Redo"), QKeySequence::Redo);
-  // Ctrl+Y as well, whichever the desktop's own redo key is (twice the
-  // same key would make the shortcut ambiguous).
-  QList<QKeySequence> redoKeys = QKeySequence::keyBindings(QKeySequence::Redo);
-  if (!redoKeys.contains(QKeySequence(Qt::CTRL | Qt::Key_Y)))
-    redoKeys.append(QKeySequence(Qt::CTRL | Qt::Key_Y));
-  fRedo->setShortcuts(redoKeys);
-  connect(fRedo, &QAction::triggered, fMemo, &TZarvMemo::redo);
-  m->addSeparator();
-  fCut = AddAction(m, tr("Cu&t"), QKeySequence::Cut);
-  connect(fCut, &QAction::triggered, fMemo, &TZarvMemo::cut);
-  fCopy = AddAction(m, tr("&Copy"), QKeySequence::Copy);
-  connect(fCopy, &QAction::triggered, fMemo, &TZarvMemo::copy);
-  connect(AddAction(m, tr("&Paste"), QKeySequence::Paste), &QAction::triggered, fMemo, &TZarvMemo::paste);
-  connect(AddAction(m, tr("Select &All"), QKeySequence::SelectAll), &QAction::triggered, this,
-          [this] { fMemo->SelectAll(); });
-  m->addSeparator();
-  connect(AddAction(m, tr("&Find..."), QKeySequence(Qt::CTRL | Qt::Key_F)), &QAction::triggered, this, [this] {
+  // Edit and Search come from the library's actions (PadEditActions.cpp);
+  // the find bar adds its own entries to Search.
+  fEditActions = new TPadEditActions(*this, *fMemo);
+  fEditActions->FillEditMenu(*menuBar()->addMenu(tr("&Edit")));
+  QMenu* m = menuBar()->addMenu(tr("&Search"));
+  fEditActions->FillSearchMenu(*m);
+  connect(AddAction(m, tr("Find in &Bar..."), QKeySequence(Qt::CTRL | Qt::Key_F)), &QAction::triggered, this, [this] {
     const QString selected = fMemo->getSelText();
     if (!selected.isEmpty() && selected.size() < 200 && !selected.contains(QLatin1Char('\n')))
       fFindBar->setText(selected);
     fFindBar->Activate();
   });
-  connect(AddAction(m, tr("Find &Next"), QKeySequence(Qt::Key_F3)), &QAction::triggered, this, [this] { Find(true); });
-  connect(AddAction(m, tr("Find Pre&vious"), QKeySequence(Qt::SHIFT | Qt::Key_F3)), &QAction::triggered, this,
+  connect(AddAction(m, tr("Find Next in Bar"), QKeySequence(Qt::Key_F3)), &QAction::triggered, this,
+          [this] { Find(true); });
+  connect(AddAction(m, tr("Find Pre&vious in Bar"), QKeySequence(Qt::SHIFT | Qt::Key_F3)), &QAction::triggered, this,
           [this] { Find(false); });
+  m->addSeparator();
   connect(AddAction(m, tr("&Go to Line..."), QKeySequence(Qt::CTRL | Qt::Key_G)), &QAction::triggered, this,
           &TZarvPadWindow::goToLineWithDialog);
 }
+
+void TZarvPadWindow::createToolsMenu() { fEditActions->FillToolsMenu(*menuBar()->addMenu(tr("&Tools"))); }
 
 void TZarvPadWindow::createViewMenu() {
   QMenu* m = menuBar()->addMenu(tr("&View"));
@@ -148,13 +140,6 @@ void TZarvPadWindow::readViewSettings() {
   fWordWrap->setChecked(fSettings->value(kWordWrapKey, false).toBool());
   fMemo->setWordWrap(fWordWrap->isChecked());
   fNonPrinting->setChecked(fSettings->value(kNonPrintingKey, false).toBool());
-}
-
-void TZarvPadWindow::refreshEditActions() {
-  fUndo->setEnabled(fMemo->CanUndo());
-  fRedo->setEnabled(fMemo->CanRedo());
-  fCut->setEnabled(fMemo->CanCut());
-  fCopy->setEnabled(fMemo->CanCopy());
 }
 
 // ---- Commands that ask first ----------------------------------------------------------------

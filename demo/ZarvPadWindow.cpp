@@ -134,6 +134,7 @@ TZarvPadWindow::TZarvPadWindow(const QString& settingsFile, QWidget* parent)
   createFileMenu();
   createEditMenu();
   createViewMenu();
+  createToolsMenu();
   createHelpMenu();
   connectMemo();
   enableStyledCopy();
@@ -376,7 +377,6 @@ void TZarvPadWindow::documentLoaded(const QString& fileName) {
   pad::AttachLinks(*fMemo, *this, fileName); // addresses and mail quoting
   refreshTitle();
   fStatus->Refresh(*fMemo);
-  refreshEditActions();
 }
 
 void TZarvPadWindow::closeEvent(QCloseEvent* e) {
@@ -501,7 +501,6 @@ QString TZarvPadWindow::documentName() const {
 void TZarvPadWindow::refreshStatus() {
   refreshTitle();
   fStatus->Refresh(*fMemo);
-  refreshEditActions();
 }
 
 void TZarvPadWindow::refreshTitle() {

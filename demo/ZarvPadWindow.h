@@ -1,10 +1,10 @@
-// ZarvPad's main window: one editor control (TZarvMemo) with File, Edit and
-// View menus, a find bar and a status bar. The file commands exist twice:
-// as menu actions that ask (file dialogs, the save-options dialog, the
-// unsaved-changes prompt) and as plain calls that do the work, so that
-// tests and the command line drive the same code without dialogs. Errors
-// and the unsaved-changes question go through replaceable functions for
-// the same reason.
+// ZarvPad's main window: one editor control (TZarvMemo) with File, Edit,
+// Search, View and Tools menus, an edit tool bar, a find bar and a status
+// bar. The file commands exist twice: as menu actions that ask (file
+// dialogs, the save-options dialog, the unsaved-changes prompt) and as
+// plain calls that do the work, so that tests and the command line drive
+// the same code without dialogs. Errors and the unsaved-changes question
+// go through replaceable functions for the same reason.
 #pragma once
 
 #include <ZarvMemo/memo/ZarvMemoTypes.h>
@@ -30,6 +30,7 @@ namespace zarv::pad {
 
 class TFindBar;
 class THighlighterChoice;
+class TPadEditActions;
 class TPadStatusBar;
 class TRecentFiles;
 
@@ -120,6 +121,7 @@ private:
   void enableStyledCopy();
   QString baseName() const;
   void createEditMenu();
+  void createToolsMenu();
   void createViewMenu();
   void createHelpMenu();
   void connectMemo();
@@ -137,7 +139,6 @@ private:
   void showProgress();
   void refreshTitle();
   void refreshStatus();
-  void refreshEditActions();
   void readViewSettings();
   QString documentName() const;
 
@@ -159,11 +160,8 @@ private:
   TErrorReporter fReportError;
   TSavePrompt fAskSave;
   TConfirm fConfirm;
-  QMenu* fReopenMenu = nullptr; // enabled while the document has a file
-  QAction* fUndo = nullptr;
-  QAction* fRedo = nullptr;
-  QAction* fCut = nullptr;
-  QAction* fCopy = nullptr;
+  QMenu* fReopenMenu = nullptr;            // enabled while the document has a file
+  TPadEditActions* fEditActions = nullptr; // child of the window: Edit, Search, Tools, tool bar
   QAction* fWordWrap = nullptr;
   QAction* fNonPrinting = nullptr;
 };

@@ -1017,6 +1017,19 @@ private:
   // for the screen.
   QPaintDevice* fCanvas = nullptr;
   int32_t fW = 0;
+
+  // ---- Edit-state notice (ZarvMemoFind.cpp) -------------------------------------------------
+  // The edit actions follow the control's Can... answers through its
+  // notices: changed() and selMoved() cover edits, undo and selection;
+  // editStateChanged() tells the rest: ReadOnly or DisplayOnly set, the
+  // undo list cleared, trimmed, cut or loaded.
+public:
+  void setReadOnly(bool v);
+Q_SIGNALS:
+  void editStateChanged();
+
+private:
+  void tellEditState();
 };
 
 } // namespace zarv

@@ -410,8 +410,12 @@ void TZarvMemo::ClearUndo() {
   fUndoList.Clear();
   if (!fModified)
     fUndoList.MarkClean();
+  tellEditState();
 }
-void TZarvMemo::RemoveUndo(int32_t I) { fUndoList.Remove(I); }
+void TZarvMemo::RemoveUndo(int32_t I) {
+  fUndoList.Remove(I);
+  tellEditState();
+}
 
 TUndoRecord TZarvMemo::getUndoList(int32_t I) const {
   if (I < 0 || I >= fUndoList.Count())
@@ -422,11 +426,13 @@ TUndoRecord TZarvMemo::getUndoList(int32_t I) const {
 void TZarvMemo::setUndoMaxLevel(int v) {
   fUndoList.TrimLevel(v);
   fUndoMaxLevel = v;
+  tellEditState();
 }
 
 void TZarvMemo::setUndoMaxSpace(int v) {
   fUndoList.TrimSpace(v);
   fUndoMaxSpace = v;
+  tellEditState();
 }
 
 // Record i is swapped for what its change put in place: its range is
@@ -500,6 +506,7 @@ void TZarvMemo::LoadUndo(QIODevice& Stream) try {
   for (int32_t i = 0; i < fUndoList.Count(); ++i)
     fUndoGroup = std::max(fUndoGroup, fUndoList.At(i).LockCount);
   fUndoBreak = true;
+  tellEditState();
 } catch (const EOwnerDestroyed& gone) {
   SettleDestroyed(gone);
 }

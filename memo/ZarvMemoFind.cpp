@@ -41,4 +41,18 @@ bool TZarvMemo::CanPaste() const { return !fReadOnly && !fDisplayOnly; }
 bool TZarvMemo::CanDelete() const { return !fReadOnly && !fDisplayOnly && fSelLen != 0; }
 bool TZarvMemo::CanSelectAll() const { return !fDisplayOnly && getCharCount() > 0; }
 
+void TZarvMemo::setReadOnly(bool v) {
+  if (v == fReadOnly)
+    return;
+  TZarvMemoSettings::setReadOnly(v);
+  tellEditState();
+}
+
+void TZarvMemo::tellEditState() try {
+  const TEntryScope entry(ownerId());
+  callOut([&] { Q_EMIT editStateChanged(); });
+} catch (const EOwnerDestroyed& gone) {
+  SettleDestroyed(gone);
+}
+
 } // namespace zarv

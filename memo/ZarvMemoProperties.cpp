@@ -253,6 +253,7 @@ void TZarvMemo::setDisplayOnly(bool v) try {
   fDisplayOnly = v;
   if (hasFocus())
     viewport()->update(); // the caret comes or goes
+  tellEditState();
 } catch (const EOwnerDestroyed& gone) {
   SettleDestroyed(gone);
 }

@@ -38,10 +38,28 @@ public:
   virtual bool WantsStyleChange() const { return true; }
 };
 
-// The interface through which the edit actions reach the control.
+// The interface through which the edit actions reach a control: the
+// queries behind their enabled states and the commands they run. Any
+// widget may implement it (with Q_INTERFACES) to join the actions; the
+// actions reach TZarvMemo and Qt's own text widgets through adapters.
 class IzvEditAction {
 public:
   virtual ~IzvEditAction() = default;
+  virtual bool CanCut() const = 0;
+  virtual bool CanCopy() const = 0;
+  virtual bool CanPaste() const = 0;
+  virtual bool CanSelectAll() const = 0;
+  virtual bool CanDelete() const = 0;
+  virtual bool CanRedo() const = 0;
+  virtual bool CanUndo() const = 0;
+  virtual void CutToClipboard() = 0;
+  virtual void CopyToClipboard() = 0;
+  virtual void PasteFromClipboard() = 0;
+  virtual void SelectAll() = 0;
+  virtual void ClearSelection() = 0;
+  virtual void ScrollInView() = 0;
+  virtual void Undo() = 0;
+  virtual void Redo() = 0;
 };
 
 } // namespace zarv

@@ -215,7 +215,7 @@ TEST_F(ZarvPadTest, TheHorizontalScrollBarGoesWhenNothingIsWiderThanTheWindow) {
   Focus();
   QScrollBar* bar = M().horizontalScrollBar();
   EXPECT_TRUE(WaitFor([bar] { return bar->maximum() > 0; }));
-  Action(QStringLiteral("Select &All"))->trigger();
+  Action(QStringLiteral("Select &all"))->trigger();
   QTest::keyClick(&M(), Qt::Key_Delete);
   EXPECT_TRUE(WaitFor([bar] { return bar->maximum() == 0 && !bar->isVisible(); }));
 

@@ -106,7 +106,7 @@ TEST_F(ZarvPadTest, DeletingAllOfALargeTextCanBeUndone) {
   Open(QStringLiteral("big.txt"), bytes);
   Focus();
   const QString before = Text();
-  Action(QStringLiteral("Select &All"))->trigger();
+  Action(QStringLiteral("Select &all"))->trigger();
   QTest::keyClick(&M(), Qt::Key_Delete);
   EXPECT_EQ(M().getCharCount(), 0);
   ASSERT_TRUE(M().CanUndo());
@@ -115,7 +115,7 @@ TEST_F(ZarvPadTest, DeletingAllOfALargeTextCanBeUndone) {
   // Past even ZarvPad's space the change cannot be undone: the status bar
   // says so instead of a silently greyed Undo.
   M().setUndoMaxSpace(1000);
-  Action(QStringLiteral("Select &All"))->trigger();
+  Action(QStringLiteral("Select &all"))->trigger();
   QTest::keyClick(&M(), Qt::Key_Delete);
   EXPECT_FALSE(M().CanUndo());
   EXPECT_TRUE(fWindow->statusBar()->currentMessage().contains(QStringLiteral("too large to be undone")))

@@ -227,7 +227,7 @@ TEST_F(ZarvPadTest, ReopenedInAnotherEncodingTheBytesReadOtherwise) {
 TEST_F(ZarvPadTest, EditMenuActsOnTheEditor) {
   Open(QStringLiteral("m.txt"), "one two\n");
   EXPECT_FALSE(Action(QStringLiteral("Cu&t"))->isEnabled()); // nothing selected
-  Action(QStringLiteral("Select &All"))->trigger();
+  Action(QStringLiteral("Select &all"))->trigger();
   EXPECT_TRUE(Action(QStringLiteral("Cu&t"))->isEnabled());
   Action(QStringLiteral("&Copy"))->trigger();
   EXPECT_EQ(Text(), QStringLiteral("one two\r\n"));

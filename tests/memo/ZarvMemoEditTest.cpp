@@ -15,7 +15,6 @@
 #include <gtest/gtest.h>
 #include <memory>
 #include <random>
-#include <tuple>
 
 using namespace zarv;
 
@@ -272,10 +271,12 @@ std::string Xs(TZarvMemo& m, const std::vector<int32_t>& offsets) {
 // caret's x, with word wrap on (two widths) and off, tabs, styles by
 // keywords and start-stop keys (which restyle up to a paragraph's end) and
 // static codes.
-void RunLongParagraphs(bool wrap, int width, bool staticFormat, uint32_t seed) {
+void RunLongParagraphs(bool wrap, int width, bool staticFormat, TAlignment align, bool justified, uint32_t seed) {
   std::mt19937 rng(seed);
   const auto setup = [&](TZarvMemo& c) {
     c.setWordWrap(wrap);
+    c.setAlignment(align);
+    c.setJustified(justified);
     c.resize(width, 200);
   };
   auto m = Control();
@@ -338,10 +339,22 @@ void RunLongParagraphs(bool wrap, int width, bool staticFormat, uint32_t seed) {
 } // namespace
 
 TEST(ZarvMemoEdit, EditsOfLongParagraphsLayOutAndMeasureLikeAFreshControl) {
-  for (const auto& [wrap, width, codes] : {std::tuple{false, 300, false}, std::tuple{true, 300, false},
-                                           std::tuple{true, 173, true}, std::tuple{false, 500, true}}) {
-    SCOPED_TRACE(std::string(wrap ? "wrap " : "no wrap ") + std::to_string(width) + (codes ? " codes" : ""));
-    RunLongParagraphs(wrap, width, codes, uint32_t(width) + wrap);
+  struct TCase {
+    bool Wrap;
+    int Width;
+    bool Codes;
+    TAlignment Align;
+    bool Justified;
+  };
+  // Unwrapped lines (left aligned without word wrap) keep x checkpoints;
+  // the others are wrapped again from the change, justified or centred
+  // ones included (centred text wraps at the window also without word wrap).
+  for (const TCase& c : {TCase{false, 300, false, taLeftJustify, false}, TCase{true, 300, false, taLeftJustify, false},
+                         TCase{true, 173, true, taLeftJustify, true}, TCase{false, 500, true, taLeftJustify, false},
+                         TCase{false, 240, false, taCenter, false}}) {
+    SCOPED_TRACE(std::string(c.Wrap ? "wrap " : "no wrap ") + std::to_string(c.Width) + (c.Codes ? " codes" : "") +
+                 (c.Align == taCenter ? " centred" : "") + (c.Justified ? " justified" : ""));
+    RunLongParagraphs(c.Wrap, c.Width, c.Codes, c.Align, c.Justified, uint32_t(c.Width) + c.Wrap);
     if (::testing::Test::HasFatalFailure())
       return;
   }

@@ -47,9 +47,9 @@ void TLongLineIndex::NoteEdit(int32_t startPar, int32_t oldStopPar, int32_t newS
   if (startPar != oldStopPar || startPar != newStopPar) {
     // Paragraphs joined or split: those from there on have other numbers
     // or other text than captured.
-    fEntries.erase(std::remove_if(fEntries.begin(), fEntries.end(),
-                                  [startPar](const TEntry& e) { return e.Par >= startPar; }),
-                   fEntries.end());
+    fEntries.erase(
+        std::remove_if(fEntries.begin(), fEntries.end(), [startPar](const TEntry& e) { return e.Par >= startPar; }),
+        fEntries.end());
     return;
   }
   TEntry* e = find(startPar);
@@ -114,8 +114,7 @@ bool TLongLineIndex::Change(int32_t parNb, uint64_t key, const ParInfo& par, TCh
   while (s < n - p && s < o - p) {
     const DynInfoRec& a = codes[n - 1 - s];
     const TRun& b = runs[o - 1 - s];
-    if (a.DynOffset < editEnd || int64_t(a.DynOffset) - len != int64_t(b.Offset) - e->Length ||
-        a.DynStyle != b.Style)
+    if (a.DynOffset < editEnd || int64_t(a.DynOffset) - len != int64_t(b.Offset) - e->Length || a.DynStyle != b.Style)
       break;
     ++s;
   }

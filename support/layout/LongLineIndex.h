@@ -105,12 +105,12 @@ private:
   struct TEntry {
     int32_t Par = -1;
     uint64_t Key = 0;
-    uint64_t Used = 0;       // when last asked, for making room
-    int32_t Length = 0;      // the paragraph's length at capture
-    uint8_t StartStyle = 0;  // style byte of its start record then
-    std::vector<TRun> Runs;  // its runs then
-    bool Edited = false;     // text edits noted since capture
-    int32_t EditFrom = 0;    // their union: [EditFrom, length - EditToEnd)
+    uint64_t Used = 0;      // when last asked, for making room
+    int32_t Length = 0;     // the paragraph's length at capture
+    uint8_t StartStyle = 0; // style byte of its start record then
+    std::vector<TRun> Runs; // its runs then
+    bool Edited = false;    // text edits noted since capture
+    int32_t EditFrom = 0;   // their union: [EditFrom, length - EditToEnd)
     int32_t EditToEnd = 0;
     int32_t LengthDelta = 0; // their length change
     bool Unwrapped = false;  // captured as one unwrapped line

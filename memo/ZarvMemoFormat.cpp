@@ -68,6 +68,28 @@ int32_t LineBefore(const ParInfo& par, int32_t offset) {
   return lo;
 }
 
+// An unwrapped long paragraph after change c: its one line takes the width
+// the index's checkpoints give, as a whole wrap would set it; false when
+// they cannot say.
+bool RemeasureUnwrapped(TZarvMemoHost& h, int32_t p, ParInfo& par, uint64_t key, const TLongLineIndex::TChange& c) {
+  LineInfo line = GetFirstLine(par);
+  int32_t w = 0;
+  if (!h.fLongLines.UpdateMarks(h, p, par, c, line.LineWidth, w))
+    return false;
+  line.Stop = line.JustifyStart = GetParLength(par);
+  line.LineWidth = line.TotalWidth = w;
+  line.Spaces = line.TotalColumns = 0;
+  SetFirstLine(par, line);
+  par.ParState |= zvpFormatted | zvpKeywDone;
+  if (w > h.fMaxLineWidth) {
+    h.fMaxLineWidth = w;
+    if (!h.fWordWrap || h.fColumnWrap > 0)
+      h.fMaxLineNumber = par.StartLine;
+  }
+  h.fLongLines.Capture(p, key, par, true, true);
+  return true;
+}
+
 } // namespace
 
 // Wraps paragraph p; returns the change of its line count. A long paragraph
@@ -99,26 +121,11 @@ int32_t TZarvMemo::wrapParagraph(int32_t p, TWrapState& ws) {
   TLongLineIndex::TChange c;
   bool full = true;
   if (fLongLines.Change(p, key, *par, c)) {
-    if (unwrapped && GetLineCount(*par) == 1) {
-      LineInfo line = GetFirstLine(*par);
-      int32_t w = 0;
-      if (fLongLines.UpdateMarks(*this, p, *par, c, line.LineWidth, w)) {
-        const int32_t len = GetParLength(*par);
-        line.Stop = line.JustifyStart = len;
-        line.LineWidth = line.TotalWidth = w;
-        line.Spaces = line.TotalColumns = 0;
-        SetFirstLine(*par, line);
-        par->ParState |= zvpFormatted | zvpKeywDone;
-        if (w > fMaxLineWidth) {
-          fMaxLineWidth = w;
-          if (!fWordWrap || fColumnWrap > 0)
-            fMaxLineNumber = par->StartLine;
-        }
-        fLongLines.Capture(p, key, *par, true, true);
-        ws.InitFont = true; // the canvas's font is the one measured last
-        return 0;
-      }
-    } else if (!unwrapped) {
+    if (unwrapped && GetLineCount(*par) == 1 && RemeasureUnwrapped(*this, p, *par, key, c)) {
+      ws.InitFont = true; // the canvas's font is the one measured last
+      return 0;
+    }
+    if (!unwrapped) {
       start = LineBefore(*par, c.From);
       full = false;
     }

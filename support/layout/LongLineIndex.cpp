@@ -76,6 +76,7 @@ void TLongLineIndex::Capture(int32_t parNb, uint64_t key, const ParInfo& par, bo
   e->Key = key;
   e->Length = GetParLength(par);
   e->StartStyle = GetStartDynAttrib(par)->DynStyle;
+  e->StartAttrib = GetFirstLine(par).StartAttrib;
   const TDynInfoArray& codes = GetDynArray(par);
   e->Runs.resize(codes.size());
   for (size_t i = 0; i < codes.size(); ++i)
@@ -92,7 +93,7 @@ void TLongLineIndex::Capture(int32_t parNb, uint64_t key, const ParInfo& par, bo
 bool TLongLineIndex::Change(int32_t parNb, uint64_t key, const ParInfo& par, TChange& c) const {
   const TEntry* e = find(parNb);
   const int32_t len = GetParLength(par);
-  if (!e || e->Key != key || e->Length + e->LengthDelta != len)
+  if (!e || e->Key != key || e->Length + e->LengthDelta != len || GetFirstLine(par).StartAttrib != e->StartAttrib)
     return false;
   const int32_t editFrom = e->Edited ? e->EditFrom : len, editEnd = e->Edited ? len - e->EditToEnd : 0;
   int32_t from = editFrom, end = editEnd;
@@ -100,11 +101,23 @@ bool TLongLineIndex::Change(int32_t parNb, uint64_t key, const ParInfo& par, TCh
     from = 0;
     end = len;
   }
-  // Runs equal from the front (before the edits) and from the back
-  // (relative to the end, after them); the differing ones between change
-  // the style of the text from the first of them to the first equal one.
+  widenByRuns(*e, par, editFrom, editEnd, from, end);
+  from = std::min(from, len);
+  end = std::clamp(end, from, len);
+  c.From = from;
+  c.ToEnd = len - end;
+  c.CodeDelta = int32_t(GetDynArray(par).size()) - int32_t(e->Runs.size());
+  return true;
+}
+
+// Runs equal from the front (before the edits) and from the back (relative
+// to the end, after them) are the same; the differing ones between change
+// the style of the text from the first of them to the first equal one.
+void TLongLineIndex::widenByRuns(const TEntry& e, const ParInfo& par, int32_t editFrom, int32_t editEnd, int32_t& from,
+                                 int32_t& end) {
   const TDynInfoArray& codes = GetDynArray(par);
-  const std::vector<TRun>& runs = e->Runs;
+  const std::vector<TRun>& runs = e.Runs;
+  const int32_t len = GetParLength(par);
   const size_t n = codes.size(), o = runs.size();
   size_t p = 0;
   while (p < n && p < o && codes[p].DynOffset < editFrom && codes[p].DynOffset == runs[p].Offset &&
@@ -114,25 +127,19 @@ bool TLongLineIndex::Change(int32_t parNb, uint64_t key, const ParInfo& par, TCh
   while (s < n - p && s < o - p) {
     const DynInfoRec& a = codes[n - 1 - s];
     const TRun& b = runs[o - 1 - s];
-    if (a.DynOffset < editEnd || int64_t(a.DynOffset) - len != int64_t(b.Offset) - e->Length || a.DynStyle != b.Style)
+    if (a.DynOffset < editEnd || int64_t(a.DynOffset) - len != int64_t(b.Offset) - e.Length || a.DynStyle != b.Style)
       break;
     ++s;
   }
-  if (p < n - s || p < o - s) {
-    int32_t codeFrom = len;
-    if (p < n - s)
-      codeFrom = std::min(codeFrom, codes[p].DynOffset);
-    if (p < o - s)
-      codeFrom = std::min(codeFrom, runs[p].Offset < editFrom ? runs[p].Offset : editFrom);
-    from = std::min(from, std::max(0, codeFrom));
-    end = std::max(end, s > 0 ? codes[n - s].DynOffset : len);
-  }
-  from = std::min(from, len);
-  end = std::clamp(end, from, len);
-  c.From = from;
-  c.ToEnd = len - end;
-  c.CodeDelta = int32_t(n) - int32_t(o);
-  return true;
+  if (p == n - s && p == o - s)
+    return;
+  int32_t codeFrom = len;
+  if (p < n - s)
+    codeFrom = std::min(codeFrom, codes[p].DynOffset);
+  if (p < o - s)
+    codeFrom = std::min(codeFrom, runs[p].Offset < editFrom ? runs[p].Offset : editFrom);
+  from = std::min(from, std::max(0, codeFrom));
+  end = std::max(end, s > 0 ? codes[n - s].DynOffset : len);
 }
 
 int32_t TLongLineIndex::Measure(TZarvMemoHost& m, const ParInfo& par, int32_t from, int32_t to, int32_t x,

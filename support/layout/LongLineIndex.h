@@ -105,12 +105,13 @@ private:
   struct TEntry {
     int32_t Par = -1;
     uint64_t Key = 0;
-    uint64_t Used = 0;      // when last asked, for making room
-    int32_t Length = 0;     // the paragraph's length at capture
-    uint8_t StartStyle = 0; // style byte of its start record then
-    std::vector<TRun> Runs; // its runs then
-    bool Edited = false;    // text edits noted since capture
-    int32_t EditFrom = 0;   // their union: [EditFrom, length - EditToEnd)
+    uint64_t Used = 0;               // when last asked, for making room
+    int32_t Length = 0;              // the paragraph's length at capture
+    uint8_t StartStyle = 0;          // style byte of its start record then
+    TZarvFontStyles StartAttrib = 0; // static style at its start then
+    std::vector<TRun> Runs;          // its runs then
+    bool Edited = false;             // text edits noted since capture
+    int32_t EditFrom = 0;            // their union: [EditFrom, length - EditToEnd)
     int32_t EditToEnd = 0;
     int32_t LengthDelta = 0; // their length change
     bool Unwrapped = false;  // captured as one unwrapped line
@@ -126,6 +127,8 @@ private:
   // against the real one and wraps whole the first time.
   static constexpr uint64_t kUnknownKey = ~uint64_t(0);
   static bool buildMarks(TZarvMemoHost& m, const ParInfo& par, TEntry& e);
+  static void widenByRuns(const TEntry& e, const ParInfo& par, int32_t editFrom, int32_t editEnd, int32_t& from,
+                          int32_t& end);
 
   std::vector<TEntry> fEntries;
   uint64_t fClock = 0;

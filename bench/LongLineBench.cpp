@@ -1,10 +1,11 @@
 // zarv_bench_longline: editing and moving on very long lines.
 //
-//   zarv_bench_longline [--quick]
+//   zarv_bench_longline [--quick] [--nokeys]
 //
 // Two texts of long lines (prose with code fragments, the C++ key set):
 // one line of 5 MB, and ten lines of 1 MB (--quick: 1 MB and ten of 100 KB),
-// each with word wrap off and on, in a shown control of 1000 x 800 pixels.
+// each with word wrap off and on, in a shown control of 1000 x 800 pixels
+// (--nokeys: without the key set, so that highlighting takes no part).
 // Prints per text and wrap mode:
 // - open to first paint: the load from memory and the first full paint;
 // - a key typed and painted (a key event, then viewport()->repaint()) at the
@@ -76,10 +77,11 @@ std::vector<double> Series(int count, const std::function<void(int)>& step, bool
   return ms;
 }
 
-void Run(const std::string& tag, const std::string& text, bool wrap) {
+void Run(const std::string& tag, const std::string& text, bool wrap, bool keys) {
   const std::string name = tag + (wrap ? " wrap" : " nowrap");
   TZarvMemo memo;
-  SetUpKeys(memo);
+  if (keys)
+    SetUpKeys(memo);
   memo.setScrollTime(0);
   memo.setWordWrap(wrap);
   memo.resize(1000, 800);
@@ -145,14 +147,18 @@ void Run(const std::string& tag, const std::string& text, bool wrap) {
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
-  const bool quick = argc > 1 && std::strcmp(argv[1], "--quick") == 0;
+  bool quick = false, keys = true;
+  for (int i = 1; i < argc; ++i) {
+    quick |= std::strcmp(argv[i], "--quick") == 0;
+    keys &= std::strcmp(argv[i], "--nokeys") != 0;
+  }
   const int64_t big = quick ? MB : 5 * MB, piece = quick ? 100 * 1024 : MB;
   const std::string one = LongLines(1, big), ten = LongLines(10, piece);
   const std::string oneTag = quick ? "one 1 MB line" : "one 5 MB line";
   const std::string tenTag = quick ? "ten 100 KB lines" : "ten 1 MB lines";
   for (bool wrap : {false, true}) {
-    Run(oneTag, one, wrap);
-    Run(tenTag, ten, wrap);
+    Run(oneTag, one, wrap, keys);
+    Run(tenTag, ten, wrap, keys);
   }
   return gFailed ? 1 : 0;
 }

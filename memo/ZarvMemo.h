@@ -109,7 +109,7 @@ public:
   ~TZarvMemo() override;
 
   int32_t ClientWidth() const override;
-  QFont BaseFont() const override { return font(); }
+  const QFont& BaseFont() const override { return font(); }
 
   // ---- Component state and links ---------------------------------------------
   TComponentState ComponentState() const { return fComponentState; }

@@ -15,6 +15,7 @@
 #include <ZarvMemo/support/navigator/Navigator.h>
 
 #include <QCoreApplication>
+#include <QHash>
 #include <QTimer>
 #include <algorithm>
 
@@ -30,13 +31,111 @@ struct TZarvMemo::TWrapState {
   uint64_t FontState = 0;
 };
 
-// Wraps paragraph p completely; returns the change of its line count.
+namespace {
+
+// What decides how a paragraph wraps, besides its text and runs: a long
+// paragraph's change range and checkpoints hold only under the same key.
+uint64_t LayoutKey(const TZarvMemoHost& h, const ParInfo& par) {
+  uint64_t k = h.fLayoutEpoch;
+  const auto mix = [&k](uint64_t v) { k = (k ^ v) * 0x100000001B3ull + (k >> 29); };
+  mix(uint64_t(uint32_t(h.ClientWidth())));
+  mix(uint64_t(h.fWordWrap) | uint64_t(h.fJustified) << 1 | uint64_t(h.fAlignment) << 2 |
+      uint64_t(par.ParState & zvpNoWrap) << 4 | uint64_t(h.Paragraphs().fStaticFormat) << 12);
+  mix(uint64_t(uint32_t(h.fColumnWrap)));
+  mix(uint64_t(uint32_t(h.fLeftMargin)) << 32 | uint32_t(h.fRightMargin));
+  mix(uint64_t(uint32_t(h.TabWidth())));
+  mix(qHash(h.fWWChars));
+  return k;
+}
+
+// Whether the paragraph is laid out as one line whatever its width (the
+// formatter's wrap width is then beyond any measurable width).
+bool Unwrapped(const TZarvMemoHost& h, const ParInfo& par) {
+  return (par.ParState & zvpNoWrap) || (!h.fWordWrap && h.fAlignment == taLeftJustify);
+}
+
+// The last display line starting before `offset` (the first line if none):
+// an incremental wrap for a change at `offset` starts there.
+int32_t LineBefore(const ParInfo& par, int32_t offset) {
+  int32_t lo = 0, hi = GetLineCount(par) - 1;
+  while (lo < hi) {
+    const int32_t mid = lo + (hi - lo + 1) / 2;
+    if (GetParLine(par, mid).Start < offset)
+      lo = mid;
+    else
+      hi = mid - 1;
+  }
+  return lo;
+}
+
+// An unwrapped long paragraph after change c: its one line takes the width
+// the index's checkpoints give, as a whole wrap would set it; false when
+// they cannot say.
+bool RemeasureUnwrapped(TZarvMemoHost& h, int32_t p, ParInfo& par, uint64_t key, const TLongLineIndex::TChange& c) {
+  LineInfo line = GetFirstLine(par);
+  int32_t w = 0;
+  if (!h.fLongLines.UpdateMarks(h, p, par, c, line.LineWidth, w))
+    return false;
+  line.Stop = line.JustifyStart = GetParLength(par);
+  line.LineWidth = line.TotalWidth = w;
+  line.Spaces = line.TotalColumns = 0;
+  SetFirstLine(par, line);
+  par.ParState |= zvpFormatted | zvpKeywDone;
+  if (w > h.fMaxLineWidth) {
+    h.fMaxLineWidth = w;
+    if (!h.fWordWrap || h.fColumnWrap > 0)
+      h.fMaxLineNumber = par.StartLine;
+  }
+  h.fLongLines.Capture(p, key, par, true, true);
+  return true;
+}
+
+} // namespace
+
+// Wraps paragraph p; returns the change of its line count. A long paragraph
+// the index knows is wrapped from what changed since its last wrap: an
+// unwrapped one by moving its x checkpoints, a wrapped one from the line
+// before the change up to where the new breaks meet the old ones.
 int32_t TZarvMemo::wrapParagraph(int32_t p, TWrapState& ws) {
-  int32_t start = 0, stop = 0, delta = 0, count = 0;
-  ReformatParP(*this, &Canvas(), ws.InitFont, ClientWidth(), nullptr, p, start, stop, true, ws.FontState, ws.SpaceWidth,
-               ws.Overhang, delta, count);
-  ws.InitFont = false;
   ++fWrapCount;
+  ParInfo* par = fParagraphs->Par(p);
+  int32_t start = 0, stop = 0, delta = 0, count = 0;
+  if (fCanvas || GetParLength(*par) < TLongLineIndex::kMinLength) {
+    if (fCanvas)
+      fLongLines.Forget();
+    else
+      fLongLines.Forget(p);
+    ReformatParP(*this, &Canvas(), ws.InitFont, ClientWidth(), par, p, start, stop, true, ws.FontState, ws.SpaceWidth,
+                 ws.Overhang, delta, count);
+    ws.InitFont = false;
+    return delta;
+  }
+  // The keyword pass first: the change range includes what it restyles.
+  if (!(par->ParState & zvpKeywDone) && NeedsKeywordPass()) {
+    ApplyKeywordsToParagraph(p);
+    par = fParagraphs->Par(p);
+    par->ParState |= zvpKeywDone;
+  }
+  const uint64_t key = LayoutKey(*this, *par);
+  const bool unwrapped = Unwrapped(*this, *par);
+  TLongLineIndex::TChange c;
+  bool full = true;
+  if (fLongLines.Change(p, key, *par, c)) {
+    if (unwrapped && GetLineCount(*par) == 1 && RemeasureUnwrapped(*this, p, *par, key, c)) {
+      ws.InitFont = true; // the canvas's font is the one measured last
+      return 0;
+    }
+    if (!unwrapped) {
+      start = LineBefore(*par, c.From);
+      full = false;
+    }
+  }
+  // A wrap from inside the paragraph selects the font of its first line.
+  ReformatParP(*this, &Canvas(), ws.InitFont || !full, ClientWidth(), par, p, start, stop, full, ws.FontState,
+               ws.SpaceWidth, ws.Overhang, delta, count, full ? 0 : GetParLength(*par) - c.ToEnd,
+               full ? 0 : c.CodeDelta);
+  ws.InitFont = false;
+  fLongLines.Capture(p, key, *par, unwrapped && count == 1, false);
   return delta;
 }
 
@@ -318,6 +417,8 @@ void TZarvMemo::formatLineRange(int32_t firstLine, int32_t lastLine) {
 void TZarvMemo::Reformat() try {
   const TEntryScope entry(ownerId());
   ++fReformatCount;
+  ++fLayoutEpoch;
+  fLongLines.Forget();
   fMaxLineWidth = 0;
   fMaxLineNumber = -1;
   fStartLineSelection = -1;

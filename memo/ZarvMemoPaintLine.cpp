@@ -50,7 +50,7 @@ void TLinePainter::PaintLine(int32_t parNb, int32_t lineIdx, int32_t y) {
   M.BackgroundFill(P, QRect(0, 0, fLineW, M.fLineHeight), !parBack, y, parBack ? fParBack : clWindow);
   fX0 = lineStartX(line, len);
   setupSelection(parNb, par, line, lastLine);
-  buildElements(par, line, len);
+  buildElements(parNb, par, line, len);
   selectionXRange(line, lastLine);
   // The text's last paragraph ends without a break: no mark after it.
   fMarkShown = lastLine && parNb + 1 < M.fParagraphs->Count() && M.fShowNonPrintChars.testFlag(zvNPReturn);
@@ -97,10 +97,10 @@ void TLinePainter::selectionXRange(const LineInfo& line, bool lastLine) {
 // end); a selection going on past the break ends after the mark.
 void TLinePainter::prepareParagraphMark(const ParInfo& par, const LineInfo& line, int32_t len) {
   TZarvFontStyles st = line.StartAttrib;
-  const DynInfoRec* dyn = GetStartDynAttrib(par);
-  for (const DynInfoRec& d : GetDynArray(par))
-    if (d.DynOffset <= len)
-      dyn = &d;
+  const TDynInfoArray& codes = GetDynArray(par);
+  const auto after =
+      std::upper_bound(codes.begin(), codes.end(), len, [](int32_t o, const DynInfoRec& d) { return o < d.DynOffset; });
+  const DynInfoRec* dyn = after == codes.begin() ? GetStartDynAttrib(par) : &*(after - 1);
   if (M.fParagraphs->fStaticFormat)
     for (int32_t i = line.Start; i < len; ++i)
       if (IsStyleCode(par.ParText[i]))
@@ -168,7 +168,11 @@ void TLinePainter::setupSelection(int32_t parNb, const ParInfo& par, const LineI
   fHasSel = (fSelA < line.Stop && fSelB > line.Start) || fBreakSelected;
 }
 
-void TLinePainter::buildElements(const ParInfo& par, const LineInfo& line, int32_t len) {
+// Runs are cut into elements of at most this many characters, so that one
+// left of the window costs no more than that to measure and to skip.
+constexpr int32_t kMaxElement = 1024;
+
+void TLinePainter::buildElements(int32_t parNb, const ParInfo& par, const LineInfo& line, int32_t len) {
   fElems.clear();
   const char16_t* t = par.ParText;
   const bool codesOn = M.fParagraphs->fStaticFormat;
@@ -185,8 +189,17 @@ void TLinePainter::buildElements(const ParInfo& par, const LineInfo& line, int32
   }
   const int32_t tab = M.TabWidth();
   TZarvFontStyles style = line.StartAttrib;
+  int32_t x = 0, first = line.Start;
+  // A long unwrapped line is built from the last checkpoint left of the
+  // window, not from its start.
+  if (!fOtherDevice && len >= TLongLineIndex::kMinLength && GetLineCount(par) == 1 && fX0 < -M.fLineHeight)
+    if (const TLongLineIndex::TMark* m = M.fLongLines.MarkAtX(M, parNb, par, -int64_t(fX0) - M.fLineHeight)) {
+      x = m->X;
+      first = m->Offset;
+      style = m->Style;
+    }
   const TDynInfoArray& codes = GetDynArray(par);
-  size_t next = size_t(std::upper_bound(codes.begin(), codes.end(), line.Start,
+  size_t next = size_t(std::upper_bound(codes.begin(), codes.end(), first,
                                         [](int32_t o, const DynInfoRec& d) { return o < d.DynOffset; }) -
                        codes.begin());
   const DynInfoRec* dyn = next > 0 ? &codes[next - 1] : GetStartDynAttrib(par);
@@ -195,8 +208,8 @@ void TLinePainter::buildElements(const ParInfo& par, const LineInfo& line, int32
   auto special = [&](char16_t c, int32_t i) {
     return c == u'\t' || (codesOn && IsStyleCode(c)) || (c == u' ' && justified && i >= line.JustifyStart);
   };
-  int32_t x = 0, selectedFont = -1;
-  for (int32_t i = line.Start; i < line.Stop;) {
+  int32_t selectedFont = -1;
+  for (int32_t i = first; i < line.Stop;) {
     while (next < codes.size() && codes[next].DynOffset <= i)
       dyn = &codes[next++];
     const char16_t c = t[i];
@@ -224,7 +237,9 @@ void TLinePainter::buildElements(const ParInfo& par, const LineInfo& line, int32
       }
       e.W = M.Canvas().CharWidth(u' ') + s;
     } else {
-      int32_t limit = line.Stop;
+      int32_t limit = std::min(line.Stop, i + kMaxElement);
+      if (limit < line.Stop && QChar::isHighSurrogate(t[limit - 1]))
+        ++limit;
       if (next < codes.size())
         limit = std::min(limit, codes[next].DynOffset);
       if (fSelA > i)

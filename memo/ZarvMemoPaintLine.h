@@ -57,7 +57,7 @@ private:
   void selectionXRange(const LineInfo& line, bool lastLine);
   void prepareParagraphMark(const ParInfo& par, const LineInfo& line, int32_t len);
   void paintLayers(const ParInfo& par, const LineInfo& line, bool lastLine);
-  void buildElements(const ParInfo& par, const LineInfo& line, int32_t len);
+  void buildElements(int32_t parNb, const ParInfo& par, const LineInfo& line, int32_t len);
   void computeColours(TElement& e, TZarvFontStyles staticStyle, const DynInfoRec& dyn) const;
   void drawText(const TElement& e, const char16_t* text, bool dropTrailingBlanks);
   void drawMark(char16_t mark, int32_t x, uint8_t style, const QColor& colour);

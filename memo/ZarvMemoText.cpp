@@ -60,6 +60,11 @@ void TZarvMemo::replaceRange(TZarvNavigator& a, TZarvNavigator& b, const std::u1
   }
   edit.NewStopPos = b.GetPos();
   edit.NewStopPar = b.GetParNb();
+  {
+    const ParInfo& par = *L.Par(edit.StartPar);
+    fLongLines.NoteEdit(edit.StartPar, edit.OldStopPar, edit.NewStopPar, edit.StartPos - par.StartOffset,
+                        edit.NewStopPos - par.StartOffset, GetParLength(par), edit.NewStopPos - edit.OldStopPos);
+  }
   std::vector<TZarvNavigator*> toFree;
   AdjustNavigators(L, fNavigators, edit, toFree);
   for (TZarvNavigator* n : toFree)
@@ -139,6 +144,7 @@ void TZarvMemo::setParWrapable(int32_t p, bool w) try {
   if (w == !(par.ParState & zvpNoWrap))
     return;
   par.ParState = static_cast<TParStates>(w ? par.ParState & ~zvpNoWrap : par.ParState | zvpNoWrap);
+  fLongLines.Forget(p);
   if (!fWordWrap)
     return;
   par.ParState &= static_cast<TParStates>(~zvpFormatted);

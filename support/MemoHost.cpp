@@ -131,7 +131,7 @@ void TZarvMemoHost::FreeNavigators() {
 
 uint8_t TZarvMemoHost::AttrToExtFontStyles(TZarvFontStyles styles, uint8_t dynStyle) const {
   if (!(dynStyle & dsHasAttrib)) {
-    const QFont f = BaseFont();
+    const QFont& f = BaseFont();
     uint8_t own = 0;
     if (f.bold())
       own |= fsBold;

@@ -12,6 +12,7 @@
 #include <ZarvMemo/support/highlight/KeywordList.h>
 #include <ZarvMemo/support/highlight/StartStopKeyList.h>
 #include <ZarvMemo/support/highlight/UpperCase.h>
+#include <ZarvMemo/support/layout/LongLineIndex.h>
 #include <ZarvMemo/support/store/ParRecords.h>
 
 #include <QFont>
@@ -62,7 +63,7 @@ public:
   // Width of the text area in pixels.
   virtual int32_t ClientWidth() const = 0;
   // The control's base font.
-  virtual QFont BaseFont() const = 0;
+  virtual const QFont& BaseFont() const = 0;
   // Re-measures the font-dependent fields (space width, line height, ...).
   void UpdateFontDependantFields();
 
@@ -126,6 +127,13 @@ public:
   int32_t fMaxLineNumber = -1;
   int32_t fRunningSpaceWidth = 1;
   int32_t fSpaceKern = 0;
+  // The change range and x checkpoints of the long paragraph edited or
+  // moved on last, kept by the control's formatting; navigators and
+  // painting take x positions on its unwrapped line from it.
+  TLongLineIndex fLongLines;
+  // Counts whole re-layouts (Reformat); part of the layout key the index
+  // checks.
+  uint64_t fLayoutEpoch = 0;
 
   // Keyword highlighting of one whole paragraph, run by line formatting for
   // paragraphs that lack it so that widths are measured in their final

@@ -42,6 +42,10 @@ public:
 
   void Run(bool initFont, int32_t width, int32_t& startLine, int32_t& stopLine, bool full, int32_t& spaceWidth,
            int32_t& overhang, int32_t& linesDelta, int32_t& newLineCount);
+  void SetChange(int32_t mustReach, int32_t codeDelta) {
+    fMustReach = mustReach;
+    fCodeDelta = codeDelta;
+  }
 
 private:
   // ---- Style and font ----
@@ -117,6 +121,8 @@ private:
   bool fStopped = false;   // the early stop met the old layout
   bool fMovedBack = false; // text moved onto line fFirstOld - 1
   int32_t fFirstAsked = 0; // the first line the caller asked to re-wrap
+  int32_t fMustReach = 0;  // no early stop before a line ends here
+  int32_t fCodeDelta = 0;  // run index shift of the old lines kept
 
   // Running state.
   int32_t fPos = 0;
@@ -323,7 +329,7 @@ bool TParFormatter::earlyStop() {
     return false;
   const int32_t end = fNew.back().Stop;
   // The line asked for holds the change: never stop before it is redone.
-  if (fFirstOld + static_cast<int32_t>(fNew.size()) - 1 < fFirstAsked)
+  if (fFirstOld + static_cast<int32_t>(fNew.size()) - 1 < fFirstAsked || end < fMustReach)
     return false;
   const int32_t last = static_cast<int32_t>(fOld.size()) - 1;
   while (fStopLine < last && fOld[static_cast<size_t>(fStopLine)].Stop < end)
@@ -506,7 +512,11 @@ void TParFormatter::store(int32_t& startLine, int32_t& stopLine, int32_t& linesD
   all.reserve(static_cast<size_t>(oldCount + linesDelta));
   all.insert(all.end(), fOld.begin(), fOld.begin() + fFirstOld);
   all.insert(all.end(), fNew.begin(), fNew.end());
+  const size_t kept = all.size();
   all.insert(all.end(), fOld.begin() + fStopLine + 1, fOld.end());
+  if (fCodeDelta != 0)
+    for (size_t i = kept; i < all.size(); ++i)
+      all[i].StartDynNb = static_cast<uint32_t>(static_cast<int64_t>(all[i].StartDynNb) + fCodeDelta);
   if (all.size() == 1 && !(fPar.ParState & zvpHasExtra)) {
     SetFirstLine(fPar, all.front());
   } else {
@@ -523,7 +533,7 @@ void TParFormatter::store(int32_t& startLine, int32_t& stopLine, int32_t& linesD
 
 void ReformatParP(TZarvMemoHost& Memo, TZarvCanvas* Canvas, bool InitFont, int32_t Width, ParInfo* Par, int32_t ParNb,
                   int32_t& StartLine, int32_t& StopLine, bool FullReformat, uint64_t& FontState, int32_t& SpaceWidth,
-                  int32_t& Overhang, int32_t& LinesDelta, int32_t& NewLineCount) {
+                  int32_t& Overhang, int32_t& LinesDelta, int32_t& NewLineCount, int32_t MustReach, int32_t CodeDelta) {
   (void)FontState;
   TParagraphsList& list = Memo.Paragraphs();
   if (!Par)
@@ -547,6 +557,7 @@ void ReformatParP(TZarvMemoHost& Memo, TZarvCanvas* Canvas, bool InitFont, int32
     return;
   }
   TParFormatter f(Memo, *Canvas, *Par);
+  f.SetChange(MustReach, CodeDelta);
   f.Run(InitFont, Width, StartLine, StopLine, FullReformat, SpaceWidth, Overhang, LinesDelta, NewLineCount);
 }
 

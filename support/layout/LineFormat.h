@@ -27,8 +27,13 @@ struct ParInfo;
 // - FullReformat: false lets the call stop where new breaks meet old ones.
 // - FontState: the caller's, passed through untouched.
 // - LinesDelta, NewLineCount (out): change of the line count and the new count.
+// - MustReach: an incremental call stops no earlier than the line ending at
+//   or after this offset (the end of what changed since the old lines).
+// - CodeDelta: style runs added since the old lines were made, all before
+//   MustReach; the old lines kept after the stop have their run index moved.
 void ReformatParP(TZarvMemoHost& Memo, TZarvCanvas* Canvas, bool InitFont, int32_t Width, ParInfo* Par, int32_t ParNb,
                   int32_t& StartLine, int32_t& StopLine, bool FullReformat, uint64_t& FontState, int32_t& SpaceWidth,
-                  int32_t& Overhang, int32_t& LinesDelta, int32_t& NewLineCount);
+                  int32_t& Overhang, int32_t& LinesDelta, int32_t& NewLineCount, int32_t MustReach = 0,
+                  int32_t CodeDelta = 0);
 
 } // namespace zarv

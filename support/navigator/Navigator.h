@@ -10,6 +10,7 @@
 #pragma once
 
 #include <ZarvMemo/platform/Sets.h>
+#include <ZarvMemo/support/layout/LongLineIndex.h>
 #include <ZarvMemo/support/navigator/LinesList.h>
 #include <ZarvMemo/support/store/ParRecords.h>
 
@@ -176,6 +177,7 @@ private:
   int32_t firstLineWhere(int32_t from, int32_t to, Before before);
   void setWithinPar(int32_t offset);
   const TCharSet& delimiters() const;
+  const TLongLineIndex::TMark* lineMark(int32_t at, int64_t x);
 
   TZarvMemoHost* fZvMemo = nullptr;
   bool fRegistered = false;

@@ -48,6 +48,17 @@ public:
     selectFont();
   }
 
+  // Goes on from `at` with the static style there (a checkpoint of an
+  // unwrapped line, where nothing is justified).
+  void Seek(int32_t at, TZarvFontStyles style) {
+    fStyle = style;
+    fNextCode = static_cast<size_t>(std::upper_bound(fCodes.begin(), fCodes.end(), at,
+                                                     [](int32_t o, const DynInfoRec& d) { return o < d.DynOffset; }) -
+                                    fCodes.begin());
+    fDyn = fNextCode > 0 ? &fCodes[fNextCode - 1] : GetStartDynAttrib(P);
+    selectFont();
+  }
+
   // x of the line's text start in client pixels, before horizontal scroll.
   int64_t AlignOffset() const {
     const bool justifiedLine = M.fJustified && L.JustifyStart < GetParLength(P);
@@ -152,6 +163,20 @@ void TZarvNavigator::setDisplayY(int32_t Y) {
     SetPos(fList->fTextLen);
 }
 
+// On a long unwrapped line: the control's checkpoint at or before offset
+// `at` and x `x`, where a walk over the line may start instead of at its
+// beginning; nullptr elsewhere.
+const TLongLineIndex::TMark* TZarvNavigator::lineMark(int32_t at, int64_t x) {
+  if (GetParLength(*fPar) < TLongLineIndex::kMinLength || GetLineCount(*fPar) != 1)
+    return nullptr;
+  TLongLineIndex& index = fZvMemo->fLongLines;
+  const TLongLineIndex::TMark* byOffset = index.MarkAtOffset(*fZvMemo, GetParNb(), *fPar, at);
+  if (!byOffset || x == INT64_MAX)
+    return byOffset;
+  const TLongLineIndex::TMark* byX = index.MarkAtX(*fZvMemo, GetParNb(), *fPar, x);
+  return byX && byX->Offset < byOffset->Offset ? byX : byOffset;
+}
+
 int32_t TZarvNavigator::GetDisplayX() {
   if (!fZvMemo)
     return 0;
@@ -159,8 +184,13 @@ int32_t TZarvNavigator::GetDisplayX() {
   const LineInfo line = lineInfo(lineNb);
   TLineWalker w(*fZvMemo, *fPar, line, fList->fStaticFormat);
   const int32_t t = std::clamp(fOffset, line.Start, line.Stop);
-  int32_t x = 0;
-  for (int32_t i = line.Start; i < t;) {
+  int32_t x = 0, i = line.Start;
+  if (const TLongLineIndex::TMark* m = lineMark(t, INT64_MAX)) {
+    w.Seek(m->Offset, m->Style);
+    x = m->X;
+    i = m->Offset;
+  }
+  while (i < t) {
     const auto e = w.Next(i, t, x);
     x = SaturatedWidth(int64_t(x) + e.width);
     i = e.end;
@@ -175,9 +205,14 @@ void TZarvNavigator::SetDisplayX(int32_t X) {
   const LineInfo line = lineInfo(lineNb);
   TLineWalker w(*fZvMemo, *fPar, line, fList->fStaticFormat);
   const int64_t target = int64_t(X) + fZvMemo->fDisplayLeft - w.AlignOffset();
-  int32_t x = 0;
+  int32_t x = 0, i = line.Start;
   int32_t column = line.Stop - line.Start;
-  for (int32_t i = line.Start; i < line.Stop;) {
+  if (const TLongLineIndex::TMark* m = lineMark(INT32_MAX, target)) {
+    w.Seek(m->Offset, m->Style);
+    x = m->X;
+    i = m->Offset;
+  }
+  while (i < line.Stop) {
     const auto e = w.Next(i, line.Stop, x);
     if (!e.run) {
       // A character whose middle lies right of the target decides.

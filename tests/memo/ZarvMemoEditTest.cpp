@@ -5,10 +5,13 @@
 #include <ZarvMemo/memo/ZarvMemo.h>
 #include <ZarvMemo/platform/FilerError.h>
 #include <ZarvMemo/support/highlight/HighlightPass.h>
+#include <ZarvMemo/support/navigator/Navigator.h>
 #include <ZarvMemo/support/store/StoreDump.h>
 
 #include <QApplication>
 #include <QBuffer>
+#include <QTest>
+#include <functional>
 #include <gtest/gtest.h>
 #include <memory>
 #include <random>
@@ -74,11 +77,14 @@ struct TStep {
                  // that starts with a discarded blank makes two records
 };
 
-// Highlighting and wrapping of the whole text equal a fresh control's.
-void ExpectLikeFresh(TZarvMemo& m, int step) {
+// Highlighting and wrapping of the whole text equal a fresh control's
+// (set up like the default control, then by `setup`).
+void ExpectLikeFresh(TZarvMemo& m, int step, const std::function<void(TZarvMemo&)>& setup = {}) {
   m.DoDynParse(0, m.GetParCount() - 1, false);
   m.FormatNow(0, m.GetParCount() - 1);
   auto fresh = Control();
+  if (setup)
+    setup(*fresh);
   fresh->setStaticFormat(m.getStaticFormat());
   const QString text = m.GetTextContent();
   QByteArray bytes(reinterpret_cast<const char*>(text.utf16()), text.size() * 2);
@@ -242,7 +248,117 @@ void RunModel(TZarvMemoOptions options, uint32_t seed, bool exactModel, bool sta
   EXPECT_TRUE(m->GetTextContent().toStdU16String() == steps.front().Before);
 }
 
+// x of every position in `offsets` (in the text's frame, not the scrolled
+// window's) and the position each x hits, from a navigator of m, as
+// "offset:x>hit" items.
+std::string Xs(TZarvMemo& m, const std::vector<int32_t>& offsets) {
+  TZarvNavigator n(&m.Paragraphs());
+  n.AttachMemo(&m);
+  std::string out;
+  for (int32_t at : offsets) {
+    n.SetPos(std::min(at, m.getCharCount()));
+    const int32_t x = n.GetDisplayX();
+    n.SetDisplayX(x + 1);
+    out +=
+        std::to_string(at) + ":" + std::to_string(int64_t(x) + m.fDisplayLeft) + ">" + std::to_string(n.GetPos()) + " ";
+  }
+  return out;
+}
+
+// Edits of paragraphs long enough for the control to re-wrap and re-measure
+// them from the change only: after every step the lines (starts, widths,
+// runs) equal a fresh control's, and so do x positions, hit-testing and the
+// caret's x, with word wrap on (two widths) and off, tabs, styles by
+// keywords and start-stop keys (which restyle up to a paragraph's end) and
+// static codes.
+void RunLongParagraphs(bool wrap, int width, bool staticFormat, TAlignment align, bool justified, uint32_t seed) {
+  std::mt19937 rng(seed);
+  const auto setup = [&](TZarvMemo& c) {
+    c.setWordWrap(wrap);
+    c.setAlignment(align);
+    c.setJustified(justified);
+    c.resize(width, 200);
+  };
+  auto m = Control();
+  setup(*m);
+  m->setStaticFormat(staticFormat);
+  std::u16string text;
+  const std::vector<std::u16string> words{u"int ", u"word ", u"x",      u"\t",         u" ",
+                                          u"/*",   u"*/",    u"\"s\" ", u"longerword "};
+  for (int p = 0; p < 3; ++p) {
+    for (int i = 0; i < 1500; ++i)
+      text += words[rng() % words.size()];
+    text += u"\r\n";
+  }
+  text += u"short tail";
+  m->SetTextBuf(QString::fromStdU16String(text));
+  std::vector<std::u16string> pieces{u"a", u"int", u" ", u"\t", u"/*", u"*/", u"\"", u"wordy ", u"xx yy"};
+  if (staticFormat)
+    pieces.insert(pieces.end(), {u"\x02", u"\x15"});
+  for (int step = 0; step < 60; ++step) {
+    const int32_t len = m->getCharCount();
+    // Mostly inside the first long paragraph, near its start or end or
+    // anywhere; sometimes a removal or a replacement.
+    const int32_t firstLen = int32_t(m->getParString(0).size());
+    int32_t at = int32_t(rng() % uint32_t(firstLen + 1));
+    if (step % 5 == 1)
+      at = std::min(firstLen, int32_t(rng() % 8));
+    else if (step % 5 == 2)
+      at = std::max(0, firstLen - int32_t(rng() % 8));
+    else if (step % 7 == 3)
+      at = int32_t(rng() % uint32_t(len + 1));
+    const int kind = int(rng() % 4);
+    int32_t stop = at;
+    if (kind >= 2)
+      stop = std::min(len, at + int32_t(rng() % 12));
+    m->setSelStart(at);
+    m->setSelLength(stop - at);
+    if (m->getSelLength() != 0 || kind != 3)
+      m->setSelText(kind == 2 ? QString() : QString::fromStdU16String(pieces[rng() % pieces.size()]));
+    ExpectLikeFresh(*m, step, setup);
+    if (::testing::Test::HasFatalFailure())
+      return;
+    // x positions and hits near the change, at the ends and far along.
+    std::vector<int32_t> offsets{0, at, at + 1, int32_t(m->getParString(0).size())};
+    for (int k = 0; k < 4; ++k)
+      offsets.push_back(int32_t(rng() % uint32_t(m->getCharCount() + 1)));
+    auto fresh = Control();
+    setup(*fresh);
+    fresh->setStaticFormat(staticFormat);
+    fresh->SetTextBuf(m->GetTextContent());
+    ASSERT_EQ(Xs(*fresh, offsets), Xs(*m, offsets)) << "step " << step;
+    // The caret's x after End, where the window scrolls along.
+    for (TZarvMemo* c : {m.get(), fresh.get()}) {
+      c->setSelStart(at);
+      QTest::keyClick(c, Qt::Key_End);
+    }
+    ASSERT_EQ(fresh->CaretX() + fresh->fDisplayLeft, m->CaretX() + m->fDisplayLeft) << "step " << step;
+  }
+}
+
 } // namespace
+
+TEST(ZarvMemoEdit, EditsOfLongParagraphsLayOutAndMeasureLikeAFreshControl) {
+  struct TCase {
+    bool Wrap;
+    int Width;
+    bool Codes;
+    TAlignment Align;
+    bool Justified;
+  };
+  // Unwrapped lines (left aligned without word wrap) keep x checkpoints;
+  // the others are wrapped again from the change, justified or centred
+  // ones included (centred text wraps at the window also without word wrap).
+  for (const TCase& c : {TCase{false, 300, false, taLeftJustify, false}, TCase{true, 300, false, taLeftJustify, false},
+                         TCase{true, 173, true, taLeftJustify, true}, TCase{false, 500, true, taLeftJustify, false},
+                         TCase{false, 240, false, taCenter, false}}) {
+    SCOPED_TRACE(std::string(c.Wrap ? "wrap " : "no wrap ") + std::to_string(c.Width) + (c.Codes ? " codes" : "") +
+                 (c.Align == taCenter ? " centred" : "") + (c.Justified ? " justified" : ""));
+    RunLongParagraphs(c.Wrap, c.Width, c.Codes, c.Align, c.Justified, uint32_t(c.Width) + c.Wrap);
+    if (::testing::Test::HasFatalFailure())
+      return;
+  }
+}
 
 TEST(ZarvMemoEdit, RandomEditsMatchAStringModelAndUndoRedoWalkTheirHistory) { RunModel({}, 1, true); }
 

@@ -49,8 +49,8 @@ TEST_F(ZarvPadTest, TheHighlighterFollowsTheFileTypeAndTheMenuOverridesIt) {
       {"doc.xhtml", "xml", "XML"},
       {"pic.svg", "xml", "XML"},
       {"main.cpp", "zarv::TCPPHighlighter", "C/C++"},
-      {"notes.txt", "none", "Plain Text"},
-      {"Makefile", "none", "Plain Text"},
+      {"notes.txt", "zarv::TURLHighlighter", "Plain Text"}, // links only
+      {"Makefile", "zarv::TURLHighlighter", "Plain Text"},
   };
   auto* shown = W().findChild<QLabel*>(QStringLiteral("highlighting"));
   ASSERT_NE(shown, nullptr);
@@ -74,7 +74,8 @@ TEST_F(ZarvPadTest, TheHighlighterFollowsTheFileTypeAndTheMenuOverridesIt) {
   EXPECT_EQ(Kind(M().Highlighter()), "zarv::TOOPHighlighter");
   Action(QStringLiteral("HTML"))->trigger();
   W().NewDocument();
-  EXPECT_EQ(M().Highlighter(), nullptr);
+  EXPECT_EQ(Kind(M().Highlighter()), "zarv::TURLHighlighter"); // a new document marks links
+
   EXPECT_EQ(shown->text(), QStringLiteral("Plain Text"));
 }
 

@@ -364,9 +364,10 @@ void TURLHighlighter::serve(TZarvMemoHost& host) {
   memo->AddNotify(this);
   TServed s;
   s.Memo = memo;
+  s.Object = memo;
   s.Gone = connect(memo, &QObject::destroyed, this, [this](QObject* gone) {
     fServed.erase(std::remove_if(fServed.begin(), fServed.end(),
-                                 [gone](const TServed& x) { return !x.Memo || x.Memo.data() == gone; }),
+                                 [gone](const TServed& x) { return x.Memo.isNull() || x.Object == gone; }),
                   fServed.end());
   });
   fServed.push_back(s);

@@ -167,6 +167,9 @@ private:
   bool fPriority = false;
   struct TServed {
     QPointer<TZarvMemo> Memo;
+    // The control as an object, to be told apart while it is destroyed
+    // (its QPointer must not be read then: that casts a dying object).
+    const QObject* Object = nullptr;
     QMetaObject::Connection Gone;
   };
   std::vector<TServed> fServed;

@@ -96,7 +96,7 @@ TzvFindDialog* TzvSearchAction::Dialog() {
   return fDialog;
 }
 
-TzvSearchSpec TzvSearchAction::Spec() {
+TzvSearchQuery TzvSearchAction::Query() {
   TzvFindDialog* d = Dialog();
   if (!d)
     return {};
@@ -148,7 +148,7 @@ void TzvSearchAction::notFound(const QString& text) {
 }
 
 bool TzvSearchAction::searchIn(TZarvMemo& m, bool fromEdge) {
-  const TzvSearchSpec s = Spec();
+  const TzvSearchQuery s = Query();
   if (s.Text.isEmpty())
     return false;
   const bool found = m.FindTxt(s.Text, s.Down, s.MatchCase, s.WholeWord, fromEdge);
@@ -163,13 +163,13 @@ bool TzvSearchAction::Search() {
     return false;
   const bool found = searchIn(*m, std::exchange(fFromEdge, false));
   if (!found)
-    notFound(Spec().Text);
+    notFound(Query().Text);
   return found;
 }
 
 bool TzvSearchAction::Replace() {
   TZarvMemo* m = fControl;
-  const TzvSearchSpec s = Spec();
+  const TzvSearchQuery s = Query();
   if (!m || !Editable(*m) || s.Text.isEmpty())
     return false;
   const QString with = Dialog()->ReplaceText();
@@ -188,7 +188,7 @@ bool TzvSearchAction::Replace() {
 
 int32_t TzvSearchAction::ReplaceAll() {
   TZarvMemo* m = fControl;
-  const TzvSearchSpec s = Spec();
+  const TzvSearchQuery s = Query();
   if (!m || !Editable(*m) || s.Text.isEmpty())
     return 0;
   int32_t from = 0, to = m->getCharCount();

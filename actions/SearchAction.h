@@ -59,7 +59,7 @@ public:
   bool Replace();
   int32_t ReplaceAll();
   // The dialog's text and options as a search.
-  TzvSearchSpec Spec();
+  TzvSearchQuery Query();
 
   // Shown when a search finds nothing; by default a message box with the
   // text as plain text. Applications and tests may replace it.

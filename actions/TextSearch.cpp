@@ -20,7 +20,7 @@ struct TScan {
   std::u16string Key;
   bool MatchCase, WholeWord;
 
-  TScan(TZarvMemo& m, const TzvSearchSpec& s)
+  TScan(TZarvMemo& m, const TzvSearchQuery& s)
       : M(m), Key(s.Text.toStdU16String()), MatchCase(s.MatchCase), WholeWord(s.WholeWord) {
     if (!MatchCase)
       zvUpperCaseBuf(M.getUpperCaseType(), Key.data(), int32_t(Key.size()));
@@ -63,13 +63,13 @@ bool Plain(TZarvMemo& m, int32_t p) {
 
 } // namespace
 
-std::vector<int32_t> TzvTextSearch::Matches(TZarvMemo& Memo, const TzvSearchSpec& Spec, int32_t From, int32_t To) {
+std::vector<int32_t> TzvTextSearch::Matches(TZarvMemo& Memo, const TzvSearchQuery& Query, int32_t From, int32_t To) {
   std::vector<int32_t> out;
   From = std::clamp(From, 0, Memo.getCharCount());
   To = std::clamp(To, From, Memo.getCharCount());
-  if (Spec.Text.isEmpty() || From == To)
+  if (Query.Text.isEmpty() || From == To)
     return out;
-  TScan scan(Memo, Spec);
+  TScan scan(Memo, Query);
   const int32_t first = Memo.GetParFromOffset(From), last = Memo.GetParFromOffset(To);
   for (int32_t p = first; p <= last; ++p) {
     const int32_t base = Memo.getParsOffset(p);
@@ -78,24 +78,24 @@ std::vector<int32_t> TzvTextSearch::Matches(TZarvMemo& Memo, const TzvSearchSpec
   return out;
 }
 
-bool TzvTextSearch::SelectionMatches(TZarvMemo& Memo, const TzvSearchSpec& Spec, bool ExactCase) {
+bool TzvTextSearch::SelectionMatches(TZarvMemo& Memo, const TzvSearchQuery& Query, bool ExactCase) {
   const int32_t len = std::abs(Memo.getSelLength());
-  if (Spec.Text.isEmpty() || len != Spec.Text.size())
+  if (Query.Text.isEmpty() || len != Query.Text.size())
     return false;
   const int32_t start = std::min(Memo.getSelStart(), Memo.getSelStart() + Memo.getSelLength());
-  TzvSearchSpec exact = Spec;
+  TzvSearchQuery exact = Query;
   if (ExactCase)
     exact.MatchCase = true;
   const std::vector<int32_t> found = Matches(Memo, exact, start, start + len);
   return found.size() == 1 && found[0] == start;
 }
 
-int32_t TzvTextSearch::ReplaceAll(TZarvMemo& Memo, const TzvSearchSpec& Spec, const QString& Replacement, int32_t From,
+int32_t TzvTextSearch::ReplaceAll(TZarvMemo& Memo, const TzvSearchQuery& Query, const QString& Replacement, int32_t From,
                                   int32_t To) {
-  const std::vector<int32_t> found = Matches(Memo, Spec, From, To);
+  const std::vector<int32_t> found = Matches(Memo, Query, From, To);
   if (found.empty())
     return 0;
-  const int32_t klen = int32_t(Spec.Text.size());
+  const int32_t klen = int32_t(Query.Text.size());
   const int32_t delta = int32_t(Replacement.size()) - klen;
   {
     TZarvMemo::TUpdateLock lock(Memo);
@@ -145,7 +145,7 @@ int32_t TzvTextSearch::ReplaceAll(TZarvMemo& Memo, const TzvSearchSpec& Spec, co
       shift += int64_t(end - begin) * delta;
       begin = end;
     }
-    const int64_t caret = Spec.Down ? int64_t(found.back()) + int64_t(found.size()) * delta + klen : found.front();
+    const int64_t caret = Query.Down ? int64_t(found.back()) + int64_t(found.size()) * delta + klen : found.front();
     Memo.setSelStart(int32_t(std::clamp<int64_t>(caret, 0, Memo.getCharCount())));
   }
   Memo.ScrollInView();

@@ -21,7 +21,7 @@ namespace zarv {
 
 class TZarvMemo;
 
-struct TzvSearchSpec {
+struct TzvSearchQuery {
   QString Text;
   bool Down = true;
   bool MatchCase = false;
@@ -31,15 +31,15 @@ struct TzvSearchSpec {
 class TzvTextSearch {
 public:
   // Start offsets of the matches lying wholly inside From..To.
-  static std::vector<int32_t> Matches(TZarvMemo& Memo, const TzvSearchSpec& Spec, int32_t From, int32_t To);
+  static std::vector<int32_t> Matches(TZarvMemo& Memo, const TzvSearchQuery& Query, int32_t From, int32_t To);
   // Whether the selection is exactly one match (ExactCase: compared with
-  // the case as typed, whatever Spec says).
-  static bool SelectionMatches(TZarvMemo& Memo, const TzvSearchSpec& Spec, bool ExactCase = false);
+  // the case as typed, whatever Query says).
+  static bool SelectionMatches(TZarvMemo& Memo, const TzvSearchQuery& Query, bool ExactCase = false);
   // Replaces the matches inside From..To by Replacement as one undo step;
   // returns their number. The caret ends after the last replacement when
   // searching down, before the first one when searching up. An empty find
   // text matches nothing.
-  static int32_t ReplaceAll(TZarvMemo& Memo, const TzvSearchSpec& Spec, const QString& Replacement, int32_t From,
+  static int32_t ReplaceAll(TZarvMemo& Memo, const TzvSearchQuery& Query, const QString& Replacement, int32_t From,
                             int32_t To);
 };
 

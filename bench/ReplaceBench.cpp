@@ -36,10 +36,10 @@ void ReplaceOne(int64_t bytes, const QString& word, const QString& with) {
   const QString before = memo.GetTextContent();
   const std::string label = std::to_string(bytes / MB) + "MB";
 
-  const TzvSearchSpec spec{word, true, true, true};
+  const TzvSearchQuery query{word, true, true, true};
   const double cpu0 = CpuSeconds();
   const auto t0 = Clock::now();
-  const int32_t n = TzvTextSearch::ReplaceAll(memo, spec, with, 0, memo.getCharCount());
+  const int32_t n = TzvTextSearch::ReplaceAll(memo, query, with, 0, memo.getCharCount());
   const auto t1 = Clock::now();
   const double cpu1 = CpuSeconds();
   Report("replace_all_whole_word_" + label + "_matches", n, "count", 0);

@@ -26,7 +26,7 @@ QString Text(TZarvMemo& m) { return m.GetTextContent(); }
 
 // The reference: every non-overlapping occurrence inside paragraphs, left to
 // right, with ASCII case folding and the control's default separators.
-QString ModelReplaceAll(const QString& text, const TzvSearchSpec& s, const QString& with, const QString& seps) {
+QString ModelReplaceAll(const QString& text, const TzvSearchQuery& s, const QString& with, const QString& seps) {
   QString out;
   const auto sep = [&](int i) {
     return i < 0 || i >= text.size() || text[i] == QLatin1Char('\r') || text[i] == QLatin1Char('\n') ||
@@ -50,7 +50,7 @@ QString ModelReplaceAll(const QString& text, const TzvSearchSpec& s, const QStri
 
 // Replace All done the slow way: the control's own search, one match at a
 // time, continuing after each replacement.
-QString NaiveReplaceAll(TZarvMemo& m, const TzvSearchSpec& s, const QString& with) {
+QString NaiveReplaceAll(TZarvMemo& m, const TzvSearchQuery& s, const QString& with) {
   m.setSelStart(0);
   for (int guard = 0; guard < 100000 && m.FindTxt(s.Text, true, s.MatchCase, s.WholeWord, false); ++guard)
     m.setSelText(with);
@@ -70,21 +70,21 @@ TEST(ReplaceAllTest, AgreesWithTheModelAndTheControlsOwnSearchAndUndoesInOneStep
     for (int i = 0; i < len; ++i)
       text += alphabet[int(rng() % alphabet.size())];
     text.replace(QStringLiteral("\n"), QStringLiteral("\r\n"));
-    const TzvSearchSpec spec{keys[rng() % 5], true, rng() % 2 == 0, rng() % 2 == 0};
+    const TzvSearchQuery query{keys[rng() % 5], true, rng() % 2 == 0, rng() % 2 == 0};
     const QString with = withs[rng() % 4];
     SCOPED_TRACE(::testing::Message() << "round " << round << " text [" << text.toStdString() << "] key ["
-                                      << spec.Text.toStdString() << "] case " << spec.MatchCase << " whole "
-                                      << spec.WholeWord << " with [" << with.toStdString() << "]");
+                                      << query.Text.toStdString() << "] case " << query.MatchCase << " whole "
+                                      << query.WholeWord << " with [" << with.toStdString() << "]");
     memo.SetTextBuf(text);
     memo.ClearUndo();
-    const QString expected = ModelReplaceAll(text, spec, with, QStringLiteral("\t $%&,./:;<=>"));
-    const int32_t n = TzvTextSearch::ReplaceAll(memo, spec, with, 0, memo.getCharCount());
+    const QString expected = ModelReplaceAll(text, query, with, QStringLiteral("\t $%&,./:;<=>"));
+    const int32_t n = TzvTextSearch::ReplaceAll(memo, query, with, 0, memo.getCharCount());
     ASSERT_EQ(Text(memo), expected);
     EXPECT_EQ(n > 0, expected != text);
     memo.Undo();
     ASSERT_EQ(Text(memo), text) << "one Undo restores the whole text";
     EXPECT_FALSE(memo.CanUndo());
-    EXPECT_EQ(NaiveReplaceAll(memo, spec, with), expected);
+    EXPECT_EQ(NaiveReplaceAll(memo, query, with), expected);
   }
 }
 

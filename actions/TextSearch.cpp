@@ -90,8 +90,8 @@ bool TzvTextSearch::SelectionMatches(TZarvMemo& Memo, const TzvSearchQuery& Quer
   return found.size() == 1 && found[0] == start;
 }
 
-int32_t TzvTextSearch::ReplaceAll(TZarvMemo& Memo, const TzvSearchQuery& Query, const QString& Replacement, int32_t From,
-                                  int32_t To) {
+int32_t TzvTextSearch::ReplaceAll(TZarvMemo& Memo, const TzvSearchQuery& Query, const QString& Replacement,
+                                  int32_t From, int32_t To) {
   const std::vector<int32_t> found = Matches(Memo, Query, From, To);
   if (found.empty())
     return 0;
